@@ -1,0 +1,17 @@
+// Where the program and its files live. Folders end in "/".
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+std::u16string ExecutablePath();
+std::u16string ExecutableDir();
+// Folder of EncodeConfig.ini, encode.log and output.log: MORVO_PROGRAM_DIR
+// when set, else the executable's folder.
+std::u16string ProgramDataDir();
+std::u16string HomeDir();
+// ${XDG_CONFIG_HOME:-$HOME/.config}/
+std::u16string UserConfigDir();
+
+}  // namespace platform

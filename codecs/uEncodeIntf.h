@@ -175,8 +175,17 @@ void ReleaseCpuControlLibrary();
 // The ordinal-6 entry of the CPU-control load, null when not loaded.
 TLxPlayerCreateCpuControl CpuControlFactory();
 
+// Use count and load state of a format's codec library (diagnostics, tests).
+int32_t CodecLibraryUseCount(TFormatType FormatType);
+bool IsCodecLibraryLoaded(TFormatType FormatType);
+int32_t CpuControlLibraryUseCount();
+
 // Releases what Encoder and Param hold, then makes the format's encoder and
-// its parameter interface. True when Param was obtained.
+// its parameter interface. True when Param was obtained. Param points at the
+// format's parameter interface (ILameStreamEncoder, IApeEncoderParam,
+// IWavEncoderParam, IFlacEncoderParam): static_cast it to that type. The
+// caller owns one reference to each output. Never loads a library: types 0,
+// 1 and 3 need an earlier LoadCodecLibrary. Any thread.
 bool CreateEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param);
 
 // Program end: releases every counted load (APE, FLAC, MP3, then CPU control).

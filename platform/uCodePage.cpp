@@ -118,7 +118,11 @@ bool IconvConvert(const std::string& From, const std::string& To, const char* Da
     if (Err == E2BIG) continue;
     Out += Invalid;
     if (Err == EINVAL) break;  // truncated sequence at the end
-    const size_t Skip = InLeft < UnitSize ? InLeft : UnitSize;
+    size_t Skip = InLeft < UnitSize ? InLeft : UnitSize;
+    // From UTF-16: a whole surrogate pair is one unmappable character.
+    if (UnitSize == 2 && InLeft >= 4 && (static_cast<unsigned char>(In[1]) & 0xFC) == 0xD8 &&
+        (static_cast<unsigned char>(In[3]) & 0xFC) == 0xDC)
+      Skip = 4;
     In += Skip;
     InLeft -= Skip;
     iconv(Cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state

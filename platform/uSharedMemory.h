@@ -1,6 +1,10 @@
 // Named shared memory blocks (POSIX shm). The object name is "/" + the
 // block's name without "Local\" + "." + the user id, so any process of the
 // same user (tests included) can publish or read a block. Mode 0600.
+// MORVO_SHM_NAMESPACE, when set, is appended as "." + its value, so that
+// tests running side by side do not see each other's blocks.
+// Thread-safe; a block object is owned by its creator and unmapped when
+// destroyed (the name stays until Remove).
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,240 @@
 #include "player/codecs/ape/uApeEncoderObject.h"
 
-// Until the encoder lands, the factory refuses APE so that APE tasks fail
-// cleanly.
-IEncoder* CreateApeEncoderObject() { return nullptr; }
+#include <atomic>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "player/codecs/ape/uApeDecoderCompat.h"
+#include "player/codecs/ape/uApeFileWriter.h"
+#include "player/codecs/ape/uApeFormat.h"
+#include "player/codecs/ape/uApeFrameBuffer.h"
+#include "player/codecs/ape/uApeFrameEncoder.h"
+#include "player/codecs/ape/uApeSelfDecoder.h"
+
+namespace ape {
+
+namespace {
+
+// One file being written at one level: input frames, their coding, the
+// decoder check and the container.
+struct TApePipeline {
+  int Level = 2000;
+  TApeFrameBuffer Buffer;
+  std::unique_ptr<TApeFrameEncoder> Encoder;
+  std::unique_ptr<TApeDecoderCompat> Compat;
+  TApeFileWriter Writer;
+
+  void Init(int Level_, int InputBits, int Channels, uint32_t SampleRate, TApeOutput& Output) {
+    Level = Level_;
+    const TLevelSpec& level = *FindLevel(Level);
+    Buffer.Init(InputBits, Channels, level.BlocksPerFrame);
+    const int bits = Buffer.StoredBits();
+    const TArithmetic arithmetic = ChooseArithmetic(bits, Channels, Level);
+    Encoder = std::make_unique<TApeFrameEncoder>(level, Channels, bits, arithmetic);
+    Compat = std::make_unique<TApeDecoderCompat>(bits, Channels, Level, arithmetic);
+    TApeStreamInfo info;
+    info.Level = static_cast<uint16_t>(Level);
+    info.Bits = static_cast<uint16_t>(bits);
+    info.Channels = static_cast<uint16_t>(Channels);
+    info.SampleRate = SampleRate;
+    info.BlocksPerFrame = level.BlocksPerFrame;
+    Writer.Begin(Output, info, TApeFileWriter::DefaultReservation(info));
+  }
+};
+
+// Interleaves channel samples back into WAV bytes of the stored width.
+void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, int Bits, std::vector<uint8_t>& Out) {
+  const int channels = C1.empty() ? 1 : 2;
+  const int bytes = Bits / 8;
+  Out.resize(C0.size() * channels * bytes);
+  uint8_t* p = Out.data();
+  for (size_t i = 0; i < C0.size(); ++i)
+    for (int c = 0; c < channels; ++c) {
+      const int32_t v = c == 0 ? C0[i] : C1[i];
+      if (Bits == 8) {
+        *p++ = static_cast<uint8_t>(v + 128);
+      } else {
+        for (int b = 0; b < bytes; ++b) *p++ = static_cast<uint8_t>(v >> (8 * b));
+      }
+    }
+}
+
+class TApeEncoderObject final : public IEncoder, public IApeEncoderParam {
+public:
+  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
+    if (!obj) return E_POINTER;
+    *obj = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IEncoder)
+      *obj = static_cast<IEncoder*>(this);
+    else if (iid == IID_IApeEncoderParam)
+      *obj = static_cast<IApeEncoderParam*>(this);
+    else
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  uint32_t MORVO_STDCALL AddRef() override { return FRefCount.fetch_add(1) + 1; }
+  uint32_t MORVO_STDCALL Release() override {
+    const uint32_t left = FRefCount.fetch_sub(1) - 1;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) override {
+    if (FState != TState::Created || FindLevel(Level) == nullptr) return -1;
+    FLevel = Level;
+    return 0;
+  }
+
+  int32_t MORVO_STDCALL Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) override;
+  int32_t MORVO_STDCALL Encode(const void* Buffer, int32_t ByteCount) override;
+  int32_t MORVO_STDCALL Finish() override;
+  int32_t MORVO_STDCALL Reserved1(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Reserved2(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Reserved3(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Reserved4(int32_t, int32_t) override { return 0; }
+
+private:
+  ~TApeEncoderObject() {
+    if (FCallback) FCallback->Release();
+  }
+
+  static bool Supported(const WAVEFORMATEX& Format);
+  bool Feed(const uint8_t* Data, size_t Bytes);
+  bool EncodeFrame(bool Last);
+  bool FallBack();
+  bool FinishFile();
+
+  enum class TState { Created, Open, Failed, Finished };
+
+  std::atomic<uint32_t> FRefCount{1};
+  TState FState = TState::Created;
+  int FLevel = 2000;
+  IEncoderCallback* FCallback = nullptr;
+  TApeOutput FOutput;
+  WAVEFORMATEX FFormat{};
+  TApePipeline FPipeline;
+  // Set once the file was started again at a lower level behind the first
+  // attempt.
+  bool FFellBack = false;
+  std::vector<int32_t> FChannel0, FChannel1;
+  std::vector<uint8_t> FFrameBytes;
+};
+
+bool TApeEncoderObject::Supported(const WAVEFORMATEX& Format) {
+  const int bits = Format.wBitsPerSample;
+  return Format.wFormatTag == WAVE_FORMAT_PCM && (Format.nChannels == 1 || Format.nChannels == 2) &&
+         Format.nSamplesPerSec > 0 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
+int32_t TApeEncoderObject::Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) {
+  if (FState != TState::Created || !Callback || !Format) return -1;
+  FState = TState::Failed;
+  if (!Supported(*Format)) return -1;
+  FCallback = Callback;
+  FCallback->AddRef();
+  FFormat = *Format;
+  FOutput = TApeOutput(FCallback);
+  try {
+    FPipeline.Init(FLevel, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  FState = TState::Open;
+  return 0;
+}
+
+bool TApeEncoderObject::EncodeFrame(bool Last) {
+  TApePipeline& p = FPipeline;
+  const uint32_t crc = p.Buffer.TakeFrame(FChannel0, FChannel1);
+  const auto blocks = static_cast<uint32_t>(FChannel0.size());
+  // The samples are kept until the frame passed the decoder check (which
+  // level 1000 always passes).
+  std::vector<int32_t> keep0, keep1;
+  if (p.Level > 1000) keep0 = FChannel0, keep1 = FChannel1;
+  const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameBytes);
+  if (!p.Compat->AddFrame(events) && p.Level > 1000) {
+    if (!FallBack()) return false;
+    std::vector<uint8_t> pcm;
+    ToPcmBytes(keep0, keep1, FPipeline.Buffer.StoredBits(), pcm);
+    return Feed(pcm.data(), pcm.size()) && (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));
+  }
+  return p.Writer.AddFrame(FFrameBytes, blocks, Last);
+}
+
+// Some frame cannot be written at this level so that both decoders read
+// it. Start the file again at level 1000 (no NN filters, so no rounding
+// events; both decoders always agree) behind what was written so far:
+// decode the frames written, encode them again, and move the new file to
+// the front at the end.
+bool TApeEncoderObject::FallBack() {
+  TApePipeline old = std::move(FPipeline);
+  const int bits = old.Buffer.StoredBits();
+  TApeSelfDecoder decoder;
+  if (!decoder.Open(old.Level, bits, FFormat.nChannels, FFormat.nSamplesPerSec)) return false;
+  if (!FOutput.SeekTo(old.Writer.End())) return false;
+  FPipeline = TApePipeline();
+  FPipeline.Init(1000, bits, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
+  FFellBack = true;
+
+  std::vector<uint8_t> stored, pcm;
+  const uint32_t blocksPerFrame = old.Buffer.BlocksPerFrame();
+  for (uint32_t i = 0; i < old.Writer.Frames(); ++i) {
+    uint32_t skip = 0;
+    pcm.clear();
+    const int64_t resume = FOutput.Position();
+    if (!old.Writer.ReadFrame(i, stored, skip) || !FOutput.SeekTo(resume)) return false;
+    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, pcm) || !Feed(pcm.data(), pcm.size())) return false;
+  }
+  return true;
+}
+
+bool TApeEncoderObject::Feed(const uint8_t* Data, size_t Bytes) {
+  while (Bytes > 0) {
+    // A full frame waits until more input shows it is not the last one.
+    if (FPipeline.Buffer.Blocks() == FPipeline.Buffer.BlocksPerFrame() && !EncodeFrame(false)) return false;
+    FPipeline.Buffer.Append(Data, Bytes);
+  }
+  return true;
+}
+
+int32_t TApeEncoderObject::Encode(const void* Buffer, int32_t ByteCount) {
+  if (FState != TState::Open || ByteCount < 0 || (!Buffer && ByteCount > 0)) return -1;
+  const auto* data = static_cast<const uint8_t*>(Buffer);
+  const auto bytes = static_cast<size_t>(ByteCount);
+  try {
+    if (FPipeline.Buffer.Accepts(data, bytes) && Feed(data, bytes)) return 0;
+  } catch (const std::bad_alloc&) {
+  }
+  FState = TState::Failed;
+  return -1;
+}
+
+bool TApeEncoderObject::FinishFile() {
+  if (FPipeline.Buffer.Blocks() > 0 && !EncodeFrame(true)) return false;
+  if (!FPipeline.Writer.Finish()) return false;
+  if (!FFellBack) return true;
+  // Move the second attempt to the front; zero what is left of the first
+  // (the output cannot be shortened; decoders ignore bytes after the data).
+  const int64_t from = FPipeline.Writer.Origin();
+  const int64_t length = FPipeline.Writer.End() - from;
+  return FOutput.Copy(from, 0, length) && FOutput.SeekTo(length) && FOutput.WriteZeros(from);
+}
+
+int32_t TApeEncoderObject::Finish() {
+  const bool open = FState == TState::Open;
+  FState = TState::Finished;
+  if (!open) return -1;
+  try {
+    return FinishFile() ? 0 : -1;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+}  // namespace ape
+
+IEncoder* CreateApeEncoderObject() { return new (std::nothrow) ape::TApeEncoderObject(); }

@@ -1,0 +1,55 @@
+#include "app/uTargetFolder.h"
+
+#include "infra/uLxFileUtils.h"
+#include "platform/uDriveType.h"
+
+namespace {
+
+bool IsBlank(char16_t C) { return C <= u' '; }
+
+std::u16string Trim(const std::u16string& S) {
+  size_t First = 0, Last = S.size();
+  while (First < Last && IsBlank(S[First])) ++First;
+  while (Last > First && IsBlank(S[Last - 1])) --Last;
+  return S.substr(First, Last - First);
+}
+
+// Local storage the user may write targets to. tmpfs counts as local on
+// this platform: it holds /tmp and /run on many systems.
+bool IsLocalFixedDrive(const std::u16string& Path) {
+  const uint32_t Type = platform::GetDriveTypeW(Path);
+  return Type == platform::DRIVE_FIXED || Type == platform::DRIVE_RAMDISK;
+}
+
+std::u16string Quoted(const std::u16string& Path) { return u"\" " + Path + u" \""; }
+
+TTargetFolderCheck Refuse(const std::u16string& Path, std::u16string Message) {
+  TTargetFolderCheck Result;
+  Result.Path = Path;
+  Result.Message = std::move(Message);
+  Result.Caption = u"路径修改";
+  return Result;
+}
+
+}  // namespace
+
+TTargetFolderCheck CheckTargetFolder(const std::u16string& FolderText) {
+  const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(Trim(FolderText)));
+  const std::u16string Drive = Trim(WideExtractFileDrive(Path));
+  if (Drive.empty() || !IsLocalFixedDrive(Path)) return Refuse(Path, Quoted(Path) + u"为无效路径");
+  // A second attempt rides over a folder that a parallel process created
+  // between our test and our mkdir.
+  bool Created = false;
+  for (int Attempt = 0; Attempt < 2 && !Created; ++Attempt) {
+    try {
+      Created = WideForceDirectories(Path);
+    } catch (...) {
+      Created = false;
+    }
+  }
+  if (!Created) return Refuse(Path, u"无法创建" + Quoted(Path));
+  TTargetFolderCheck Result;
+  Result.Ok = true;
+  Result.Path = Path;
+  return Result;
+}

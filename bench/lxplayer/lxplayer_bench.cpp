@@ -1,0 +1,165 @@
+// Benchmark of libLxPlayer.so, loaded with dlopen as the system loads it:
+//  1. decode throughput of its decoder against `ffmpeg -i SRC -f s16le -`
+//     on the same files in the same run (ratio = ffmpeg time / our time);
+//  2. the share of one core that a decoding thread uses under a CPU usage
+//     control with limits 30 and 100.
+// Sources are made at start with ffmpeg and lame (ten minutes each). The
+// ffmpeg tool's fixed start-up cost (measured on a half-second file) is
+// printed, and a second ratio leaves it out.
+#include <dlfcn.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "codecs/uEncodeIntf.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TLibrary {
+  TLxPlayerCreateDecoder CreateDecoder = nullptr;
+  TLxPlayerCreateCpuControl CreateControl = nullptr;
+};
+
+int64_t ClockNs(clockid_t Clock) {
+  timespec ts{};
+  clock_gettime(Clock, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
+
+double SecondsOf(const std::function<void()>& Work) {
+  const int64_t start = ClockNs(CLOCK_MONOTONIC);
+  Work();
+  return (ClockNs(CLOCK_MONOTONIC) - start) / 1e9;
+}
+
+double BestOf(int Runs, const std::function<void()>& Work) {
+  double best = 1e30;
+  for (int i = 0; i < Runs; ++i) best = std::min(best, SecondsOf(Work));
+  return best;
+}
+
+IDecoderEx* Open(const TLibrary& Lib, const fs::path& Path) {
+  IDecoderEx* decoder = nullptr;
+  Lib.CreateDecoder(&decoder);
+  const std::u16string wide = Path.u16string();
+  if (decoder && (decoder->Open(wide.c_str()) & 0xFF)) return decoder;
+  if (decoder) decoder->Release();
+  return nullptr;
+}
+
+int64_t DecodeWhole(const TLibrary& Lib, const fs::path& Path) {
+  IDecoderEx* decoder = Open(Lib, Path);
+  if (!decoder) return -1;
+  std::vector<uint8_t> buffer(16384);
+  int64_t total = 0;
+  for (int32_t got; (got = decoder->Read(buffer.data(), 16384)) > 0;) total += got;
+  decoder->Release();
+  return total;
+}
+
+// Share of one core used by a thread decoding Path for Seconds under a
+// control with the given limit.
+double ShareUnderLimit(const TLibrary& Lib, const fs::path& Path, int Limit, double Seconds) {
+  std::promise<uint32_t> tid;
+  std::promise<void> go;
+  auto share = std::async(std::launch::async, [&] {
+    tid.set_value(static_cast<uint32_t>(gettid()));
+    go.get_future().wait();
+    IDecoderEx* decoder = Open(Lib, Path);
+    if (!decoder) return -1.0;
+    std::vector<uint8_t> buffer(16384);
+    const int64_t wall0 = ClockNs(CLOCK_MONOTONIC);
+    const int64_t cpu0 = ClockNs(CLOCK_THREAD_CPUTIME_ID);
+    while (ClockNs(CLOCK_MONOTONIC) - wall0 < static_cast<int64_t>(Seconds * 1e9))
+      if (decoder->Read(buffer.data(), 16384) <= 0) decoder->Seek(0);
+    const double result =
+        static_cast<double>(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu0) / (ClockNs(CLOCK_MONOTONIC) - wall0);
+    decoder->Release();
+    return result;
+  });
+  IThreadCpuUsageControl* control = nullptr;
+  Lib.CreateControl(&control);
+  control->AttachThread(tid.get_future().get());
+  control->SetCpuLimit(Limit);
+  control->SetCpuLimitMode(1);
+  control->Start();
+  go.set_value();
+  const double result = share.get();
+  control->Release();
+  return result;
+}
+
+}  // namespace
+
+int main() {
+  void* handle = dlopen(MORVO_BIN_DIR "/libLxPlayer.so", RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    std::fprintf(stderr, "cannot load libLxPlayer.so: %s\n", dlerror());
+    return 1;
+  }
+  TLibrary lib;
+  lib.CreateDecoder = reinterpret_cast<TLxPlayerCreateDecoder>(dlsym(handle, "LxPlayerOrdinal2"));
+  lib.CreateControl = reinterpret_cast<TLxPlayerCreateCpuControl>(dlsym(handle, "LxPlayerOrdinal6"));
+  if (!lib.CreateDecoder || !lib.CreateControl) return 1;
+
+  char pattern[] = "/tmp/lxplayer_bench_XXXXXX";
+  if (!mkdtemp(pattern)) return 1;
+  const fs::path dir = pattern;
+  const std::string music = "ffmpeg -v error -y -f lavfi -i \"sine=frequency=440:duration=600,"
+                            "volume=0.5[a];anoisesrc=duration=600:amplitude=0.1[b];[a][b]amix\" -ac 2 -ar 44100 ";
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"music.wav", "-c:a pcm_s16le"},       {"music.flac", "-c:a flac"},
+      {"music.m4a", "-c:a aac -b:a 192k"},   {"music.ogg", "-c:a libvorbis -q:a 5"},
+      {"music24.flac", "-c:a flac -sample_fmt s32"}};
+  bool ok = true;
+  for (const auto& [name, codec] : sources) ok = ok && Run(music + codec + " '" + (dir / name).string() + "'");
+  ok = ok && Run("lame --quiet -b 192 '" + (dir / "music.wav").string() + "' '" + (dir / "music.mp3").string() + "'");
+  if (!ok) {
+    std::fprintf(stderr, "could not make the sources\n");
+    return 1;
+  }
+
+  const fs::path tiny = dir / "tiny.wav";
+  Run("ffmpeg -v error -y -f lavfi -i sine=duration=0.5 -c:a pcm_s16le '" + tiny.string() + "'");
+  const double startup = BestOf(5, [&] { Run("ffmpeg -v error -nostdin -i '" + tiny.string() + "' -f s16le - >/dev/null"); });
+  std::printf("ffmpeg start-up (0.5 s file): %.3f s\n", startup);
+  std::printf("%-14s %12s %12s %8s %16s\n", "source (600 s)", "LxPlayer s", "ffmpeg s", "ratio", "ratio w/o start");
+  for (const std::string name : {"music.wav", "music.flac", "music24.flac", "music.mp3", "music.m4a", "music.ogg"}) {
+    const fs::path path = dir / name;
+    const double ours = BestOf(3, [&] { DecodeWhole(lib, path); });
+    const double theirs = BestOf(3, [&] { Run("ffmpeg -v error -nostdin -i '" + path.string() + "' -f s16le - >/dev/null"); });
+    std::printf("%-14s %12.3f %12.3f %8.2f %16.2f\n", name.c_str(), ours, theirs, theirs / ours,
+                (theirs - startup) / ours);
+  }
+
+  // A cue track near the end of a long image: the seek and the first block.
+  for (const std::string name : {"music.flac", "music.mp3", "music.m4a"}) {
+    IDecoderEx* decoder = Open(lib, dir / name);
+    if (!decoder) continue;
+    std::vector<uint8_t> buffer(16384);
+    const double seconds = BestOf(3, [&] {
+      decoder->Seek(5'400'000'000LL);  // 540 s
+      decoder->Read(buffer.data(), 16384);
+    });
+    std::printf("seek to 540 s and first read, %-12s %.3f s\n", name.c_str(), seconds);
+    decoder->Release();
+  }
+
+  for (int limit : {30, 100})
+    std::printf("CPU share of a decoding thread under limit %3d: %.1f %% of one core\n", limit,
+                100 * ShareUnderLimit(lib, dir / "music.mp3", limit, 4.0));
+  fs::remove_all(dir);
+  return 0;
+}

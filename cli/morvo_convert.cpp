@@ -1,0 +1,45 @@
+// morvo-convert: the headless front end of the converter.
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+
+#include "cli/uCliOptions.h"
+#include "cli/uCliSession.h"
+#include "infra/uUnitLifetime.h"
+#include "platform/uConsole.h"
+#include "platform/uThreads.h"
+
+namespace {
+
+std::atomic<TCliSession*> RunningSession = nullptr;
+
+// Ctrl+C goes to the session, which stops the run as the window's Stop
+// does; before and after the session there is nothing to clean up.
+void OnInterrupt(int Count) {
+  if (TCliSession* Session = RunningSession.load()) Session->Interrupt(Count);
+  else std::_Exit(130);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TCliParseResult Parsed = ParseCliOptions(argc, argv);
+  if (!Parsed.Run) {
+    (Parsed.ExitCode == 0 ? std::cout : std::cerr) << Parsed.Message;
+    return Parsed.ExitCode;
+  }
+  platform::RegisterMainThread();
+  // Before any other thread exists, so that all of them inherit the
+  // blocked signals.
+  platform::WatchInterrupts(OnInterrupt);
+  StartUnits();
+  int Status;
+  {
+    TCliSession Session(Parsed.Options);
+    RunningSession = &Session;
+    Status = Session.Run();
+    RunningSession = nullptr;
+  }
+  EndUnits();
+  return Status;
+}

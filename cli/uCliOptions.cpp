@@ -1,0 +1,74 @@
+#include "cli/uCliOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <map>
+
+namespace {
+
+constexpr const char* kVersion = "morvo-convert 0.1.0";
+
+const std::map<std::string, int> kExistPolicies{{"rename", 0}, {"ask", 1}, {"overwrite", 2}};
+const std::map<std::string, int> kPriorities{{"fast", 0}, {"background", 1}};
+const std::map<std::string, int> kMp3Modes{{"cbr", 0}, {"abr", 1}, {"vbr", 2}};
+const std::map<std::string, int> kMp3Channels{{"stereo", 0}, {"joint", 1}, {"mono", 2}};
+
+void DefineOptions(CLI::App& App, TCliOptions& O, std::optional<int>& Mp3Mode,
+                   std::optional<int>& Mp3Channels, std::optional<int>& ApeLevel) {
+  App.add_option("SOURCE", O.Sources, "audio files, folders and cue sheets (one task per track)");
+  App.add_option("-f,--format", O.Format, "target format: mp3, ape, wav or flac")
+      ->transform(CLI::IsMember({"mp3", "ape", "wav", "flac"}, CLI::ignore_case));
+  App.add_option("-q,--quality", O.Quality, "index into the format's quality list")
+      ->check(CLI::NonNegativeNumber);
+  App.add_flag("--list-qualities", O.ListQualities, "print the format's quality list and exit");
+  App.add_option("-o,--output", O.Output, "target folder (default: the saved one)");
+  App.add_option("-e,--exists", O.ExistPolicy, "existing targets: rename, ask or overwrite (default ask)")
+      ->transform(CLI::CheckedTransformer(kExistPolicies, CLI::ignore_case));
+  App.add_option("-p,--priority", O.Priority,
+                 "fast (加速处理(较快)) or background (资源优先(偏慢))")
+      ->transform(CLI::CheckedTransformer(kPriorities, CLI::ignore_case));
+  App.add_option("--mp3-mode", Mp3Mode, "MP3 bitrate mode: cbr, abr or vbr")
+      ->transform(CLI::CheckedTransformer(kMp3Modes, CLI::ignore_case));
+  App.add_option("--mp3-channels", Mp3Channels, "MP3 channels: stereo, joint or mono")
+      ->transform(CLI::CheckedTransformer(kMp3Channels, CLI::ignore_case));
+  App.add_option("--ape-level", ApeLevel, "APE compression level 0 (快速) .. 4 (疯狂)")
+      ->check(CLI::Range(0, 4));
+  App.add_flag("--delete-source", O.DeleteSource, "move each converted source to the trash");
+  App.add_flag("--add-to-playlist", O.AddToPlaylist, "hand each converted target to the player");
+  App.add_flag("--save", O.Save, "store the format's settings and the target folder as defaults");
+  App.add_flag("--json", O.Json, "one JSON object per finished task on standard output");
+  App.set_version_flag("--version", kVersion);
+}
+
+}  // namespace
+
+TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
+  TCliParseResult Result;
+  CLI::App App{"Converts audio between MP3, APE, WAV and FLAC and cuts images by their cue sheets.",
+               "morvo-convert"};
+  std::optional<int> Mp3Mode, Mp3Channels, ApeLevel;
+  DefineOptions(App, Result.Options, Mp3Mode, Mp3Channels, ApeLevel);
+  try {
+    App.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    Result.Message = App.help();
+    return Result;
+  } catch (const CLI::CallForVersion&) {
+    Result.Message = std::string(kVersion) + "\n";
+    return Result;
+  } catch (const CLI::ParseError& E) {
+    Result.ExitCode = 2;
+    Result.Message = std::string("morvo-convert: ") + E.what() + "\nRun with --help for the options.\n";
+    return Result;
+  }
+  Result.Options.Mp3BitRateMode = Mp3Mode;
+  Result.Options.Mp3ChannelMode = Mp3Channels;
+  Result.Options.ApeLevel = ApeLevel;
+  for (auto& C : Result.Options.Format) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  if (Result.Options.Sources.empty() && !Result.Options.ListQualities) {
+    Result.ExitCode = 2;
+    Result.Message = "morvo-convert: no SOURCE given\nRun with --help for the options.\n";
+    return Result;
+  }
+  Result.Run = true;
+  return Result;
+}

@@ -1,0 +1,127 @@
+#include "cli/uCliReport.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/uCodePage.h"
+
+namespace {
+
+std::string Utf8(const std::u16string& Text) { return platform::WideToUtf8(Text); }
+
+constexpr const char* kClearLine = "\r\x1b[2K";
+
+}  // namespace
+
+TCliReport::TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns)
+    : FOut(Out), FErr(Err), FLive(Live), FJson(Json), FColumns(Columns < 20 ? 20 : Columns) {}
+
+std::string TCliReport::TotalText(int32_t Finished, int32_t Total) {
+  if (Total == 100) return std::to_string(Finished) + "%";
+  return std::to_string(Finished) + "/" + std::to_string(Total);
+}
+
+std::string TCliReport::Bar(int32_t Percent, int Width) {
+  const int Clamped = Percent < 0 ? 0 : (Percent > 100 ? 100 : Percent);
+  const int Filled = Clamped * Width / 100;
+  return "[" + std::string(Filled, '#') + std::string(Width - Filled, '-') + "]";
+}
+
+std::string TCliReport::JsonLine(const TFinishedTask& Task) {
+  nlohmann::ordered_json Object{{"source", Utf8(Task.Source)},
+                                {"target", Utf8(Task.Target)},
+                                {"state", Task.Succeeded ? "done" : "failed"},
+                                {"result", Task.Result},
+                                {"text", Task.Succeeded ? "完成" : Utf8(Task.ResultText)}};
+  return Object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void TCliReport::Progress(int32_t Id, const std::u16string& Name, int32_t Percent) {
+  std::lock_guard Lock(FMutex);
+  auto& Task = FConverting[Id];
+  if (Task.Name.empty()) Task.Name = Utf8(Name);
+  if (Task.Percent == Percent && FDrawnLines > 0) return;
+  Task.Percent = Percent;
+  if (FLive) DrawLive();
+}
+
+void TCliReport::Finished(int32_t Id, const TFinishedTask& Task) {
+  std::lock_guard Lock(FMutex);
+  FConverting.erase(Id);
+  ClearLive();
+  if (FJson) {
+    FOut << JsonLine(Task) << "\n" << std::flush;
+  } else {
+    const std::string Verdict = Task.Succeeded ? "完成" : "失败(" + Utf8(Task.ResultText) + ")";
+    FOut << Utf8(Task.Source) << " -> " << Utf8(Task.Target) << ": " << Verdict << "\n" << std::flush;
+  }
+  DrawLive();
+}
+
+void TCliReport::Totals(int32_t Finished, int32_t Total) {
+  std::lock_guard Lock(FMutex);
+  FFinished = Finished;
+  FTotal = Total;
+  if (FLive) DrawLive();
+}
+
+void TCliReport::Notice(const std::u16string& Text) {
+  std::lock_guard Lock(FMutex);
+  ClearLive();
+  FErr << Utf8(Text) << "\n" << std::flush;
+  DrawLive();
+}
+
+void TCliReport::Summary(const std::u16string& Text) {
+  std::lock_guard Lock(FMutex);
+  FConverting.clear();
+  ClearLive();
+  (FJson ? FErr : FOut) << Utf8(Text) << "\n" << std::flush;
+}
+
+void TCliReport::Suspend() {
+  std::lock_guard Lock(FMutex);
+  ClearLive();
+  FSuspended = true;
+}
+
+void TCliReport::Resume() {
+  std::lock_guard Lock(FMutex);
+  FSuspended = false;
+  DrawLive();
+}
+
+// The live block is drawn on the error stream so that standard output keeps
+// only results (and JSON stays clean).
+void TCliReport::ClearLive() {
+  if (!FLive || FDrawnLines == 0) return;
+  FErr << "\x1b[" << FDrawnLines << "A";
+  for (int Line = 0; Line < FDrawnLines; ++Line) FErr << kClearLine << "\n";
+  FErr << "\x1b[" << FDrawnLines << "A" << std::flush;
+  FDrawnLines = 0;
+}
+
+void TCliReport::DrawLive() {
+  if (!FLive || FSuspended) return;
+  ClearLive();
+  for (const auto& [Id, Task] : FConverting) {
+    FErr << kClearLine << FitLine(Bar(Task.Percent, 20) + " " + std::to_string(Task.Percent) + "% " + Task.Name)
+         << "\n";
+    ++FDrawnLines;
+  }
+  if (FTotal > 0) {
+    const int32_t Percent = FFinished * 100 / FTotal;
+    FErr << kClearLine << FitLine(Bar(Percent, 20) + " " + TotalText(FFinished, FTotal)) << "\n";
+    ++FDrawnLines;
+  }
+  FErr << std::flush;
+}
+
+// Keeps a live line on one terminal row (counting bytes errs on the short
+// side for multi-byte text).
+std::string TCliReport::FitLine(const std::string& Line) const {
+  if (static_cast<int>(Line.size()) < FColumns) return Line;
+  std::string Cut = Line.substr(0, FColumns - 1);
+  while (!Cut.empty() && (static_cast<unsigned char>(Cut.back()) & 0xC0) == 0x80) Cut.pop_back();
+  if (!Cut.empty() && (static_cast<unsigned char>(Cut.back()) & 0x80)) Cut.pop_back();
+  return Cut;
+}

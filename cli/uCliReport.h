@@ -1,0 +1,64 @@
+// What morvo-convert prints: on a terminal one live line per converting task
+// with its progress bar and a total line "finished/total", redrawn in place;
+// otherwise plain lines. Each finished task prints its source, its target
+// and "完成" or "失败(" + result text + ")"; with JSON, one object per
+// finished task goes to standard output instead.
+// Main thread, except Suspend/Resume, which any thread may call (the
+// terminal prompt makes room with them).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <string>
+
+struct TFinishedTask {
+  std::u16string Source;
+  std::u16string Target;  // full path
+  bool Succeeded = false;
+  int32_t Result = 0;
+  std::u16string ResultText;
+};
+
+class TCliReport {
+public:
+  TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns);
+
+  void Progress(int32_t Id, const std::u16string& Name, int32_t Percent);
+  void Finished(int32_t Id, const TFinishedTask& Task);
+  void Totals(int32_t Finished, int32_t Total);
+  // A source that gave no task, or any other notice: a plain line on the
+  // error stream.
+  void Notice(const std::u16string& Text);
+  void Summary(const std::u16string& Text);
+
+  void Suspend();
+  void Resume();
+
+  // Text of the total bar: "%d/%d", or "%d%%" when the total is exactly 100.
+  static std::string TotalText(int32_t Finished, int32_t Total);
+  static std::string Bar(int32_t Percent, int Width);
+  static std::string JsonLine(const TFinishedTask& Task);
+
+private:
+  void ClearLive();
+  void DrawLive();
+  std::string FitLine(const std::string& Line) const;
+
+  std::ostream& FOut;
+  std::ostream& FErr;
+  const bool FLive;
+  const bool FJson;
+  const int FColumns;
+  std::recursive_mutex FMutex;
+  struct TLiveTask {
+    std::string Name;
+    int32_t Percent = 0;
+  };
+  std::map<int32_t, TLiveTask> FConverting;
+  int32_t FFinished = 0;
+  int32_t FTotal = 0;
+  int FDrawnLines = 0;
+  bool FSuspended = false;
+};

@@ -1,0 +1,36 @@
+// The decoder of one task: a thin owner of the player library's IDecoderEx.
+// Threading: made and opened on the main thread (the library loader runs
+// there), then read and positioned by one worker thread at a time.
+// Ownership: holds the one reference CreateDecoder handed out; releases it
+// when destroyed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codecs/uEncodeIntf.h"
+
+class TDecoderEx {
+public:
+  // Asks the player library for a decoder; none when the library is missing.
+  TDecoderEx();
+  ~TDecoderEx();
+  TDecoderEx(const TDecoderEx&) = delete;
+  TDecoderEx& operator=(const TDecoderEx&) = delete;
+
+  // The decoder's own answer; on success FInfo holds the PCM format. False
+  // without a decoder.
+  bool Open(const std::u16string& FileName);
+  // Bytes delivered, 0 at the end, negative on error; -1 without a decoder.
+  int32_t Read(void* Buffer, int32_t Size);
+  // Positions at Seconds from the start (100-ns units, truncated toward 0).
+  void Seek(double Seconds);
+
+  bool HasDecoder() const { return FDecoder != nullptr; }
+
+  // All zero until a successful Open; the worker reads the format here.
+  TDecoderInfo FInfo{};
+
+private:
+  IDecoderEx* FDecoder = nullptr;
+};

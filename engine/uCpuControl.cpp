@@ -1,0 +1,106 @@
+#include "engine/uCpuControl.h"
+
+#include <utility>
+
+#include "platform/uThreads.h"
+
+HRESULT MORVO_STDCALL TProgressCallback::QueryInterface(const TGUID& iid, void** obj) {
+  if (!obj) return E_POINTER;
+  // IProgressCallback has no identifier of its own; IUnknown is all we answer.
+  if (iid == IID_IUnknown) {
+    AddRef();
+    *obj = static_cast<IUnknown*>(this);
+    return S_OK;
+  }
+  *obj = nullptr;
+  return E_NOINTERFACE;
+}
+
+uint32_t MORVO_STDCALL TProgressCallback::AddRef() { return ++FRefCount; }
+
+uint32_t MORVO_STDCALL TProgressCallback::Release() {
+  const uint32_t left = --FRefCount;
+  if (left == 0) delete this;
+  return left;
+}
+
+int64_t MORVO_STDCALL TProgressCallback::GetProgress(IThreadCpuUsageControl* Control) {
+  return FCpuControl ? FCpuControl->ProgressOf(Control) : 0;
+}
+
+TCpuControl::TCpuControl() : FProcessorCount(GetProcessorCount()) {
+  FLibraryLoaded = LoadCpuControlLibrary();
+}
+
+TCpuControl::~TCpuControl() {
+  ClearPairs();
+  if (FLibraryLoaded) ReleaseCpuControlLibrary();
+}
+
+int32_t TCpuControl::GetProcessorCount() {
+  try {
+    const uint32_t count = platform::ProcessorCount();
+    return count > 0 ? static_cast<int32_t>(count) : 1;
+  } catch (...) {
+    return 1;
+  }
+}
+
+void TCpuControl::CreateUsageControl(TProgressCallback*& Callback, IThreadCpuUsageControl*& Control) {
+  Callback = nullptr;
+  Control = nullptr;
+  TLxPlayerCreateCpuControl factory = CpuControlFactory();
+  if (!factory) return;
+  IThreadCpuUsageControl* made = nullptr;
+  factory(&made);
+  if (!made) return;
+  TPair pair{TComPtr<TProgressCallback>(new TProgressCallback(this)), TComPtr<IThreadCpuUsageControl>(made)};
+  Callback = pair.Callback.Get();
+  Control = made;
+  Callback->AddRef();
+  Control->AddRef();
+  std::lock_guard lock(FPairsLock);
+  FPairs.push_back(std::move(pair));
+}
+
+void TCpuControl::ReleaseUsageControl(IThreadCpuUsageControl*& Control) {
+  if (!Control) return;
+  TPair dropped;
+  {
+    std::lock_guard lock(FPairsLock);
+    for (auto it = FPairs.begin(); it != FPairs.end(); ++it) {
+      if (it->Control.Get() == Control) {
+        dropped = std::move(*it);
+        FPairs.erase(it);
+        break;
+      }
+    }
+  }
+  // dropped releases its references here, outside the lock: a control may
+  // ask for progress while it shuts down.
+  std::exchange(Control, nullptr)->Release();
+}
+
+void TCpuControl::ClearPairs() {
+  std::vector<TPair> dropped;
+  {
+    std::lock_guard lock(FPairsLock);
+    dropped.swap(FPairs);
+  }
+  for (TPair& pair : dropped) {
+    pair.Control.Reset();
+    pair.Callback.Reset();
+  }
+}
+
+int64_t TCpuControl::ProgressOf(IThreadCpuUsageControl* Control) {
+  std::lock_guard lock(FPairsLock);
+  for (const TPair& pair : FPairs)
+    if (pair.Control.Get() == Control) return pair.Callback->FProgress.load();
+  return 0;
+}
+
+size_t TCpuControl::PairCount() {
+  std::lock_guard lock(FPairsLock);
+  return FPairs.size();
+}

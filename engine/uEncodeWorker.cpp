@@ -1,0 +1,302 @@
+// The worker thread's life: waking, asking for tasks, the pump, clean-up
+// and the steps it hands to the main thread.
+#include "engine/uEncodeWorker.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "codecs/uDecoderEx.h"
+#include "engine/uCpuControl.h"
+#include "params/uParamManager.h"
+#include "platform/uTrash.h"
+#include "engine/uEncoderCallBack.h"
+#include "engine/uTaskItem.h"
+#include "engine/uTaskManager.h"
+#include "infra/uLxFileUtils.h"
+#include "platform/uCodePage.h"
+#include "platform/uMessageBox.h"
+#include "platform/uMessageQueue.h"
+#include "platform/uThreads.h"
+
+namespace {
+
+// A bounded wait for a question box that a worker has committed to open.
+constexpr uint32_t QuestionBoxAppearMs = 5000;
+
+std::u16string WakeEventNameFor(uint32_t ThreadId) {
+  char name[64];
+  std::snprintf(name, sizeof name, "Encode_Work_Event_%s_%.8X", "TEncodeWorker", ThreadId);
+  return platform::Utf8ToWide(name);
+}
+
+}  // namespace
+
+TEncodeWorker::TEncodeWorker(TTaskManager* Manager) : FManager(Manager) {
+  std::future<uint32_t> id = FIdPromise.get_future();
+  std::shared_future<void> ready = FReady.get_future().share();
+  FThread = std::thread([this, ready] {
+    FIdPromise.set_value(platform::CurrentThreadId());
+    ready.wait();
+    Execute();
+    FEnded = true;
+    platform::PostMessage(FManager, TTaskManager::WM_WORKER_ENDED, 0, 0);
+  });
+  FThreadId = id.get();
+  FWakeEvent = std::make_unique<platform::TEvent>(WakeEventNameFor(FThreadId));
+  FReady.set_value();
+}
+
+TEncodeWorker::~TEncodeWorker() {
+  if (FThread.joinable()) {
+    TerminateWorker();
+    WaitFor();
+  }
+  FEncoder.Reset();
+  FOutput.Reset();
+  FDecoder.reset();
+}
+
+const std::u16string& TEncodeWorker::WakeEventName() const { return FWakeEvent->Name(); }
+
+std::u16string TEncodeWorker::QuestionCaption() const {
+  return u"线程" + platform::Utf8ToWide(std::to_string(FNumber)) + u"文件存在";
+}
+
+void TEncodeWorker::Activate() {
+  FActive = 1;
+  FWakeEvent->SetEvent();
+}
+
+void TEncodeWorker::Deactivate() { FActive = 0; }
+
+void TEncodeWorker::TerminateWorker() {
+  FActive = 0;
+  bool asking;
+  {
+    std::lock_guard lock(FAskLock);
+    FTerminated = true;
+    asking = FAsking;
+  }
+  // A worker that has decided to ask opens its box at once; wait for the box
+  // so that closing it cannot come too early.
+  if (asking) platform::WaitForMessageBox(QuestionCaption(), QuestionBoxAppearMs);
+  platform::CloseMessageBox(QuestionCaption());
+  FWakeEvent->SetEvent();
+}
+
+void TEncodeWorker::WaitFor() {
+  if (FThread.joinable()) FThread.join();
+}
+
+bool TEncodeWorker::Stopped() const { return FActive.load() == 0 || Terminated(); }
+
+void TEncodeWorker::StoreResult(int32_t Code) {
+  if (FTask) FTask->FResult = Code;
+}
+
+void TEncodeWorker::Synchronized(void (TEncodeWorker::*Step)()) {
+  try {
+    platform::Synchronize([this, Step] {
+      try {
+        (this->*Step)();
+      } catch (...) {
+        // Steps on behalf of a worker never fail the main thread.
+      }
+    });
+  } catch (...) {
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Thread body
+
+void TEncodeWorker::Execute() {
+  while (!Terminated()) {
+    if (FActive.load() == 0) FWakeEvent->WaitFor();
+    if (Terminated()) break;
+    Synchronized(&TEncodeWorker::RequestWork);
+    if (!FTask) {
+      FActive = 0;
+      continue;
+    }
+    RunTask();
+  }
+}
+
+void TEncodeWorker::RunTask() {
+  FBuffer.assign(EncodeBlockSize, 0);
+  FTargetCreated = false;
+  FOutputFailed = false;
+  FPercent = 0;
+  bool success = Prepare();
+  if (success) {
+    FDoneBytes = 0;
+    Synchronized(&TEncodeWorker::MarkConverting);
+    if (FEncoder->Init(FOutput.Get(), &FWaveFormat) != 0) {
+      StoreResult(rcEncodeFailed);
+      success = false;
+    } else {
+      success = Pump();
+    }
+  }
+  CleanUp();
+  if (Terminated()) {
+    DeleteCreatedTarget();
+    return;
+  }
+  // An output that could not take every byte means a damaged target,
+  // whatever the encoder made of it.
+  if (success && FOutputFailed) {
+    StoreResult(rcEncodeFailed);
+    success = false;
+  }
+  Synchronized(success ? &TEncodeWorker::TaskSucceeded : &TEncodeWorker::TaskFailed);
+}
+
+void TEncodeWorker::CleanUp() {
+  if (FEncoder) {
+    try {
+      FEncoder->Finish();
+    } catch (...) {
+    }
+    FEncoder.Reset();
+  }
+  if (FOutput) {
+    FOutputFailed = FOutput->WriteFailed() || !FOutput->HasFile();
+    FOutput.Reset();  // closes the target file
+  }
+  FDecoder.reset();
+  FBuffer.clear();
+  FBuffer.shrink_to_fit();
+}
+
+void TEncodeWorker::DeleteCreatedTarget() {
+  if (FTargetCreated && WideFileExists(FTargetPath)) platform::DeleteFileW(FTargetPath);
+  FTargetCreated = false;
+}
+
+// ---------------------------------------------------------------------------
+// The pump
+
+int32_t TEncodeWorker::ReadBlock(int64_t Length) {
+  std::memset(FBuffer.data(), 0, static_cast<size_t>(Length));
+  return FDecoder->Read(FBuffer.data(), static_cast<int32_t>(Length));
+}
+
+// Whole sample frames only, at most one block; a bounded cue track asks for
+// exactly what is left of it.
+int64_t TEncodeWorker::NextRequestLength() const {
+  const int64_t frame = FFrameBytes > 0 ? FFrameBytes : 1;
+  const int64_t block = EncodeBlockSize / frame * frame;
+  if (!FCueTrack || FTrackToEnd) return block;
+  const uint64_t left = FTotalBytes > FDoneBytes ? FTotalBytes - FDoneBytes : 0;
+  return left < static_cast<uint64_t>(block) ? static_cast<int64_t>(left) : block;
+}
+
+bool TEncodeWorker::Pump() {
+  bool success = true;
+  int32_t read = -1;
+  int32_t emptyReads = 0;
+  // Whole files and tracks that run to the end of their source are read
+  // until the decoder says the data ended; a bounded track until its bytes
+  // are done.
+  const bool toEnd = !FCueTrack || FTrackToEnd;
+  try {
+    if (FCueTrack) FDecoder->Seek((static_cast<double>(FSeekPosition) + 0.5) / 10000000.0);
+    read = ReadBlock(NextRequestLength());
+  } catch (...) {
+    success = false;
+    read = -1;
+  }
+  while ((toEnd || FDoneBytes != FTotalBytes) && success && read >= 0) {
+    if (Stopped()) {
+      success = false;
+      StoreResult(rcAbortedInPump);
+      break;
+    }
+    try {
+      if (read > 0) {
+        if (FEncoder->Encode(FBuffer.data(), read) < 0) success = false;
+        FDoneBytes += static_cast<uint64_t>(read);
+        const uint16_t percent =
+            FTotalBytes == 0 ? 0
+                             : static_cast<uint16_t>(std::min<double>(
+                                   65535.0, std::trunc(static_cast<double>(FDoneBytes) / FTotalBytes * 100.0)));
+        if (FProgressCallback) FProgressCallback->FProgress = FPercent;
+        if (percent != FPercent) {
+          FPercent = percent;
+          if (!(FActive.load() == 0 && Terminated())) ReportProgress();
+        }
+      } else if (FDoneBytes > 0) {
+        break;  // end of data
+      } else if (++emptyReads > EmptyReadLimit) {
+        // A source that never delivers anything cannot be read.
+        StoreResult(rcReadFailed);
+        success = false;
+        break;
+      }
+      const int64_t length = NextRequestLength();
+      if (length == 0) break;
+      read = ReadBlock(length);
+    } catch (...) {
+      success = false;
+      StoreResult(rcEncodeFailed);
+      break;
+    }
+  }
+  return success;
+}
+
+// ---------------------------------------------------------------------------
+// Steps on the main thread
+
+void TEncodeWorker::RequestWork() {
+  if (Terminated()) {
+    FTask = nullptr;
+    return;
+  }
+  FManager->RequestTask(this);
+}
+
+void TEncodeWorker::MarkConverting() {
+  if (Terminated() || !FTask) return;
+  FManager->SetTaskState(FTask->FId, tsConverting);
+}
+
+void TEncodeWorker::ReportProgress() {
+  if (Terminated()) return;
+  FManager->SetTaskProgress(FTask, FPercent);
+}
+
+void TEncodeWorker::TaskSucceeded() {
+  TTaskItem* task = FTask;
+  if (!task) return;
+  // The worker is done with its task: the list may remove it from now on.
+  FTask = nullptr;
+  if (!Terminated()) {
+    FManager->SetTaskState(task->FId, tsDone);
+    FManager->FConverted.push_back(FTargetPath);
+  }
+  TEncodeParam* param = FManager->FParamManager->FindById(task->FParamId);
+  if (!param) return;
+  if (param->FInsAftSucc == 1 && !Terminated()) {
+    FManager->FPlaylistQueue.push_back(FTargetPath);
+    FManager->PostNotify(nkPlaylistQueued, -1);
+  }
+  if (param->FDelAftSucc == 1) {
+    // The source of a cue track is shared with the other tracks: it stays.
+    if (task->FKind == tkWholeFile) platform::MoveToTrash(task->FSource);
+    FManager->RemoveTask(task->FId);
+  }
+}
+
+void TEncodeWorker::TaskFailed() {
+  if (!FTask) return;
+  // Only a file this task created goes; an existing target that was kept
+  // (codes 4 and 8) or a leftover of an earlier task stays.
+  DeleteCreatedTarget();
+  TTaskItem* task = std::exchange(FTask, nullptr);
+  if (!Terminated()) FManager->SetTaskState(task->FId, tsFailed);
+}

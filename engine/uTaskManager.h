@@ -1,0 +1,146 @@
+// The task manager: the one owner of the conversion list, its run counters,
+// the target settings, the worker threads, the CPU usage control, the
+// parameter manager, the list of converted files and the playlist queue.
+//
+// Threading contract:
+// - Every operation runs on the main thread, except SetTaskProgress and
+//   PostNotify (worker threads) and the accessors marked "any thread".
+//   Workers reach RequestTask, SetTaskState and the other list operations
+//   only through a synchronised step on the main thread.
+// - FLock (re-entrant) guards the task list and the run counters; the
+//   change callback is always called after it is released, and no other
+//   lock is taken while it is held.
+// - FOnTaskChanged is called on the main thread only, synchronously.
+// Ownership: the manager owns its task items (also a refused one handed to
+// AddTask), the workers, the CPU control, the parameter manager and all
+// lists. Task pointers handed out (FindTask, GetTask) stay valid until the
+// task is removed.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/uTaskItem.h"
+#include "platform/uMessageQueue.h"
+#include "platform/uSync.h"
+
+class TCpuControl;
+class TEncodeWorker;
+class TParamManager;
+
+// Receives (value, kind): see the notification kinds in uTaskItem.h.
+using TTaskChangedEvent = std::function<void(int32_t Value, uint8_t Kind)>;
+
+// Policies for an existing target (FExistPolicy).
+constexpr uint8_t epRename = 0;
+constexpr uint8_t epAsk = 1;
+constexpr uint8_t epOverwrite = 2;
+
+// Task priorities (FPriority).
+constexpr uint8_t tpFaster = 0;
+constexpr uint8_t tpResourcesFirst = 1;
+
+class TTaskManager final : public platform::IMessageTarget {
+public:
+  TTaskManager();
+  // Ends the workers (as Shutdown) and frees everything.
+  ~TTaskManager();
+  TTaskManager(const TTaskManager&) = delete;
+  TTaskManager& operator=(const TTaskManager&) = delete;
+
+  // The list.
+  void AddTask(std::unique_ptr<TTaskItem> Item);
+  bool CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName, int32_t& Reason,
+                 int32_t& ConflictId);
+  bool IsTargetFormatAvailable(const std::u16string& Ext);
+  void RemoveTask(int32_t Id);
+  TTaskItem* FindTask(int32_t Id);
+  TTaskItem* GetTask(int32_t Index);
+  int32_t TaskCount();
+  int32_t PendingCount();
+  void ResetAll();
+  void RenameTarget(int32_t Id, const std::u16string& NewName);
+  static std::u16string ReplaceInvalidChars(std::u16string Name);
+  // Key 0 source, 1 target name, 2 result; direction 1 ascending, 2 descending.
+  void Sort(int32_t Key, int32_t Direction);
+  std::u16string GetSummary();
+  // The quality entries of the format registered for Ext, or null.
+  const std::vector<std::string>* GetQualityList(const std::u16string& Ext);
+
+  // Runs.
+  void StartConvert();
+  void StopConvert();
+  // Ends every worker (waiting for each, serving the main thread's queue
+  // meanwhile, so a worker waiting for a synchronised step can finish).
+  void Shutdown();
+  void RequestTask(TEncodeWorker* Worker);
+  bool TakeNextTask(uint8_t SourceClass, TTaskItem*& Item);
+  void SetTaskState(int32_t Id, uint8_t State);
+  // Worker thread: stores the percentage and posts kind 6, while running.
+  void SetTaskProgress(TTaskItem* Item, int32_t Percent);
+  // Any thread: posts WM_ENCODE_NOTIFY (kind, value) to FMainForm if set.
+  void PostNotify(uint8_t Kind, int32_t Value);
+  void SetRunning(uint8_t Flag);
+
+  // Settings and files.
+  void LoadSettings();
+  void SaveSettings();
+  // Appends the new, still existing converted targets to the UTF-16LE list
+  // at Path; errors writing the file reach the caller.
+  void SaveConvertedList(const std::u16string& Path);
+
+  // The target folder is read by workers while the window may change it.
+  std::u16string DestPath() const;  // any thread
+  void SetDestPath(const std::u16string& Path);
+
+  // Any thread.
+  bool IsRunning() const { return FRunning.load() != 0; }
+  const std::vector<std::unique_ptr<TEncodeWorker>>& Workers() const { return FWorkers; }
+
+  // Read and written directly by the window (main thread; workers read the
+  // atomics of the policy and the priority, and FMainForm).
+  std::atomic<uint8_t> FExistPolicy = epAsk;
+  std::vector<std::u16string> FExistPolicyNames;
+  std::vector<std::u16string> FPriorityNames;
+  std::atomic<uint8_t> FPriority = tpFaster;
+  TTaskChangedEvent FOnTaskChanged;
+  std::vector<std::u16string> FConverted;
+  std::atomic<platform::IMessageTarget*> FMainForm = nullptr;
+  int32_t FTipShow = 0;
+  std::unique_ptr<TParamManager> FParamManager;
+  std::unique_ptr<TCpuControl> FCpuControl;
+  int32_t FFinishedCount = 0;
+  int32_t FSucceededCount = 0;
+  int32_t FTotalCount = 0;
+  // Filled by a worker's success step, emptied by the window (main thread).
+  std::vector<std::u16string> FPlaylistQueue;
+
+  // Private message: a worker's thread has ended (see Shutdown).
+  static constexpr uint32_t WM_WORKER_ENDED = platform::WM_USER + 2100;
+  intptr_t HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override;
+
+private:
+  void Notify(int32_t Value, uint8_t Kind);
+  void OnParamsChanged(uint8_t FormatType);
+  int32_t FindIndex(int32_t Id);
+  bool IsHeldByWorker(const TTaskItem* Task) const;
+  bool AnyWorkerActive() const;
+  void RenewCpuUsage(TEncodeWorker* Worker);
+  void WaitForWorkers();
+  void AssertMainThread() const;
+
+  platform::TCriticalSection FLock;
+  std::vector<std::unique_ptr<TTaskItem>> FTasks;
+  int32_t FLastId = 0;
+  mutable std::mutex FDestPathLock;
+  std::u16string FDestPath;
+  std::atomic<uint8_t> FRunning = 0;
+  std::vector<std::unique_ptr<TEncodeWorker>> FWorkers;
+  bool FWaitingForWorkers = false;
+  bool FWorkerEndedQuit = false;
+};

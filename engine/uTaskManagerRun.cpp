@@ -1,0 +1,171 @@
+// The task manager's runs: starting and stopping, handing tasks to the
+// workers, task states, progress and the end of the workers.
+#include <algorithm>
+
+#include "engine/uCpuControl.h"
+#include "engine/uEncodeWorker.h"
+#include "engine/uTaskManager.h"
+#include "infra/uLxLog.h"
+#include "platform/uThreads.h"
+
+void TTaskManager::StartConvert() {
+  AssertMainThread();
+  FFinishedCount = 0;
+  FSucceededCount = 0;
+  FTotalCount = PendingCount();
+  SetRunning(1);
+  for (size_t i = 0; i < FWorkers.size(); ++i) {
+    if (i > 0) platform::Sleep(5);
+    FWorkers[i]->FWantedClass = i == 0 ? 0 : 1;
+    FWorkers[i]->Activate();
+  }
+}
+
+void TTaskManager::StopConvert() {
+  AssertMainThread();
+  SetRunning(0);
+  for (const auto& worker : FWorkers) worker->Deactivate();
+}
+
+void TTaskManager::Shutdown() {
+  AssertMainThread();
+  SetRunning(0);
+  FOnTaskChanged = nullptr;
+  for (const auto& worker : FWorkers) worker->TerminateWorker();
+  WaitForWorkers();
+  for (const auto& worker : FWorkers) worker->WaitFor();
+}
+
+// A worker may be waiting for the main thread (a synchronised step, its
+// question box) when it is terminated, so the main thread serves its queue
+// until every worker's thread has said that it ended. A quit asked by
+// someone else meanwhile is handed on once the workers are gone.
+void TTaskManager::WaitForWorkers() {
+  bool foreignQuit = false;
+  int foreignCode = 0;
+  auto allEnded = [this] { return std::all_of(FWorkers.begin(), FWorkers.end(), [](const auto& w) { return w->Ended(); }); };
+  FWaitingForWorkers = true;
+  while (!allEnded()) {
+    FWorkerEndedQuit = false;
+    const int code = platform::RunMessageLoop();
+    if (!FWorkerEndedQuit) {
+      foreignQuit = true;
+      foreignCode = code;
+    }
+  }
+  FWaitingForWorkers = false;
+  if (foreignQuit) platform::QuitMessageLoop(foreignCode);
+}
+
+intptr_t TTaskManager::HandleMessage(uint32_t Msg, uintptr_t, intptr_t) {
+  // Only a Shutdown waiting for the workers cares that one ended.
+  if (Msg == WM_WORKER_ENDED && FWaitingForWorkers) {
+    FWorkerEndedQuit = true;
+    platform::QuitMessageLoop(0);
+  }
+  return 0;
+}
+
+void TTaskManager::RequestTask(TEncodeWorker* Worker) {
+  AssertMainThread();
+  if (!Worker || std::none_of(FWorkers.begin(), FWorkers.end(), [Worker](const auto& w) { return w.get() == Worker; }))
+    return;
+  Worker->FTask = nullptr;
+  if (!Worker->FActive) return;
+  TTaskItem* item = nullptr;
+  bool found = false;
+  if (Worker->FWantedClass == scOptical) {
+    found = TakeNextTask(scOptical, item);
+    if (!found) {
+      Worker->FWantedClass = scOther;
+      found = TakeNextTask(scOther, item);
+    }
+  } else {
+    found = TakeNextTask(scOther, item);
+  }
+  if (!found) return;
+  Worker->FTask = item;
+  RenewCpuUsage(Worker);
+}
+
+void TTaskManager::RenewCpuUsage(TEncodeWorker* Worker) {
+  try {
+    if (Worker->FCpuUsage) {
+      IThreadCpuUsageControl* old = Worker->FCpuUsage.Detach();
+      FCpuControl->ReleaseUsageControl(old);
+    }
+    Worker->FProgressCallback.Reset();
+    TProgressCallback* callback = nullptr;
+    IThreadCpuUsageControl* control = nullptr;
+    FCpuControl->CreateUsageControl(callback, control);
+    if (!control) return;
+    Worker->FProgressCallback = TComPtr<TProgressCallback>(callback);
+    Worker->FCpuUsage = TComPtr<IThreadCpuUsageControl>(control);
+    control->AttachThread(Worker->ThreadId());
+    control->SetProgressCallback(callback);
+    const uint8_t priority = FPriority;
+    if (priority == tpFaster || priority == tpResourcesFirst) {
+      control->SetCpuLimit(priority == tpFaster ? 100 : 30);
+      control->SetCpuLimitMode(1);
+    }
+    control->Start();
+  } catch (...) {
+    // The worker converts without a limit.
+  }
+}
+
+bool TTaskManager::TakeNextTask(uint8_t SourceClass, TTaskItem*& Item) {
+  AssertMainThread();
+  Item = nullptr;
+  for (const auto& task : FTasks) {
+    if (task->FQueued == 0 || task->FSourceClass != SourceClass) continue;
+    platform::TCriticalSectionLock lock(FLock);
+    if (task->FTaken == 0) {
+      task->FTaken = 1;
+      Item = task.get();
+      break;
+    }
+  }
+  if (Item) SetRunning(1);
+  return Item != nullptr;
+}
+
+void TTaskManager::SetTaskState(int32_t Id, uint8_t State) {
+  AssertMainThread();
+  TTaskItem* task = FindTask(Id);
+  if (!task || task->FState == State) return;
+  {
+    platform::TCriticalSectionLock lock(FLock);
+    task->FState = State;
+    if (State == tsDone) {
+      task->FQueued = 0;
+      task->FResult = rcSucceeded;
+      if (FFinishedCount < FTotalCount) {
+        ++FFinishedCount;
+        ++FSucceededCount;
+      }
+    } else if (State == tsFailed) {
+      task->FQueued = 0;
+      if (FFinishedCount < FTotalCount && !IsUserAbort(task->FResult)) ++FFinishedCount;
+    }
+  }
+  Notify(Id, nkChanged);
+  if (FFinishedCount == FTotalCount) SetRunning(0);
+}
+
+void TTaskManager::SetTaskProgress(TTaskItem* Item, int32_t Percent) {
+  if (!Item || FRunning == 0) return;
+  Item->FProgress = Percent;
+  PostNotify(nkProgress, Item->FId);
+}
+
+void TTaskManager::PostNotify(uint8_t Kind, int32_t Value) {
+  if (platform::IMessageTarget* form = FMainForm.load())
+    platform::PostMessage(form, platform::WM_ENCODE_NOTIFY, Kind, Value);
+}
+
+void TTaskManager::SetRunning(uint8_t Flag) {
+  if (FRunning == Flag) return;
+  FRunning = Flag;
+  Notify(-1, nkRunning);
+}

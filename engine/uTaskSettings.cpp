@@ -1,0 +1,54 @@
+#include "engine/uTaskSettings.h"
+
+#include <string>
+
+#include "params/uParamManager.h"
+#include "platform/uCodePage.h"
+#include "platform/uFileIO.h"
+#include "platform/uProfile.h"
+#include "platform/uProgramDir.h"
+
+namespace {
+
+constexpr const char* SectionGeneral = "General";
+
+bool IsExistingFile(const std::u16string& Name) {
+  const uint32_t Attributes = platform::GetFileAttributesW(Name);
+  return Attributes != platform::INVALID_FILE_ATTRIBUTES &&
+         !(Attributes & platform::FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+std::u16string DefaultTargetFolder() {
+  return platform::HomeDir() + u"Morva/Convert/";
+}
+
+void LoadTaskSettings(std::u16string& DestPath, int32_t& TipShow) {
+  try {
+    const std::u16string ConfigFile = TParamManager::ConfigFile();
+    if (!IsExistingFile(ConfigFile))
+      return;
+    const std::string Path = platform::GetPrivateProfileString(
+        SectionGeneral, "DestPath", platform::WideToAnsi(DestPath), ConfigFile);
+    DestPath = platform::AnsiToWide(Path);
+    TipShow = platform::GetPrivateProfileInt(SectionGeneral, "TipShow", TipShow, ConfigFile);
+  } catch (...) {
+    DestPath = DefaultTargetFolder();
+  }
+}
+
+// Both keys are attempted: a folder that cannot be stored must not cost the
+// tip setting.
+bool SaveTaskSettings(const std::u16string& DestPath, int32_t TipShow) {
+  try {
+    const std::u16string ConfigFile = TParamManager::ConfigFile();
+    const bool PathSaved = platform::WritePrivateProfileString(
+        SectionGeneral, "DestPath", platform::WideToAnsi(DestPath), ConfigFile);
+    const bool TipSaved = platform::WritePrivateProfileString(SectionGeneral, "TipShow",
+                                                              std::to_string(TipShow), ConfigFile);
+    return PathSaved && TipSaved;
+  } catch (...) {
+    return false;
+  }
+}

@@ -1,0 +1,337 @@
+#include "platform/uFileIO.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/uCodePage.h"
+#include "platform/uFileTime.h"
+
+namespace platform {
+
+namespace {
+
+thread_local uint32_t LastErrorCode = 0;
+
+// Share-mode bookkeeping: each open holds shared OFD locks on marker bytes
+// far beyond any real data, one byte per "I read", "I write", "I deny
+// reading", "I deny writing". An open conflicts when a marker it must not
+// meet is held by any other open description of the file.
+constexpr off_t MarkerBase = 0x7FFFFFFF00000000LL;
+constexpr off_t MarkerReads = MarkerBase + 0;
+constexpr off_t MarkerWrites = MarkerBase + 1;
+constexpr off_t MarkerDeniesRead = MarkerBase + 2;
+constexpr off_t MarkerDeniesWrite = MarkerBase + 3;
+
+bool MarkerHeldByOthers(int Fd, off_t Marker) {
+  struct flock Probe {};
+  Probe.l_type = F_WRLCK;
+  Probe.l_whence = SEEK_SET;
+  Probe.l_start = Marker;
+  Probe.l_len = 1;
+  if (fcntl(Fd, F_OFD_GETLK, &Probe) != 0) return false;
+  return Probe.l_type != F_UNLCK;
+}
+
+bool HoldMarker(int Fd, off_t Marker) {
+  struct flock Lock {};
+  Lock.l_type = F_RDLCK;
+  Lock.l_whence = SEEK_SET;
+  Lock.l_start = Marker;
+  Lock.l_len = 1;
+  return fcntl(Fd, F_OFD_SETLK, &Lock) == 0;
+}
+
+// Checks and takes the markers as one step: flock on the file serialises
+// concurrent openers (flock and OFD locks are independent on Linux).
+bool ClaimShareMode(int Fd, uint32_t Access, uint32_t Share) {
+  if (flock(Fd, LOCK_EX) != 0) return true;  // file system without locks: no emulation
+  const bool Conflict = ((Access & GENERIC_READ) && MarkerHeldByOthers(Fd, MarkerDeniesRead)) ||
+                        ((Access & GENERIC_WRITE) && MarkerHeldByOthers(Fd, MarkerDeniesWrite)) ||
+                        (!(Share & FILE_SHARE_READ) && MarkerHeldByOthers(Fd, MarkerReads)) ||
+                        (!(Share & FILE_SHARE_WRITE) && MarkerHeldByOthers(Fd, MarkerWrites));
+  bool Held = !Conflict;
+  if (Held && (Access & GENERIC_READ)) Held = HoldMarker(Fd, MarkerReads);
+  if (Held && (Access & GENERIC_WRITE)) Held = HoldMarker(Fd, MarkerWrites);
+  if (Held && !(Share & FILE_SHARE_READ)) Held = HoldMarker(Fd, MarkerDeniesRead);
+  if (Held && !(Share & FILE_SHARE_WRITE)) Held = HoldMarker(Fd, MarkerDeniesWrite);
+  flock(Fd, LOCK_UN);
+  return Held;
+}
+
+bool ParentExists(const std::string& Path) {
+  const size_t Slash = Path.rfind('/');
+  if (Slash == std::string::npos || Slash == 0) return true;
+  struct stat St;
+  return stat(Path.substr(0, Slash).c_str(), &St) == 0 && S_ISDIR(St.st_mode);
+}
+
+uint32_t ErrorFromErrno(int Err, const std::string& Path) {
+  switch (Err) {
+    case 0: return ERROR_SUCCESS;
+    case ENOENT: return ParentExists(Path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ETXTBSY: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EINVAL:
+    case EILSEQ: return ERROR_INVALID_NAME;
+    case ENOSPC:
+    case EDQUOT: return ERROR_DISK_FULL;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    default: return 0x20000000u | static_cast<uint32_t>(Err);  // customer bit + errno
+  }
+}
+
+void SetErrnoError(const std::string& Path) { LastErrorCode = ErrorFromErrno(errno, Path); }
+
+uint32_t AttributesOf(const struct stat& St, const std::string& Path) {
+  uint32_t Attr = 0;
+  if (S_ISDIR(St.st_mode)) Attr |= FILE_ATTRIBUTE_DIRECTORY;
+  if (access(Path.c_str(), W_OK) != 0 && errno == EACCES) Attr |= FILE_ATTRIBUTE_READONLY;
+  const size_t Slash = Path.rfind('/');
+  const std::string Leaf = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+  if (!Leaf.empty() && Leaf[0] == '.' && Leaf != "." && Leaf != "..") Attr |= FILE_ATTRIBUTE_HIDDEN;
+  if (!S_ISDIR(St.st_mode) && !S_ISREG(St.st_mode)) Attr |= FILE_ATTRIBUTE_SYSTEM;
+  return Attr == 0 ? FILE_ATTRIBUTE_NORMAL : Attr;
+}
+
+}  // namespace
+
+uint32_t GetLastError() { return LastErrorCode; }
+void SetLastError(uint32_t Code) { LastErrorCode = Code; }
+
+std::string SysErrorMessage(uint32_t Code) {
+  switch (Code) {
+    case ERROR_SUCCESS: return "The operation completed successfully";
+    case ERROR_FILE_NOT_FOUND: return "The system cannot find the file specified";
+    case ERROR_PATH_NOT_FOUND: return "The system cannot find the path specified";
+    case ERROR_ACCESS_DENIED: return "Access is denied";
+    case ERROR_INVALID_HANDLE: return "The handle is invalid";
+    case ERROR_NO_MORE_FILES: return "There are no more files";
+    case ERROR_SHARING_VIOLATION:
+      return "The process cannot access the file because it is being used by another process";
+    case ERROR_DISK_FULL: return "There is not enough space on the disk";
+    case ERROR_INVALID_NAME: return "The filename, directory name, or volume label syntax is incorrect";
+    case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists";
+    case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long";
+    default: break;
+  }
+  if (Code & 0x20000000u) return std::strerror(static_cast<int>(Code & 0xFFFF));
+  return "System error " + std::to_string(Code);
+}
+
+uint32_t GetFileAttributesW(const std::u16string& Name) {
+  const std::string Path = WideToPath(Name);
+  struct stat St;
+  if (Path.empty()) {
+    LastErrorCode = ERROR_INVALID_NAME;
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (stat(Path.c_str(), &St) != 0) {
+    SetErrnoError(Path);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return AttributesOf(St, Path);
+}
+
+bool CreateDirectoryW(const std::u16string& Name) {
+  const std::string Path = WideToPath(Name);
+  if (mkdir(Path.c_str(), 0777) == 0) return true;
+  SetErrnoError(Path);
+  return false;
+}
+
+std::u16string GetFullPathNameW(const std::u16string& Name) {
+  std::string Path = WideToPath(Name);
+  if (Path.empty()) {
+    LastErrorCode = ERROR_INVALID_NAME;
+    return {};
+  }
+  if (Path[0] != '/') {
+    char Cwd[4096];
+    if (!getcwd(Cwd, sizeof(Cwd))) {
+      SetErrnoError(Path);
+      return {};
+    }
+    Path = std::string(Cwd) + "/" + Path;
+  }
+  // Lexical clean-up of "//", "/./" and "/../" as the Windows call does.
+  std::vector<std::string> Parts;
+  size_t Start = 1;
+  while (Start <= Path.size()) {
+    size_t End = Path.find('/', Start);
+    if (End == std::string::npos) End = Path.size();
+    const std::string Part = Path.substr(Start, End - Start);
+    if (Part == "..") {
+      if (!Parts.empty()) Parts.pop_back();
+    } else if (!Part.empty() && Part != ".") {
+      Parts.push_back(Part);
+    }
+    Start = End + 1;
+  }
+  std::string Full;
+  for (const std::string& Part : Parts) Full += "/" + Part;
+  if (Full.empty() || (Path.back() == '/' && Full != "/")) Full += "/";
+  return PathToWide(Full);
+}
+
+THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition) {
+  const std::string Path = WideToPath(Name);
+  if (Path.empty() || (Access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
+    LastErrorCode = Path.empty() ? ERROR_INVALID_NAME : ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  int Flags = O_CLOEXEC | ((Access & GENERIC_WRITE) ? O_RDWR : O_RDONLY);
+  if (Disposition != TDisposition::OpenExisting) Flags |= O_CREAT;
+  int Fd = open(Path.c_str(), Flags, 0666);
+  if (Fd < 0 && errno == EACCES && Access == GENERIC_WRITE) Fd = open(Path.c_str(), (Flags & ~O_RDWR) | O_WRONLY, 0666);
+  if (Fd < 0) {
+    SetErrnoError(Path);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat St;
+  if (fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
+    close(Fd);
+    LastErrorCode = ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!ClaimShareMode(Fd, Access, Share)) {
+    close(Fd);
+    LastErrorCode = ERROR_SHARING_VIOLATION;
+    return INVALID_HANDLE_VALUE;
+  }
+  // Truncate only after the share check, so a refused create leaves the
+  // other opener's data alone.
+  if (Disposition == TDisposition::CreateAlways && ftruncate(Fd, 0) != 0) {
+    SetErrnoError(Path);
+    close(Fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  LastErrorCode = ERROR_SUCCESS;
+  return Fd;
+}
+
+bool CloseHandle(THandle Handle) {
+  if (Handle < 0 || close(Handle) != 0) {
+    LastErrorCode = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  return true;
+}
+
+int64_t FileRead(THandle Handle, void* Buffer, int64_t Count) {
+  int64_t Done = 0;
+  while (Done < Count) {
+    const ssize_t Got = read(Handle, static_cast<char*>(Buffer) + Done, static_cast<size_t>(Count - Done));
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got < 0) {
+      SetErrnoError({});
+      return -1;
+    }
+    if (Got == 0) break;
+    Done += Got;
+  }
+  return Done;
+}
+
+int64_t FileWrite(THandle Handle, const void* Buffer, int64_t Count) {
+  int64_t Done = 0;
+  while (Done < Count) {
+    const ssize_t Put = write(Handle, static_cast<const char*>(Buffer) + Done, static_cast<size_t>(Count - Done));
+    if (Put < 0 && errno == EINTR) continue;
+    if (Put <= 0) {
+      SetErrnoError({});
+      return Done > 0 ? Done : -1;
+    }
+    Done += Put;
+  }
+  return Done;
+}
+
+int64_t FileSeek(THandle Handle, int64_t Offset, int Origin) {
+  const int Whence = Origin == 1 ? SEEK_CUR : Origin == 2 ? SEEK_END : SEEK_SET;
+  const off_t Position = lseek(Handle, static_cast<off_t>(Offset), Whence);
+  if (Position < 0) SetErrnoError({});
+  return Position;
+}
+
+int64_t FileSize(THandle Handle) {
+  struct stat St;
+  if (fstat(Handle, &St) != 0) {
+    SetErrnoError({});
+    return -1;
+  }
+  return St.st_size;
+}
+
+bool FileTruncate(THandle Handle) {
+  const off_t Position = lseek(Handle, 0, SEEK_CUR);
+  if (Position < 0 || ftruncate(Handle, Position) != 0) {
+    SetErrnoError({});
+    return false;
+  }
+  return true;
+}
+
+bool DeleteFileW(const std::u16string& Name) {
+  const std::string Path = WideToPath(Name);
+  if (unlink(Path.c_str()) == 0) return true;
+  SetErrnoError(Path);
+  return false;
+}
+
+std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, TFindData& Data) {
+  const std::string Native = WideToPath(Path);
+  const size_t Slash = Native.rfind('/');
+  const std::string Folder = Slash == std::string::npos ? "." : Native.substr(0, Slash == 0 ? 1 : Slash);
+  std::string Pattern = Slash == std::string::npos ? Native : Native.substr(Slash + 1);
+  if (Pattern == "*.*") Pattern = "*";  // Windows lets "*.*" match names without a dot
+  DIR* Dir = opendir(Folder.c_str());
+  if (!Dir) {
+    SetErrnoError(Native);
+    if (LastErrorCode == ERROR_FILE_NOT_FOUND) LastErrorCode = ERROR_PATH_NOT_FOUND;
+    return nullptr;
+  }
+  std::unique_ptr<TFindSearch> Search(new TFindSearch);
+  const std::string Prefix = Folder == "/" ? "/" : Folder + "/";
+  while (const dirent* Entry = readdir(Dir)) {
+    if (fnmatch(Pattern.c_str(), Entry->d_name, 0) != 0) continue;
+    const std::string Full = Prefix + Entry->d_name;
+    struct stat St;
+    if (stat(Full.c_str(), &St) != 0 && lstat(Full.c_str(), &St) != 0) continue;
+    TFindData Found;
+    Found.Name = PathToWide(Entry->d_name);
+    Found.Attributes = AttributesOf(St, Full);
+    Found.Size = S_ISDIR(St.st_mode) ? 0 : static_cast<uint64_t>(St.st_size);
+    Found.LastWriteTime = UnixTimeToFileTime(St.st_mtim.tv_sec, St.st_mtim.tv_nsec);
+    Search->FEntries.push_back(std::move(Found));
+  }
+  closedir(Dir);
+  if (!Search->FindNext(Data)) {
+    LastErrorCode = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  return Search;
+}
+
+bool TFindSearch::FindNext(TFindData& Data) {
+  if (FNext >= FEntries.size()) {
+    LastErrorCode = ERROR_NO_MORE_FILES;
+    return false;
+  }
+  Data = FEntries[FNext++];
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,95 @@
+// File primitives with the Windows rules the system relies on: an open names
+// the access it wants and the access it lets others have (share mode), and
+// an open that conflicts with an earlier one fails with a sharing violation,
+// between threads and processes alike (open-file-description locks). Errors
+// are Windows-style codes in a per-thread "last error".
+// Every function may be called from any thread; a handle is used by one
+// thread at a time and closed once by its owner.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using THandle = int;
+constexpr THandle INVALID_HANDLE_VALUE = -1;
+
+// Access and share bits.
+constexpr uint32_t GENERIC_READ = 1;
+constexpr uint32_t GENERIC_WRITE = 2;
+constexpr uint32_t FILE_SHARE_READ = 1;
+constexpr uint32_t FILE_SHARE_WRITE = 2;
+
+enum class TDisposition { OpenExisting, CreateAlways, OpenAlways };
+
+// Error codes (the subset the system reports).
+constexpr uint32_t ERROR_SUCCESS = 0;
+constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
+constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
+constexpr uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr uint32_t ERROR_INVALID_HANDLE = 6;
+constexpr uint32_t ERROR_NO_MORE_FILES = 18;
+constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
+constexpr uint32_t ERROR_DISK_FULL = 112;
+constexpr uint32_t ERROR_INVALID_NAME = 123;
+constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
+constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
+
+uint32_t GetLastError();
+void SetLastError(uint32_t Code);
+// The text of an error code, as the system shows it in messages.
+std::string SysErrorMessage(uint32_t Code);
+
+// Attributes.
+constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
+constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x04;
+constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+// INVALID_FILE_ATTRIBUTES (last error set) when Name cannot be examined.
+uint32_t GetFileAttributesW(const std::u16string& Name);
+bool CreateDirectoryW(const std::u16string& Name);
+// Absolute, lexically normalised form of Name (relative names are taken from
+// the current folder); "" on failure.
+std::u16string GetFullPathNameW(const std::u16string& Name);
+
+THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition);
+bool CloseHandle(THandle Handle);
+// Byte counts transferred; -1 on failure.
+int64_t FileRead(THandle Handle, void* Buffer, int64_t Count);
+int64_t FileWrite(THandle Handle, const void* Buffer, int64_t Count);
+// Origin 0 beginning, 1 current, 2 end; the new position or -1.
+int64_t FileSeek(THandle Handle, int64_t Offset, int Origin);
+int64_t FileSize(THandle Handle);
+bool FileTruncate(THandle Handle);  // at the current position
+bool DeleteFileW(const std::u16string& Name);
+
+// One directory entry of a search.
+struct TFindData {
+  std::u16string Name;  // without the folder
+  uint32_t Attributes = 0;
+  uint64_t Size = 0;
+  uint64_t LastWriteTime = 0;  // file time, UTC
+};
+
+// A directory search over "folder/pattern" (wildcards * and ? in the last
+// component; "." and ".." are listed as on Windows). Owned by the caller.
+class TFindSearch {
+public:
+  // Null and last error set when the folder cannot be read or nothing matches.
+  static std::unique_ptr<TFindSearch> FindFirst(const std::u16string& Path, TFindData& Data);
+  // False with ERROR_NO_MORE_FILES at the end.
+  bool FindNext(TFindData& Data);
+
+private:
+  std::vector<TFindData> FEntries;
+  size_t FNext = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#include "platform/uShell.h"
+
+#include <gio/gio.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+#include "platform/uCodePage.h"
+
+extern char** environ;
+
+namespace platform {
+
+bool LaunchProgram(const std::u16string& Program, const std::vector<std::u16string>& Args) {
+  std::vector<std::string> Text{WideToPath(Program)};
+  for (const auto& Arg : Args) Text.push_back(WideToUtf8(Arg));
+  std::vector<char*> Argv;
+  for (auto& T : Text) Argv.push_back(T.data());
+  Argv.push_back(nullptr);
+  pid_t Child = 0;
+  if (posix_spawn(&Child, Argv[0], nullptr, nullptr, Argv.data(), environ) != 0) return false;
+  // Reap the child whenever it ends, so that no zombie stays behind.
+  std::thread([Child] { waitpid(Child, nullptr, 0); }).detach();
+  return true;
+}
+
+bool OpenWithDefaultApplication(const std::u16string& Path) {
+  GFile* File = g_file_new_for_path(WideToPath(Path).c_str());
+  gchar* Uri = g_file_get_uri(File);
+  GError* Error = nullptr;
+  const bool Launched = g_app_info_launch_default_for_uri(Uri, nullptr, &Error) != FALSE;
+  if (Error) g_error_free(Error);
+  g_free(Uri);
+  g_object_unref(File);
+  return Launched;
+}
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+// Starting other programs: the player executable with its arguments, or the
+// desktop's default application for a file. Any thread; neither call waits
+// for the started program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts Program (a path) with Args; true when it was started.
+bool LaunchProgram(const std::u16string& Program, const std::vector<std::u16string>& Args);
+// Opens Path with the desktop's default application (GIO); true on success.
+bool OpenWithDefaultApplication(const std::u16string& Path);
+
+}  // namespace platform

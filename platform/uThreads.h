@@ -1,0 +1,21 @@
+// Threads and time slices: kernel thread ids, the main thread, the processor
+// count and Sleep. All functions may be called from any thread.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// The calling thread's kernel id (gettid).
+uint32_t CurrentThreadId();
+// The main thread is the process's first thread unless a front end names
+// another one (call RegisterMainThread on the thread that runs the loop).
+void RegisterMainThread();
+uint32_t MainThreadId();
+bool IsMainThread();
+// Processors this process may run on (at least 1).
+uint32_t ProcessorCount();
+// A fixed pause, not a way to wait for something.
+void Sleep(uint32_t Milliseconds);
+
+}  // namespace platform

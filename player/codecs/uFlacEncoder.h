@@ -1,0 +1,9 @@
+// The FLAC encoder class of the codec library, on libFLAC's stream encoder.
+// Threading and ownership as every encoder object (uEncoderObject.h).
+#pragma once
+
+#include "codecs/uEncodeIntf.h"
+
+// A new FLAC encoder with one reference, answering IEncoder and
+// IFlacEncoderParam; null when it cannot be made.
+IEncoder* CreateFlacEncoderObject();

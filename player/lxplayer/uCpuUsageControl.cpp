@@ -1,0 +1,165 @@
+#include "uCpuUsageControl.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+// Idle time (waiting for the main thread, for the disk) earns no more than
+// this much credit, so the share holds over any window of about a second.
+constexpr int64_t kMaxCreditNs = 50'000'000;
+constexpr int64_t kMaxPauseNs = 250'000'000;
+
+int64_t ClockNs(clockid_t Clock) {
+  timespec ts{};
+  clock_gettime(Clock, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+}  // namespace
+
+// What a started control shares with the thread it holds.
+struct TThrottle {
+  std::atomic<int32_t> Limit{100};
+  std::mutex Lock;
+  std::condition_variable Wake;
+  bool Detached = false;  // guarded by Lock
+
+  // The held thread's ledger; touched by that thread only.
+  bool Primed = false;
+  int64_t LastCpuNs = 0;
+  int64_t LastWallNs = 0;
+  int64_t DebtNs = 0;  // wall time the thread still has to stay idle
+
+  void Pace();
+};
+
+namespace {
+
+struct TThrottleRegistry {
+  std::mutex Lock;
+  std::unordered_map<uint32_t, std::shared_ptr<TThrottle>> ByThread;
+};
+
+TThrottleRegistry& Registry() {
+  static TThrottleRegistry registry;
+  return registry;
+}
+
+}  // namespace
+
+void TThrottle::Pace() {
+  const int64_t cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
+  const int64_t wall = ClockNs(CLOCK_MONOTONIC);
+  if (!Primed) {
+    Primed = true;
+    LastCpuNs = cpu;
+    LastWallNs = wall;
+    return;
+  }
+  const int32_t limit = Limit.load();
+  // Each nanosecond of CPU needs 100/limit nanoseconds of wall time.
+  DebtNs += (cpu - LastCpuNs) * 100 / std::max(limit, 1) - (wall - LastWallNs);
+  DebtNs = std::max(DebtNs, -kMaxCreditNs);
+  LastCpuNs = cpu;
+  LastWallNs = wall;
+  if (limit >= 100 || DebtNs <= 0) return;
+
+  std::unique_lock lock(Lock);
+  Wake.wait_for(lock, std::chrono::nanoseconds(std::min(DebtNs, kMaxPauseNs)), [this] { return Detached; });
+}
+
+void ThrottleCurrentThread() {
+  std::shared_ptr<TThrottle> throttle;
+  {
+    TThrottleRegistry& registry = Registry();
+    std::lock_guard lock(registry.Lock);
+    const auto it = registry.ByThread.find(static_cast<uint32_t>(gettid()));
+    if (it == registry.ByThread.end()) return;
+    throttle = it->second;
+  }
+  throttle->Pace();
+}
+
+TThreadCpuUsageControl::~TThreadCpuUsageControl() {
+  Detach();
+  if (FCallback) FCallback->Release();
+}
+
+HRESULT MORVO_STDCALL TThreadCpuUsageControl::QueryInterface(const TGUID& iid, void** obj) {
+  if (!obj) return E_POINTER;
+  *obj = nullptr;
+  if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
+  *obj = static_cast<IThreadCpuUsageControl*>(this);
+  AddRef();
+  return S_OK;
+}
+
+uint32_t MORVO_STDCALL TThreadCpuUsageControl::AddRef() { return ++FRefCount; }
+
+uint32_t MORVO_STDCALL TThreadCpuUsageControl::Release() {
+  const uint32_t left = --FRefCount;
+  if (left == 0) delete this;
+  return left;
+}
+
+int32_t MORVO_STDCALL TThreadCpuUsageControl::AttachThread(uint32_t ThreadId) {
+  if (FThrottle && ThreadId != FThreadId) Detach();
+  FThreadId = ThreadId;
+  return 0;
+}
+
+int32_t MORVO_STDCALL TThreadCpuUsageControl::SetProgressCallback(IProgressCallback* Callback) {
+  if (Callback) Callback->AddRef();
+  if (FCallback) FCallback->Release();
+  FCallback = Callback;
+  return 0;
+}
+
+int32_t MORVO_STDCALL TThreadCpuUsageControl::SetCpuLimit(int32_t Percent) {
+  FLimit = std::clamp(Percent, 1, 100);
+  if (FThrottle) FThrottle->Limit = FLimit;
+  return 0;
+}
+
+int32_t MORVO_STDCALL TThreadCpuUsageControl::SetCpuLimitMode(int32_t Mode) {
+  FMode = Mode;  // one way of measuring is offered; the value is kept only
+  return 0;
+}
+
+int32_t MORVO_STDCALL TThreadCpuUsageControl::Start() {
+  if (FThreadId == 0) return -1;
+  if (FThrottle) {
+    FThrottle->Limit = FLimit;
+    return 0;
+  }
+  FThrottle = std::make_shared<TThrottle>();
+  FThrottle->Limit = FLimit;
+  TThrottleRegistry& registry = Registry();
+  std::lock_guard lock(registry.Lock);
+  // A newer control for the same thread replaces the older one.
+  registry.ByThread[FThreadId] = FThrottle;
+  return 0;
+}
+
+void TThreadCpuUsageControl::Detach() {
+  if (!FThrottle) return;
+  {
+    TThrottleRegistry& registry = Registry();
+    std::lock_guard lock(registry.Lock);
+    const auto it = registry.ByThread.find(FThreadId);
+    if (it != registry.ByThread.end() && it->second == FThrottle) registry.ByThread.erase(it);
+  }
+  {
+    std::lock_guard lock(FThrottle->Lock);
+    FThrottle->Detached = true;
+  }
+  FThrottle->Wake.notify_all();
+  FThrottle.reset();
+}

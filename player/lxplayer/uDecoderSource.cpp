@@ -1,0 +1,218 @@
+#include "uDecoderSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
+namespace {
+
+constexpr int64_t k100nsPerSecond = 10'000'000;
+constexpr int kReadEnd = 0;
+constexpr int kReadPacket = 1;
+// Consecutive undecodable packets after which a stream counts as broken.
+constexpr int kMaxDamagedPackets = 1000;
+
+// Demuxers that give each packet the sample position stored in the
+// container (as opposed to estimates from bit rates or frame counts).
+constexpr std::array<std::string_view, 11> kExactDemuxers = {"wav", "w64", "aiff", "au",  "flac", "ape",
+                                                             "mov", "ogg", "caf",  "wv", "tta"};
+
+bool NameListContains(const char* Names, std::string_view Wanted) {
+  std::string_view rest(Names ? Names : "");
+  while (!rest.empty()) {
+    const size_t comma = rest.find(',');
+    if (rest.substr(0, comma) == Wanted) return true;
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+}  // namespace
+
+TDecoderSource::~TDecoderSource() {
+  av_packet_free(&FPacket);
+  avcodec_free_context(&FDecoder);
+  avformat_close_input(&FFormat);
+}
+
+bool TDecoderSource::Open(const std::string& Utf8Path) {
+  // The explicit protocol keeps names with a colon from being taken as URLs.
+  const std::string url = "file:" + Utf8Path;
+  if (avformat_open_input(&FFormat, url.c_str(), nullptr, nullptr) < 0) return false;
+  if (avformat_find_stream_info(FFormat, nullptr) < 0) return false;
+  const int index = av_find_best_stream(FFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (index < 0) return false;
+  FStream = FFormat->streams[index];
+  for (unsigned i = 0; i < FFormat->nb_streams; ++i)
+    if (static_cast<int>(i) != index) FFormat->streams[i]->discard = AVDISCARD_ALL;
+  FPacket = av_packet_alloc();
+  if (!FPacket || !OpenDecoder()) return false;
+  FExactTimestamps = DemuxerStampsExactly();
+  return true;
+}
+
+bool TDecoderSource::OpenDecoder() {
+  const AVCodec* codec = avcodec_find_decoder(FStream->codecpar->codec_id);
+  if (!codec) return false;
+  FDecoder = avcodec_alloc_context3(codec);
+  if (!FDecoder || avcodec_parameters_to_context(FDecoder, FStream->codecpar) < 0) return false;
+  // Lets the decoder move frame stamps along with the samples it trims.
+  FDecoder->pkt_timebase = FStream->time_base;
+  return avcodec_open2(FDecoder, codec, nullptr) >= 0;
+}
+
+bool TDecoderSource::DemuxerStampsExactly() const {
+  const AVRational tb = FStream->time_base;
+  const int rate = FStream->codecpar->sample_rate;
+  if (tb.num <= 0 || tb.den <= 0 || rate <= 0) return false;
+  // A stamp must be able to name every single sample.
+  if (static_cast<int64_t>(tb.num) * rate > tb.den) return false;
+  for (std::string_view name : kExactDemuxers)
+    if (NameListContains(FFormat->iformat->name, name)) return true;
+  return false;
+}
+
+int TDecoderSource::ReadPacket() {
+  while (true) {
+    const int rc = av_read_frame(FFormat, FPacket);
+    if (rc == AVERROR(EAGAIN)) continue;
+    // A truncated container ends where its data ends.
+    if (rc == AVERROR_EOF || rc == AVERROR_INVALIDDATA || (rc < 0 && avio_feof(FFormat->pb))) return kReadEnd;
+    if (rc < 0) return rc;
+    if (FPacket->stream_index == FStream->index) return kReadPacket;
+    av_packet_unref(FPacket);
+  }
+}
+
+int TDecoderSource::ReceiveFrame(AVFrame* Frame) {
+  int damaged = 0;
+  while (true) {
+    int rc = avcodec_receive_frame(FDecoder, Frame);
+    if (rc == 0) {
+      if (!FFirstFrameSeen) FOriginPts = FramePts(*Frame);
+      FFirstFrameSeen = true;
+      return 1;
+    }
+    if (rc == AVERROR_EOF) return 0;
+    if (rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) return rc;
+    if (FDraining) return 0;
+
+    rc = FPacketHeld ? kReadPacket : ReadPacket();
+    FPacketHeld = false;
+    if (rc < 0) return rc;
+    if (rc == kReadEnd) {
+      FDraining = true;
+      avcodec_send_packet(FDecoder, nullptr);
+      continue;
+    }
+    rc = avcodec_send_packet(FDecoder, FPacket);
+    av_packet_unref(FPacket);
+    if (rc == AVERROR_INVALIDDATA) {
+      if (++damaged > kMaxDamagedPackets) return rc;
+      continue;
+    }
+    if (rc < 0 && rc != AVERROR(EAGAIN)) return rc;
+  }
+}
+
+int64_t TDecoderSource::FramePts(const AVFrame& Frame) {
+  return Frame.pts != AV_NOPTS_VALUE ? Frame.pts : Frame.best_effort_timestamp;
+}
+
+int64_t TDecoderSource::PrerollSamples() const {
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(FStream->codecpar->codec_id);
+  const bool independentFrames = descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) &&
+                                 (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+  // Half a second covers the overlap and bit reservoir of every lossy codec.
+  return independentFrames ? 0 : FStream->codecpar->sample_rate / 2;
+}
+
+bool TDecoderSource::SeekBefore(int64_t Sample) {
+  if (FOriginPts == AV_NOPTS_VALUE) return false;
+  const int rate = FStream->codecpar->sample_rate;
+  const int64_t ts = FOriginPts + av_rescale_q(Sample, AVRational{1, rate}, FStream->time_base);
+  if (avformat_seek_file(FFormat, FStream->index, INT64_MIN, ts, ts, 0) < 0) return false;
+  avcodec_flush_buffers(FDecoder);
+  FDraining = false;
+  return true;
+}
+
+bool TDecoderSource::SkipPacketsBefore(int64_t Sample) {
+  // Codecs whose decoders settle within the preroll after a jump, checked
+  // against a straight run; stamps must name single samples.
+  static constexpr std::array<AVCodecID, 6> kSkippable = {AV_CODEC_ID_MP1, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3,
+                                                         AV_CODEC_ID_AAC, AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3};
+  const AVRational tb = FStream->time_base;
+  const int rate = FStream->codecpar->sample_rate;
+  if (std::find(kSkippable.begin(), kSkippable.end(), FStream->codecpar->codec_id) == kSkippable.end() ||
+      static_cast<int64_t>(tb.num) * rate > tb.den)
+    return false;
+  const AVRational sampleBase{1, rate};
+  int64_t firstPts = AV_NOPTS_VALUE;
+  int64_t startSkip = 0;  // encoder delay the decoder drops from packet one
+  int64_t elapsed = 0;  // in stream time base, from the first packet
+  while (ReadPacket() == kReadPacket) {
+    if (firstPts == AV_NOPTS_VALUE) {
+      firstPts = FPacket->pts;
+      size_t size = 0;
+      const uint8_t* skip = av_packet_get_side_data(FPacket, AV_PKT_DATA_SKIP_SAMPLES, &size);
+      if (skip && size >= 4) startSkip = AV_RL32(skip);
+    }
+    if (FPacket->duration <= 0 || firstPts == AV_NOPTS_VALUE) break;
+    const int64_t end = av_rescale_q(elapsed + FPacket->duration, FStream->time_base, sampleBase) - startSkip;
+    if (end > Sample) {
+      FPacketHeld = true;
+      // The first delivered sample of a straight run carries this stamp.
+      FOriginPts = firstPts + av_rescale_q(startSkip, sampleBase, FStream->time_base);
+      FFirstFrameSeen = true;
+      return true;
+    }
+    elapsed += FPacket->duration;
+    av_packet_unref(FPacket);
+  }
+  av_packet_unref(FPacket);
+  return false;
+}
+
+std::optional<int64_t> TDecoderSource::FrameStartSample(const AVFrame& Frame) const {
+  const int64_t pts = FramePts(Frame);
+  if (pts == AV_NOPTS_VALUE || FOriginPts == AV_NOPTS_VALUE) return std::nullopt;
+  return av_rescale_q(pts - FOriginPts, FStream->time_base, AVRational{1, FStream->codecpar->sample_rate});
+}
+
+int64_t TDecoderSource::PresentedSamples() const {
+  if (!NameListContains(FFormat->iformat->name, "mov") || !FExactTimestamps) return -1;
+  if (FStream->duration == AV_NOPTS_VALUE || FStream->duration <= 0) return -1;
+  return av_rescale_q(FStream->duration, FStream->time_base, AVRational{1, FStream->codecpar->sample_rate});
+}
+
+int64_t TDecoderSource::BitrateKbps() const {
+  int64_t bitsPerSecond = FStream->codecpar->bit_rate;
+  if (bitsPerSecond <= 0) bitsPerSecond = FFormat->bit_rate;
+  if (bitsPerSecond <= 0 && FFormat->duration > 0 && FFormat->pb) {
+    const int64_t size = avio_size(FFormat->pb);
+    if (size > 0) bitsPerSecond = av_rescale(size * 8, AV_TIME_BASE, FFormat->duration);
+  }
+  return bitsPerSecond > 0 ? (bitsPerSecond + 500) / 1000 : 0;
+}
+
+int64_t TDecoderSource::Duration100ns() const {
+  if (FStream->duration != AV_NOPTS_VALUE && FStream->duration > 0) {
+    int64_t duration = FStream->duration;
+    // Estimating demuxers (MP3) count the encoder delay that the decoder
+    // drops at the start in the duration and report it as the start time.
+    if (!FExactTimestamps && FStream->start_time != AV_NOPTS_VALUE && FStream->start_time > 0 &&
+        FStream->start_time < duration)
+      duration -= FStream->start_time;
+    return av_rescale_q(duration, FStream->time_base, AVRational{1, k100nsPerSecond});
+  }
+  if (FFormat->duration != AV_NOPTS_VALUE && FFormat->duration > 0)
+    return av_rescale(FFormat->duration, k100nsPerSecond, AV_TIME_BASE);
+  return 0;
+}

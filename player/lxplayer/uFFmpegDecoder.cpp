@@ -1,0 +1,219 @@
+#include "uFFmpegDecoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "uCpuUsageControl.h"
+#include "uUtf16Path.h"
+
+namespace {
+constexpr int64_t k100nsPerSecond = 10'000'000;
+}
+
+TFFmpegDecoder::TFFmpegDecoder() : FFrame(av_frame_alloc()) {}
+
+TFFmpegDecoder::~TFFmpegDecoder() {
+  Close();
+  av_frame_free(&FFrame);
+}
+
+HRESULT MORVO_STDCALL TFFmpegDecoder::QueryInterface(const TGUID& iid, void** obj) {
+  if (!obj) return E_POINTER;
+  *obj = nullptr;
+  if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
+  *obj = static_cast<IDecoderEx*>(this);
+  AddRef();
+  return S_OK;
+}
+
+uint32_t MORVO_STDCALL TFFmpegDecoder::AddRef() { return ++FRefCount; }
+
+uint32_t MORVO_STDCALL TFFmpegDecoder::Release() {
+  const uint32_t left = --FRefCount;
+  if (left == 0) delete this;
+  return left;
+}
+
+void TFFmpegDecoder::Close() {
+  FSource.reset();
+  FConverter.reset();
+  FPending.clear();
+  FPendingPos = 0;
+  FInfo = TDecoderInfo{};
+  FLayout = TPcmLayout{};
+  FEndSample = -1;
+  FNextSample = 0;
+  FTargetSample = -1;
+  FPlaceByStamps = FEnded = FFailed = false;
+}
+
+bool TFFmpegDecoder::OpenSource() {
+  FSource = std::make_unique<TDecoderSource>();
+  if (FSource->Open(FPath)) return true;
+  FSource.reset();
+  return false;
+}
+
+int32_t MORVO_STDCALL TFFmpegDecoder::Open(const char16_t* FileName) {
+  Close();
+  const auto path = Utf16PathToUtf8(FileName);
+  if (!path || !FFrame) return 0;
+  FPath = *path;
+  // The first frame proves that the stream decodes and shows its real
+  // format (some decoders settle rate and channels only when decoding).
+  if (!OpenSource() || FSource->ReceiveFrame(FFrame) != 1) {
+    Close();
+    return 0;
+  }
+  FLayout = ChooseLayout(FSource->Decoder(), FSource->Parameters(), *FFrame);
+  if (FLayout.Channels <= 0 || FLayout.SampleRate <= 0) {
+    av_frame_unref(FFrame);
+    Close();
+    return 0;
+  }
+  FConverter = std::make_unique<TPcmConverter>(FLayout);
+  FEndSample = FSource->PresentedSamples();
+  if (!AcceptFrame()) {
+    Close();
+    return 0;
+  }
+  FInfo.BitsPerSample = FLayout.Bits;
+  FInfo.Channels = FLayout.Channels;
+  FInfo.SampleRate = FLayout.SampleRate;
+  FInfo.Bitrate = static_cast<int32_t>(FSource->BitrateKbps());
+  FInfo.Duration = FSource->Duration100ns();
+  return 1;
+}
+
+int32_t MORVO_STDCALL TFFmpegDecoder::GetInfo(TDecoderInfo* Info) {
+  if (!Info) return -1;
+  *Info = FInfo;
+  return 0;
+}
+
+int32_t MORVO_STDCALL TFFmpegDecoder::Read(void* Buffer, int32_t Size) {
+  ThrottleCurrentThread();
+  if (!Buffer || Size < 0 || !FConverter) return -1;
+  const size_t block = FLayout.BlockAlign();
+  const size_t wanted = static_cast<size_t>(Size) / block * block;
+  if (wanted == 0) return Size == 0 ? 0 : -1;  // not even one whole sample fits
+
+  auto* out = static_cast<uint8_t*>(Buffer);
+  size_t done = 0;
+  while (done < wanted) {
+    if (PendingBytes() > 0) {
+      const size_t n = std::min(PendingBytes(), wanted - done);
+      std::memcpy(out + done, FPending.data() + FPendingPos, n);
+      FPendingPos += n;
+      done += n;
+      continue;
+    }
+    FPending.clear();
+    FPendingPos = 0;
+    if (FEnded || FFailed) break;
+    DecodeNextFrame();
+  }
+  if (done == 0 && FFailed) return -1;
+  return static_cast<int32_t>(done);
+}
+
+bool TFFmpegDecoder::DecodeNextFrame() {
+  if (!FSource) {
+    FFailed = true;
+    return false;
+  }
+  const int rc = FSource->ReceiveFrame(FFrame);
+  if (rc == 1) {
+    if (AcceptFrame()) return true;
+    FFailed = true;
+    return false;
+  }
+  if (rc < 0) {
+    FFailed = true;
+    return false;
+  }
+  FEnded = true;
+  // A seek beyond the end delivers nothing, not even the resampler's tail.
+  if (FTargetSample < 0 && !FConverter->Drain(FPending)) FFailed = true;
+  return !FFailed;
+}
+
+// Places the decoded frame in the source and hands on the part of it that
+// lies at or after a pending seek target.
+bool TFFmpegDecoder::AcceptFrame() {
+  int64_t start = FNextSample;
+  if (FTargetSample >= 0 && FPlaceByStamps) {
+    const std::optional<int64_t> stamped = FSource->FrameStartSample(*FFrame);
+    if (!stamped) {
+      av_frame_unref(FFrame);
+      SeekByDecodingFromStart(FTargetSample, false);
+      return FSource != nullptr;
+    }
+    start = *stamped;
+  }
+  FNextSample = start + FFrame->nb_samples;
+  int64_t skip = 0;
+  if (FTargetSample >= 0) {
+    if (start > FTargetSample) {
+      // The container landed past the target: fall back to counting.
+      av_frame_unref(FFrame);
+      SeekByDecodingFromStart(FTargetSample, false);
+      return FSource != nullptr;
+    }
+    if (FNextSample <= FTargetSample) {
+      av_frame_unref(FFrame);
+      return true;
+    }
+    skip = FTargetSample - start;
+    FTargetSample = -1;
+  }
+  if (FEndSample >= 0 && FNextSample > FEndSample) {
+    // The codec's padding after the last presented sample is dropped.
+    FFrame->nb_samples = static_cast<int>(std::max(skip, FEndSample - start));
+  }
+  const bool converted = FConverter->Convert(*FFrame, static_cast<int>(skip), FPending);
+  av_frame_unref(FFrame);
+  return converted;
+}
+
+int32_t MORVO_STDCALL TFFmpegDecoder::Seek(int64_t Position) {
+  if (!FConverter) return -1;
+  const int64_t target = av_rescale(std::max<int64_t>(Position, 0), FLayout.SampleRate, k100nsPerSecond);
+  FPending.clear();
+  FPendingPos = 0;
+  FEnded = FFailed = false;
+  FConverter->Reset();
+  if (FSource && FSource->HasExactTimestamps() &&
+      FSource->SeekBefore(std::max<int64_t>(0, target - FSource->PrerollSamples()))) {
+    FTargetSample = target;
+    FPlaceByStamps = true;
+    return 0;
+  }
+  SeekByDecodingFromStart(target, true);
+  return FFailed ? -1 : 0;
+}
+
+// Exact for every container: read again from the first packet, skipping
+// whole packets by their durations where the container gives them, then
+// decode, dropping samples up to the target.
+void TFFmpegDecoder::SeekByDecodingFromStart(int64_t Target, bool SkipPackets) {
+  FTargetSample = Target;
+  if (!ReopenSource()) return;
+  const int64_t firstDecoded = Target - FSource->PrerollSamples();
+  if (!SkipPackets || firstDecoded <= 0) return;
+  if (FSource->SkipPacketsBefore(firstDecoded)) {
+    FPlaceByStamps = true;
+    return;
+  }
+  ReopenSource();
+}
+
+bool TFFmpegDecoder::ReopenSource() {
+  FSource.reset();
+  FConverter->Reset();
+  FNextSample = 0;
+  FPlaceByStamps = false;
+  if (OpenSource()) return true;
+  FFailed = true;
+  return false;
+}

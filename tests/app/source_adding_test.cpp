@@ -1,0 +1,209 @@
+// TSourceAdder with the real task manager: files, folders and cue sheets on
+// a real disk become tasks, and what gives no task is reported.
+#include "app/uSourceAdding.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/uCodePage.h"
+#include "tests/app/uAppTestEnv.h"
+
+using namespace cuetest;
+
+namespace {
+
+TEST(ExtensionList, AnExtensionPassesWhenItOccursAnywhereInTheList) {
+  for (const char16_t* Name : {u"a.mp3", u"B.Flac", u"c.fla", u"d.cue", u"e.m3u", u"f.MP", u"g.a", u"h.DTSW"})
+    EXPECT_TRUE(PassesExtensionList(Name)) << platform::WideToUtf8(Name);
+  for (const char16_t* Name : {u"noext", u"a.txt", u"a.flacx", u"dir.mp3/file"})
+    EXPECT_FALSE(PassesExtensionList(Name)) << platform::WideToUtf8(Name);
+}
+
+TEST(TargetNames, WholeFileAndCueTrack) {
+  EXPECT_EQ(WholeFileTargetName(u"/music/v1.0/song.flac", u".mp3"), u"song.mp3");
+  EXPECT_EQ(WholeFileTargetName(u"/music/v1.0/noext", u".wav"), u"noext.wav");
+  EXPECT_EQ(WholeFileTargetName(u"C:\\a\\b.c.ape", u".flac"), u"b.c.flac");
+  EXPECT_EQ(CueTrackTargetName(u"周杰伦", u"七里香", u".ape"), u"周杰伦 - 七里香.ape");
+}
+
+class SourceAddingTest : public TManagerTest {
+protected:
+  void SetUp() override {
+    TManagerTest::SetUp();
+    FAdder = std::make_unique<TSourceAdder>(*FManager);
+    FAdder->SetTargetExt(u".wav");
+  }
+  std::u16string File(const std::string& Name, const std::string& Bytes = "x") {
+    fs::create_directories((FDir.Path() / Name).parent_path());
+    WriteBytes(FDir.Path() / Name, Bytes);
+    return FDir.Wide() + TTempDir::Utf8ToU16(Name);
+  }
+  std::vector<std::u16string> Sources() {
+    std::vector<std::u16string> Result;
+    for (TTaskItem* Task : Tasks()) Result.push_back(Task->FSource);
+    return Result;
+  }
+
+  std::unique_ptr<TSourceAdder> FAdder;
+};
+
+TEST_F(SourceAddingTest, WholeFilesBecomeTasksAndMissingPathsAreReported) {
+  const auto A = File("a.flac");
+  const auto B = File("b.mp3");
+  fs::create_directories(FDir.Path() / "folder.wav");
+  FAdder->AddSources({A, FDir.Wide() + u"gone.wav", FDir.Wide() + u"folder.wav", B}, TSourceAdder::ModeUser);
+
+  ASSERT_EQ(FManager->TaskCount(), 2);
+  const TTaskItem* First = FManager->GetTask(0);
+  EXPECT_EQ(First->FKind, tkWholeFile);
+  EXPECT_EQ(First->FSource, A);
+  EXPECT_EQ(First->FTargetName, u"a.wav");
+  EXPECT_EQ(First->FTargetExt, u".wav");
+  EXPECT_EQ(First->FSourceClass, scOther);
+  EXPECT_EQ(First->FQueued, 1);
+  EXPECT_EQ(First->FStartMs, 0);
+  EXPECT_EQ(First->FEndMs, -1);
+  EXPECT_EQ(FManager->GetTask(1)->FTargetName, u"b.wav");
+
+  ASSERT_EQ(FAdder->Refused().size(), 2u);
+  EXPECT_EQ(FAdder->Refused()[0].Path, FDir.Wide() + u"gone.wav");
+  EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::NotAFile);
+  EXPECT_EQ(FAdder->Refused()[1].Path, FDir.Wide() + u"folder.wav");
+  EXPECT_EQ(FAdder->AddedCount(), 2);
+}
+
+TEST_F(SourceAddingTest, PlayerHandOverAddsLastToFirstAndOtherModesNothing) {
+  const auto A = File("a.wav");
+  const auto B = File("b.wav");
+  FAdder->AddSources({A, B}, 7);
+  EXPECT_EQ(FManager->TaskCount(), 0);
+  FAdder->AddSources({A, B}, TSourceAdder::ModePlayer);
+  EXPECT_EQ(Sources(), (std::vector<std::u16string>{B, A}));
+}
+
+TEST_F(SourceAddingTest, SameSourcesTwiceAreRefusedTheSecondTime) {
+  const auto A = File("a.wav");
+  const auto B = File("sub/a.wav");
+  FAdder->AddSources({A, B}, TSourceAdder::ModeUser);  // same target name, another source
+  FAdder->SetTargetExt(u".WAV");
+  FAdder->AddSources({A}, TSourceAdder::ModeUser);  // target names compare without case
+  EXPECT_EQ(FManager->TaskCount(), 2);
+  ASSERT_EQ(FAdder->Refused().size(), 1u);
+  EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::TaskRefused);
+  EXPECT_EQ(FAdder->Refused()[0].TargetName, u"a.WAV");
+}
+
+TEST_F(SourceAddingTest, WithoutTargetFormatEveryTaskIsRefused) {
+  FAdder->SetTargetExt(u"");
+  FAdder->AddSources({File("a.wav")}, TSourceAdder::ModeUser);
+  EXPECT_EQ(FManager->TaskCount(), 0);
+  ASSERT_EQ(FAdder->Refused().size(), 1u);
+  EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::TaskRefused);
+}
+
+TEST_F(SourceAddingTest, FolderScanAddsSubFoldersFirstAndFiltersByExtension) {
+  const auto Top = File("lib/b.wav");
+  File("lib/notes.txt");
+  File("lib/noext");
+  const auto Mid = File("lib/sub/c.flac");
+  const auto Deep = File("lib/sub/deeper/d.ape");
+  const auto Early = File("lib/A.mp3");
+  FAdder->AddFolder(FDir.Wide() + u"lib");
+  EXPECT_EQ(Sources(), (std::vector<std::u16string>{Deep, Mid, Early, Top}));
+}
+
+TEST_F(SourceAddingTest, CueSheetGivesOneTaskPerTrack) {
+  MakeNoiseWav(FDir.Path() / "image.wav", 3.0);
+  const auto Cue = File("album.cue",
+                        "PERFORMER \"Band\"\n"
+                        "FILE \"image.wav\" WAVE\n"
+                        "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                        "TRACK 02 AUDIO\nTITLE \"Two\"\nPERFORMER \"Guest\"\nINDEX 01 00:01:10\n"
+                        "TRACK 03 AUDIO\nTITLE \"Three\"\nINDEX 01 00:02:00\n");
+  FAdder->AddSources({Cue}, TSourceAdder::ModeUser);
+  ASSERT_EQ(FManager->TaskCount(), 3);
+  const auto T = Tasks();
+  for (TTaskItem* Task : T) {
+    EXPECT_EQ(Task->FKind, tkCueTrack);
+    EXPECT_EQ(Task->FSource, FDir.Wide() + u"image.wav");
+    EXPECT_EQ(Task->FTargetExt, u".wav");
+  }
+  EXPECT_EQ(T[0]->FTargetName, u"Band - One.wav");
+  EXPECT_EQ(T[1]->FTargetName, u"Guest - Two.wav");
+  EXPECT_EQ(T[2]->FTargetName, u"Band - Three.wav");
+  EXPECT_EQ(T[0]->FStartMs, 0);
+  EXPECT_EQ(T[0]->FEndMs, 1133);
+  EXPECT_EQ(T[1]->FStartMs, 1133);
+  EXPECT_EQ(T[1]->FEndMs, 2000);
+  EXPECT_EQ(T[2]->FStartMs, 2000);
+  EXPECT_EQ(T[2]->FEndMs, 3000);
+
+  // The same sheet again: every track is refused, none vanishes unreported.
+  FAdder->AddCueTracks(Cue, scOther);
+  EXPECT_EQ(FManager->TaskCount(), 3);
+  ASSERT_EQ(FAdder->Refused().size(), 3u);
+  for (int32_t N = 1; N <= 3; ++N) {
+    EXPECT_EQ(FAdder->Refused()[size_t(N - 1)].Track, N);
+    EXPECT_EQ(FAdder->Refused()[size_t(N - 1)].Reason, TSourceRefusal::TaskRefused);
+  }
+}
+
+TEST_F(SourceAddingTest, UntitledTracksAreNamedByTheirNumber) {
+  MakeNoiseWav(FDir.Path() / "image.wav", 2.0);
+  const auto Cue = File("untitled.cue", "PERFORMER \"Band\"\nFILE \"image.wav\" WAVE\n"
+                                        "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                        "TRACK 02 AUDIO\nTITLE \" \"\nINDEX 01 00:01:00\n");
+  FAdder->AddSources({Cue}, TSourceAdder::ModeUser);
+  ASSERT_EQ(FManager->TaskCount(), 2);
+  EXPECT_EQ(FManager->GetTask(0)->FTargetName, u"Band - 01.wav");
+  EXPECT_EQ(FManager->GetTask(1)->FTargetName, u"Band - 02.wav");
+}
+
+TEST_F(SourceAddingTest, GbkSheetWithChineseTitlesNamesTheTargets) {
+  MakeNoiseWav(FDir.Path() / "七里香.wav", 2.0);
+  const std::u16string Sheet =
+      u"PERFORMER \"周杰伦\"\r\nTITLE \"七里香\"\r\nFILE \"七里香.wav\" WAVE\r\n"
+      u"  TRACK 01 AUDIO\r\n    TITLE \"我的地盘\"\r\n    INDEX 01 00:00:00\r\n"
+      u"  TRACK 02 AUDIO\r\n    TITLE \"园游会\"\r\n    INDEX 01 00:01:00\r\n";
+  const auto Cue = File("七里香.cue", platform::WideToCharset("CP936", Sheet));
+  FAdder->AddSources({Cue}, TSourceAdder::ModeUser);
+  ASSERT_EQ(FManager->TaskCount(), 2);
+  EXPECT_EQ(FManager->GetTask(0)->FTargetName, u"周杰伦 - 我的地盘.wav");
+  EXPECT_EQ(FManager->GetTask(1)->FTargetName, u"周杰伦 - 园游会.wav");
+  EXPECT_EQ(FManager->GetTask(0)->FSource, FDir.Wide() + u"七里香.wav");
+}
+
+TEST_F(SourceAddingTest, CueSheetsThatGiveNoTasksAreReportedWithTheirReason) {
+  const auto NoAudio = File("noaudio.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  const auto NoTracks = File("notracks.cue", "TITLE \"x\"\n");
+  MakeNoiseWav(FDir.Path() / "bad.wav", 1.0);
+  const auto Bad = File("bad.cue", "FILE \"bad.wav\" WAVE\nTRACK 01 AUDIO\nINDEX one 00:00:00\n");
+  FAdder->AddSources({NoAudio, NoTracks, Bad}, TSourceAdder::ModeUser);
+  EXPECT_EQ(FManager->TaskCount(), 0);
+  ASSERT_EQ(FAdder->Refused().size(), 3u);
+  EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::CueAudioMissing);
+  EXPECT_EQ(FAdder->Refused()[1].Reason, TSourceRefusal::CueNoTracks);
+  EXPECT_EQ(FAdder->Refused()[2].Reason, TSourceRefusal::CueMalformed);
+  EXPECT_EQ(FAdder->Refused()[2].Path, Bad);
+}
+
+TEST_F(SourceAddingTest, UnreadableCueSheetStopsTheBatchWithItsError) {
+  const auto Before = File("before.wav");
+  const auto After = File("after.wav");
+  // UTF-16 with an odd byte count and no final terminator cannot be read.
+  const auto Broken = File("broken.cue", Utf16Le(u"TITLE \"x\"", true) + "y");
+  EXPECT_ANY_THROW(FAdder->AddSources({Before, Broken, After}, TSourceAdder::ModeUser));
+  EXPECT_EQ(Sources(), (std::vector<std::u16string>{Before}));
+  ASSERT_EQ(FAdder->Refused().size(), 1u);
+  EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::CueUnreadable);
+  EXPECT_FALSE(FAdder->Refused()[0].Detail.empty());
+}
+
+TEST_F(SourceAddingTest, CueExtensionIsRecognisedInAnyLetterCase) {
+  MakeNoiseWav(FDir.Path() / "image.wav", 1.0);
+  const auto Cue = File("UPPER.CUE", "FILE \"image.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  FAdder->AddSources({Cue}, TSourceAdder::ModeUser);
+  ASSERT_EQ(FManager->TaskCount(), 1);
+  EXPECT_EQ(FManager->GetTask(0)->FKind, tkCueTrack);
+}
+
+}  // namespace

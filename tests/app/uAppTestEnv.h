@@ -1,0 +1,49 @@
+// A task manager for tests of the adding side: its configuration lives in a
+// temporary program folder, the test's thread is the main thread, and the
+// desktop is a UTF-8 desktop of a Chinese user (GBK for 8-bit text that is
+// not UTF-8).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "engine/uTaskManager.h"
+#include "platform/uThreads.h"
+#include "tests/app/uCueTestFiles.h"
+
+namespace cuetest {
+
+inline void UseChineseUtf8Desktop() {
+  setenv("MORVO_ACP", "65001", 1);
+  setenv("LANG", "zh_CN.UTF-8", 1);
+  unsetenv("LC_ALL");
+  unsetenv("LC_CTYPE");
+}
+
+class TManagerTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    UseChineseUtf8Desktop();
+    platform::RegisterMainThread();
+    setenv("MORVO_PROGRAM_DIR", FProgramDir.Path().c_str(), 1);
+    FManager = std::make_unique<TTaskManager>();
+  }
+  void TearDown() override {
+    FManager.reset();
+    unsetenv("MORVO_PROGRAM_DIR");
+  }
+
+  std::vector<TTaskItem*> Tasks() {
+    std::vector<TTaskItem*> Result;
+    for (int32_t I = 0; I < FManager->TaskCount(); ++I) Result.push_back(FManager->GetTask(I));
+    return Result;
+  }
+
+  TTempDir FProgramDir;
+  TTempDir FDir;
+  std::unique_ptr<TTaskManager> FManager;
+};
+
+}  // namespace cuetest

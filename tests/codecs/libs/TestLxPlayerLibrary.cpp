@@ -1,0 +1,123 @@
+// A small player library for the loader tests, shaped like libLxPlayer.so.
+// Ordinal 2 makes a decoder that reads a raw file of 16-bit stereo PCM at
+// 44100 Hz; Seek positions it by 100-ns units, so a test sees by the data it
+// reads which position arrived. Ordinal 6 makes a CPU-control object that
+// only counts. With MORVO_TEST_PARTIAL only ordinals 1 and 2 exist (a library
+// the loaders must refuse).
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "codecs/uEncodeIntf.h"
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+constexpr int32_t kRate = 44100;
+constexpr int32_t kFrameBytes = 4;
+
+template <class Interface>
+class TRefCounted : public Interface {
+public:
+  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
+    if (iid == IID_IUnknown) {
+      *obj = this;
+      this->AddRef();
+      return S_OK;
+    }
+    *obj = nullptr;
+    return E_NOINTERFACE;
+  }
+  uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
+  uint32_t MORVO_STDCALL Release() override {
+    const uint32_t left = --FRefs;
+    if (left == 0) delete this;
+    return left;
+  }
+  virtual ~TRefCounted() = default;
+
+private:
+  std::atomic<uint32_t> FRefs{1};
+};
+
+std::string Utf16ToUtf8(const char16_t* Text) {
+  std::string out;
+  for (; *Text; ++Text) {
+    const char32_t c = *Text;  // test paths have no surrogate pairs
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+class TRawDecoder final : public TRefCounted<IDecoderEx> {
+public:
+  ~TRawDecoder() override {
+    if (FFile) std::fclose(FFile);
+  }
+  int32_t MORVO_STDCALL Open(const char16_t* FileName) override {
+    FFile = std::fopen(Utf16ToUtf8(FileName).c_str(), "rb");
+    if (!FFile) return 0;
+    std::fseek(FFile, 0, SEEK_END);
+    FFrames = std::ftell(FFile) / kFrameBytes;
+    std::fseek(FFile, 0, SEEK_SET);
+    return 0x100 | 1;  // only the low byte is the answer
+  }
+  int32_t MORVO_STDCALL Seek(int64_t Position) override {
+    const int64_t frame = Position * kRate / 10000000;
+    return FFile ? std::fseek(FFile, long(frame * kFrameBytes), SEEK_SET) : -1;
+  }
+  int32_t MORVO_STDCALL Reserved1() override { return 0; }
+  int32_t MORVO_STDCALL Read(void* Buffer, int32_t Size) override {
+    if (!FFile) return -1;
+    return int32_t(std::fread(Buffer, 1, size_t(Size / kFrameBytes * kFrameBytes), FFile));
+  }
+  int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) override {
+    *Info = TDecoderInfo{16, 2, kRate, 1411, 0, 0, FFrames * 10000000 / kRate};
+    return 0;
+  }
+
+private:
+  std::FILE* FFile = nullptr;
+  int64_t FFrames = 0;
+};
+
+class TCountingCpuControl final : public TRefCounted<IThreadCpuUsageControl> {
+public:
+  int32_t MORVO_STDCALL AttachThread(uint32_t) override { return 0; }
+  int32_t MORVO_STDCALL SetProgressCallback(IProgressCallback*) override { return 0; }
+  int32_t MORVO_STDCALL SetCpuLimit(int32_t Percent) override { return Percent; }
+  int32_t MORVO_STDCALL SetCpuLimitMode(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Reserved1(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Reserved2(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Start() override { return 0; }
+  int32_t MORVO_STDCALL Reserved3(int32_t) override { return 0; }
+  int32_t MORVO_STDCALL Reserved4(int32_t) override { return 0; }
+};
+
+}  // namespace
+
+EXPORT int32_t LxPlayerOrdinal1() { return 0; }
+
+EXPORT int32_t LxPlayerOrdinal2(IDecoderEx** Decoder) {
+  *Decoder = new TRawDecoder;
+  return 0;
+}
+
+#ifndef MORVO_TEST_PARTIAL
+EXPORT int32_t LxPlayerOrdinal3() { return 0; }
+
+EXPORT int32_t LxPlayerOrdinal6(IThreadCpuUsageControl** Control) {
+  *Control = new TCountingCpuControl;
+  return 0;
+}
+#endif

@@ -1,0 +1,271 @@
+// Whole conversions through the task manager and its workers: formats,
+// cue tracks, refusals and the order of the reports.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "engine/uEncodeWorker.h"
+#include "params/uParamManager.h"
+#include "uEngineTestKit.h"
+
+namespace enginetest {
+namespace {
+
+class ConversionTest : public TEngineTest {
+protected:
+  template <class T>
+  T* Param(const char* Ext) {
+    return dynamic_cast<T*>(FManager->FParamManager->FindByExtension(Ext));
+  }
+};
+
+TEST_F(ConversionTest, WavToFlacAndBackIsBitExact) {
+  const TSources& s = TSources::Get();
+  const int32_t toFlac = Add(s.Wav16, "n16.flac");
+  const int32_t fromFlac = Add(s.Flac, "fromflac.wav");
+  ConvertAll();
+  ASSERT_EQ(Task(toFlac)->FResult, rcSucceeded);
+  ASSERT_EQ(Task(fromFlac)->FResult, rcSucceeded);
+  const TWavData source = ReadWav(s.Wav16);
+  ASSERT_TRUE(source.Valid);
+  EXPECT_EQ(DecodeWithFfmpeg(TargetPath(toFlac), "pcm_s16le").Pcm, source.Pcm);
+  const TWavData back = ReadWav(TargetPath(fromFlac));
+  EXPECT_EQ(back.Bits, 16);
+  EXPECT_EQ(back.Channels, 2);
+  EXPECT_EQ(back.Pcm, source.Pcm);
+  EXPECT_EQ(FManager->FSucceededCount, 2);
+  EXPECT_EQ(FManager->FFinishedCount, 2);
+}
+
+TEST_F(ConversionTest, WavToMp3AtTheChosenBitrate) {
+  const int32_t id = Add(TSources::Get().Wav16, "n16.mp3");
+  Param<TMp3Param>(".mp3")->FCbrIndex = 0;  // 320 kbit/s
+  ConvertAll();
+  ASSERT_EQ(Task(id)->FResult, rcSucceeded);
+  EXPECT_EQ(Probe(TargetPath(id)), "mp3,320000");
+  // About three seconds of audio came through.
+  const TWavData decoded = DecodeWithFfmpeg(TargetPath(id), "pcm_s16le");
+  EXPECT_NEAR(decoded.Pcm.size() / 4.0 / 44100.0, 3.0, 0.1);
+}
+
+TEST_F(ConversionTest, WavTargetsAtEveryOutputWidth) {
+  const TSources& s = TSources::Get();
+  const TWavData source = ReadWav(s.Wav24);
+  const size_t frames = source.Pcm.size() / 6;
+  const int expectedBits[] = {16, 8, 16, 24};
+  for (uint8_t choice = 0; choice < 4; ++choice) {
+    if (FManager->TaskCount() > 0) FManager->RemoveTask(FManager->GetTask(0)->FId);
+    Param<TWavParam>(".wav")->FOutputBps = choice;
+    const int32_t id = Add(s.Wav24, "w" + std::to_string(choice) + ".wav");
+    ConvertAll();
+    ASSERT_EQ(Task(id)->FResult, rcSucceeded) << int(choice);
+    const TWavData out = ReadWav(TargetPath(id));
+    EXPECT_EQ(out.Bits, expectedBits[choice]) << int(choice);
+    EXPECT_EQ(out.Rate, 48000u);
+    EXPECT_EQ(out.Pcm.size(), frames * 2 * expectedBits[choice] / 8) << int(choice);
+    if (expectedBits[choice] == 24) {
+      EXPECT_TRUE(out.Pcm == source.Pcm);
+    }
+  }
+}
+
+TEST_F(ConversionTest, CueTrackCoversExactlyItsRange) {
+  const TSources& s = TSources::Get();
+  const int32_t middle = Add(s.Long16, "middle.wav", tkCueTrack, 60000, 90000);
+  const int32_t last = Add(s.Long16, "last.wav", tkCueTrack, 90000, 95000);
+  const int32_t odd = Add(s.Long16, "odd.wav", tkCueTrack, 1001, 2003);
+  ConvertAll();
+  const TWavData source = ReadWav(s.Long16);
+  ASSERT_EQ(source.Pcm.size(), 95u * 44100 * 4);
+
+  ASSERT_EQ(Task(middle)->FResult, rcSucceeded);
+  const TWavData m = ReadWav(TargetPath(middle));
+  ASSERT_EQ(m.Pcm.size(), 5292000u);
+  EXPECT_TRUE(m.Pcm == source.Pcm.substr(60u * 44100 * 4, 5292000)) << "the track's samples differ";
+
+  // The last track runs to the end of the source and gets all of it.
+  ASSERT_EQ(Task(last)->FResult, rcSucceeded);
+  EXPECT_TRUE(ReadWav(TargetPath(last)).Pcm == source.Pcm.substr(90u * 44100 * 4));
+
+  // Bounds that fall between samples: whole frames, rounded the same way at
+  // both ends (1001 ms -> frame 44144, 2003 ms -> frame 88332).
+  ASSERT_EQ(Task(odd)->FResult, rcSucceeded);
+  EXPECT_TRUE(ReadWav(TargetPath(odd)).Pcm == source.Pcm.substr(44144u * 4, (88332u - 44144u) * 4));
+}
+
+TEST_F(ConversionTest, CueTrackEndingBeforeItsStartFailsBeforeAnyFile) {
+  const int32_t backwards = Add(TSources::Get().Long16, "back.wav", tkCueTrack, 5000, 4000);
+  const int32_t empty = Add(TSources::Get().Long16, "empty.wav", tkCueTrack, 5000, 5000);
+  ConvertAll();
+  for (int32_t id : {backwards, empty}) {
+    EXPECT_EQ(Task(id)->FResult, rcReadFailed);
+    EXPECT_EQ(Task(id)->FState, tsFailed);
+    EXPECT_FALSE(FileExists(TargetPath(id)));
+  }
+}
+
+TEST_F(ConversionTest, SourceThatDeliversNothingFailsInsteadOfSpinning) {
+  // A track that starts after the end of its audio file: every read gives 0.
+  const int32_t id = Add(TSources::Get().Long16, "beyond.wav", tkCueTrack, 200000, 210000);
+  ConvertAll();
+  EXPECT_EQ(Task(id)->FResult, rcReadFailed);
+  EXPECT_FALSE(FileExists(TargetPath(id)));
+}
+
+// An RF64 file of Seconds of silence (44.1 kHz, stereo, 16 bits) that takes
+// no room on disk.
+static void MakeSparseRf64(const std::string& Path, uint64_t Seconds) {
+  const uint64_t data = Seconds * 44100 * 4;
+  std::string h;
+  auto put32 = [&h](uint32_t v) { h.append(reinterpret_cast<const char*>(&v), 4); };
+  auto put64 = [&h](uint64_t v) { h.append(reinterpret_cast<const char*>(&v), 8); };
+  auto put16 = [&h](uint16_t v) { h.append(reinterpret_cast<const char*>(&v), 2); };
+  h += "RF64";
+  put32(0xFFFFFFFFu);
+  h += "WAVEds64";
+  put32(28);
+  put64(data + 72 - 8);
+  put64(data);
+  put64(Seconds * 44100);
+  put32(0);
+  h += "fmt ";
+  put32(16);
+  put16(1);
+  put16(2);
+  put32(44100);
+  put32(44100 * 4);
+  put16(4);
+  put16(16);
+  h += "data";
+  put32(0xFFFFFFFFu);
+  WriteFile(Path, h);
+  std::filesystem::resize_file(Path, h.size() + data);
+}
+
+TEST_F(ConversionTest, TrackOfMoreThanFourGibibytesConvertsWhole) {
+  const std::filesystem::space_info space = std::filesystem::space(FOut);
+  if (space.available < (uint64_t(10) << 30)) GTEST_SKIP() << "needs 10 GiB of free disk";
+  const std::string source = NewDir("big") + "/big.wav";
+  MakeSparseRf64(source, 25010);
+  // 1 s to 25 000 s: 1 102 455 900 frames, 4 409 823 600 bytes of PCM. (A
+  // WAV target cannot hold that much; FLAC can.)
+  dynamic_cast<TFlacParam*>(FManager->FParamManager->FindByExtension(".flac"))->FQuality = 0;
+  const int32_t id = Add(source, "big-track.flac", tkCueTrack, 1000, 25000000);
+  ConvertAll(1800);
+  const std::string target = TargetPath(id);
+  EXPECT_EQ(Task(id)->FResult, rcSucceeded);
+  EXPECT_EQ(Task(id)->FProgress, 100);
+  int progressReports = 0;
+  for (const TReport& r : ReportsOf(id)) progressReports += r.Kind == nkProgress;
+  EXPECT_LE(progressReports, 101);
+  std::string samples;
+  if (FILE* pipe = popen(("metaflac --show-total-samples '" + target + "'").c_str(), "r")) {
+    char line[64] = {};
+    if (std::fgets(line, sizeof line, pipe)) samples = line;
+    pclose(pipe);
+  }
+  EXPECT_EQ(samples, "1102455900\n");
+  std::error_code ignored;
+  std::filesystem::remove(target, ignored);
+  std::filesystem::remove(source, ignored);
+}
+
+TEST_F(ConversionTest, NormalTaskReportsInOrder) {
+  const int32_t id = Add(TSources::Get().Long16, "order.flac");
+  FReports.clear();
+  ConvertAll();
+  ASSERT_EQ(Task(id)->FResult, rcSucceeded);
+  std::vector<TReport> reports = ReportsOf(id);
+  // Kind 3 (reset) and 7 (running) come first.
+  ASSERT_GE(reports.size(), 4u);
+  size_t i = 0;
+  while (i < reports.size() && !(reports[i].Kind == nkChanged && !reports[i].Posted)) ++i;
+  ASSERT_LT(i, reports.size());
+  ++i;  // converting
+  int32_t lastPercent = 0, progressCount = 0;
+  for (; i < reports.size() && reports[i].Kind == nkProgress; ++i) {
+    EXPECT_TRUE(reports[i].Posted);
+    ++progressCount;
+  }
+  lastPercent = Task(id)->FProgress;
+  EXPECT_GE(progressCount, 50) << "one report per new percentage";
+  EXPECT_LE(progressCount, 101);
+  EXPECT_EQ(lastPercent, 100);
+  ASSERT_LT(i + 1, reports.size());
+  EXPECT_FALSE(reports[i].Posted);
+  EXPECT_EQ(reports[i].Kind, nkChanged);  // done
+  EXPECT_FALSE(reports[i + 1].Posted);
+  EXPECT_EQ(reports[i + 1].Kind, nkRunning);
+  EXPECT_FALSE(FManager->IsRunning());
+}
+
+TEST_F(ConversionTest, LossyToLosslessIsRefused) {
+  const int32_t id = Add(TSources::Get().Mp3_128, "lossy.flac");
+  ConvertAll();
+  EXPECT_EQ(Task(id)->FResult, rcLossyToLossless);
+  EXPECT_FALSE(FileExists(TargetPath(id)));
+  EXPECT_EQ(FManager->FFinishedCount, 1);
+  EXPECT_EQ(FManager->FSucceededCount, 0);
+}
+
+TEST_F(ConversionTest, Mp3BitrateRefusals) {
+  const TSources& s = TSources::Get();
+  auto* mp3 = Param<TMp3Param>(".mp3");
+  mp3->FBitRateMode = 0;
+  mp3->FCbrIndex = 0;  // 320 from a 128 kbit/s source
+  const int32_t up = Add(s.Mp3_128, "up.mp3");
+  ConvertAll();
+  EXPECT_EQ(Task(up)->FResult, rcLowToHigh);
+  EXPECT_FALSE(FileExists(TargetPath(up))) << "the target made for the refused task is removed";
+
+  FManager->RemoveTask(up);
+  mp3->FCbrIndex = 5;  // 128 from a lossless source
+  const int32_t low = Add(s.Wav16, "low.mp3");
+  ConvertAll();
+  EXPECT_EQ(Task(low)->FResult, rcMp3TooLow);
+  EXPECT_FALSE(FileExists(TargetPath(low)));
+
+  FManager->RemoveTask(low);
+  mp3->FBitRateMode = 2;  // VBR is never refused
+  const int32_t vbr = Add(s.Mp3_128, "vbr.mp3");
+  ConvertAll();
+  EXPECT_EQ(Task(vbr)->FResult, rcSucceeded);
+  EXPECT_EQ(Probe(TargetPath(vbr)).substr(0, 3), "mp3");
+}
+
+TEST_F(ConversionTest, MissingSourceAndUnusableFolder) {
+  const int32_t missing = Add(FOut + "/nothing-here.wav", "nothing.flac");
+  ConvertAll();
+  EXPECT_EQ(Task(missing)->FResult, rcSourceMissing);
+
+  // A file where the target folder should be.
+  FManager->RemoveTask(missing);
+  WriteFile(FOut + "/blocker", "x");
+  FManager->SetDestPath(W(FOut + "/blocker/sub/"));
+  const int32_t folder = Add(TSources::Get().Wav16, "f.flac");
+  ConvertAll();
+  EXPECT_EQ(Task(folder)->FResult, rcBadFolder);
+
+  // A folder that can be made is made.
+  FManager->RemoveTask(folder);
+  FManager->SetDestPath(W(FOut + "/new/deeper"));
+  const int32_t made = Add(TSources::Get().Wav16, "m.flac");
+  ConvertAll();
+  EXPECT_EQ(Task(made)->FResult, rcSucceeded);
+  EXPECT_TRUE(FileExists(FOut + "/new/deeper/m.flac"));
+}
+
+TEST_F(ConversionTest, TargetThatCannotBeCreatedFailsWithCode2) {
+  // The target name is taken by a folder the output cannot replace... after
+  // the existence test has passed: a dangling symbolic link into a missing
+  // folder is no existing file, yet creating through it fails.
+  std::filesystem::create_symlink(FOut + "/missing/dir/x.wav", FOut + "/dangling.wav");
+  const int32_t id = Add(TSources::Get().Wav16, "dangling.wav");
+  ConvertAll();
+  EXPECT_EQ(Task(id)->FResult, rcEncodeFailed);
+  EXPECT_EQ(Task(id)->FState, tsFailed);
+  EXPECT_FALSE(std::filesystem::exists(FOut + "/missing"));
+}
+
+}  // namespace
+}  // namespace enginetest

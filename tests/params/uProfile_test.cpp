@@ -1,0 +1,200 @@
+#include "platform/uProfile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestDir.h"
+
+using platform::GetPrivateProfileInt;
+using platform::GetPrivateProfileString;
+using platform::WritePrivateProfileString;
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+protected:
+  TTestDir Dir;
+  std::u16string Ini = Dir.WideFile("EncodeConfig.ini");
+  std::filesystem::path IniPath = Dir.File("EncodeConfig.ini");
+};
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefault) {
+  EXPECT_EQ(GetPrivateProfileString("General", "DestPath", "dflt", Ini), "dflt");
+  EXPECT_EQ(GetPrivateProfileInt("General", "TipShow", 7, Ini), 7);
+  WriteBytes(IniPath, "[General]\nTipShow=1\n");
+  EXPECT_EQ(GetPrivateProfileInt("MP3", "TipShow", 7, Ini), 7);
+  EXPECT_EQ(GetPrivateProfileInt("General", "Other", -3, Ini), -3);
+  EXPECT_EQ(GetPrivateProfileString("General", "DestPath", "", Ini), "");
+  // A folder in the file's place reads like a missing file.
+  EXPECT_EQ(GetPrivateProfileInt("General", "TipShow", 7, Dir.Path().u16string()), 7);
+}
+
+TEST_F(ProfileTest, NamesAreCaseInsensitiveAndBlanksAndQuotesAreStripped) {
+  WriteBytes(
+      IniPath,
+      "; comment=1\n  [ general ]  \n  TIPSHOW  =  1  \nDestPath = \"/a b/\" \n[mp3]\nmp3mode=2\n");
+  EXPECT_EQ(GetPrivateProfileInt("General", "TipShow", 0, Ini), 1);
+  EXPECT_EQ(GetPrivateProfileString("GENERAL", "destpath", "", Ini), "/a b/");
+  EXPECT_EQ(GetPrivateProfileInt("MP3", "Mp3Mode", 0, Ini), 2);
+  EXPECT_EQ(GetPrivateProfileInt("", "; comment", 5, Ini), 5);
+}
+
+TEST_F(ProfileTest, IntegersHexadecimalAndNonNumbers) {
+  WriteBytes(IniPath,
+             "[N]\nhex=0x1F\nHEX=0XfF\nneg=-5\nplus=+4\nbig=2147483648\nmin=-2147483648\n"
+             "allf=0xFFFFFFFF\nlonghex=0x100000000\nbare=0x\ntail=12abc\nempty=\nword=abc\n");
+  EXPECT_EQ(GetPrivateProfileInt("N", "hex", 0, Ini), 31); // first of two spellings wins
+  EXPECT_EQ(GetPrivateProfileInt("N", "neg", 0, Ini), -5);
+  EXPECT_EQ(GetPrivateProfileInt("N", "plus", 0, Ini), 4);
+  EXPECT_EQ(GetPrivateProfileInt("N", "min", 0, Ini), INT32_MIN);
+  EXPECT_EQ(GetPrivateProfileInt("N", "allf", 0, Ini), -1);
+  for (const char* Key : {"big", "longhex", "bare", "tail", "empty", "word"})
+    EXPECT_EQ(GetPrivateProfileInt("N", Key, 99, Ini), 99) << Key;
+}
+
+TEST_F(ProfileTest, LongValuesAreCutAt2047BytesOnACharacterBoundary) {
+  WriteBytes(IniPath, "[S]\nascii=" + std::string(3000, 'a') + "\nwide=" + std::string(2046, 'b') +
+                          "\xE4\xB8\xAD\n");
+  EXPECT_EQ(GetPrivateProfileString("S", "ascii", "", Ini), std::string(2047, 'a'));
+  // The 3-byte character would end at byte 2049: it is left out whole.
+  EXPECT_EQ(GetPrivateProfileString("S", "wide", "", Ini), std::string(2046, 'b'));
+}
+
+TEST_F(ProfileTest, ValuesWrittenOnWindowsInTheLegacyCodePageReadAsUtf8) {
+  const TScopedEnv Lang("LANG", "zh_CN.UTF-8");
+  const TScopedEnv Acp("MORVO_ACP", "65001");
+  // "D:\音乐\" in GBK, as the Windows program writes it.
+  WriteBytes(IniPath, "[General]\r\nDestPath=D:\\\xD2\xF4\xC0\xD6\\\r\n");
+  EXPECT_EQ(GetPrivateProfileString("General", "DestPath", "", Ini), "D:\\音乐\\");
+  const TScopedEnv Gbk("MORVO_ACP", "936"); // a GBK system gets the bytes as they are
+  EXPECT_EQ(GetPrivateProfileString("General", "DestPath", "", Ini), "D:\\\xD2\xF4\xC0\xD6\\");
+}
+
+TEST_F(ProfileTest, WriteCreatesTheFile) {
+  ASSERT_TRUE(WritePrivateProfileString("General", "TipShow", "1", Ini));
+  ASSERT_TRUE(WritePrivateProfileString("MP3", "Mp3Mode", "2", Ini));
+  ASSERT_TRUE(WritePrivateProfileString("General", "DestPath", "/x/", Ini));
+  EXPECT_EQ(ReadBytes(IniPath), "[General]\nTipShow=1\nDestPath=/x/\n[MP3]\nMp3Mode=2\n");
+  WriteBytes(IniPath, "[A]\nk=1"); // LF stays LF; a last line without its end gets one
+  ASSERT_TRUE(WritePrivateProfileString("A", "n", "2", Ini));
+  EXPECT_EQ(ReadBytes(IniPath), "[A]\nk=1\nn=2\n");
+}
+
+TEST_F(ProfileTest, WriteChangesOneLineAndKeepsEveryOtherByte) {
+  const std::string Before = "\xEF\xBB\xBF; settings of the converter\r\n"
+                             "[general]\r\n"
+                             "  DelAftSucc = 0   ; trailing note\r\n"
+                             "Foreign=keep me\r\n"
+                             "\r\n"
+                             "[MP3]\r\n"
+                             "Mp3Mode=1\r\n"
+                             "\r\n"
+                             "# another comment\r\n"
+                             "[Other]\r\n"
+                             "x=y";
+  WriteBytes(IniPath, Before);
+  ASSERT_TRUE(WritePrivateProfileString("General", "DELAFTSUCC", "1", Ini));
+  ASSERT_TRUE(WritePrivateProfileString("MP3", "BitRateMode", "2", Ini));
+  ASSERT_TRUE(WritePrivateProfileString("FLAC", "Qulity", "5", Ini));
+  const std::string Expected = "\xEF\xBB\xBF; settings of the converter\r\n"
+                               "[general]\r\n"
+                               "  DelAftSucc =1\r\n"
+                               "Foreign=keep me\r\n"
+                               "\r\n"
+                               "[MP3]\r\n"
+                               "Mp3Mode=1\r\n"
+                               "BitRateMode=2\r\n"
+                               "\r\n"
+                               "# another comment\r\n"
+                               "[Other]\r\n"
+                               "x=y\r\n"
+                               "[FLAC]\r\n"
+                               "Qulity=5\r\n";
+  EXPECT_EQ(ReadBytes(IniPath), Expected);
+  EXPECT_EQ(GetPrivateProfileInt("general", "delaftsucc", 0, Ini), 1);
+}
+
+TEST_F(ProfileTest, ValuesThatWouldBreakTheFileAreRefused) {
+  WriteBytes(IniPath, "[General]\nDestPath=/old/\n");
+  EXPECT_FALSE(WritePrivateProfileString("General", "DestPath", "/new/\n[MP3]\nMp3Mode=9", Ini));
+  EXPECT_FALSE(WritePrivateProfileString("Gen]eral", "DestPath", "x", Ini));
+  EXPECT_FALSE(WritePrivateProfileString("General", "Dest=Path", "x", Ini));
+  EXPECT_EQ(ReadBytes(IniPath), "[General]\nDestPath=/old/\n");
+}
+
+TEST_F(ProfileTest, FailedWritesLeaveTheFileWholeAndNoTemporaryBehind) {
+  WriteBytes(IniPath, "[General]\nTipShow=0\n");
+  std::filesystem::permissions(IniPath, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::group_read);
+  EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Ini)); // read-only file
+  EXPECT_EQ(ReadBytes(IniPath), "[General]\nTipShow=0\n");
+
+  EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Dir.Path().u16string()));
+  EXPECT_FALSE(
+      WritePrivateProfileString("General", "TipShow", "1", Dir.WideFile("no/such/folder.ini")));
+  EXPECT_FALSE(std::filesystem::exists(Dir.File("no")));
+
+  std::vector<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(Dir.Path()))
+    Names.push_back(Entry.path().filename().string());
+  EXPECT_EQ(Names, std::vector<std::string>{"EncodeConfig.ini"});
+}
+
+// A full disk, made by a file size limit: the write fails and the old file
+// stays whole.
+TEST_F(ProfileTest, AWriteThatRunsOutOfSpaceLeavesTheOldFile) {
+  const std::string Before = "[General]\nDestPath=/old/\n";
+  WriteBytes(IniPath, Before);
+  const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit Old{};
+  ::getrlimit(RLIMIT_FSIZE, &Old);
+  rlimit Small = Old;
+  Small.rlim_cur = 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &Small), 0);
+  const bool Written =
+      WritePrivateProfileString("General", "DestPath", std::string(4096, 'x'), Ini);
+  ::setrlimit(RLIMIT_FSIZE, &Old);
+  std::signal(SIGXFSZ, OldHandler);
+  EXPECT_FALSE(Written);
+  EXPECT_EQ(ReadBytes(IniPath), Before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path()), {}), 1);
+}
+
+TEST_F(ProfileTest, WriteKeepsTheModeAndUpdatesTheTargetOfALink) {
+  WriteBytes(IniPath, "[A]\nk=1\n");
+  std::filesystem::permissions(IniPath, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::owner_write |
+                                            std::filesystem::perms::group_read);
+  const auto Link = Dir.File("link.ini");
+  std::filesystem::create_symlink(IniPath, Link);
+  ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", platform::Utf8ToWide(Link.string())));
+  EXPECT_TRUE(std::filesystem::is_symlink(Link));
+  EXPECT_EQ(ReadBytes(IniPath), "[A]\nk=2\n");
+  EXPECT_EQ(std::filesystem::status(IniPath).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read);
+}
+
+TEST_F(ProfileTest, ConcurrentWritersLoseNoKey) {
+  std::vector<std::thread> Writers;
+  for (int T = 0; T < 4; ++T)
+    Writers.emplace_back([&, T] {
+      for (int K = 0; K < 10; ++K)
+        WritePrivateProfileString("S" + std::to_string(T), "k" + std::to_string(K),
+                                  std::to_string(K), Ini);
+    });
+  for (auto& Writer : Writers)
+    Writer.join();
+  for (int T = 0; T < 4; ++T)
+    for (int K = 0; K < 10; ++K)
+      ASSERT_EQ(GetPrivateProfileInt("S" + std::to_string(T), "k" + std::to_string(K), -1, Ini), K);
+}
+
+} // namespace

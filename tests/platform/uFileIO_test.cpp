@@ -1,0 +1,174 @@
+#include "platform/uFileIO.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <thread>
+
+#include "TestTempDir.h"
+#include "platform/uCodePage.h"
+
+using namespace platform;
+
+namespace {
+
+std::u16string W(const std::string& Path) { return PathToWide(Path); }
+
+void WriteText(const std::string& Path, const std::string& Text) { std::ofstream(Path, std::ios::binary) << Text; }
+
+std::string ReadText(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+// Opens with the given access and sharing; true when it worked (and closes).
+bool CanOpen(const std::string& Path, uint32_t Access, uint32_t Share) {
+  const THandle Handle = CreateFileW(W(Path), Access, Share, TDisposition::OpenExisting);
+  if (Handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(Handle);
+  return true;
+}
+
+}  // namespace
+
+TEST(FileIO, ShareModesExcludeConflictingOpensOnly) {
+  TTempDir Dir;
+  const std::string Path = Dir / "a.txt";
+  WriteText(Path, "data");
+
+  const THandle Reader = CreateFileW(W(Path), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
+  ASSERT_NE(Reader, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(CanOpen(Path, GENERIC_READ, FILE_SHARE_READ));  // reading with a reader that lets others read
+  EXPECT_FALSE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));  // it denies writing
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_FALSE(CanOpen(Path, GENERIC_READ, 0));  // would deny the reader's own access
+  CloseHandle(Reader);
+
+  const THandle Writer = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_WRITE, TDisposition::OpenExisting);
+  ASSERT_NE(Writer, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_WRITE));
+  EXPECT_FALSE(CanOpen(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  CloseHandle(Writer);
+  EXPECT_TRUE(CanOpen(Path, GENERIC_READ | GENERIC_WRITE, 0));
+}
+
+TEST(FileIO, DenyWriteOpenersExcludeEachOtherAcrossThreads) {
+  TTempDir Dir;
+  const std::string Path = Dir / "log.txt";
+  WriteText(Path, "");
+  const THandle First = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::OpenExisting);
+  ASSERT_NE(First, INVALID_HANDLE_VALUE);
+  bool SecondOpened = true;
+  std::thread Other([&] { SecondOpened = CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ); });
+  Other.join();
+  EXPECT_FALSE(SecondOpened);
+  CloseHandle(First);
+  EXPECT_TRUE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ));
+}
+
+TEST(FileIO, ShareModesHoldAcrossProcesses) {
+  TTempDir Dir;
+  const std::string Path = Dir / "shared.txt";
+  WriteText(Path, "keep me");
+  int Ready[2], Release[2];
+  ASSERT_EQ(pipe(Ready), 0);
+  ASSERT_EQ(pipe(Release), 0);
+  const pid_t Child = fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) {
+    close(Ready[0]);
+    close(Release[1]);
+    // The child holds the file for writing, letting others read only.
+    const THandle Held = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::OpenExisting);
+    const char Status = Held == INVALID_HANDLE_VALUE ? 'x' : 'k';
+    if (write(Ready[1], &Status, 1) != 1) _exit(2);
+    char Ignored;
+    (void)!read(Release[0], &Ignored, 1);  // until the parent closes its end
+    _exit(0);
+  }
+  close(Ready[1]);
+  close(Release[0]);
+  char Status = 0;
+  ASSERT_EQ(read(Ready[0], &Status, 1), 1);
+  ASSERT_EQ(Status, 'k');
+
+  EXPECT_FALSE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_TRUE(CanOpen(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  // A refused create must not truncate the holder's file.
+  EXPECT_EQ(CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadText(Path), "keep me");
+
+  close(Release[1]);
+  int ExitStatus = 0;
+  waitpid(Child, &ExitStatus, 0);
+  close(Ready[0]);
+  EXPECT_TRUE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ));
+}
+
+TEST(FileIO, OpenErrorsAreWindowsCodes) {
+  TTempDir Dir;
+  EXPECT_EQ(CreateFileW(W(Dir / "missing"), GENERIC_READ, 0, TDisposition::OpenExisting), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(CreateFileW(W(Dir / "no/such/dir/f"), GENERIC_READ, 0, TDisposition::CreateAlways), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(CreateFileW(W(Dir.Path()), GENERIC_READ, 0, TDisposition::OpenExisting), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetFileAttributesW(W(Dir / "missing")), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(W(Dir.Path())) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST(FileIO, CreateReadWriteSeek) {
+  TTempDir Dir;
+  const std::string Path = Dir / "rw.bin";
+  WriteText(Path, "old content");
+  const THandle Handle = CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways);
+  ASSERT_NE(Handle, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FileSize(Handle), 0);
+  EXPECT_EQ(FileWrite(Handle, "hello", 5), 5);
+  EXPECT_EQ(FileSeek(Handle, 1, 0), 1);
+  char Buffer[8] = {};
+  EXPECT_EQ(FileRead(Handle, Buffer, 8), 4);
+  EXPECT_STREQ(Buffer, "ello");
+  EXPECT_EQ(FileSeek(Handle, 2, 0), 2);
+  EXPECT_TRUE(FileTruncate(Handle));
+  CloseHandle(Handle);
+  EXPECT_EQ(ReadText(Path), "he");
+}
+
+TEST(FileIO, FullPathNameIsNormalisedLexically) {
+  EXPECT_EQ(GetFullPathNameW(u"/a/./b/../c//d"), u"/a/c/d");
+  EXPECT_EQ(GetFullPathNameW(u"/a/b/"), u"/a/b/");
+  EXPECT_EQ(GetFullPathNameW(u"/.."), u"/");
+  const std::u16string Relative = GetFullPathNameW(u"x/y");
+  ASSERT_FALSE(Relative.empty());
+  EXPECT_EQ(Relative[0], u'/');
+  EXPECT_EQ(Relative.substr(Relative.size() - 4), u"/x/y");
+}
+
+TEST(FileIO, DirectorySearchMatchesWildcards) {
+  TTempDir Dir;
+  WriteText(Dir / "one.mp3", "1");
+  WriteText(Dir / "two.MP3", "22");
+  WriteText(Dir / "three.wav", "333");
+  WriteText(Dir / "noext", "");
+  TFindData Data;
+  auto Search = TFindSearch::FindFirst(W(Dir / "*.mp3"), Data);
+  ASSERT_NE(Search, nullptr);
+  EXPECT_EQ(Data.Name, u"one.mp3");
+  EXPECT_EQ(Data.Size, 1u);
+  EXPECT_FALSE(Search->FindNext(Data));
+  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+
+  int Count = 0;
+  for (auto All = TFindSearch::FindFirst(W(Dir / "*.*"), Data); All && Count < 100; ++Count)
+    if (!All->FindNext(Data)) break;
+  EXPECT_EQ(Count + 1, 6);  // four files plus "." and ".."
+
+  EXPECT_EQ(TFindSearch::FindFirst(W(Dir / "*.flac"), Data), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(TFindSearch::FindFirst(W(Dir / "missing/*"), Data), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}

@@ -1,0 +1,103 @@
+// The library's export and class factories, seen from the system's side.
+#include <gtest/gtest.h>
+
+#include "tests/player/codecs/uCodecTestKit.h"
+
+using namespace codectest;
+
+namespace {
+
+IClassFactory* FactoryFor(const TGUID& ClassId) {
+  IClassFactory* factory = nullptr;
+  EXPECT_EQ(LibraryEntry()(ClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  return factory;
+}
+
+}  // namespace
+
+TEST(CodecsExport, ExportsOnlyTheClassObjectEntry) {
+  ASSERT_NE(LibraryEntry(), nullptr) << "libcodecs.so not loadable from " MORVO_BIN_DIR;
+  const auto symbols = RunTool("nm -D --defined-only " MORVO_BIN_DIR "/libcodecs.so | awk '$2 ~ /^[TDBRVW]$/ {print $3}'");
+  ASSERT_EQ(symbols.ExitCode, 0) << symbols.Output;
+  EXPECT_EQ(symbols.Output, "DllGetClassObject\n");
+}
+
+TEST(CodecsExport, UnknownClassOrInterfaceIsRefusedWithNullOutput) {
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(LibraryEntry()(IID_IEncoder, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(object, nullptr);
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(LibraryEntry()(CLSID_FlacEncoder, IID_IEncoder, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST(CodecsExport, EachEncoderAnswersOnlyItsOwnParameterInterface) {
+  for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_FlacEncoder}) {
+    TEncoderPair pair;
+    ASSERT_TRUE(CreateLibraryEncoder(*classId, pair));
+    for (const TGUID* other : {&IID_ILameStreamEncoder, &IID_IFlacEncoderParam, &IID_IApeEncoderParam}) {
+      if (*other == ParamIdOf(*classId)) continue;
+      void* foreign = reinterpret_cast<void*>(1);
+      EXPECT_EQ(pair.Encoder->QueryInterface(*other, &foreign), E_NOINTERFACE);
+      EXPECT_EQ(foreign, nullptr);
+    }
+    // Both interfaces lead back to the same object.
+    IUnknown* viaEncoder = nullptr;
+    IUnknown* viaParam = nullptr;
+    pair.Encoder->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaEncoder));
+    pair.Param->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaParam));
+    EXPECT_EQ(viaEncoder, viaParam);
+    viaEncoder->Release();
+    viaParam->Release();
+  }
+}
+
+TEST(CodecsExport, FactoryRefusesAggregation) {
+  IClassFactory* factory = FactoryFor(CLSID_Mp3Encoder);
+  ASSERT_NE(factory, nullptr);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(factory, IID_IEncoder, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  factory->Release();
+}
+
+TEST(CodecsExport, ApeEncoderIsEitherCompleteOrCleanlyRefused) {
+  IClassFactory* factory = FactoryFor(CLSID_ApeEncoder);
+  ASSERT_NE(factory, nullptr);
+  IEncoder* encoder = reinterpret_cast<IEncoder*>(1);
+  const HRESULT hr = factory->CreateInstance(nullptr, IID_IEncoder, reinterpret_cast<void**>(&encoder));
+  factory->Release();
+  if (!Succeeded(hr)) {
+    EXPECT_EQ(encoder, nullptr);
+    return;
+  }
+  ASSERT_NE(encoder, nullptr);
+  IApeEncoderParam* param = nullptr;
+  EXPECT_EQ(encoder->QueryInterface(IID_IApeEncoderParam, reinterpret_cast<void**>(&param)), S_OK);
+  if (param) param->Release();
+  encoder->Release();
+}
+
+TEST(CodecsExport, EncodersRefuseUnusableInputAndMisuse) {
+  TTempDir dir;
+  for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_FlacEncoder}) {
+    TFileCallback output(dir / "refused.bin");
+    {
+      TEncoderPair pair;
+      ASSERT_TRUE(CreateLibraryEncoder(*classId, pair));
+      const uint8_t block[64] = {};
+      EXPECT_LT(pair.Encoder->Encode(block, sizeof block), 0) << "Encode before Init";
+      WAVEFORMATEX twelveBits{WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 12, 0};
+      EXPECT_NE(pair.Encoder->Init(&output, &twelveBits), 0);
+      EXPECT_LT(pair.Encoder->Encode(block, sizeof block), 0) << "Encode after a failed Init";
+      pair.Encoder->Finish();
+    }
+    EXPECT_EQ(output.RefCount(), 1u) << "the encoder must release the callback";
+  }
+  TEncoderPair mp3;
+  ASSERT_TRUE(CreateLibraryEncoder(CLSID_Mp3Encoder, mp3));
+  TFileCallback output(dir / "six.mp3");
+  WAVEFORMATEX sixChannels{WAVE_FORMAT_PCM, 6, 44100, 44100 * 12, 12, 16, 0};
+  EXPECT_NE(mp3.Encoder->Init(&output, &sixChannels), 0);
+  mp3.Encoder->Finish();
+}

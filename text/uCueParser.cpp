@@ -1,0 +1,321 @@
+#include "text/uCueParser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "codecs/uEncodeIntf.h"
+#include "codecs/uLxPlayerDllExport.h"
+#include "infra/uLxFileUtils.h"
+#include "platform/uCodePage.h"
+#include "text/uTextReader.h"
+
+namespace {
+
+// Cue values are cut to these lengths before they are stored.
+constexpr size_t ValueChars = 99;
+constexpr size_t TypeChars = 100;
+
+bool IsBlankOrControl(char16_t C) { return C <= 32; }
+
+std::u16string Trim(std::u16string_view S) {
+  size_t First = 0;
+  size_t Last = S.size();
+  while (First < Last && IsBlankOrControl(S[First])) ++First;
+  while (Last > First && IsBlankOrControl(S[Last - 1])) --Last;
+  return std::u16string(S.substr(First, Last - First));
+}
+
+// Keyword and value are parted by a space; a tab serves as well, as some
+// sheets are written with tabs between the fields.
+size_t FindBlank(std::u16string_view S) { return S.find_first_of(u" \t"); }
+
+std::u16string Head(std::u16string_view S, size_t Count) {
+  return std::u16string(S.substr(0, Count));
+}
+
+std::u16string WithoutQuotes(std::u16string S) {
+  std::erase(S, u'"');
+  return S;
+}
+
+// Decimal integer with an optional sign, nothing else; false when the text
+// is not one or does not fit in 32 bits.
+bool TryParseInt(std::u16string_view S, int32_t& Value) {
+  size_t I = 0;
+  bool Negative = false;
+  if (I < S.size() && (S[I] == u'+' || S[I] == u'-')) {
+    Negative = S[I] == u'-';
+    ++I;
+  }
+  if (I == S.size()) return false;
+  int64_t Acc = 0;
+  for (; I < S.size(); ++I) {
+    if (S[I] < u'0' || S[I] > u'9') return false;
+    Acc = Acc * 10 + (S[I] - u'0');
+    if (Acc > int64_t(std::numeric_limits<int32_t>::max()) + 1) return false;
+  }
+  if (Negative) Acc = -Acc;
+  if (Acc > std::numeric_limits<int32_t>::max() || Acc < std::numeric_limits<int32_t>::min()) return false;
+  Value = int32_t(Acc);
+  return true;
+}
+
+int32_t ParseIntOrZero(std::u16string_view S) {
+  int32_t Value = 0;
+  return TryParseInt(S, Value) ? Value : 0;
+}
+
+// The text before the first occurrence of Delimiter (empty when there is
+// none); Text loses everything through that delimiter.
+std::u16string TakeBefore(std::u16string& Text, char16_t Delimiter) {
+  const size_t Pos = Text.find(Delimiter);
+  if (Pos == std::u16string::npos) return {};
+  std::u16string Before = Text.substr(0, Pos);
+  Text.erase(0, Pos + 1);
+  return Before;
+}
+
+std::u16string NameWithoutExt(const std::u16string& Path) {
+  const std::u16string Name = WideExtractFileName(Path);
+  return Name.substr(0, Name.size() - WideExtractFileExt(Name).size());
+}
+
+std::u16string LowerAscii(std::u16string S) {
+  for (char16_t& C : S)
+    if (C >= u'A' && C <= u'Z') C = char16_t(C + (u'a' - u'A'));
+  return S;
+}
+
+std::u16string UpperAscii(std::u16string S) {
+  for (char16_t& C : S)
+    if (C >= u'a' && C <= u'z') C = char16_t(C - (u'a' - u'A'));
+  return S;
+}
+
+std::u16string WithSlashes(std::u16string S) {
+  std::replace(S.begin(), S.end(), u'\\', u'/');
+  return S;
+}
+
+// True when Path names an existing file. Sheets come from Windows, whose
+// file names ignore letter case: when the exact name is missing, a file of
+// the folder whose name differs only in case is taken, and Path is set to it.
+bool ResolveExistingFile(std::u16string& Path) {
+  if (WideFileExists(Path)) return true;
+  const std::u16string Folder = WideExtractFilePath(Path);
+  const std::u16string Wanted = UpperAscii(WideExtractFileName(Path));
+  if (Wanted.empty()) return false;
+  std::vector<std::u16string> Matches;
+  TSearchRecW Rec;
+  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0) return false;
+  do {
+    if ((Rec.Attr & faDirectory) == 0 && UpperAscii(Rec.Name) == Wanted) Matches.push_back(Rec.Name);
+  } while (WideFindNext(Rec) == 0);
+  WideFindClose(Rec);
+  if (Matches.empty()) return false;
+  Path = Folder + *std::min_element(Matches.begin(), Matches.end());
+  return true;
+}
+
+// Duration in 100-ns units to milliseconds, rounded to the nearest (ties
+// to even), kept within the 32-bit bounds of a track.
+int32_t DurationToMs(int64_t Duration) {
+  const double Ms = std::nearbyint(double(Duration) / 10000.0);
+  if (Ms <= 0) return 0;
+  if (Ms >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+  return int32_t(Ms);
+}
+
+}  // namespace
+
+TCueParser::TCueParser() : FLines(std::make_unique<TWideStringList>()) {}
+
+TCueParser::~TCueParser() = default;
+
+const TCueTrack& TCueParser::Track(int Number) const {
+  if (Number < 1 || Number > MaxTracks) throw std::out_of_range("TCueParser::Track");
+  return FTracks[size_t(Number - 1)];
+}
+
+void TCueParser::ResetForParse() {
+  FLines->Clear();
+  FTitle.clear();
+  FPerformer.clear();
+  FCurrentTrack = 0;
+  FSkippingTrack = false;
+  FAudioFileFound = false;
+  FParseFailed = false;
+  FTracks = {};
+  FTrackCount = 0;
+}
+
+bool TCueParser::Parse(const std::u16string& CueFileName) {
+  ResetForParse();
+  // Outside the guard: a sheet that cannot be read is the caller's error.
+  FLines->LoadFromFile(CueFileName, 0);
+  try {
+    bool Result = true;
+    for (int I = 0; I < FLines->Count(); ++I)
+      Result = ParseLine(platform::WideToAnsi(FLines->Get(I)));
+    if (FCurrentTrack == 0) return Result;
+
+    FTrackCount = FCurrentTrack;
+    FTracks[size_t(FTrackCount - 1)].EndMs = 0;
+    for (int N = 1; N <= FTrackCount; ++N)
+      if (FTracks[size_t(N - 1)].Performer.empty()) FTracks[size_t(N - 1)].Performer = FPerformer;
+
+    std::u16string Path;
+    if (!FindAudioFile(CueFileName, Path)) {
+      ClearTrackTimes();
+      return false;
+    }
+    FFileName = Path;
+    FAudioFileFound = true;
+    if (Result) CloseLastTrack(Path);
+    return Result;
+  } catch (...) {
+    FParseFailed = true;
+    return false;
+  }
+}
+
+bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string& Path) const {
+  const std::u16string Folder = WideExtractFilePath(CueFileName);
+  Path = Folder + FFileName;
+  if (ResolveExistingFile(Path)) return true;
+  // A sheet written on Windows may name a sub-folder with a backslash.
+  if (FFileName.find(u'\\') != std::u16string::npos) {
+    Path = Folder + WithSlashes(FFileName);
+    if (ResolveExistingFile(Path)) return true;
+  }
+  // The sheet may have been renamed together with its image, or the image
+  // compressed to APE after the sheet was written.
+  const std::u16string FileExt = WideExtractFileExt(FFileName);
+  Path = Folder + NameWithoutExt(CueFileName) + FileExt;
+  if (ResolveExistingFile(Path)) return true;
+  if (LowerAscii(FileExt) == u".ape") return false;
+  Path = WideChangeFileExt(Path, u".ape");
+  return ResolveExistingFile(Path);
+}
+
+void TCueParser::CloseLastTrack(const std::u16string& Path) {
+  IDecoderEx* Decoder = nullptr;
+  if (IsPlayerLibraryAvailable()) CreateDecoder(Decoder);
+  if (Decoder == nullptr) {
+    ClearTrackTimes();
+    return;
+  }
+  // Released on every way out, exceptions of the library's calls included.
+  struct TRelease {
+    IDecoderEx* D;
+    ~TRelease() { D->Release(); }
+  } Release{Decoder};
+  if ((Decoder->Open(Path.c_str()) & 0xFF) == 0) return;
+  TDecoderInfo Info{};
+  Decoder->GetInfo(&Info);
+  FTracks[size_t(FTrackCount - 1)].EndMs = DurationToMs(Info.Duration);
+}
+
+void TCueParser::ClearTrackTimes() {
+  for (int N = 1; N <= FTrackCount; ++N) {
+    FTracks[size_t(N - 1)].StartMs = 0;
+    FTracks[size_t(N - 1)].EndMs = 0;
+  }
+}
+
+TCueTrack* TCueParser::CurrentTrack() {
+  if (FSkippingTrack || FCurrentTrack < 1 || FCurrentTrack > MaxTracks) return nullptr;
+  return &FTracks[size_t(FCurrentTrack - 1)];
+}
+
+bool TCueParser::ParseLine(const std::string& Line) {
+  const std::u16string L = Trim(platform::AnsiToWide(Line));
+  const size_t Blank = FindBlank(L);
+  if (Blank == std::u16string::npos) return true;
+  const std::u16string Keyword = L.substr(0, Blank);
+  const std::u16string Rest = L.substr(Blank + 1);
+
+  if (Keyword == u"TRACK") {
+    ParseTrackLine(Rest);
+  } else if (FSkippingTrack) {
+    // A line of a track that was refused for its number: dropped, except
+    // FILE, which names the audio file of every track that follows.
+    if (Keyword == u"FILE") ParseFileLine(Rest);
+  } else if (Keyword == u"FILE") {
+    ParseFileLine(Rest);
+  } else if (Keyword == u"TITLE") {
+    const std::u16string V = WithoutQuotes(Head(Rest, ValueChars));
+    if (FCurrentTrack == 0)
+      FTitle = Trim(V);
+    else if (TCueTrack* Track = CurrentTrack())
+      Track->Title = V;
+  } else if (Keyword == u"PERFORMER") {
+    const std::u16string V = WithoutQuotes(Head(Rest, ValueChars));
+    if (FCurrentTrack == 0)
+      FPerformer = V;
+    else if (TCueTrack* Track = CurrentTrack())
+      Track->Performer = V;
+  } else if (Keyword == u"SONGWRITER") {
+    FSongwriter = Trim(WithoutQuotes(Head(Rest, ValueChars)));
+  } else if (Keyword == u"CATALOG") {
+    FCatalog = Trim(Head(Rest, ValueChars));
+  } else if (Keyword == u"INDEX") {
+    ParseIndexLine(Rest);
+  }
+  return true;
+}
+
+void TCueParser::ParseFileLine(const std::u16string& Rest) {
+  std::u16string Text = Rest;
+  std::u16string Name;
+  const size_t Open = Text.find(u'"');
+  if (Open != std::u16string::npos) {
+    Text.erase(0, Open + 1);
+    Name = TakeBefore(Text, u'"');
+  } else {
+    // An unquoted name (allowed when it holds no blank): the file type is
+    // the last word of the line.
+    const size_t LastBlank = Text.find_last_of(u" \t");
+    if (LastBlank != std::u16string::npos) {
+      Name = Text.substr(0, LastBlank);
+      Text.erase(0, LastBlank + 1);
+    }
+  }
+  FFileType = Trim(Head(Text, TypeChars));
+  FFileName = Trim(WithoutQuotes(Name));
+}
+
+void TCueParser::ParseTrackLine(const std::u16string& Rest) {
+  const size_t Blank = FindBlank(Rest);
+  int32_t Number = 0;
+  const std::u16string NumberText = Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
+  if (!TryParseInt(NumberText, Number)) Number = 1;
+  FSkippingTrack = Number < 1 || Number > MaxTracks;
+  if (!FSkippingTrack) FCurrentTrack = Number;
+}
+
+void TCueParser::ParseIndexLine(const std::u16string& Rest) {
+  const size_t Blank = FindBlank(Rest);
+  const std::u16string NumberText = Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
+  int32_t Number = 0;
+  if (!TryParseInt(NumberText, Number))
+    throw std::invalid_argument("'" + platform::WideToUtf8(NumberText) + "' is not a valid integer value");
+  if (Number != 1) return;
+  const int32_t Start = ParseCueTime(platform::WideToAnsi(Head(Rest.substr(Blank + 1), TypeChars)));
+  if (FCurrentTrack > 0) FTracks[size_t(FCurrentTrack - 1)].StartMs = Start;
+  if (FCurrentTrack > 1) FTracks[size_t(FCurrentTrack - 2)].EndMs = Start;
+}
+
+int32_t TCueParser::ParseCueTime(const std::string& Text) {
+  std::u16string Rest = platform::AnsiToWide(Text);
+  const int32_t M = ParseIntOrZero(TakeBefore(Rest, u':'));
+  const int32_t S = ParseIntOrZero(TakeBefore(Rest, u':'));
+  const int32_t F = ParseIntOrZero(Head(Rest, ValueChars));
+  // Each field counts only with its low 8 bits. Computed in whole numbers:
+  // the exact value truncated, without floating-point residue.
+  const int64_t Frames = (int64_t(uint8_t(M)) * 60 + uint8_t(S)) * 75 + uint8_t(F);
+  return int32_t(Frames * 1000 / 75);
+}

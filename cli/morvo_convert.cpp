@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/uProgramUnits.h"
 #include "cli/uCliOptions.h"
 #include "cli/uCliSession.h"
 #include "infra/uUnitLifetime.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   // Before any other thread exists, so that all of them inherit the
   // blocked signals.
   platform::WatchInterrupts(OnInterrupt);
+  RegisterProgramUnits();
   StartUnits();
   int Status;
   {

@@ -27,6 +27,14 @@ const char* const kFormatOrder[] = {".mp3", ".ape", ".wav", ".flac"};
 std::u16string Wide(const std::string& Utf8) { return platform::Utf8ToWide(Utf8); }
 std::string FromAnsi(const std::string& Ansi) { return platform::WideToUtf8(platform::AnsiToWide(Ansi)); }
 
+// Names relative to the working folder are made absolute; a name with a
+// drive part ("X:", a UNC name) is left for the checks to judge.
+std::u16string AbsoluteUnlessDrive(const std::u16string& Name) {
+  if (Name.empty() || !WideExtractFileDrive(Name).empty()) return Name;
+  const std::u16string Full = WideExpandFileName(Name);
+  return Full.empty() ? Name : Full;
+}
+
 }  // namespace
 
 TCliSession::TCliSession(TCliOptions Options) : FOptions(std::move(Options)) {}
@@ -131,7 +139,7 @@ void TCliSession::ListQualities() const {
 bool TCliSession::ChooseTargetFolder() {
   std::u16string Text = FOptions.Output ? Wide(*FOptions.Output) : FManager->DestPath();
   // A folder typed relative to the working folder means that folder.
-  if (FOptions.Output && !Text.empty() && Text[0] != u'/') Text = WideExpandFileName(Text);
+  if (FOptions.Output) Text = AbsoluteUnlessDrive(Text);
   const TTargetFolderCheck Check = CheckTargetFolder(Text);
   if (!Check.Ok) {
     std::cerr << platform::WideToUtf8(Check.Caption) << ": " << platform::WideToUtf8(Check.Message) << "\n";
@@ -145,8 +153,7 @@ void TCliSession::AddSources() {
   TSourceAdder Adder(*FManager);
   Adder.SetTargetExt(FTargetExt);
   for (const std::string& Source : FOptions.Sources) {
-    std::u16string Path = Wide(Source);
-    if (!Path.empty() && Path[0] != u'/') Path = WideExpandFileName(Path);
+    const std::u16string Path = AbsoluteUnlessDrive(Wide(Source));
     try {
       if (WideDirectoryExists(Path)) Adder.AddFolder(Path);
       else Adder.AddSources({Path}, TSourceAdder::ModeUser);

@@ -11,8 +11,7 @@ namespace {
 // ---------------------------------------------------------------------------
 // Sample conversion
 
-template <int Bits>
-int64_t ReadSample(const uint8_t* p) {
+template <int Bits> int64_t ReadSample(const uint8_t* p) {
   if constexpr (Bits == 8) {
     return int64_t(p[0]) - 128;
   } else if constexpr (Bits == 16) {
@@ -20,30 +19,31 @@ int64_t ReadSample(const uint8_t* p) {
   } else if constexpr (Bits == 24) {
     return int64_t(p[0]) + int64_t(p[1]) * 256 + int64_t(int8_t(p[2])) * 65536;
   } else {
-    return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
+    return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
+                   (uint32_t(p[3]) << 24));
   }
 }
 
-template <int Bits>
-constexpr int64_t LowerLimit() {
+template <int Bits> constexpr int64_t LowerLimit() {
   // The 32-bit lower limit is symmetric to the upper one on purpose.
   return Bits == 32 ? -2147483647LL : -(int64_t(1) << (Bits - 1));
 }
 
-template <int Bits>
-constexpr int64_t UpperLimit() {
+template <int Bits> constexpr int64_t UpperLimit() {
   return (int64_t(1) << (Bits - 1)) - 1;
 }
 
-template <int Bits>
-void WriteSample(uint8_t* p, int64_t Value) {
-  if (Value < LowerLimit<Bits>()) Value = LowerLimit<Bits>();
-  if (Value > UpperLimit<Bits>()) Value = UpperLimit<Bits>();
+template <int Bits> void WriteSample(uint8_t* p, int64_t Value) {
+  if (Value < LowerLimit<Bits>())
+    Value = LowerLimit<Bits>();
+  if (Value > UpperLimit<Bits>())
+    Value = UpperLimit<Bits>();
   if constexpr (Bits == 8) {
     p[0] = uint8_t(Value + 128);
   } else {
     const uint32_t u = uint32_t(int32_t(Value));
-    for (int i = 0; i < Bits / 8; ++i) p[i] = uint8_t(u >> (8 * i));
+    for (int i = 0; i < Bits / 8; ++i)
+      p[i] = uint8_t(u >> (8 * i));
   }
 }
 
@@ -64,11 +64,20 @@ void ConvertPair(const uint8_t* Source, uint8_t* Dest, size_t Count) {
 template <int SourceBits>
 void ConvertFrom(const uint8_t* Source, uint8_t* Dest, size_t Count, int32_t DestBits) {
   switch (DestBits) {
-    case 8: ConvertPair<SourceBits, 8>(Source, Dest, Count); break;
-    case 16: ConvertPair<SourceBits, 16>(Source, Dest, Count); break;
-    case 24: ConvertPair<SourceBits, 24>(Source, Dest, Count); break;
-    case 32: ConvertPair<SourceBits, 32>(Source, Dest, Count); break;
-    default: break;
+  case 8:
+    ConvertPair<SourceBits, 8>(Source, Dest, Count);
+    break;
+  case 16:
+    ConvertPair<SourceBits, 16>(Source, Dest, Count);
+    break;
+  case 24:
+    ConvertPair<SourceBits, 24>(Source, Dest, Count);
+    break;
+  case 32:
+    ConvertPair<SourceBits, 32>(Source, Dest, Count);
+    break;
+  default:
+    break;
   }
 }
 
@@ -78,25 +87,41 @@ void PutLE16(uint8_t* p, uint16_t v) {
 }
 
 void PutLE32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    p[i] = uint8_t(v >> (8 * i));
 }
 
-}  // namespace
+} // namespace
 
-bool IsSupportedSampleWidth(int32_t Bits) { return Bits == 8 || Bits == 16 || Bits == 24 || Bits == 32; }
+bool IsSupportedSampleWidth(int32_t Bits) {
+  return Bits == 8 || Bits == 16 || Bits == 24 || Bits == 32;
+}
 
-void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int32_t DestBits, int32_t SourceBits) {
-  if (SourceBits == DestBits || !IsSupportedSampleWidth(SourceBits) || !IsSupportedSampleWidth(DestBits)) return;
-  if (ByteCount <= 0) return;
+void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int32_t DestBits,
+                         int32_t SourceBits) {
+  if (SourceBits == DestBits || !IsSupportedSampleWidth(SourceBits) ||
+      !IsSupportedSampleWidth(DestBits))
+    return;
+  if (ByteCount <= 0)
+    return;
   const size_t count = size_t(ByteCount) / size_t(SourceBits / 8);
   const auto* src = static_cast<const uint8_t*>(Source);
   auto* dst = static_cast<uint8_t*>(Dest);
   switch (SourceBits) {
-    case 8: ConvertFrom<8>(src, dst, count, DestBits); break;
-    case 16: ConvertFrom<16>(src, dst, count, DestBits); break;
-    case 24: ConvertFrom<24>(src, dst, count, DestBits); break;
-    case 32: ConvertFrom<32>(src, dst, count, DestBits); break;
-    default: break;
+  case 8:
+    ConvertFrom<8>(src, dst, count, DestBits);
+    break;
+  case 16:
+    ConvertFrom<16>(src, dst, count, DestBits);
+    break;
+  case 24:
+    ConvertFrom<24>(src, dst, count, DestBits);
+    break;
+  case 32:
+    ConvertFrom<32>(src, dst, count, DestBits);
+    break;
+  default:
+    break;
   }
 }
 
@@ -104,11 +129,13 @@ void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int3
 // TWavEncoder
 
 TWavEncoder::~TWavEncoder() {
-  if (FCallback) FCallback->Release();
+  if (FCallback)
+    FCallback->Release();
 }
 
 HRESULT MORVO_STDCALL TWavEncoder::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj) return E_POINTER;
+  if (!obj)
+    return E_POINTER;
   if (iid == IID_IUnknown || iid == IID_IWavEncoderParam) {
     *obj = static_cast<IWavEncoderParam*>(this);
   } else if (iid == IID_IEncoder) {
@@ -121,32 +148,50 @@ HRESULT MORVO_STDCALL TWavEncoder::QueryInterface(const TGUID& iid, void** obj) 
   return S_OK;
 }
 
-uint32_t MORVO_STDCALL TWavEncoder::AddRef() { return ++FRefCount; }
+uint32_t MORVO_STDCALL TWavEncoder::AddRef() {
+  return ++FRefCount;
+}
 
 uint32_t MORVO_STDCALL TWavEncoder::Release() {
   const uint32_t left = --FRefCount;
-  if (left == 0) delete this;
+  if (left == 0)
+    delete this;
   return left;
 }
 
 void MORVO_STDCALL TWavEncoder::SetOutputBits(int32_t Choice, int32_t FallbackBits) {
   switch (Choice) {
-    case 1: FOutputBits = 8; break;
-    case 2: FOutputBits = 16; break;
-    case 3: FOutputBits = 24; break;
-    case 4: FOutputBits = 32; break;
-    default: FOutputBits = FallbackBits; break;
+  case 1:
+    FOutputBits = 8;
+    break;
+  case 2:
+    FOutputBits = 16;
+    break;
+  case 3:
+    FOutputBits = 24;
+    break;
+  case 4:
+    FOutputBits = 32;
+    break;
+  default:
+    FOutputBits = FallbackBits;
+    break;
   }
 }
 
 int32_t MORVO_STDCALL TWavEncoder::Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) {
-  if (Callback) Callback->AddRef();
-  if (FCallback) FCallback->Release();
+  if (Callback)
+    Callback->AddRef();
+  if (FCallback)
+    FCallback->Release();
   FCallback = Callback;
-  if (Format) std::memcpy(&FFormat, Format, sizeof(FFormat));
-  if (!FCallback) return -1;
+  if (Format)
+    std::memcpy(&FFormat, Format, sizeof(FFormat));
+  if (!FCallback)
+    return -1;
   // Placeholder; Finish seeks back and writes the real header over it.
-  if (!FitsInRiff(HeaderSize)) return -1;
+  if (!FitsInRiff(HeaderSize))
+    return -1;
   FCallback->Write(FHeader, HeaderSize);
   FBytesWritten += HeaderSize;
   return 0;
@@ -159,23 +204,30 @@ bool TWavEncoder::FitsInRiff(uint64_t Count) const {
 int32_t TWavEncoder::WriteOut(const void* Buffer, uint32_t Count) {
   // Sizes that wrapped would make a corrupt file; refuse the block instead
   // so that Finish still describes the data actually written.
-  if (!FitsInRiff(Count)) return -1;
+  if (!FitsInRiff(Count))
+    return -1;
   FCallback->Write(Buffer, int32_t(Count));
   FBytesWritten += Count;
   return 0;
 }
 
 int32_t MORVO_STDCALL TWavEncoder::Encode(const void* Buffer, int32_t ByteCount) {
-  if (!FCallback) return -1;
-  if (ByteCount < 0 || (!Buffer && ByteCount > 0)) return -1;
+  if (!FCallback)
+    return -1;
+  if (ByteCount < 0 || (!Buffer && ByteCount > 0))
+    return -1;
   const int32_t inBits = FFormat.wBitsPerSample;
-  if (FOutputBits == inBits) return WriteOut(Buffer, uint32_t(ByteCount));
-  if (inBits == 0) return -1;
+  if (FOutputBits == inBits)
+    return WriteOut(Buffer, uint32_t(ByteCount));
+  if (inBits == 0)
+    return -1;
   // Only the four widths can be converted; anything else would put samples
   // on disk that do not match the header.
-  if (!IsSupportedSampleWidth(inBits) || !IsSupportedSampleWidth(FOutputBits)) return -1;
+  if (!IsSupportedSampleWidth(inBits) || !IsSupportedSampleWidth(FOutputBits))
+    return -1;
   const uint64_t outCount = uint64_t(ByteCount / (inBits / 8)) * uint64_t(FOutputBits / 8);
-  if (!FitsInRiff(outCount) || outCount > uint64_t(std::numeric_limits<int32_t>::max())) return -1;
+  if (!FitsInRiff(outCount) || outCount > uint64_t(std::numeric_limits<int32_t>::max()))
+    return -1;
   std::vector<uint8_t> scratch;
   try {
     scratch.resize(outCount);
@@ -207,11 +259,14 @@ void TWavEncoder::FillHeader() {
 }
 
 int32_t MORVO_STDCALL TWavEncoder::Finish() {
-  if (!FCallback) return -1;
+  if (!FCallback)
+    return -1;
   FillHeader();
   FCallback->Seek(0, 0, nullptr);
   FCallback->Write(FHeader, HeaderSize);
   return 0;
 }
 
-IEncoder* CreateWavEncoder() { return static_cast<IEncoder*>(new TWavEncoder); }
+IEncoder* CreateWavEncoder() {
+  return static_cast<IEncoder*>(new TWavEncoder);
+}

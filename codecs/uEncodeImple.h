@@ -18,7 +18,8 @@
 // (ByteCount / (SourceBits / 8)) * (DestBits / 8) bytes. Trailing bytes that
 // do not make a whole sample are ignored. Nothing is written when the widths
 // are equal or either is not 8, 16, 24 or 32. Thread-safe.
-void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int32_t DestBits, int32_t SourceBits);
+void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int32_t DestBits,
+                         int32_t SourceBits);
 
 // True for the sample widths ConvertSampleFormat handles.
 bool IsSupportedSampleWidth(int32_t Bits);

@@ -33,7 +33,7 @@ std::recursive_mutex& LibraryLock() {
   return *lock;
 }
 
-TCodecLibrary GCodecLibraries[4];  // index = format type; 2 (WAV) unused
+TCodecLibrary GCodecLibraries[4]; // index = format type; 2 (WAV) unused
 TCpuControlLibrary GCpuControl;
 
 bool IsCountedCodecType(TFormatType FormatType) {
@@ -42,17 +42,23 @@ bool IsCountedCodecType(TFormatType FormatType) {
 
 const TGUID& CodecClassId(TFormatType FormatType) {
   switch (FormatType) {
-    case ftMP3: return CLSID_Mp3Encoder;
-    case ftAPE: return CLSID_ApeEncoder;
-    default: return CLSID_FlacEncoder;
+  case ftMP3:
+    return CLSID_Mp3Encoder;
+  case ftAPE:
+    return CLSID_ApeEncoder;
+  default:
+    return CLSID_FlacEncoder;
   }
 }
 
 const TGUID& CodecParamInterfaceId(TFormatType FormatType) {
   switch (FormatType) {
-    case ftMP3: return IID_ILameStreamEncoder;
-    case ftAPE: return IID_IApeEncoderParam;
-    default: return IID_IFlacEncoderParam;
+  case ftMP3:
+    return IID_ILameStreamEncoder;
+  case ftAPE:
+    return IID_IApeEncoderParam;
+  default:
+    return IID_IFlacEncoderParam;
   }
 }
 
@@ -73,64 +79,78 @@ void UnloadCpuControlLibrary() {
   GCpuControl.Module = nullptr;
 }
 
-template <class T>
-void ReleaseOutput(T*& Output) {
-  if (Output) Output->Release();
+template <class T> void ReleaseOutput(T*& Output) {
+  if (Output)
+    Output->Release();
   Output = nullptr;
 }
 
 void CreateLibraryEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param) {
   const TDllGetClassObject getClassObject = GCodecLibraries[FormatType].GetClassObject;
-  if (!getClassObject) return;
+  if (!getClassObject)
+    return;
   // An out pointer that comes with a failure code is not trusted.
   void* factoryOut = nullptr;
-  if (!Succeeded(getClassObject(CodecClassId(FormatType), IID_IClassFactory, &factoryOut))) return;
+  if (!Succeeded(getClassObject(CodecClassId(FormatType), IID_IClassFactory, &factoryOut)))
+    return;
   TComPtr<IClassFactory> factory(static_cast<IClassFactory*>(factoryOut));
-  if (!factory) return;
+  if (!factory)
+    return;
   void* encoderOut = nullptr;
-  if (!Succeeded(factory->CreateInstance(nullptr, IID_IEncoder, &encoderOut))) return;
+  if (!Succeeded(factory->CreateInstance(nullptr, IID_IEncoder, &encoderOut)))
+    return;
   Encoder = static_cast<IEncoder*>(encoderOut);
-  if (!Encoder) return;
+  if (!Encoder)
+    return;
   void* paramOut = nullptr;
-  if (!Succeeded(Encoder->QueryInterface(CodecParamInterfaceId(FormatType), &paramOut))) return;
+  if (!Succeeded(Encoder->QueryInterface(CodecParamInterfaceId(FormatType), &paramOut)))
+    return;
   Param = static_cast<IUnknown*>(paramOut);
 }
 
-}  // namespace
+} // namespace
 
 bool LoadCodecLibrary(TFormatType FormatType) {
-  if (FormatType == ftWAV) return true;  // built in; nothing to count
-  if (!IsCountedCodecType(FormatType)) return false;
+  if (FormatType == ftWAV)
+    return true; // built in; nothing to count
+  if (!IsCountedCodecType(FormatType))
+    return false;
   std::lock_guard guard(LibraryLock());
   TCodecLibrary& library = GCodecLibraries[FormatType];
-  ++library.UseCount;  // also when the load below fails; the release undoes it
+  ++library.UseCount; // also when the load below fails; the release undoes it
   if (!library.Module) {
     library.Module = platform::LoadLibraryA(PlayerLibraryPath("codecs.dll"));
     if (library.Module) {
-      library.GetClassObject =
-          reinterpret_cast<TDllGetClassObject>(platform::GetProcAddress(library.Module, "DllGetClassObject"));
-      if (!library.GetClassObject) UnloadCodecLibrary(library);
+      library.GetClassObject = reinterpret_cast<TDllGetClassObject>(
+          platform::GetProcAddress(library.Module, "DllGetClassObject"));
+      if (!library.GetClassObject)
+        UnloadCodecLibrary(library);
     }
   }
   return library.Module != nullptr;
 }
 
 void ReleaseCodecLibrary(TFormatType FormatType) {
-  if (!IsCountedCodecType(FormatType)) return;
+  if (!IsCountedCodecType(FormatType))
+    return;
   std::lock_guard guard(LibraryLock());
   TCodecLibrary& library = GCodecLibraries[FormatType];
-  if (library.UseCount > 0) --library.UseCount;
-  if (library.Module && library.UseCount == 0) UnloadCodecLibrary(library);
+  if (library.UseCount > 0)
+    --library.UseCount;
+  if (library.Module && library.UseCount == 0)
+    UnloadCodecLibrary(library);
 }
 
 int32_t CodecLibraryUseCount(TFormatType FormatType) {
-  if (!IsCountedCodecType(FormatType)) return 0;
+  if (!IsCountedCodecType(FormatType))
+    return 0;
   std::lock_guard guard(LibraryLock());
   return GCodecLibraries[FormatType].UseCount;
 }
 
 bool IsCodecLibraryLoaded(TFormatType FormatType) {
-  if (!IsCountedCodecType(FormatType)) return false;
+  if (!IsCountedCodecType(FormatType))
+    return false;
   std::lock_guard guard(LibraryLock());
   return GCodecLibraries[FormatType].Module != nullptr;
 }
@@ -141,9 +161,10 @@ bool LoadCpuControlLibrary() {
   if (!GCpuControl.Module) {
     GCpuControl.Module = platform::LoadLibraryA(PlayerLibraryPath("LxPlayer.dll"));
     if (GCpuControl.Module) {
-      GCpuControl.CreateControl =
-          reinterpret_cast<TLxPlayerCreateCpuControl>(platform::GetProcAddressByOrdinal(GCpuControl.Module, 6));
-      if (!GCpuControl.CreateControl) UnloadCpuControlLibrary();
+      GCpuControl.CreateControl = reinterpret_cast<TLxPlayerCreateCpuControl>(
+          platform::GetProcAddressByOrdinal(GCpuControl.Module, 6));
+      if (!GCpuControl.CreateControl)
+        UnloadCpuControlLibrary();
     }
   }
   return GCpuControl.Module != nullptr;
@@ -151,11 +172,15 @@ bool LoadCpuControlLibrary() {
 
 void ReleaseCpuControlLibrary() {
   std::lock_guard guard(LibraryLock());
-  if (GCpuControl.UseCount > 0) --GCpuControl.UseCount;
-  if (GCpuControl.Module && GCpuControl.UseCount == 0) UnloadCpuControlLibrary();
+  if (GCpuControl.UseCount > 0)
+    --GCpuControl.UseCount;
+  if (GCpuControl.Module && GCpuControl.UseCount == 0)
+    UnloadCpuControlLibrary();
 }
 
-TLxPlayerCreateCpuControl CpuControlFactory() { return GCpuControl.CreateControl; }
+TLxPlayerCreateCpuControl CpuControlFactory() {
+  return GCpuControl.CreateControl;
+}
 
 int32_t CpuControlLibraryUseCount() {
   std::lock_guard guard(LibraryLock());
@@ -179,6 +204,8 @@ bool CreateEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param)
 void FinalizeCodecLibraries() {
   std::lock_guard guard(LibraryLock());
   for (TFormatType type : {ftAPE, ftFLAC, ftMP3})
-    while (CodecLibraryUseCount(type) > 0) ReleaseCodecLibrary(type);
-  while (CpuControlLibraryUseCount() > 0) ReleaseCpuControlLibrary();
+    while (CodecLibraryUseCount(type) > 0)
+      ReleaseCodecLibrary(type);
+  while (CpuControlLibraryUseCount() > 0)
+    ReleaseCpuControlLibrary();
 }

@@ -14,15 +14,14 @@ namespace {
 struct TPlayerLibrary {
   platform::TLibHandle Module = nullptr;
   int32_t Availability = plNotTried;
-  TLxPlayerOrdinalVoid Ordinal1 = nullptr;  // required, never called
+  TLxPlayerOrdinalVoid Ordinal1 = nullptr; // required, never called
   TLxPlayerCreateDecoder CreateDecoder = nullptr;
-  TLxPlayerOrdinalVoid Ordinal3 = nullptr;  // required, never called
+  TLxPlayerOrdinalVoid Ordinal3 = nullptr; // required, never called
 };
 
 TPlayerLibrary GPlayer;
 
-template <class T>
-T Ordinal(int Number) {
+template <class T> T Ordinal(int Number) {
   return reinterpret_cast<T>(platform::GetProcAddressByOrdinal(GPlayer.Module, Number));
 }
 
@@ -33,11 +32,12 @@ void ForgetModule() {
   GPlayer.Ordinal3 = nullptr;
 }
 
-}  // namespace
+} // namespace
 
 bool LoadPlayerLibrary() {
   assert(platform::IsMainThread() && "the player library state belongs to the main thread");
-  if (GPlayer.Module) return true;
+  if (GPlayer.Module)
+    return true;
   GPlayer.Module = platform::LoadLibraryW(GetPlayerInstallDir() + u"LxPlayer.dll");
   if (GPlayer.Module) {
     GPlayer.Ordinal1 = Ordinal<TLxPlayerOrdinalVoid>(1);
@@ -53,17 +53,22 @@ bool LoadPlayerLibrary() {
 }
 
 bool IsPlayerLibraryAvailable() {
-  if (GPlayer.Availability == plNotTried) LoadPlayerLibrary();
+  if (GPlayer.Availability == plNotTried)
+    LoadPlayerLibrary();
   return GPlayer.Availability == plLoaded;
 }
 
-int32_t PlayerLibraryAvailability() { return GPlayer.Availability; }
+int32_t PlayerLibraryAvailability() {
+  return GPlayer.Availability;
+}
 
 void CreateDecoder(IDecoderEx*& Decoder) {
-  if (Decoder) Decoder->Release();
+  if (Decoder)
+    Decoder->Release();
   Decoder = nullptr;
   LoadPlayerLibrary();
-  if (GPlayer.CreateDecoder) GPlayer.CreateDecoder(&Decoder);
+  if (GPlayer.CreateDecoder)
+    GPlayer.CreateDecoder(&Decoder);
 }
 
 void FinalizePlayerLibrary() {
@@ -72,7 +77,8 @@ void FinalizePlayerLibrary() {
     const bool unloaded = !GPlayer.Module || platform::FreeLibrary(GPlayer.Module);
     ForgetModule();
     GPlayer.Availability = plNotTried;
-    if (!unloaded) WriteLog(u"uLxPlayerDllExport finalization Failed");
+    if (!unloaded)
+      WriteLog(u"uLxPlayerDllExport finalization Failed");
   } catch (const std::exception&) {
     WriteLog(u"uLxPlayerDllExport finalization Failed");
   }

@@ -15,6 +15,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
+#include "infra/uLxLog.h"
 #include "platform/uCodePage.h"
 #include "platform/uMessageBox.h"
 #include "platform/uMessageQueue.h"
@@ -298,5 +299,7 @@ void TEncodeWorker::TaskFailed() {
   // (codes 4 and 8) or a leftover of an earlier task stays.
   DeleteCreatedTarget();
   TTaskItem* task = std::exchange(FTask, nullptr);
+  WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " + task->FSource + u" -> " +
+           FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())));
   if (!Terminated()) FManager->SetTaskState(task->FId, tsFailed);
 }

@@ -125,6 +125,7 @@ private:
   bool ResolveExistingTarget();
   bool ReplaceExisting(bool TargetIsSource);
   bool AskOverwrite(bool TargetIsSource);
+  void StoreTargetName(const std::u16string& Name);
 
   std::thread FThread;
   uint32_t FThreadId = 0;

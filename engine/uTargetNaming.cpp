@@ -81,7 +81,7 @@ bool TEncodeWorker::ResolveExistingTarget() {
   switch (FManager->FExistPolicy.load()) {
     case epRename:
       FTargetPath = MakeCopyName(FTargetPath);
-      FTask->FTargetName = WideExtractFileName(FTargetPath);
+      StoreTargetName(WideExtractFileName(FTargetPath));
       return true;
     case epOverwrite:
       return ReplaceExisting(targetIsSource);
@@ -96,6 +96,12 @@ bool TEncodeWorker::ResolveExistingTarget() {
   }
 }
 
+// The window reads the target name on the main thread: change it there.
+void TEncodeWorker::StoreTargetName(const std::u16string& Name) {
+  TTaskItem* task = FTask;
+  platform::Synchronize([task, &Name] { task->FTargetName = Name; });
+}
+
 bool TEncodeWorker::ReplaceExisting(bool TargetIsSource) {
   try {
     if (!TargetIsSource) {
@@ -107,7 +113,7 @@ bool TEncodeWorker::ReplaceExisting(bool TargetIsSource) {
     StoreResult(rcExistsUserAbort);
     FTargetPath = MakeCopyName(FTargetPath);
     if (WideFileExists(FTargetPath)) return false;
-    FTask->FTargetName = WideExtractFileName(FTargetPath);
+    StoreTargetName(WideExtractFileName(FTargetPath));
     return true;
   } catch (...) {
     return false;

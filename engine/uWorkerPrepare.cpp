@@ -23,6 +23,16 @@ constexpr int64_t TrackEndSlack100ns = 10000;  // 1 ms
 // Nearest integer, ties to even.
 int64_t RoundEven(double Value) { return static_cast<int64_t>(std::nearbyint(Value)); }
 
+// The first 100-ns position at or after the start of Frame, so that a decoder
+// that converts a position to a frame by rounding or truncating lands on it.
+// Split into whole seconds to stay far from overflow.
+int64_t FirstPositionOfFrame(int64_t Frame, uint32_t Rate) {
+  if (Rate == 0 || Frame <= 0) return 0;
+  const int64_t seconds = Frame / Rate;
+  const int64_t rest = Frame % Rate;
+  return seconds * HundredNsPerSecond + (rest * HundredNsPerSecond + Rate - 1) / Rate;
+}
+
 }  // namespace
 
 bool IsLosslessSource(const std::u16string& Source) {
@@ -124,7 +134,7 @@ bool TEncodeWorker::ComputeWaveFormat() {
     if (FTrackToEnd) end = std::max(end, sourceFrames);
     frames = end > first ? end - first : 0;
     // The first 100-ns position that lies on or after the first frame.
-    FSeekPosition = rate > 0 ? (first * HundredNsPerSecond + rate - 1) / rate : 0;
+    FSeekPosition = FirstPositionOfFrame(first, rate);
   }
   FTotalBytes = static_cast<uint64_t>(frames) * FFrameBytes;
   return true;

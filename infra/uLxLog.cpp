@@ -1,7 +1,6 @@
 #include "infra/uLxLog.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 
 #include "infra/uExeInterface.h"
@@ -131,26 +130,39 @@ void TLxLog::FinalWrite() {
 }
 
 namespace {
-std::atomic<TLxLog*> GlobalLog{nullptr};
+
+// The process-wide log. WriteLog holds its own reference while adding, so a
+// late line from a thread that outlived the unit end cannot reach a freed log.
+std::mutex GlobalMutex;
+std::shared_ptr<TLxLog> GlobalLog;
+
+std::shared_ptr<TLxLog> CurrentLog() {
+  std::lock_guard<std::mutex> Lock(GlobalMutex);
+  return GlobalLog;
 }
 
-TLxLog* LxLog() { return GlobalLog.load(); }
+}  // namespace
+
+TLxLog* LxLog() { return CurrentLog().get(); }
 
 void InitializeLxLog() {
-  if (GlobalLog.load()) return;
-  GlobalLog.store(new TLxLog(platform::ProgramDataDir() + u"output.log"));
+  {
+    std::lock_guard<std::mutex> Lock(GlobalMutex);
+    if (GlobalLog) return;
+    GlobalLog = std::make_shared<TLxLog>(platform::ProgramDataDir() + u"output.log");
+  }
   WriteLog(u"uLxLog.initialization");
 }
 
 void FinalizeLxLog() {
-  TLxLog* Log = GlobalLog.load();
+  std::shared_ptr<TLxLog> Log = CurrentLog();
   if (!Log) return;
   Log->Add(u"uLxLog.finalization", 0, 127);
   Log->FinalWrite();
-  GlobalLog.store(nullptr);
-  delete Log;
+  std::lock_guard<std::mutex> Lock(GlobalMutex);
+  GlobalLog.reset();
 }
 
 void WriteLog(const std::u16string& Text, uint16_t Catalog, uint8_t Level) {
-  if (TLxLog* Log = GlobalLog.load()) Log->Add(Text, Catalog, Level);
+  if (std::shared_ptr<TLxLog> Log = CurrentLog()) Log->Add(Text, Catalog, Level);
 }

@@ -71,6 +71,7 @@ private:
 };
 
 // The process-wide log (null before InitializeLxLog / after FinalizeLxLog).
+// Lines logged after FinalizeLxLog are ignored.
 TLxLog* LxLog();
 // Unit start: the log for "output.log" in the program's data folder, then
 // "uLxLog.initialization". Unit end: "uLxLog.finalization", the final write

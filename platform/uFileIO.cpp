@@ -45,7 +45,10 @@ bool HoldMarker(int Fd, off_t Marker) {
   Lock.l_whence = SEEK_SET;
   Lock.l_start = Marker;
   Lock.l_len = 1;
-  return fcntl(Fd, F_OFD_SETLK, &Lock) == 0;
+  if (fcntl(Fd, F_OFD_SETLK, &Lock) == 0) return true;
+  // A write-only descriptor (a file we may not read) cannot hold read
+  // locks: such an open goes without share emulation rather than failing.
+  return errno == EBADF;
 }
 
 // Checks and takes the markers as one step: flock on the file serialises

@@ -1,5 +1,6 @@
 #include "platform/uMessageQueue.h"
 
+#include <cassert>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -182,6 +183,7 @@ void Synchronize(const std::function<void()>& Fn) {
 }
 
 int ProcessMessages() {
+  assert(IsMainThread() && "the queue is served by the main thread only");
   std::deque<TQueued> Items = Queue().TakeAll();
   for (TQueued& Item : Items) {
     try {
@@ -204,6 +206,7 @@ int RunMessageLoop() {
 void QuitMessageLoop(int ExitCode) { Queue().Quit(ExitCode); }
 
 void RemoveMessages(IMessageTarget* Target) {
+  assert(IsMainThread());
   for (TQueued& Item : Queue().TakeFor(Target))
     if (Item.Reply) Item.Reply->Finish(0, nullptr);
 }

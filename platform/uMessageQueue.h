@@ -5,6 +5,8 @@
 // platform's own (RunMessageLoop, used by the command line and tests) or a
 // GUI loop that installs a wake-up handler and calls ProcessMessages.
 // All functions may be called from any thread unless stated otherwise.
+// SendMessage and Synchronize from a worker wait until the main thread
+// serves the queue: the main thread must not block waiting for that worker.
 // A target must outlive the messages queued for it or call
 // RemoveMessages(target) on the main thread before it dies.
 #pragma once

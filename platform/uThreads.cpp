@@ -14,10 +14,8 @@ namespace {
 std::atomic<uint32_t> RegisteredMainThread{0};
 }
 
-uint32_t CurrentThreadId() {
-  thread_local const uint32_t Id = static_cast<uint32_t>(syscall(SYS_gettid));
-  return Id;
-}
+// Not cached: a forked child's thread must get its own id.
+uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
 void RegisterMainThread() { RegisteredMainThread.store(CurrentThreadId()); }
 

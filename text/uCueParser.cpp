@@ -120,6 +120,22 @@ bool ResolveExistingFile(std::u16string& Path) {
   return true;
 }
 
+bool StartsWith(const std::vector<uint8_t>& Bytes, std::string_view Mark) {
+  return Bytes.size() >= Mark.size() && std::equal(Mark.begin(), Mark.end(), Bytes.begin(),
+                                                   [](char M, uint8_t B) { return uint8_t(M) == B; });
+}
+
+// Code page for a sheet without byte-order mark, decided for the sheet as a
+// whole: on a UTF-8 desktop a sheet that is not UTF-8 throughout is in the
+// legacy code page, also on its lines whose bytes happen to form valid
+// UTF-8 (the GBK bytes of "学习" do). 0 is the system code page.
+int32_t SheetCodePage(const std::vector<uint8_t>& Bytes) {
+  if (StartsWith(Bytes, "\xEF\xBB\xBF") || StartsWith(Bytes, "\xFF\xFE") || StartsWith(Bytes, "\xFE\xFF")) return 0;
+  if (!platform::AnsiIsUtf8()) return 0;
+  const std::string_view Text(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
+  return platform::IsValidUtf8(Text) ? 0 : int32_t(platform::LegacyCodePage());
+}
+
 // Duration in 100-ns units to milliseconds, rounded to the nearest (ties
 // to even), kept within the 32-bit bounds of a track.
 int32_t DurationToMs(int64_t Duration) {
@@ -155,7 +171,7 @@ void TCueParser::ResetForParse() {
 bool TCueParser::Parse(const std::u16string& CueFileName) {
   ResetForParse();
   // Outside the guard: a sheet that cannot be read is the caller's error.
-  FLines->LoadFromFile(CueFileName, 0);
+  LoadSheet(CueFileName);
   try {
     bool Result = true;
     for (int I = 0; I < FLines->Count(); ++I)
@@ -180,6 +196,16 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
     FParseFailed = true;
     return false;
   }
+}
+
+void TCueParser::LoadSheet(const std::u16string& CueFileName) {
+  TMemoryStream Sheet;
+  {
+    TFileStreamW File(CueFileName, fmOpenRead | fmShareDenyWrite);
+    Sheet.CopyFrom(File, 0);
+  }
+  Sheet.SetPosition(0);
+  FLines->LoadFromStream(Sheet, SheetCodePage(Sheet.Bytes()));
 }
 
 bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string& Path) const {

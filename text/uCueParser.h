@@ -64,6 +64,7 @@ public:
 
 private:
   void ResetForParse();
+  void LoadSheet(const std::u16string& CueFileName);
   void ParseFileLine(const std::u16string& Rest);
   void ParseTrackLine(const std::u16string& Rest);
   void ParseIndexLine(const std::u16string& Rest);

@@ -51,14 +51,15 @@ public:
     FFrameBytes = uint32_t(FFormat.nChannels) * (FFormat.wBitsPerSample / 8);
     FCallback = Callback;
     FCallback->AddRef();
-    if (FCallback->Seek(0, 1, &FStartPos) != 0 || !Open()) return -1;
+    if (FCallback->Seek(0, 1, &FStartPos) != 0 || !Guarded([this] { return Open(); })) return -1;
     FState = TState::Open;
     return 0;
   }
 
   int32_t MORVO_STDCALL Encode(const void* Buffer, int32_t ByteCount) override {
     if (FState != TState::Open || ByteCount < 0 || (!Buffer && ByteCount > 0)) return -1;
-    if (!EncodeBytes(static_cast<const uint8_t*>(Buffer), uint32_t(ByteCount))) {
+    const auto* bytes = static_cast<const uint8_t*>(Buffer);
+    if (!Guarded([&] { return EncodeBytes(bytes, uint32_t(ByteCount)); })) {
       FState = TState::Failed;
       return -1;
     }
@@ -69,7 +70,7 @@ public:
   // sample frame is dropped. Negative when the file could not be completed.
   int32_t MORVO_STDCALL Finish() override {
     const bool wasOpen = FState == TState::Open;
-    const bool closed = wasOpen && Close();
+    const bool closed = wasOpen && Guarded([this] { return Close(); });
     FState = TState::Finished;
     return closed ? 0 : -1;
   }
@@ -120,6 +121,17 @@ protected:
 private:
   enum class TState { Created, Open, Failed, Finished };
   static constexpr size_t kMaxWrite = 1u << 30;
+
+  // No exception (an allocation failing) may cross into the caller, which
+  // lives in another module; it counts as a failed step.
+  template <class TStep>
+  static bool Guarded(TStep Step) {
+    try {
+      return Step();
+    } catch (...) {
+      return false;
+    }
+  }
 
   static bool IsPlainPcm(const WAVEFORMATEX& Format) {
     return Format.wFormatTag == WAVE_FORMAT_PCM && Format.nChannels > 0 && Format.nSamplesPerSec > 0 &&

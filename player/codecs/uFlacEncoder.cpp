@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int32_t kDefaultLevel = 5;
+constexpr uint32_t kMaxStoredBits = 24;
 constexpr uint32_t kSeekPointSpacingSeconds = 10;
 // Room for tags added later without rewriting the file, as the flac tool
 // leaves it: 8 KiB, 64 KiB for recordings longer than 20 minutes.
@@ -33,9 +34,9 @@ public:
 
 private:
   ~TFlacEncoder() override {
-    // Deleting an encoder that was not finished would make libFLAC finish
-    // the stream through the callbacks; after a failure nothing more is
-    // written.
+    // libFLAC finishes an unfinished stream here, through the callbacks
+    // (the callback reference is still held: the base releases it later);
+    // after a failed write it writes nothing more.
     if (FEncoder) FLAC__stream_encoder_delete(FEncoder);
     if (FSeekTable) FLAC__metadata_object_delete(FSeekTable);
     if (FPadding) FLAC__metadata_object_delete(FPadding);
@@ -52,12 +53,16 @@ private:
            FLAC__STREAM_ENCODER_INIT_STATUS_OK;
   }
 
+  // 32-bit input is stored with 24 bits: libFLAC could keep all 32, but
+  // such files are outside the streamable subset and FFmpeg before 6.0 (the
+  // player's decoder) decodes them to nothing.
+  static uint32_t StoredBits(uint32_t InputBits) { return InputBits > kMaxStoredBits ? kMaxStoredBits : InputBits; }
+
   bool ApplySettings() {
-    const uint32_t bits = FFormat.wBitsPerSample;
+    const uint32_t bits = StoredBits(FFormat.wBitsPerSample);
     const uint32_t rate = FFormat.nSamplesPerSec;
-    // The streamable subset keeps to 24 bits and to rates a frame header can
-    // name; other input is kept lossless outside the subset.
-    const bool subset = bits <= 24 && FLAC__format_sample_rate_is_subset(rate);
+    // Rates that a frame header cannot name are kept outside the subset.
+    const bool subset = FLAC__format_sample_rate_is_subset(rate);
     return FLAC__stream_encoder_set_channels(FEncoder, FFormat.nChannels) &&
            FLAC__stream_encoder_set_bits_per_sample(FEncoder, bits) &&
            FLAC__stream_encoder_set_sample_rate(FEncoder, rate) &&
@@ -91,7 +96,14 @@ private:
     const size_t count = size_t(FrameCount) * FFormat.nChannels;
     if (FSamples.size() < count) FSamples.resize(count);
     UnpackPcm(Data, count, FFormat.wBitsPerSample, FSamples.data());
+    if (FFormat.wBitsPerSample > kMaxStoredBits) ReduceTo24Bits(FSamples.data(), count);
     return FLAC__stream_encoder_process_interleaved(FEncoder, FSamples.data(), FrameCount);
+  }
+
+  // The system's own 32-to-24-bit rule: division by 256, truncated toward
+  // zero (not an arithmetic shift).
+  static void ReduceTo24Bits(FLAC__int32* Samples, size_t Count) {
+    for (size_t i = 0; i < Count; ++i) Samples[i] /= 256;
   }
 
   bool Close() override {

@@ -2,6 +2,7 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -79,7 +80,8 @@ private:
   }
 
   void ApplyBitrateSettings() {
-    const int kbps = FBitrate >= 8 && FBitrate <= 320 ? FBitrate : 128;
+    // LAME rounds to the nearest bitrate MPEG allows for the output rate.
+    const int kbps = FBitrate > 0 ? std::clamp(FBitrate, 8, 320) : 128;
     switch (FBitrateMode) {
       case kModeAbr:
         lame_set_VBR(FLame, vbr_abr);

@@ -139,13 +139,18 @@ int32_t MORVO_STDCALL TThreadCpuUsageControl::Start() {
     FThrottle->Limit = FLimit;
     return 0;
   }
-  FThrottle = std::make_shared<TThrottle>();
-  FThrottle->Limit = FLimit;
-  TThrottleRegistry& registry = Registry();
-  std::lock_guard lock(registry.Lock);
-  // A newer control for the same thread replaces the older one.
-  registry.ByThread[FThreadId] = FThrottle;
-  return 0;
+  try {
+    auto throttle = std::make_shared<TThrottle>();
+    throttle->Limit = FLimit;
+    TThrottleRegistry& registry = Registry();
+    std::lock_guard lock(registry.Lock);
+    // A newer control for the same thread replaces the older one.
+    registry.ByThread[FThreadId] = throttle;
+    FThrottle = std::move(throttle);
+    return 0;
+  } catch (...) {  // out of memory: the thread runs unthrottled
+    return -1;
+  }
 }
 
 void TThreadCpuUsageControl::Detach() {

@@ -44,7 +44,12 @@ TDecoderSource::~TDecoderSource() {
 bool TDecoderSource::Open(const std::string& Utf8Path) {
   // The explicit protocol keeps names with a colon from being taken as URLs.
   const std::string url = "file:" + Utf8Path;
-  if (avformat_open_input(&FFormat, url.c_str(), nullptr, nullptr) < 0) return false;
+  // A playlist-like source (HLS, concat) must not reach out to the network.
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  const int opened = avformat_open_input(&FFormat, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (opened < 0) return false;
   if (avformat_find_stream_info(FFormat, nullptr) < 0) return false;
   const int index = av_find_best_stream(FFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return false;

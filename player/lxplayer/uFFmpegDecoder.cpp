@@ -54,35 +54,63 @@ bool TFFmpegDecoder::OpenSource() {
   return false;
 }
 
-int32_t MORVO_STDCALL TFFmpegDecoder::Open(const char16_t* FileName) {
+bool TFFmpegDecoder::OpenFile(const char16_t* FileName) {
   Close();
   const auto path = Utf16PathToUtf8(FileName);
-  if (!path || !FFrame) return 0;
+  if (!path || !FFrame) return false;
   FPath = *path;
   // The first frame proves that the stream decodes and shows its real
   // format (some decoders settle rate and channels only when decoding).
   if (!OpenSource() || FSource->ReceiveFrame(FFrame) != 1) {
     Close();
-    return 0;
+    return false;
   }
   FLayout = ChooseLayout(FSource->Decoder(), FSource->Parameters(), *FFrame);
   if (FLayout.Channels <= 0 || FLayout.SampleRate <= 0) {
     av_frame_unref(FFrame);
     Close();
-    return 0;
+    return false;
   }
   FConverter = std::make_unique<TPcmConverter>(FLayout);
   FEndSample = FSource->PresentedSamples();
   if (!AcceptFrame()) {
     Close();
-    return 0;
+    return false;
   }
   FInfo.BitsPerSample = FLayout.Bits;
   FInfo.Channels = FLayout.Channels;
   FInfo.SampleRate = FLayout.SampleRate;
   FInfo.Bitrate = static_cast<int32_t>(FSource->BitrateKbps());
   FInfo.Duration = FSource->Duration100ns();
-  return 1;
+  return true;
+}
+
+// No exception crosses the interface: the caller is another library.
+int32_t MORVO_STDCALL TFFmpegDecoder::Open(const char16_t* FileName) {
+  try {
+    return OpenFile(FileName) ? 1 : 0;
+  } catch (...) {
+    Close();
+    return 0;
+  }
+}
+
+int32_t MORVO_STDCALL TFFmpegDecoder::Read(void* Buffer, int32_t Size) {
+  try {
+    return ReadInto(Buffer, Size);
+  } catch (...) {
+    FFailed = true;
+    return -1;
+  }
+}
+
+int32_t MORVO_STDCALL TFFmpegDecoder::Seek(int64_t Position) {
+  try {
+    return SeekTo(Position);
+  } catch (...) {
+    FFailed = true;
+    return -1;
+  }
 }
 
 int32_t MORVO_STDCALL TFFmpegDecoder::GetInfo(TDecoderInfo* Info) {
@@ -91,7 +119,7 @@ int32_t MORVO_STDCALL TFFmpegDecoder::GetInfo(TDecoderInfo* Info) {
   return 0;
 }
 
-int32_t MORVO_STDCALL TFFmpegDecoder::Read(void* Buffer, int32_t Size) {
+int32_t TFFmpegDecoder::ReadInto(void* Buffer, int32_t Size) {
   ThrottleCurrentThread();
   if (!Buffer || Size < 0 || !FConverter) return -1;
   const size_t block = FLayout.BlockAlign();
@@ -176,7 +204,7 @@ bool TFFmpegDecoder::AcceptFrame() {
   return converted;
 }
 
-int32_t MORVO_STDCALL TFFmpegDecoder::Seek(int64_t Position) {
+int32_t TFFmpegDecoder::SeekTo(int64_t Position) {
   if (!FConverter) return -1;
   const int64_t target = av_rescale(std::max<int64_t>(Position, 0), FLayout.SampleRate, k100nsPerSecond);
   FPending.clear();

@@ -33,6 +33,9 @@ public:
   int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) override;
 
 private:
+  bool OpenFile(const char16_t* FileName);
+  int32_t ReadInto(void* Buffer, int32_t Size);
+  int32_t SeekTo(int64_t Position);
   void Close();
   bool OpenSource();
   bool DecodeNextFrame();

@@ -198,6 +198,8 @@ struct TSheetEncoding {
   std::string (*Encode)(const std::u16string&);
 };
 
+void PrintTo(const TSheetEncoding& Encoding, std::ostream* Out) { *Out << Encoding.Name; }
+
 class CueEncodingTest : public CueParserTest, public ::testing::WithParamInterface<TSheetEncoding> {};
 
 const std::u16string ChineseSheet =
@@ -208,7 +210,7 @@ const std::u16string ChineseSheet =
     u"    TITLE \"我的地盘\"\r\n"
     u"    INDEX 01 00:00:00\r\n"
     u"  TRACK 02 AUDIO\r\n"
-    u"    TITLE \"搁浅\"\r\n"
+    u"    TITLE \"学习\"\r\n"  // its GBK bytes alone would pass for UTF-8
     u"    PERFORMER \"周杰伦、费玉清\"\r\n"
     u"    INDEX 01 00:02:00\r\n";
 
@@ -221,7 +223,7 @@ TEST_P(CueEncodingTest, ChineseTitlesAndFileName) {
   ASSERT_EQ(FParser.TrackCount(), 2);
   EXPECT_EQ(FParser.Track(1).Title, u"我的地盘");
   EXPECT_EQ(FParser.Track(1).Performer, u"周杰伦");
-  EXPECT_EQ(FParser.Track(2).Title, u"搁浅");
+  EXPECT_EQ(FParser.Track(2).Title, u"学习");
   EXPECT_EQ(FParser.Track(2).Performer, u"周杰伦、费玉清");
   EXPECT_EQ(FParser.Track(1).EndMs, 2000);
   EXPECT_EQ(FParser.Track(2).EndMs, 3500);

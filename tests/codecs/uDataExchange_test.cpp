@@ -11,7 +11,9 @@ using namespace testing_codecs;
 
 namespace {
 
-std::u16string WithSlash(const fs::path& Folder) { return Folder.u16string() + u"/"; }
+std::u16string WithSlash(const fs::path& Folder) {
+  return Folder.u16string() + u"/";
+}
 
 struct PlayerInstallDir : ::testing::Test {
   TPlayerFolder Player;
@@ -42,13 +44,14 @@ TEST_F(PlayerInstallDir, AFolderFillingAllUnitsWithoutTerminatorIsReadToUnit260)
   // 259 units of the folder name plus its trailing "/" fill the field exactly.
   fs::path deep = Install.Path();
   const size_t wanted = TDataExchange::FolderMaxUnits - 1;
-  while (deep.u16string().size() + 2 + 50 <= wanted) deep /= std::string(50, 'd');
+  while (deep.u16string().size() + 2 + 50 <= wanted)
+    deep /= std::string(50, 'd');
   deep /= std::string(wanted - deep.u16string().size() - 1, 'e');
   fs::create_directories(deep);
   std::u16string field = WithSlash(deep);
   ASSERT_EQ(field.size(), TDataExchange::FolderMaxUnits);
   std::vector<char16_t> units(field.begin(), field.end());
-  units.push_back(u'X');  // beyond the field: must not be read
+  units.push_back(u'X'); // beyond the field: must not be read
   Player.PublishInBlockRaw(units);
   EXPECT_EQ(TDataExchange().GetPlayerFolder(), field);
 }
@@ -70,12 +73,14 @@ TEST_F(PlayerInstallDir, NothingUsableGivesAnEmptyFolder) {
 
 TEST(TDataExchange, AMissingBlockIsNotCreated) {
   // Only when no player (or other test) has published the block.
-  if (auto existing = platform::TSharedMemory::OpenExisting(TDataExchange::BlockName, TDataExchange::BlockSize))
+  if (auto existing =
+          platform::TSharedMemory::OpenExisting(TDataExchange::BlockName, TDataExchange::BlockSize))
     GTEST_SKIP() << "the block is published by someone else";
   TDataExchange exchange;
   EXPECT_FALSE(exchange.Mapped());
   EXPECT_EQ(exchange.GetPlayerFolder(), u"");
-  EXPECT_FALSE(platform::TSharedMemory::OpenExisting(TDataExchange::BlockName, TDataExchange::BlockSize));
+  EXPECT_FALSE(
+      platform::TSharedMemory::OpenExisting(TDataExchange::BlockName, TDataExchange::BlockSize));
 }
 
-}  // namespace
+} // namespace

@@ -26,7 +26,8 @@ struct PlayerLibrary : ::testing::Test {
   fs::path WriteIndexedSource(int32_t Frames) {
     const fs::path path = Dir.Path() / "source.raw";
     std::ofstream out(path, std::ios::binary);
-    for (int32_t i = 0; i < Frames; ++i) out.write(reinterpret_cast<const char*>(&i), 4);
+    for (int32_t i = 0; i < Frames; ++i)
+      out.write(reinterpret_cast<const char*>(&i), 4);
     return path;
   }
 };
@@ -114,7 +115,8 @@ TLxLog& LogInto(const fs::path& Folder) {
 std::u16string ReadUtf16File(const fs::path& Path) {
   const std::vector<uint8_t> bytes = ReadFileBytes(Path);
   std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += char16_t(bytes[i] | bytes[i + 1] << 8);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    text += char16_t(bytes[i] | bytes[i + 1] << 8);
   return text;
 }
 
@@ -133,4 +135,4 @@ TEST_F(PlayerLibrary, FinalizationLogsAndUnloads) {
   EXPECT_EQ(written.find(u"finalization Failed"), std::u16string::npos);
 }
 
-}  // namespace
+} // namespace

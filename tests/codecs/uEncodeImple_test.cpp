@@ -21,14 +21,17 @@ namespace {
 std::vector<uint8_t> Pack(int Bits, const std::vector<int64_t>& Samples) {
   std::vector<uint8_t> out;
   for (int64_t s : Samples)
-    for (int i = 0; i < Bits / 8; ++i) out.push_back(uint8_t(uint64_t(s) >> (8 * i)));
+    for (int i = 0; i < Bits / 8; ++i)
+      out.push_back(uint8_t(uint64_t(s) >> (8 * i)));
   return out;
 }
 
 int64_t Unpack(int Bits, const uint8_t* p) {
-  if (Bits == 8) return p[0];
+  if (Bits == 8)
+    return p[0];
   uint64_t u = 0;
-  for (int i = 0; i < Bits / 8; ++i) u |= uint64_t(p[i]) << (8 * i);
+  for (int i = 0; i < Bits / 8; ++i)
+    u |= uint64_t(p[i]) << (8 * i);
   const int shift = 64 - Bits;
   return int64_t(u << shift) >> shift;
 }
@@ -40,9 +43,11 @@ std::vector<int64_t> Convert(int SourceBits, int DestBits, const std::vector<int
   const std::vector<uint8_t> in = Pack(SourceBits, Samples);
   std::vector<uint8_t> out(Samples.size() * DestBits / 8 + 8, kCanary);
   ConvertSampleFormat(in.data(), out.data(), int32_t(in.size()), DestBits, SourceBits);
-  for (size_t i = out.size() - 8; i < out.size(); ++i) EXPECT_EQ(out[i], kCanary) << "wrote past the samples";
+  for (size_t i = out.size() - 8; i < out.size(); ++i)
+    EXPECT_EQ(out[i], kCanary) << "wrote past the samples";
   std::vector<int64_t> values;
-  for (size_t i = 0; i < Samples.size(); ++i) values.push_back(Unpack(DestBits, out.data() + i * DestBits / 8));
+  for (size_t i = 0; i < Samples.size(); ++i)
+    values.push_back(Unpack(DestBits, out.data() + i * DestBits / 8));
   return values;
 }
 
@@ -71,22 +76,37 @@ INSTANTIATE_TEST_SUITE_P(
         // Byte 0 would be -2^31; the 32-bit clamp stops one above.
         TPairCase{8, 32, {0, 1, 128, 255}, {-2147483647, -2130706432, 0, 2130706432}},
         // Division truncates toward zero: -129 and -255 give 0, -256 and -257 give -1.
-        TPairCase{16, 8, {-32768, -257, -256, -255, -129, -1, 0, 255, 256, 32767},
+        TPairCase{16,
+                  8,
+                  {-32768, -257, -256, -255, -129, -1, 0, 255, 256, 32767},
                   {0, 127, 127, 128, 128, 128, 128, 128, 129, 255}},
         TPairCase{16, 24, {-32768, -1, 1, 32767}, {-8388608, -256, 256, 8388352}},
         TPairCase{16, 32, {-32768, -1, 1, 32767}, {-2147483647, -65536, 65536, 2147418112}},
-        TPairCase{24, 8, {-8388608, -65537, -65536, -65535, 65535, 65536, 8388607}, {0, 127, 127, 128, 128, 129, 255}},
-        TPairCase{24, 16, {-8388608, -257, -256, -255, -1, 255, 256, 8388607}, {-32768, -1, -1, 0, 0, 0, 1, 32767}},
+        TPairCase{24,
+                  8,
+                  {-8388608, -65537, -65536, -65535, 65535, 65536, 8388607},
+                  {0, 127, 127, 128, 128, 129, 255}},
+        TPairCase{24,
+                  16,
+                  {-8388608, -257, -256, -255, -1, 255, 256, 8388607},
+                  {-32768, -1, -1, 0, 0, 0, 1, 32767}},
         TPairCase{24, 32, {-8388608, -1, 8388607}, {-2147483647, -256, 2147483392}},
-        TPairCase{32, 8, {kMin32, -16777217, -16777216, -16777215, 16777215, kMax32}, {0, 127, 127, 128, 128, 255}},
-        TPairCase{32, 16, {kMin32, -65537, -65536, -65535, -1, 65535, kMax32}, {-32768, -1, -1, 0, 0, 0, 32767}},
-        TPairCase{32, 24, {kMin32, -257, -255, 255, 256, kMax32}, {-8388608, -1, 0, 0, 1, 8388607}}),
+        TPairCase{32,
+                  8,
+                  {kMin32, -16777217, -16777216, -16777215, 16777215, kMax32},
+                  {0, 127, 127, 128, 128, 255}},
+        TPairCase{32,
+                  16,
+                  {kMin32, -65537, -65536, -65535, -1, 65535, kMax32},
+                  {-32768, -1, -1, 0, 0, 0, 32767}},
+        TPairCase{
+            32, 24, {kMin32, -257, -255, 255, 256, kMax32}, {-8388608, -1, 0, 0, 1, 8388607}}),
     [](const auto& info) {
       return std::to_string(info.param.SourceBits) + "to" + std::to_string(info.param.DestBits);
     });
 
 TEST(ConvertSampleFormat, IgnoresTrailingBytesOfAPartSample) {
-  const std::vector<uint8_t> in = {0x00, 0x7F, 0x12};  // one 16-bit sample and one stray byte
+  const std::vector<uint8_t> in = {0x00, 0x7F, 0x12}; // one 16-bit sample and one stray byte
   uint8_t out[3] = {kCanary, kCanary, kCanary};
   ConvertSampleFormat(in.data(), out, 3, 8, 16);
   EXPECT_EQ(out[0], 255);
@@ -94,7 +114,7 @@ TEST(ConvertSampleFormat, IgnoresTrailingBytesOfAPartSample) {
 
   const std::vector<uint8_t> in24 = Pack(24, {-1, 8388607});
   std::vector<uint8_t> wide(in24.begin(), in24.end());
-  wide.push_back(0x55);  // seven bytes: two samples and one stray byte
+  wide.push_back(0x55); // seven bytes: two samples and one stray byte
   std::vector<uint8_t> out16(6, kCanary);
   ConvertSampleFormat(wide.data(), out16.data(), 7, 16, 24);
   EXPECT_EQ(Unpack(16, out16.data()), 0);
@@ -120,9 +140,12 @@ WAVEFORMATEX PcmFormat(uint16_t Channels, uint32_t Rate, uint16_t Bits) {
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
 }
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
+  return uint16_t(b[at] | b[at + 1] << 8);
+}
 
 struct TWavEncoderFile : ::testing::Test {
   TTempDir Dir;
@@ -134,7 +157,7 @@ struct TWavEncoderFile : ::testing::Test {
     void* p = nullptr;
     Encoder->QueryInterface(IID_IWavEncoderParam, &p);
     auto* param = static_cast<IWavEncoderParam*>(p);
-    param->Release();  // the encoder itself keeps the object alive
+    param->Release(); // the encoder itself keeps the object alive
     return param;
   }
   std::vector<uint8_t> Written() {
@@ -197,7 +220,7 @@ TEST_F(TWavEncoderFile, FinishWithoutSamplesLeavesAnEmptyDataChunk) {
 TEST_F(TWavEncoderFile, OddByteCountConvertsWholeSamplesOnly) {
   const WAVEFORMATEX format = PcmFormat(1, 8000, 16);
   Param()->SetOutputBits(1, 16);
-  const std::vector<uint8_t> pcm = {0x00, 0x80, 0x33};  // -32768 and a stray byte
+  const std::vector<uint8_t> pcm = {0x00, 0x80, 0x33}; // -32768 and a stray byte
   ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
   ASSERT_EQ(Encoder->Encode(pcm.data(), 3), 0);
   Encoder->Finish();
@@ -219,7 +242,7 @@ TEST_F(TWavEncoderFile, RefusesWorkWithoutCallbackOrWithUnusableWidths) {
   ASSERT_EQ(Encoder->Init(Callback.Get(), &noBits), 0);
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
   ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
-  Param()->SetOutputBits(0, 12);  // a fallback width the header could not describe
+  Param()->SetOutputBits(0, 12); // a fallback width the header could not describe
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
   EXPECT_EQ(Encoder->Encode(pcm.data(), -4), -1);
   EXPECT_EQ(Written().size(), 88u) << "two placeholders, no samples";
@@ -240,7 +263,7 @@ TEST(TWavEncoder, AnswersBothInterfacesAndHoldsItsCallbackUntilReleased) {
 
   const WAVEFORMATEX format = PcmFormat(1, 8000, 16);
   encoder->Init(callback.Get(), &format);
-  EXPECT_EQ(callback->AddRef(), 3u);  // ours, the encoder's, this one
+  EXPECT_EQ(callback->AddRef(), 3u); // ours, the encoder's, this one
   callback->Release();
   EXPECT_EQ(encoder->Reserved1(7), 0);
   EXPECT_EQ(encoder->Reserved4(7, 8), 0);
@@ -261,7 +284,8 @@ TEST(TWavEncoder, RefusesDataThatWouldWrapTheRiffSizes) {
   ASSERT_EQ(encoder->Init(sink.Get(), &format), 0);
   const uint32_t block = 64u << 20;
   std::vector<uint8_t> pcm(block);
-  for (int i = 0; i < 63; ++i) ASSERT_EQ(encoder->Encode(pcm.data(), int32_t(block)), 0) << i;
+  for (int i = 0; i < 63; ++i)
+    ASSERT_EQ(encoder->Encode(pcm.data(), int32_t(block)), 0) << i;
   EXPECT_LT(encoder->Encode(pcm.data(), int32_t(block)), 0);
   const uint32_t room = std::numeric_limits<uint32_t>::max() - (63 * block + 44);
   // Converting 2 bytes to 32 bits would need 4 bytes more than there is room.
@@ -287,8 +311,8 @@ struct TRoundTrip {
 
 // ffmpeg's reading of a WAV file, as 32-bit samples.
 std::vector<int32_t> DecodeToS32(const fs::path& Wav, const fs::path& Out) {
-  const std::string command = "ffmpeg -nostdin -v error -y -i '" + Wav.string() + "' -f s32le -acodec pcm_s32le '" +
-                              Out.string() + "'";
+  const std::string command = "ffmpeg -nostdin -v error -y -i '" + Wav.string() +
+                              "' -f s32le -acodec pcm_s32le '" + Out.string() + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   const std::vector<uint8_t> bytes = ReadFileBytes(Out);
   std::vector<int32_t> samples(bytes.size() / 4);
@@ -297,8 +321,10 @@ std::vector<int32_t> DecodeToS32(const fs::path& Wav, const fs::path& Out) {
 }
 
 std::string Probe(const fs::path& Wav, const fs::path& Out) {
-  const std::string command = "ffprobe -v error -show_entries stream=codec_name,channels,sample_rate -of "
-                              "default=nw=1 '" + Wav.string() + "' > '" + Out.string() + "'";
+  const std::string command =
+      "ffprobe -v error -show_entries stream=codec_name,channels,sample_rate -of "
+      "default=nw=1 '" +
+      Wav.string() + "' > '" + Out.string() + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   std::ifstream in(Out);
   std::stringstream text;
@@ -314,11 +340,13 @@ TEST_P(WavReadByFfmpeg, SamplesMatchTheSourceWithinOneOutputStep) {
   // Full-scale extremes, the values around the truncation steps, then noise.
   std::vector<int64_t> samples;
   const int64_t top = (int64_t(1) << (p.InBits - 1)) - 1;
-  for (int64_t v : {-top - 1, top, int64_t(-1), int64_t(0), int64_t(1), int64_t(-257), int64_t(-65537)})
+  for (int64_t v :
+       {-top - 1, top, int64_t(-1), int64_t(0), int64_t(1), int64_t(-257), int64_t(-65537)})
     samples.push_back(std::max(-top - 1, v));
   std::mt19937 random(p.InBits * 100 + p.OutBits * 10 + p.Channels);
   std::uniform_int_distribution<int64_t> any(-top - 1, top);
-  while (samples.size() < size_t(4410 * p.Channels)) samples.push_back(any(random));
+  while (samples.size() < size_t(4410 * p.Channels))
+    samples.push_back(any(random));
   const std::vector<uint8_t> pcm = Pack(p.InBits, samples);
 
   TComPtr<TFileCallback> callback = TFileCallback::Create(dir.Path() / "out.wav");
@@ -330,7 +358,7 @@ TEST_P(WavReadByFfmpeg, SamplesMatchTheSourceWithinOneOutputStep) {
   const WAVEFORMATEX format = PcmFormat(uint16_t(p.Channels), 44100, uint16_t(p.InBits));
   ASSERT_EQ(encoder->Init(callback.Get(), &format), 0);
   const size_t frame = size_t(p.Channels * p.InBits / 8);
-  for (size_t at = 0; at < pcm.size();) {  // uneven reads, whole frames each
+  for (size_t at = 0; at < pcm.size();) { // uneven reads, whole frames each
     const size_t n = std::min(pcm.size() - at, frame * (97 + at % 3));
     ASSERT_EQ(encoder->Encode(pcm.data() + at, int32_t(n)), 0);
     at += n;
@@ -342,7 +370,8 @@ TEST_P(WavReadByFfmpeg, SamplesMatchTheSourceWithinOneOutputStep) {
   const std::string codec = p.OutBits == 8 ? "pcm_u8" : "pcm_s" + std::to_string(p.OutBits) + "le";
   EXPECT_NE(probe.find("codec_name=" + codec + "\n"), std::string::npos) << probe;
   EXPECT_NE(probe.find("sample_rate=44100\n"), std::string::npos) << probe;
-  EXPECT_NE(probe.find("channels=" + std::to_string(p.Channels) + "\n"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("channels=" + std::to_string(p.Channels) + "\n"), std::string::npos)
+      << probe;
 
   const std::vector<int32_t> written = DecodeToS32(dir.Path() / "out.wav", dir.Path() / "out.s32");
   ASSERT_EQ(written.size(), samples.size());
@@ -364,14 +393,16 @@ std::vector<TRoundTrip> AllRoundTrips() {
   std::vector<TRoundTrip> all;
   for (int in : {16, 24})
     for (int out : {8, 16, 24, 32})
-      for (int channels : {1, 2}) all.push_back({in, out, channels});
+      for (int channels : {1, 2})
+        all.push_back({in, out, channels});
   return all;
 }
 
 INSTANTIATE_TEST_SUITE_P(WidthsAndChannels, WavReadByFfmpeg, ::testing::ValuesIn(AllRoundTrips()),
                          [](const auto& info) {
-                           return std::to_string(info.param.InBits) + "to" + std::to_string(info.param.OutBits) +
+                           return std::to_string(info.param.InBits) + "to" +
+                                  std::to_string(info.param.OutBits) +
                                   (info.param.Channels == 1 ? "Mono" : "Stereo");
                          });
 
-}  // namespace
+} // namespace

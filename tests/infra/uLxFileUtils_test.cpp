@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "TestTempDir.h"
+#include "tests/platform/TestTempDir.h"
 #include "platform/uCodePage.h"
 
 namespace {

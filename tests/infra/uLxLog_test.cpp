@@ -10,7 +10,7 @@
 #include <regex>
 #include <thread>
 
-#include "TestTempDir.h"
+#include "tests/platform/TestTempDir.h"
 #include "infra/uExeInterface.h"
 #include "infra/uUnitLifetime.h"
 #include "platform/uCodePage.h"

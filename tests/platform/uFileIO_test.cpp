@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "TestTempDir.h"
+#include "tests/platform/TestTempDir.h"
 #include "platform/uCodePage.h"
 
 using namespace platform;

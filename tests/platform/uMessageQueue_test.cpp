@@ -37,12 +37,6 @@ public:
 
 }  // namespace
 
-TEST(MessageQueue, MessageNumbers) {
-  EXPECT_EQ(WM_USER, 0x400u);
-  EXPECT_EQ(WM_ENCODE_NOTIFY, 3024u);
-  EXPECT_EQ(WM_ENCODE_RESTORE, 3025u);
-}
-
 TEST(MessageQueue, WorkersPostSendAndSynchronizeOntoTheMainThreadInOrder) {
   ASSERT_TRUE(IsMainThread());
   TRecorder Target;

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "TestTempDir.h"
+#include "tests/platform/TestTempDir.h"
 #include "platform/uCodePage.h"
 #include "platform/uDriveType.h"
 #include "platform/uFileTime.h"

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "TestTempDir.h"
+#include "tests/platform/TestTempDir.h"
 #include "infra/uLxFileUtils.h"
 #include "platform/uCodePage.h"
 

@@ -118,7 +118,7 @@ private:
   // Set once the file was started again at a lower level behind the first
   // attempt.
   bool FFellBack = false;
-  std::vector<int32_t> FChannel0, FChannel1;
+  std::vector<int32_t> FChannel0, FChannel1, FKeep0, FKeep1;
   std::vector<uint8_t> FFrameBytes;
 };
 
@@ -151,13 +151,13 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
   const auto blocks = static_cast<uint32_t>(FChannel0.size());
   // The samples are kept until the frame passed the decoder check (which
   // level 1000 always passes).
-  std::vector<int32_t> keep0, keep1;
-  if (p.Level > 1000) keep0 = FChannel0, keep1 = FChannel1;
+  if (p.Level > 1000) FKeep0 = FChannel0, FKeep1 = FChannel1;
   const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameBytes);
   if (!p.Compat->AddFrame(events) && p.Level > 1000) {
-    if (!FallBack()) return false;
+    // Back to bytes first: encoding the earlier frames again reuses FKeep*.
     std::vector<uint8_t> pcm;
-    ToPcmBytes(keep0, keep1, FPipeline.Buffer.StoredBits(), pcm);
+    ToPcmBytes(FKeep0, FKeep1, p.Buffer.StoredBits(), pcm);
+    if (!FallBack()) return false;
     return Feed(pcm.data(), pcm.size()) && (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));
   }
   return p.Writer.AddFrame(FFrameBytes, blocks, Last);

@@ -59,7 +59,8 @@ void TApeFrameEncoder::EncodeStereo(int32_t* Mid, int32_t* Side, size_t Count, T
     previousMid = m;
   }
   Events.Predict += side.Predictor.Events() + mid.Predictor.Events();
-  Events.Round += ApplyFilters(side, Side, Count) + ApplyFilters(mid, Mid, Count);
+  for (size_t f = 0; f < side.Filters.size(); ++f)
+    Events.Round += TApeNNFilter::CompressPair(*side.Filters[f], Side, *mid.Filters[f], Mid, Count);
   for (size_t i = 0; i < Count; ++i) {
     side.Residuals.Encode(Coder, Side[i]);
     mid.Residuals.Encode(Coder, Mid[i]);

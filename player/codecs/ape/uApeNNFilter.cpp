@@ -32,6 +32,9 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 size_t CompressBlockScalar(TApeNNState& State, int32_t* Data, size_t Count) {
   return scalar::CompressBlock(State, Data, Count);
 }
+size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return scalar::CompressPair(A, DataA, B, DataB, Count);
+}
 
 #ifdef APE_HAVE_X86
 
@@ -64,6 +67,9 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 
 size_t CompressBlockSse2(TApeNNState& State, int32_t* Data, size_t Count) {
   return sse2::CompressBlock(State, Data, Count);
+}
+size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return sse2::CompressPair(A, DataA, B, DataB, Count);
 }
 
 #pragma GCC push_options
@@ -111,6 +117,9 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count) {
   return avx2::CompressBlock(State, Data, Count);
 }
+size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return avx2::CompressPair(A, DataA, B, DataB, Count);
+}
 
 #pragma GCC pop_options
 
@@ -151,6 +160,9 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count) {
   return avx512::CompressBlock(State, Data, Count);
 }
+size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return avx512::CompressPair(A, DataA, B, DataB, Count);
+}
 
 #pragma GCC pop_options
 #pragma GCC diagnostic pop
@@ -165,6 +177,15 @@ size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count) {
 }
 size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count) {
   return CompressBlockScalar(State, Data, Count);
+}
+size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return CompressPairScalar(A, DataA, B, DataB, Count);
+}
+size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return CompressPairScalar(A, DataA, B, DataB, Count);
+}
+size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+  return CompressPairScalar(A, DataA, B, DataB, Count);
 }
 
 #endif  // APE_HAVE_X86
@@ -207,6 +228,16 @@ void TApeNNFilter::Reset() {
   FState.Average = 0;
   FState.PendingDirection = 0;
   FState.PendingHalving = false;
+}
+
+size_t TApeNNFilter::CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB, size_t Count) {
+  if (A.FSimd != B.FSimd) return A.CompressBlock(DataA, Count) + B.CompressBlock(DataB, Count);
+  switch (A.FSimd) {
+    case TApeSimd::Avx512: return detail::CompressPairAvx512(A.FState, DataA, B.FState, DataB, Count);
+    case TApeSimd::Avx2: return detail::CompressPairAvx2(A.FState, DataA, B.FState, DataB, Count);
+    case TApeSimd::Sse2: return detail::CompressPairSse2(A.FState, DataA, B.FState, DataB, Count);
+    default: return detail::CompressPairScalar(A.FState, DataA, B.FState, DataB, Count);
+  }
 }
 
 size_t TApeNNFilter::CompressBlock(int32_t* Data, size_t Count) {

@@ -7,6 +7,8 @@ void TApePredictor::Reset() {
   FA[0] = FA[1] = FA[2] = FA[3] = 0;
   FBPrev = 0;
   FB[0] = FB[1] = FB[2] = 0;
+  FSignA[0] = FSignA[1] = FSignA[2] = FSignA[3] = 0;
+  FSignB[0] = FSignB[1] = FSignB[2] = 0;
   FCoefA[0] = 360;
   FCoefA[1] = 317;
   FCoefA[2] = -109;

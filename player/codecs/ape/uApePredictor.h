@@ -39,25 +39,34 @@ public:
     const int32_t prediction = FArithmetic == TArithmetic::Exact ? exact : wrapped;
     const auto residual = static_cast<int32_t>(static_cast<uint32_t>(nA) - static_cast<uint32_t>(prediction));
 
-    // Sign-sign adaptation with the history exactly as it was used above.
+    // Sign-sign adaptation with the history exactly as it was used above;
+    // each history value's sign is kept from when it came in.
     const int s = Sign(residual);
-    FCoefA[0] += Sign(FA[0]) * s;
-    FCoefA[1] += Sign(FA[1]) * s;
-    FCoefA[2] += Sign(FA[2]) * s;
-    FCoefA[3] += Sign(FA[3]) * s;
-    FCoefB[0] += Sign(nB) * s;
-    FCoefB[1] += Sign(dB) * s;
-    FCoefB[2] += Sign(FB[0]) * s;
-    FCoefB[3] += Sign(FB[1]) * s;
-    FCoefB[4] += Sign(FB[2]) * s;
+    const int32_t signNB = Sign(nB), signDB = Sign(dB);
+    FCoefA[0] += FSignA[0] * s;
+    FCoefA[1] += FSignA[1] * s;
+    FCoefA[2] += FSignA[2] * s;
+    FCoefA[3] += FSignA[3] * s;
+    FCoefB[0] += signNB * s;
+    FCoefB[1] += signDB * s;
+    FCoefB[2] += FSignB[0] * s;
+    FCoefB[3] += FSignB[1] * s;
+    FCoefB[4] += FSignB[2] * s;
 
     FA[3] = FA[2];
     FA[2] = FA[1];
     FA[1] = nA - FA[0];
     FA[0] = nA;
+    FSignA[3] = FSignA[2];
+    FSignA[2] = FSignA[1];
+    FSignA[1] = Sign(FA[1]);
+    FSignA[0] = Sign(nA);
     FB[2] = FB[1];
     FB[1] = FB[0];
     FB[0] = dB;
+    FSignB[2] = FSignB[1];
+    FSignB[1] = FSignB[0];
+    FSignB[0] = signDB;
     FBPrev = nB;
     return residual;
   }
@@ -79,6 +88,8 @@ private:
   int32_t FA[4];           // last stage-1 output of X, then its last three differences
   int32_t FBPrev;          // last stage-1 output of Y
   int32_t FB[3];           // last three differences of Y's stage-1 output
+  int32_t FSignA[4];       // signs of FA
+  int32_t FSignB[3];       // signs of FB
   int32_t FCoefA[4];
   int32_t FCoefB[5];
   size_t FEvents;

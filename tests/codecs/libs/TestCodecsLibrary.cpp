@@ -19,10 +19,14 @@ class TTestEncoder final : public IEncoder,
                            public IFlacEncoderParam {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (iid == IID_IUnknown || iid == IID_IEncoder) *obj = static_cast<IEncoder*>(this);
-    else if (iid == IID_ILameStreamEncoder) *obj = static_cast<ILameStreamEncoder*>(this);
-    else if (iid == IID_IApeEncoderParam) *obj = static_cast<IApeEncoderParam*>(this);
-    else if (iid == IID_IFlacEncoderParam) *obj = static_cast<IFlacEncoderParam*>(this);
+    if (iid == IID_IUnknown || iid == IID_IEncoder)
+      *obj = static_cast<IEncoder*>(this);
+    else if (iid == IID_ILameStreamEncoder)
+      *obj = static_cast<ILameStreamEncoder*>(this);
+    else if (iid == IID_IApeEncoderParam)
+      *obj = static_cast<IApeEncoderParam*>(this);
+    else if (iid == IID_IFlacEncoderParam)
+      *obj = static_cast<IFlacEncoderParam*>(this);
     else {
       *obj = nullptr;
       return E_NOINTERFACE;
@@ -33,12 +37,14 @@ public:
   uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
   uint32_t MORVO_STDCALL Release() override {
     const uint32_t left = --FRefs;
-    if (left == 0) delete this;
+    if (left == 0)
+      delete this;
     return left;
   }
 
   int32_t MORVO_STDCALL Init(IEncoderCallback* Callback, const WAVEFORMATEX*) override {
-    if (!Callback) return -1;
+    if (!Callback)
+      return -1;
     Callback->AddRef();
     FCallback = Callback;
     return FCallback->Write("TEST", 4);
@@ -47,7 +53,8 @@ public:
     return FCallback ? FCallback->Write(Buffer, ByteCount) : -1;
   }
   int32_t MORVO_STDCALL Finish() override {
-    if (!FCallback) return -1;
+    if (!FCallback)
+      return -1;
     char text[32];
     const int n = std::snprintf(text, sizeof(text), "LEVEL=%d", int(FLevel));
     return FCallback->Write(text, n);
@@ -67,7 +74,8 @@ public:
 
 private:
   ~TTestEncoder() {
-    if (FCallback) FCallback->Release();
+    if (FCallback)
+      FCallback->Release();
   }
   std::atomic<uint32_t> FRefs{1};
   IEncoderCallback* FCallback = nullptr;
@@ -88,12 +96,14 @@ public:
   uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
   uint32_t MORVO_STDCALL Release() override {
     const uint32_t left = --FRefs;
-    if (left == 0) delete this;
+    if (left == 0)
+      delete this;
     return left;
   }
   HRESULT MORVO_STDCALL CreateInstance(IUnknown* outer, const TGUID& iid, void** obj) override {
     *obj = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
+    if (outer)
+      return CLASS_E_NOAGGREGATION;
     auto* encoder = new TTestEncoder;
     const HRESULT hr = encoder->QueryInterface(iid, obj);
     encoder->Release();
@@ -106,7 +116,7 @@ private:
   std::atomic<uint32_t> FRefs{1};
 };
 
-}  // namespace
+} // namespace
 
 #ifndef MORVO_TEST_NO_ENTRY
 EXPORT HRESULT DllGetClassObject(const TGUID& ClassId, const TGUID& InterfaceId, void** Object) {
@@ -119,5 +129,7 @@ EXPORT HRESULT DllGetClassObject(const TGUID& ClassId, const TGUID& InterfaceId,
   return hr;
 }
 #else
-EXPORT int NotTheClassObjectEntry() { return 0; }
+EXPORT int NotTheClassObjectEntry() {
+  return 0;
+}
 #endif

@@ -17,8 +17,7 @@ namespace {
 constexpr int32_t kRate = 44100;
 constexpr int32_t kFrameBytes = 4;
 
-template <class Interface>
-class TRefCounted : public Interface {
+template <class Interface> class TRefCounted : public Interface {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
     if (iid == IID_IUnknown) {
@@ -32,7 +31,8 @@ public:
   uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
   uint32_t MORVO_STDCALL Release() override {
     const uint32_t left = --FRefs;
-    if (left == 0) delete this;
+    if (left == 0)
+      delete this;
     return left;
   }
   virtual ~TRefCounted() = default;
@@ -44,7 +44,7 @@ private:
 std::string Utf16ToUtf8(const char16_t* Text) {
   std::string out;
   for (; *Text; ++Text) {
-    const char32_t c = *Text;  // test paths have no surrogate pairs
+    const char32_t c = *Text; // test paths have no surrogate pairs
     if (c < 0x80) {
       out += char(c);
     } else if (c < 0x800) {
@@ -62,15 +62,17 @@ std::string Utf16ToUtf8(const char16_t* Text) {
 class TRawDecoder final : public TRefCounted<IDecoderEx> {
 public:
   ~TRawDecoder() override {
-    if (FFile) std::fclose(FFile);
+    if (FFile)
+      std::fclose(FFile);
   }
   int32_t MORVO_STDCALL Open(const char16_t* FileName) override {
     FFile = std::fopen(Utf16ToUtf8(FileName).c_str(), "rb");
-    if (!FFile) return 0;
+    if (!FFile)
+      return 0;
     std::fseek(FFile, 0, SEEK_END);
     FFrames = std::ftell(FFile) / kFrameBytes;
     std::fseek(FFile, 0, SEEK_SET);
-    return 0x100 | 1;  // only the low byte is the answer
+    return 0x100 | 1; // only the low byte is the answer
   }
   int32_t MORVO_STDCALL Seek(int64_t Position) override {
     const int64_t frame = Position * kRate / 10000000;
@@ -78,7 +80,8 @@ public:
   }
   int32_t MORVO_STDCALL Reserved1() override { return 0; }
   int32_t MORVO_STDCALL Read(void* Buffer, int32_t Size) override {
-    if (!FFile) return -1;
+    if (!FFile)
+      return -1;
     return int32_t(std::fread(Buffer, 1, size_t(Size / kFrameBytes * kFrameBytes), FFile));
   }
   int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) override {
@@ -104,9 +107,11 @@ public:
   int32_t MORVO_STDCALL Reserved4(int32_t) override { return 0; }
 };
 
-}  // namespace
+} // namespace
 
-EXPORT int32_t LxPlayerOrdinal1() { return 0; }
+EXPORT int32_t LxPlayerOrdinal1() {
+  return 0;
+}
 
 EXPORT int32_t LxPlayerOrdinal2(IDecoderEx** Decoder) {
   *Decoder = new TRawDecoder;
@@ -114,7 +119,9 @@ EXPORT int32_t LxPlayerOrdinal2(IDecoderEx** Decoder) {
 }
 
 #ifndef MORVO_TEST_PARTIAL
-EXPORT int32_t LxPlayerOrdinal3() { return 0; }
+EXPORT int32_t LxPlayerOrdinal3() {
+  return 0;
+}
 
 EXPORT int32_t LxPlayerOrdinal6(IThreadCpuUsageControl** Control) {
   *Control = new TCountingCpuControl;

@@ -133,7 +133,9 @@ TEST(ApeEncoderObject, EdgeLengthsDecodeAndFinalFrameIsRecorded) {
     EXPECT_EQ(Le32(file, 60), c.FinalBlocks);
     EXPECT_EQ(Le16(file, 52), 2000);
     // A file that fits in one frame gets an exact one-entry table.
-    if (c.Frames == 1) EXPECT_EQ(Le32(file, 16), 4u);
+    if (c.Frames == 1) {
+      EXPECT_EQ(Le32(file, 16), 4u);
+    }
   }
 }
 
@@ -155,7 +157,9 @@ TEST(ApeEncoderObject, RealMusicDecodesAtEveryLevel) {
     SCOPED_TRACE(level);
     const std::vector<uint8_t> file = EncodeAndVerify(pcm, level, "music_" + std::to_string(level));
     EXPECT_LT(file.size(), pcm.Bytes.size() * 3 / 4);
-    if (level <= 4000) EXPECT_LT(file.size(), previous);  // each level up to 4000 gains
+    if (level <= 4000) {
+      EXPECT_LT(file.size(), previous);  // each level up to 4000 gains
+    }
     previous = file.size();
   }
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -194,12 +195,18 @@ bool FFmpegDecodeMusic(const std::string& Path, TPcm& Pcm, double Seconds) {
 }
 
 std::string TempDir() {
-  static const std::string dir = [] {
-    char pattern[] = "/tmp/morvo_ape_XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return std::string(made ? made : "/tmp");
+  // Plain storage: the exit handler below runs after static destructors.
+  static char path[] = "/tmp/morvo_ape_XXXXXX";
+  static const bool made = [] {
+    if (!mkdtemp(path)) return false;
+    // Gone when the process ends, with everything written into it.
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    });
+    return true;
   }();
-  return dir;
+  return made ? path : "/tmp";
 }
 
 }  // namespace apetest

@@ -1,6 +1,8 @@
 // The library's export and class factories, seen from the system's side.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "tests/player/codecs/uCodecTestKit.h"
 
 using namespace codectest;
@@ -100,4 +102,35 @@ TEST(CodecsExport, EncodersRefuseUnusableInputAndMisuse) {
   WAVEFORMATEX sixChannels{WAVE_FORMAT_PCM, 6, 44100, 44100 * 12, 12, 16, 0};
   EXPECT_NE(mp3.Encoder->Init(&output, &sixChannels), 0);
   mp3.Encoder->Finish();
+}
+
+// A source of length 0 never reaches Encode; the file made by Init and
+// Finish alone must still be a valid, empty stream.
+TEST(CodecsExport, EmptySourceIsFinishedLikeTheTools) {
+  TTempDir dir;
+  TPcm pcm = MakePcm(0, 2, 16, 44100);
+  {
+    TFileCallback output(dir / "empty.flac");
+    TEncoderPair pair;
+    ASSERT_TRUE(CreateLibraryEncoder(CLSID_FlacEncoder, pair));
+    static_cast<IFlacEncoderParam*>(static_cast<void*>(pair.Param))->SetSampleCount(0);
+    const auto result = Drive(pair.Encoder, output, pcm);
+    EXPECT_EQ(result.InitResult, 0);
+    EXPECT_EQ(result.FinishResult, 0);
+  }
+  const auto test = RunTool("flac -s -t " + Quote(dir / "empty.flac"));
+  EXPECT_EQ(test.ExitCode, 0) << test.Output;
+  {
+    TFileCallback output(dir / "empty.mp3");
+    TEncoderPair pair;
+    ASSERT_TRUE(CreateLibraryEncoder(CLSID_Mp3Encoder, pair));
+    EXPECT_EQ(Drive(pair.Encoder, output, pcm).FinishResult, 0);
+  }
+  // LAME makes the information frame and one frame of padding; the lame
+  // tool gives the same for an empty input.
+  std::ofstream(dir / "empty.raw", std::ios::binary).flush();
+  const auto tool = RunTool("lame --quiet -r -s 44.1 --bitwidth 16 -m s -b 192 " + Quote(dir / "empty.raw") + " " +
+                            Quote(dir / "tool.mp3"));
+  ASSERT_EQ(tool.ExitCode, 0) << tool.Output;
+  EXPECT_EQ(std::filesystem::file_size(dir / "empty.mp3"), std::filesystem::file_size(dir / "tool.mp3"));
 }

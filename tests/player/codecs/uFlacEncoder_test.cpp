@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 #include <tuple>
 
@@ -63,14 +64,31 @@ INSTANTIATE_TEST_SUITE_P(LevelsWidthsChannels, FlacRoundTrip,
                          testing::Combine(testing::Values(0, 5, 8), testing::Values<uint16_t>(16, 24),
                                           testing::Values<uint16_t>(1, 2)));
 
-TEST(FlacEncoder, EightAndThirtyTwoBitInputStayLossless) {
+TEST(FlacEncoder, EightBitInputStaysLossless) {
   TTempDir dir;
-  for (uint16_t bits : {8, 32}) {
-    const TPcm pcm = MakePcm(48000 * 2 + 5, 2, bits, 48000);
-    ASSERT_EQ(EncodeFlac(pcm, dir / "w.flac", 5).FinishResult, 0) << bits;
-    ExpectLosslessFile(dir / "w.flac", pcm, dir / "w.wav");
-    EXPECT_EQ(MetaFlac(dir / "w.flac", "--show-bps"), std::to_string(bits) + "\n");
+  const TPcm pcm = MakePcm(48000 * 2 + 5, 2, 8, 48000);
+  ASSERT_EQ(EncodeFlac(pcm, dir / "w.flac", 5).FinishResult, 0);
+  ExpectLosslessFile(dir / "w.flac", pcm, dir / "w.wav");
+  EXPECT_EQ(MetaFlac(dir / "w.flac", "--show-bps"), "8\n");
+}
+
+// 32-bit input is stored with 24 bits by the system's rule (division by 256
+// toward zero), so that FFmpeg-based players can decode the file.
+TEST(FlacEncoder, ThirtyTwoBitInputIsStoredWith24Bits) {
+  TTempDir dir;
+  TPcm pcm = MakePcm(48000 + 3, 2, 32, 48000);
+  pcm.Bytes[0] = 0x7F;  // sample 0 = -129: its low byte must not round it to -2
+  pcm.Bytes[1] = pcm.Bytes[2] = pcm.Bytes[3] = 0xFF;
+  ASSERT_EQ(EncodeFlac(pcm, dir / "w.flac", 5).FinishResult, 0);
+  TPcm expected = MakePcm(0, 2, 24, 48000);
+  for (size_t i = 0; i + 4 <= pcm.Bytes.size(); i += 4) {
+    int32_t sample;
+    std::memcpy(&sample, &pcm.Bytes[i], 4);
+    const int32_t reduced = sample / 256;
+    for (int b = 0; b < 3; ++b) expected.Bytes.push_back(uint8_t(uint32_t(reduced) >> (8 * b)));
   }
+  ExpectLosslessFile(dir / "w.flac", expected, dir / "w.wav");
+  EXPECT_EQ(MetaFlac(dir / "w.flac", "--show-bps"), "24\n");
 }
 
 TEST(FlacEncoder, BlocksSplittingSampleFramesAreJoined) {

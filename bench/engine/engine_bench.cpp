@@ -1,0 +1,150 @@
+// Converts a batch of real music to MP3 (CBR 320) and to FLAC (level 5) with
+// the engine (one worker per processor) and with the lame/flac tools run one
+// after another, and prints the engine's wall time as a ratio to the tools'.
+//
+// Usage: morvo_engine_bench [FILES] [MUSIC_FOLDER]
+//   FILES: how many of the longest Ogg files to use (default 8).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/uTaskManager.h"
+#include "params/uParamManager.h"
+#include "platform/uCodePage.h"
+#include "platform/uMessageQueue.h"
+
+namespace fs = std::filesystem;
+using TClock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(TClock::time_point From) { return std::chrono::duration<double>(TClock::now() - From).count(); }
+
+bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
+
+std::vector<fs::path> LongestOggs(const fs::path& Folder, size_t Count) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(Folder))
+    if (entry.path().extension() == ".ogg") files.push_back(entry.path());
+  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) { return fs::file_size(a) > fs::file_size(b); });
+  if (files.size() > Count) files.resize(Count);
+  return files;
+}
+
+// Converts every WAV to Ext with the engine; returns the wall time.
+// Also gives the processor time the engine used meanwhile (all its threads).
+double RunEngine(const std::vector<fs::path>& Wavs, const fs::path& OutDir, const char* Ext, int& Succeeded,
+                 double& CpuSeconds) {
+  TTaskManager manager;
+  manager.SetDestPath(platform::Utf8ToWide(OutDir.string() + "/"));
+  manager.FExistPolicy = epOverwrite;
+  if (auto* mp3 = dynamic_cast<TMp3Param*>(manager.FParamManager->FindByExtension(".mp3"))) {
+    mp3->FBitRateMode = 0;
+    mp3->FCbrIndex = 0;  // 320 kbit/s
+    mp3->FMode = 0;      // stereo
+  }
+  if (auto* flac = dynamic_cast<TFlacParam*>(manager.FParamManager->FindByExtension(".flac"))) flac->FQuality = 5;
+  for (const fs::path& wav : Wavs) {
+    auto item = std::make_unique<TTaskItem>();
+    item->FSource = platform::Utf8ToWide(wav.string());
+    item->FTargetName = platform::Utf8ToWide(wav.stem().string() + Ext);
+    item->FTargetExt = platform::Utf8ToWide(Ext);
+    item->FQueued = 1;
+    manager.AddTask(std::move(item));
+  }
+  manager.FOnTaskChanged = [&manager](int32_t, uint8_t Kind) {
+    if (Kind == nkRunning && !manager.IsRunning()) platform::QuitMessageLoop(0);
+  };
+  const TClock::time_point start = TClock::now();
+  const std::clock_t cpuStart = std::clock();
+  manager.StartConvert();
+  platform::RunMessageLoop();
+  const double elapsed = Seconds(start);
+  CpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  Succeeded = manager.FSucceededCount;
+  manager.Shutdown();
+  return elapsed;
+}
+
+double RunTools(const std::vector<fs::path>& Wavs, const fs::path& OutDir, bool Mp3) {
+  const TClock::time_point start = TClock::now();
+  for (const fs::path& wav : Wavs) {
+    const std::string out = (OutDir / wav.stem()).string() + (Mp3 ? ".mp3" : ".flac");
+    const std::string cmd = Mp3 ? "lame --silent -m s -b 320 '" + wav.string() + "' '" + out + "'"
+                                : "flac -s -f -5 '" + wav.string() + "' -o '" + out + "'";
+    if (!Run(cmd)) std::fprintf(stderr, "failed: %s\n", cmd.c_str());
+  }
+  return Seconds(start);
+}
+
+// The machine's load while measuring (other work skews the figures).
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five;
+  in >> one >> five;
+  return one + " / " + five;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t count = argc > 1 ? static_cast<size_t>(std::max(1, std::atoi(argv[1]))) : 8;
+  const fs::path music = argc > 2 ? argv[2] : "/usr/share/games/wesnoth/1.16/data/core/music";
+  if (!fs::is_directory(music)) {
+    std::fprintf(stderr, "no music in %s (Debian package wesnoth-1.16-music)\n", music.c_str());
+    return 2;
+  }
+  char pattern[] = "/tmp/morvo-engine-bench-XXXXXX";
+  const fs::path root = mkdtemp(pattern);
+  setenv("MORVO_PROGRAM_DIR", (root.string() + "/").c_str(), 1);
+  fs::create_directories(root / "wav");
+
+  std::vector<fs::path> wavs;
+  double audioSeconds = 0;
+  for (const fs::path& ogg : LongestOggs(music, count)) {
+    const fs::path wav = root / "wav" / (ogg.stem().string() + ".wav");
+    if (!Run("ffmpeg -nostdin -v error -y -i '" + ogg.string() + "' -map_metadata -1 -ar 44100 -ac 2 -c:a pcm_s16le '" +
+             wav.string() + "'"))
+      continue;
+    wavs.push_back(wav);
+    audioSeconds += (fs::file_size(wav) - 44) / 176400.0;
+  }
+  const unsigned workers = [] {
+    TTaskManager probe;
+    return static_cast<unsigned>(probe.Workers().size());
+  }();
+  std::printf("%zu files, %.0f s of audio, %u workers\n", wavs.size(), audioSeconds, workers);
+  std::fflush(stdout);
+
+  bool met = true;
+  for (const bool mp3 : {true, false}) {
+    const char* ext = mp3 ? ".mp3" : ".flac";
+    const fs::path engineOut = root / (std::string("engine") + ext);
+    const fs::path toolOut = root / (std::string("tools") + ext);
+    fs::create_directories(engineOut);
+    fs::create_directories(toolOut);
+    int succeeded = 0;
+    double cpu = 0;
+    const double engine = RunEngine(wavs, engineOut, ext, succeeded, cpu);
+    const double tools = RunTools(wavs, toolOut, mp3);
+    const double speedup = tools / engine;
+    const double target = 0.9 * workers;
+    met = met && speedup >= target && succeeded == static_cast<int>(wavs.size());
+    std::printf("%-28s engine %7.2f s (%d/%zu ok), %s one after another %7.2f s: engine time / tools time = %.3f, "
+                "throughput x%.2f (target x%.2f) %s\n",
+                mp3 ? "MP3 CBR 320:" : "FLAC level 5:", engine, succeeded, wavs.size(), mp3 ? "lame" : "flac",
+                tools, engine / tools, speedup, target, speedup >= target ? "met" : "NOT met");
+    std::printf("%-28s the engine kept %.2f processors busy on average (processor time %.2f s); load average %s\n", "",
+                cpu / engine, cpu, LoadAverage().c_str());
+    std::fflush(stdout);
+  }
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  return met ? 0 : 1;
+}

@@ -1,0 +1,62 @@
+// The report's texts: the total rule, bars, JSON escaping, line layout.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/uCliOptions.h"
+#include "cli/uCliReport.h"
+
+TEST(CliReport, TotalTextFollowsTheWindowsRule) {
+  EXPECT_EQ(TCliReport::TotalText(3, 10), "3/10");
+  EXPECT_EQ(TCliReport::TotalText(42, 100), "42%");
+  EXPECT_EQ(TCliReport::Bar(50, 10), "[#####-----]");
+  EXPECT_EQ(TCliReport::Bar(150, 4), "[####]");
+  EXPECT_EQ(TCliReport::Bar(-3, 4), "[----]");
+}
+
+TEST(CliReport, JsonEscapesPathsAndTellsTheResult) {
+  TFinishedTask Task{u"/m/a \"b\".wav", u"/o/a\\b.mp3", false, 6, u"读取文件失败"};
+  EXPECT_EQ(TCliReport::JsonLine(Task),
+            "{\"source\":\"/m/a \\\"b\\\".wav\",\"target\":\"/o/a\\\\b.mp3\",\"state\":\"failed\",\"result\":6,"
+            "\"text\":\"读取文件失败\"}");
+}
+
+TEST(CliReport, PlainLinesNameSourceTargetAndVerdict) {
+  std::ostringstream Out, Err;
+  TCliReport Report(Out, Err, false, false, 80);
+  Report.Progress(1, u"a.mp3", 40);
+  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u""});
+  Report.Finished(2, {u"/s/b.wav", u"/t/b.mp3", false, 3, u"不支持音质低转高"});
+  Report.Summary(u"1个文件转换失败,1个文件转换成功");
+  EXPECT_EQ(Out.str(),
+            "/s/a.wav -> /t/a.mp3: 完成\n/s/b.wav -> /t/b.mp3: 失败(不支持音质低转高)\n"
+            "1个文件转换失败,1个文件转换成功\n");
+  EXPECT_EQ(Err.str(), "") << "no live lines without a terminal";
+}
+
+TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
+  std::ostringstream Out, Err;
+  TCliReport Report(Out, Err, true, false, 40);
+  Report.Totals(0, 2);
+  Report.Progress(7, u"一首很长很长很长很长很长很长的歌曲名字.flac", 50);
+  const std::string Drawn = Err.str();
+  EXPECT_NE(Drawn.find("[##########----------] 50% "), std::string::npos);
+  EXPECT_NE(Drawn.find("0/2"), std::string::npos);
+  Report.Finished(7, {u"/s/x.wav", u"/t/x.flac", true, 12, u""});
+  EXPECT_NE(Err.str().find("\x1b[2A"), std::string::npos) << "the two live lines are cleared";
+  EXPECT_EQ(Out.str(), "/s/x.wav -> /t/x.flac: 完成\n");
+}
+
+TEST(CliOptions, ParsesNamesIntoTheWindowsValues) {
+  const char* Argv[] = {"morvo-convert", "-f", "MP3", "-e", "overwrite", "-p", "background", "--mp3-mode",
+                        "abr", "--mp3-channels", "joint", "-q", "5", "a.wav", "dir"};
+  const TCliParseResult R = ParseCliOptions(15, Argv);
+  ASSERT_TRUE(R.Run) << R.Message;
+  EXPECT_EQ(R.Options.Format, "mp3");
+  EXPECT_EQ(R.Options.ExistPolicy, 2);
+  EXPECT_EQ(R.Options.Priority, 1);
+  EXPECT_EQ(R.Options.Mp3BitRateMode, 1);
+  EXPECT_EQ(R.Options.Mp3ChannelMode, 1);
+  EXPECT_EQ(R.Options.Quality, 5);
+  EXPECT_EQ(R.Options.Sources.size(), 2u);
+}

@@ -12,7 +12,8 @@
 #include "text/uCueParser.h"
 
 const char16_t* const SourceExtensionList =
-    u"*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*.FLAC;*.FLA;*.CUE;*.CDA;*.ZRC;"
+    u"*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*.FLAC;*.FLA;*."
+    u"CUE;*.CDA;*.ZRC;"
     u"*.MPC;*.MP+;*.AIF;*.AIFC;*.AIFF;*.MID;*.MIDI;*.RMI;*.SND;*.AU;*.AC3;*.A52;*.DTS;*.DTSWAV;";
 
 namespace {
@@ -23,13 +24,15 @@ constexpr int MaxFolderDepth = 32;
 
 std::u16string UpperAscii(std::u16string S) {
   for (char16_t& C : S)
-    if (C >= u'a' && C <= u'z') C = char16_t(C - (u'a' - u'A'));
+    if (C >= u'a' && C <= u'z')
+      C = char16_t(C - (u'a' - u'A'));
   return S;
 }
 
 std::u16string LowerAscii(std::u16string S) {
   for (char16_t& C : S)
-    if (C >= u'A' && C <= u'Z') C = char16_t(C + (u'a' - u'A'));
+    if (C >= u'A' && C <= u'Z')
+      C = char16_t(C + (u'a' - u'A'));
   return S;
 }
 
@@ -44,7 +47,8 @@ bool ComesBefore(const TSearchRecW& A, const TSearchRecW& B) {
 std::vector<TSearchRecW> ListFolder(const std::u16string& Folder) {
   std::vector<TSearchRecW> Entries;
   TSearchRecW Rec;
-  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0) return Entries;
+  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
+    return Entries;
   do {
     if (Rec.Name != u"." && Rec.Name != u"..") {
       Entries.push_back(Rec);
@@ -60,20 +64,26 @@ std::vector<TSearchRecW> ListFolder(const std::u16string& Folder) {
 // track of a sheet would get the same target name and only the first one
 // would be added.
 std::u16string TrackTitleForName(const TCueTrack& Track, int32_t Number) {
-  const bool Blank = std::all_of(Track.Title.begin(), Track.Title.end(), [](char16_t C) { return C <= 32; });
-  if (!Blank) return Track.Title;
+  const bool Blank =
+      std::all_of(Track.Title.begin(), Track.Title.end(), [](char16_t C) { return C <= 32; });
+  if (!Blank)
+    return Track.Title;
   const char16_t Digits[] = {char16_t(u'0' + Number / 10 % 10), char16_t(u'0' + Number % 10), 0};
   return Number >= 100 ? u"100" : Digits;
 }
 
-std::u16string ErrorText(const std::exception& E) { return platform::Utf8ToWide(E.what()); }
+std::u16string ErrorText(const std::exception& E) {
+  return platform::Utf8ToWide(E.what());
+}
 
-}  // namespace
+} // namespace
 
 bool PassesExtensionList(const std::u16string& FileName) {
   const std::u16string Ext = WideExtractFileExt(FileName);
-  if (Ext.empty()) return false;
-  return std::u16string_view(SourceExtensionList).find(UpperAscii(Ext)) != std::u16string_view::npos;
+  if (Ext.empty())
+    return false;
+  return std::u16string_view(SourceExtensionList).find(UpperAscii(Ext)) !=
+         std::u16string_view::npos;
 }
 
 std::u16string WholeFileTargetName(const std::u16string& Source, const std::u16string& TargetExt) {
@@ -89,12 +99,18 @@ std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u1
 
 std::u16string SourceRefusalText(TSourceRefusal Reason) {
   switch (Reason) {
-    case TSourceRefusal::NotAFile: return u"文件不存在";
-    case TSourceRefusal::CueUnreadable: return u"无法读取CUE文件";
-    case TSourceRefusal::CueMalformed: return u"CUE文件格式错误";
-    case TSourceRefusal::CueAudioMissing: return u"CUE文件对应的音频文件不存在";
-    case TSourceRefusal::CueNoTracks: return u"CUE文件中没有音轨";
-    case TSourceRefusal::TaskRefused: return u"任务已存在或目标文件名无效";
+  case TSourceRefusal::NotAFile:
+    return u"文件不存在";
+  case TSourceRefusal::CueUnreadable:
+    return u"无法读取CUE文件";
+  case TSourceRefusal::CueMalformed:
+    return u"CUE文件格式错误";
+  case TSourceRefusal::CueAudioMissing:
+    return u"CUE文件对应的音频文件不存在";
+  case TSourceRefusal::CueNoTracks:
+    return u"CUE文件中没有音轨";
+  case TSourceRefusal::TaskRefused:
+    return u"任务已存在或目标文件名无效";
   }
   return {};
 }
@@ -106,12 +122,15 @@ uint8_t SourceClassOf(const std::u16string& Path) {
 TSourceAdder::TSourceAdder(TTaskManager& Manager) : FManager(Manager) {}
 
 void TSourceAdder::AddSources(const std::vector<std::u16string>& Paths, int Mode) {
-  if (Mode != ModeUser && Mode != ModePlayer) return;
+  if (Mode != ModeUser && Mode != ModePlayer)
+    return;
   const uint8_t SourceClass = Paths.empty() ? scOther : SourceClassOf(Paths.front());
   if (Mode == ModeUser) {
-    for (const std::u16string& Path : Paths) AddSource(Path, SourceClass);
+    for (const std::u16string& Path : Paths)
+      AddSource(Path, SourceClass);
   } else {
-    for (auto It = Paths.rbegin(); It != Paths.rend(); ++It) AddSource(*It, SourceClass);
+    for (auto It = Paths.rbegin(); It != Paths.rend(); ++It)
+      AddSource(*It, SourceClass);
   }
 }
 
@@ -149,7 +168,8 @@ void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceCla
     throw;
   }
   if (!Parsed) {
-    Refuse(CuePath, 0, Parser.ParseFailed() ? TSourceRefusal::CueMalformed : TSourceRefusal::CueAudioMissing);
+    Refuse(CuePath, 0,
+           Parser.ParseFailed() ? TSourceRefusal::CueMalformed : TSourceRefusal::CueAudioMissing);
     return;
   }
   if (Parser.TrackCount() == 0) {
@@ -159,7 +179,8 @@ void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceCla
   AddParsedTracks(CuePath, Parser, SourceClass);
 }
 
-void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser, uint8_t SourceClass) {
+void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser,
+                                   uint8_t SourceClass) {
   for (int32_t N = 1; N <= Parser.TrackCount(); ++N) {
     // The audio file may vanish while the tracks are added.
     if (!WideFileExists(Parser.FileName())) {
@@ -171,7 +192,8 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     Item->FKind = tkCueTrack;
     Item->FSource = Parser.FileName();
     Item->FSourceClass = SourceClass;
-    Item->FTargetName = CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt);
+    Item->FTargetName =
+        CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt);
     Item->FTargetExt = FTargetExt;
     Item->FQueued = 1;
     Item->FStartMs = Track.StartMs;
@@ -203,7 +225,8 @@ void TSourceAdder::ScanFolder(const std::u16string& Folder, int Depth) {
   for (const TSearchRecW& Entry : ListFolder(Folder)) {
     const std::u16string Path = Folder + Entry.Name;
     if (Entry.Attr & faDirectory) {
-      if (Depth < MaxFolderDepth) ScanFolder(WideIncludeTrailingBackslash(Path), Depth + 1);
+      if (Depth < MaxFolderDepth)
+        ScanFolder(WideIncludeTrailingBackslash(Path), Depth + 1);
     } else if (PassesExtensionList(Entry.Name)) {
       Collected.push_back(Path);
     }

@@ -47,14 +47,12 @@ void TCliReport::Progress(int32_t Id, const std::u16string& Name, int32_t Percen
 void TCliReport::Finished(int32_t Id, const TFinishedTask& Task) {
   std::lock_guard Lock(FMutex);
   FConverting.erase(Id);
-  ClearLive();
   if (FJson) {
-    FOut << JsonLine(Task) << "\n" << std::flush;
+    Print(FOut, JsonLine(Task));
   } else {
     const std::string Verdict = Task.Succeeded ? "完成" : "失败(" + Utf8(Task.ResultText) + ")";
-    FOut << Utf8(Task.Source) << " -> " << Utf8(Task.Target) << ": " << Verdict << "\n" << std::flush;
+    Print(FOut, Utf8(Task.Source) + " -> " + Utf8(Task.Target) + ": " + Verdict);
   }
-  DrawLive();
 }
 
 void TCliReport::Totals(int32_t Finished, int32_t Total) {
@@ -66,14 +64,28 @@ void TCliReport::Totals(int32_t Finished, int32_t Total) {
 
 void TCliReport::Notice(const std::u16string& Text) {
   std::lock_guard Lock(FMutex);
+  Print(FErr, Utf8(Text));
+}
+
+// While a question is on the terminal, lines wait so that they do not run
+// into the prompt.
+void TCliReport::Print(std::ostream& Stream, const std::string& Line) {
+  if (FSuspended) {
+    FDeferred.emplace_back(&Stream, Line);
+    return;
+  }
   ClearLive();
-  FErr << Utf8(Text) << "\n" << std::flush;
+  Stream << Line << "\n" << std::flush;
   DrawLive();
 }
 
 void TCliReport::Summary(const std::u16string& Text) {
   std::lock_guard Lock(FMutex);
   FConverting.clear();
+  FTotal = 0;
+  FSuspended = false;
+  for (const auto& [Stream, Line] : FDeferred) *Stream << Line << "\n";
+  FDeferred.clear();
   ClearLive();
   (FJson ? FErr : FOut) << Utf8(Text) << "\n" << std::flush;
 }
@@ -87,6 +99,8 @@ void TCliReport::Suspend() {
 void TCliReport::Resume() {
   std::lock_guard Lock(FMutex);
   FSuspended = false;
+  for (const auto& [Stream, Line] : FDeferred) *Stream << Line << "\n";
+  FDeferred.clear();
   DrawLive();
 }
 

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct TFinishedTask {
   std::u16string Source;
@@ -42,6 +44,7 @@ public:
   static std::string JsonLine(const TFinishedTask& Task);
 
 private:
+  void Print(std::ostream& Stream, const std::string& Line);
   void ClearLive();
   void DrawLive();
   std::string FitLine(const std::string& Line) const;
@@ -61,4 +64,5 @@ private:
   int32_t FTotal = 0;
   int FDrawnLines = 0;
   bool FSuspended = false;
+  std::vector<std::pair<std::ostream*, std::string>> FDeferred;
 };

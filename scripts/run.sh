@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 build="${MORVO_BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -G Ninja -DMORVO_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j "$(nproc)" --target morvo-convert LxPlayer codecs
 
 scratch=$(mktemp -d /tmp/morvo-demo.XXXXXX)

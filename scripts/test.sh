@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 build="${MORVO_BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -G Ninja -DMORVO_SANITIZE="${MORVO_SANITIZE:-OFF}"
+cmake -S "$root" -B "$build" -G Ninja -DMORVO_SANITIZE="${MORVO_SANITIZE:-OFF}" -DMORVO_BUILD_TESTS=ON
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)"

@@ -18,19 +18,25 @@ namespace {
 constexpr size_t ValueChars = 99;
 constexpr size_t TypeChars = 100;
 
-bool IsBlankOrControl(char16_t C) { return C <= 32; }
+bool IsBlankOrControl(char16_t C) {
+  return C <= 32;
+}
 
 std::u16string Trim(std::u16string_view S) {
   size_t First = 0;
   size_t Last = S.size();
-  while (First < Last && IsBlankOrControl(S[First])) ++First;
-  while (Last > First && IsBlankOrControl(S[Last - 1])) --Last;
+  while (First < Last && IsBlankOrControl(S[First]))
+    ++First;
+  while (Last > First && IsBlankOrControl(S[Last - 1]))
+    --Last;
   return std::u16string(S.substr(First, Last - First));
 }
 
 // Keyword and value are parted by a space; a tab serves as well, as some
 // sheets are written with tabs between the fields.
-size_t FindBlank(std::u16string_view S) { return S.find_first_of(u" \t"); }
+size_t FindBlank(std::u16string_view S) {
+  return S.find_first_of(u" \t");
+}
 
 std::u16string Head(std::u16string_view S, size_t Count) {
   return std::u16string(S.substr(0, Count));
@@ -50,15 +56,20 @@ bool TryParseInt(std::u16string_view S, int32_t& Value) {
     Negative = S[I] == u'-';
     ++I;
   }
-  if (I == S.size()) return false;
+  if (I == S.size())
+    return false;
   int64_t Acc = 0;
   for (; I < S.size(); ++I) {
-    if (S[I] < u'0' || S[I] > u'9') return false;
+    if (S[I] < u'0' || S[I] > u'9')
+      return false;
     Acc = Acc * 10 + (S[I] - u'0');
-    if (Acc > int64_t(std::numeric_limits<int32_t>::max()) + 1) return false;
+    if (Acc > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+      return false;
   }
-  if (Negative) Acc = -Acc;
-  if (Acc > std::numeric_limits<int32_t>::max() || Acc < std::numeric_limits<int32_t>::min()) return false;
+  if (Negative)
+    Acc = -Acc;
+  if (Acc > std::numeric_limits<int32_t>::max() || Acc < std::numeric_limits<int32_t>::min())
+    return false;
   Value = int32_t(Acc);
   return true;
 }
@@ -72,7 +83,8 @@ int32_t ParseIntOrZero(std::u16string_view S) {
 // none); Text loses everything through that delimiter.
 std::u16string TakeBefore(std::u16string& Text, char16_t Delimiter) {
   const size_t Pos = Text.find(Delimiter);
-  if (Pos == std::u16string::npos) return {};
+  if (Pos == std::u16string::npos)
+    return {};
   std::u16string Before = Text.substr(0, Pos);
   Text.erase(0, Pos + 1);
   return Before;
@@ -85,13 +97,15 @@ std::u16string NameWithoutExt(const std::u16string& Path) {
 
 std::u16string LowerAscii(std::u16string S) {
   for (char16_t& C : S)
-    if (C >= u'A' && C <= u'Z') C = char16_t(C + (u'a' - u'A'));
+    if (C >= u'A' && C <= u'Z')
+      C = char16_t(C + (u'a' - u'A'));
   return S;
 }
 
 std::u16string UpperAscii(std::u16string S) {
   for (char16_t& C : S)
-    if (C >= u'a' && C <= u'z') C = char16_t(C - (u'a' - u'A'));
+    if (C >= u'a' && C <= u'z')
+      C = char16_t(C - (u'a' - u'A'));
   return S;
 }
 
@@ -104,25 +118,31 @@ std::u16string WithSlashes(std::u16string S) {
 // file names ignore letter case: when the exact name is missing, a file of
 // the folder whose name differs only in case is taken, and Path is set to it.
 bool ResolveExistingFile(std::u16string& Path) {
-  if (WideFileExists(Path)) return true;
+  if (WideFileExists(Path))
+    return true;
   const std::u16string Folder = WideExtractFilePath(Path);
   const std::u16string Wanted = UpperAscii(WideExtractFileName(Path));
-  if (Wanted.empty()) return false;
+  if (Wanted.empty())
+    return false;
   std::vector<std::u16string> Matches;
   TSearchRecW Rec;
-  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0) return false;
+  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
+    return false;
   do {
-    if ((Rec.Attr & faDirectory) == 0 && UpperAscii(Rec.Name) == Wanted) Matches.push_back(Rec.Name);
+    if ((Rec.Attr & faDirectory) == 0 && UpperAscii(Rec.Name) == Wanted)
+      Matches.push_back(Rec.Name);
   } while (WideFindNext(Rec) == 0);
   WideFindClose(Rec);
-  if (Matches.empty()) return false;
+  if (Matches.empty())
+    return false;
   Path = Folder + *std::min_element(Matches.begin(), Matches.end());
   return true;
 }
 
 bool StartsWith(const std::vector<uint8_t>& Bytes, std::string_view Mark) {
-  return Bytes.size() >= Mark.size() && std::equal(Mark.begin(), Mark.end(), Bytes.begin(),
-                                                   [](char M, uint8_t B) { return uint8_t(M) == B; });
+  return Bytes.size() >= Mark.size() &&
+         std::equal(Mark.begin(), Mark.end(), Bytes.begin(),
+                    [](char M, uint8_t B) { return uint8_t(M) == B; });
 }
 
 // Code page for a sheet without byte-order mark, decided for the sheet as a
@@ -130,8 +150,11 @@ bool StartsWith(const std::vector<uint8_t>& Bytes, std::string_view Mark) {
 // legacy code page, also on its lines whose bytes happen to form valid
 // UTF-8 (the GBK bytes of "学习" do). 0 is the system code page.
 int32_t SheetCodePage(const std::vector<uint8_t>& Bytes) {
-  if (StartsWith(Bytes, "\xEF\xBB\xBF") || StartsWith(Bytes, "\xFF\xFE") || StartsWith(Bytes, "\xFE\xFF")) return 0;
-  if (!platform::AnsiIsUtf8()) return 0;
+  if (StartsWith(Bytes, "\xEF\xBB\xBF") || StartsWith(Bytes, "\xFF\xFE") ||
+      StartsWith(Bytes, "\xFE\xFF"))
+    return 0;
+  if (!platform::AnsiIsUtf8())
+    return 0;
   const std::string_view Text(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
   return platform::IsValidUtf8(Text) ? 0 : int32_t(platform::LegacyCodePage());
 }
@@ -140,19 +163,22 @@ int32_t SheetCodePage(const std::vector<uint8_t>& Bytes) {
 // to even), kept within the 32-bit bounds of a track.
 int32_t DurationToMs(int64_t Duration) {
   const double Ms = std::nearbyint(double(Duration) / 10000.0);
-  if (Ms <= 0) return 0;
-  if (Ms >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+  if (Ms <= 0)
+    return 0;
+  if (Ms >= double(std::numeric_limits<int32_t>::max()))
+    return std::numeric_limits<int32_t>::max();
   return int32_t(Ms);
 }
 
-}  // namespace
+} // namespace
 
 TCueParser::TCueParser() : FLines(std::make_unique<TWideStringList>()) {}
 
 TCueParser::~TCueParser() = default;
 
 const TCueTrack& TCueParser::Track(int Number) const {
-  if (Number < 1 || Number > MaxTracks) throw std::out_of_range("TCueParser::Track");
+  if (Number < 1 || Number > MaxTracks)
+    throw std::out_of_range("TCueParser::Track");
   return FTracks[size_t(Number - 1)];
 }
 
@@ -176,12 +202,14 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
     bool Result = true;
     for (int I = 0; I < FLines->Count(); ++I)
       Result = ParseLine(platform::WideToAnsi(FLines->Get(I)));
-    if (FCurrentTrack == 0) return Result;
+    if (FCurrentTrack == 0)
+      return Result;
 
     FTrackCount = FCurrentTrack;
     FTracks[size_t(FTrackCount - 1)].EndMs = 0;
     for (int N = 1; N <= FTrackCount; ++N)
-      if (FTracks[size_t(N - 1)].Performer.empty()) FTracks[size_t(N - 1)].Performer = FPerformer;
+      if (FTracks[size_t(N - 1)].Performer.empty())
+        FTracks[size_t(N - 1)].Performer = FPerformer;
 
     std::u16string Path;
     if (!FindAudioFile(CueFileName, Path)) {
@@ -190,7 +218,8 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
     }
     FFileName = Path;
     FAudioFileFound = true;
-    if (Result) CloseLastTrack(Path);
+    if (Result)
+      CloseLastTrack(Path);
     return Result;
   } catch (...) {
     FParseFailed = true;
@@ -211,25 +240,30 @@ void TCueParser::LoadSheet(const std::u16string& CueFileName) {
 bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string& Path) const {
   const std::u16string Folder = WideExtractFilePath(CueFileName);
   Path = Folder + FFileName;
-  if (ResolveExistingFile(Path)) return true;
+  if (ResolveExistingFile(Path))
+    return true;
   // A sheet written on Windows may name a sub-folder with a backslash.
   if (FFileName.find(u'\\') != std::u16string::npos) {
     Path = Folder + WithSlashes(FFileName);
-    if (ResolveExistingFile(Path)) return true;
+    if (ResolveExistingFile(Path))
+      return true;
   }
   // The sheet may have been renamed together with its image, or the image
   // compressed to APE after the sheet was written.
   const std::u16string FileExt = WideExtractFileExt(FFileName);
   Path = Folder + NameWithoutExt(CueFileName) + FileExt;
-  if (ResolveExistingFile(Path)) return true;
-  if (LowerAscii(FileExt) == u".ape") return false;
+  if (ResolveExistingFile(Path))
+    return true;
+  if (LowerAscii(FileExt) == u".ape")
+    return false;
   Path = WideChangeFileExt(Path, u".ape");
   return ResolveExistingFile(Path);
 }
 
 void TCueParser::CloseLastTrack(const std::u16string& Path) {
   IDecoderEx* Decoder = nullptr;
-  if (IsPlayerLibraryAvailable()) CreateDecoder(Decoder);
+  if (IsPlayerLibraryAvailable())
+    CreateDecoder(Decoder);
   if (Decoder == nullptr) {
     ClearTrackTimes();
     return;
@@ -239,7 +273,8 @@ void TCueParser::CloseLastTrack(const std::u16string& Path) {
     IDecoderEx* D;
     ~TRelease() { D->Release(); }
   } Release{Decoder};
-  if ((Decoder->Open(Path.c_str()) & 0xFF) == 0) return;
+  if ((Decoder->Open(Path.c_str()) & 0xFF) == 0)
+    return;
   TDecoderInfo Info{};
   Decoder->GetInfo(&Info);
   FTracks[size_t(FTrackCount - 1)].EndMs = DurationToMs(Info.Duration);
@@ -253,14 +288,16 @@ void TCueParser::ClearTrackTimes() {
 }
 
 TCueTrack* TCueParser::CurrentTrack() {
-  if (FSkippingTrack || FCurrentTrack < 1 || FCurrentTrack > MaxTracks) return nullptr;
+  if (FSkippingTrack || FCurrentTrack < 1 || FCurrentTrack > MaxTracks)
+    return nullptr;
   return &FTracks[size_t(FCurrentTrack - 1)];
 }
 
 bool TCueParser::ParseLine(const std::string& Line) {
   const std::u16string L = Trim(platform::AnsiToWide(Line));
   const size_t Blank = FindBlank(L);
-  if (Blank == std::u16string::npos) return true;
+  if (Blank == std::u16string::npos)
+    return true;
   const std::u16string Keyword = L.substr(0, Blank);
   const std::u16string Rest = L.substr(Blank + 1);
 
@@ -269,7 +306,8 @@ bool TCueParser::ParseLine(const std::string& Line) {
   } else if (FSkippingTrack) {
     // A line of a track that was refused for its number: dropped, except
     // FILE, which names the audio file of every track that follows.
-    if (Keyword == u"FILE") ParseFileLine(Rest);
+    if (Keyword == u"FILE")
+      ParseFileLine(Rest);
   } else if (Keyword == u"FILE") {
     ParseFileLine(Rest);
   } else if (Keyword == u"TITLE") {
@@ -317,22 +355,30 @@ void TCueParser::ParseFileLine(const std::u16string& Rest) {
 void TCueParser::ParseTrackLine(const std::u16string& Rest) {
   const size_t Blank = FindBlank(Rest);
   int32_t Number = 0;
-  const std::u16string NumberText = Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
-  if (!TryParseInt(NumberText, Number)) Number = 1;
+  const std::u16string NumberText =
+      Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
+  if (!TryParseInt(NumberText, Number))
+    Number = 1;
   FSkippingTrack = Number < 1 || Number > MaxTracks;
-  if (!FSkippingTrack) FCurrentTrack = Number;
+  if (!FSkippingTrack)
+    FCurrentTrack = Number;
 }
 
 void TCueParser::ParseIndexLine(const std::u16string& Rest) {
   const size_t Blank = FindBlank(Rest);
-  const std::u16string NumberText = Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
+  const std::u16string NumberText =
+      Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
   int32_t Number = 0;
   if (!TryParseInt(NumberText, Number))
-    throw std::invalid_argument("'" + platform::WideToUtf8(NumberText) + "' is not a valid integer value");
-  if (Number != 1) return;
+    throw std::invalid_argument("'" + platform::WideToUtf8(NumberText) +
+                                "' is not a valid integer value");
+  if (Number != 1)
+    return;
   const int32_t Start = ParseCueTime(platform::WideToAnsi(Head(Rest.substr(Blank + 1), TypeChars)));
-  if (FCurrentTrack > 0) FTracks[size_t(FCurrentTrack - 1)].StartMs = Start;
-  if (FCurrentTrack > 1) FTracks[size_t(FCurrentTrack - 2)].EndMs = Start;
+  if (FCurrentTrack > 0)
+    FTracks[size_t(FCurrentTrack - 1)].StartMs = Start;
+  if (FCurrentTrack > 1)
+    FTracks[size_t(FCurrentTrack - 2)].EndMs = Start;
 }
 
 int32_t TCueParser::ParseCueTime(const std::string& Text) {

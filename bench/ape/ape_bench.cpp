@@ -32,7 +32,8 @@ const char* kDefaultMusic[] = {
 double CpuSeconds(int who) {
   rusage usage{};
   getrusage(who, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
 long FileSize(const std::string& path) {
@@ -41,13 +42,16 @@ long FileSize(const std::string& path) {
 }
 
 std::string FindReference() {
-  if (const char* env = std::getenv("MORVO_APE_REFERENCE"); env && access(env, X_OK) == 0) return env;
+  if (const char* env = std::getenv("MORVO_APE_REFERENCE"); env && access(env, X_OK) == 0)
+    return env;
   const char* path = std::getenv("PATH");
   std::string dirs = path ? path : "";
   for (size_t start = 0; start <= dirs.size();) {
-    const size_t end = dirs.find(':', start) == std::string::npos ? dirs.size() : dirs.find(':', start);
+    const size_t end =
+        dirs.find(':', start) == std::string::npos ? dirs.size() : dirs.find(':', start);
     const std::string candidate = dirs.substr(start, end - start) + "/mac";
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (end > start && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
     start = end + 1;
   }
   return {};
@@ -55,7 +59,8 @@ std::string FindReference() {
 
 void WriteWav(const TPcm& pcm, const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
+  if (!f)
+    return;
   const uint32_t data = static_cast<uint32_t>(pcm.Bytes.size());
   const uint16_t align = static_cast<uint16_t>(pcm.Bits / 8 * pcm.Channels);
   auto put32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
@@ -76,50 +81,57 @@ void WriteWav(const TPcm& pcm, const std::string& path) {
   std::fclose(f);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
   TPcm pcm;
   if (argc > 1) {
-    if (!FFmpegDecodeMusic(argv[1], pcm, 36000)) return std::fprintf(stderr, "cannot decode %s\n", argv[1]), 1;
+    if (!FFmpegDecodeMusic(argv[1], pcm, 36000))
+      return std::fprintf(stderr, "cannot decode %s\n", argv[1]), 1;
   } else {
     for (const char* music : kDefaultMusic) {
       TPcm part;
-      if (FFmpegDecodeMusic(music, part, 36000)) pcm.Bytes.insert(pcm.Bytes.end(), part.Bytes.begin(), part.Bytes.end());
+      if (FFmpegDecodeMusic(music, part, 36000))
+        pcm.Bytes.insert(pcm.Bytes.end(), part.Bytes.begin(), part.Bytes.end());
     }
-    if (pcm.Bytes.empty()) return std::fprintf(stderr, "no input: install wesnoth-1.16-music or name a file\n"), 1;
+    if (pcm.Bytes.empty())
+      return std::fprintf(stderr, "no input: install wesnoth-1.16-music or name a file\n"), 1;
   }
   const double audioSeconds = static_cast<double>(pcm.Blocks()) / pcm.Rate;
   const std::string dir = TempDir();
   const std::string reference = FindReference();
   const std::string wav = dir + "/bench.wav";
-  if (!reference.empty()) WriteWav(pcm, wav);
+  if (!reference.empty())
+    WriteWav(pcm, wav);
 
   std::printf("input: %.1f s of 16-bit stereo, %zu bytes of PCM\n", audioSeconds, pcm.Bytes.size());
   std::printf("reference: %s\n", reference.empty() ? "(none found)" : reference.c_str());
-  std::printf("speed: seconds of audio per second of processor time; last columns: ours against mac\n");
-  std::printf("%-6s %14s %8s %9s | %14s %8s %9s | %8s %8s\n", "level", "our bytes", "ratio", "speed",
-              "mac bytes", "ratio", "speed", "size", "speed");
+  std::printf(
+      "speed: seconds of audio per second of processor time; last columns: ours against mac\n");
+  std::printf("%-6s %14s %8s %9s | %14s %8s %9s | %8s %8s\n", "level", "our bytes", "ratio",
+              "speed", "mac bytes", "ratio", "speed", "size", "speed");
   for (int level = 1000; level <= 5000; level += 1000) {
     const std::string ours = dir + "/ours.ape";
     const double start = CpuSeconds(RUSAGE_SELF);
     const TEncodeResult result = EncodeFile(pcm, level, ours);
     const double ourTime = CpuSeconds(RUSAGE_SELF) - start;
     const long ourSize = FileSize(ours);
-    if (result.FinishResult != 0) std::printf("level %d: our encoder failed\n", level);
+    if (result.FinishResult != 0)
+      std::printf("level %d: our encoder failed\n", level);
     std::printf("%-6d %14ld %7.2f%% %9.1f |", level, ourSize, 100.0 * ourSize / pcm.Bytes.size(),
                 audioSeconds / ourTime);
     if (!reference.empty()) {
       const std::string theirs = dir + "/ref.ape";
-      const std::string command =
-          "'" + reference + "' '" + wav + "' '" + theirs + "' -c" + std::to_string(level) + " >/dev/null 2>&1";
+      const std::string command = "'" + reference + "' '" + wav + "' '" + theirs + "' -c" +
+                                  std::to_string(level) + " >/dev/null 2>&1";
       const double refStart = CpuSeconds(RUSAGE_CHILDREN);
       const int rc = std::system(command.c_str());
       const double refTime = CpuSeconds(RUSAGE_CHILDREN) - refStart;
       const long refSize = FileSize(theirs);
       if (rc == 0 && refSize > 0)
-        std::printf(" %14ld %7.2f%% %9.1f | %+7.3f%% %7.2fx\n", refSize, 100.0 * refSize / pcm.Bytes.size(),
-                    audioSeconds / refTime, 100.0 * (ourSize - refSize) / refSize, refTime / ourTime);
+        std::printf(" %14ld %7.2f%% %9.1f | %+7.3f%% %7.2fx\n", refSize,
+                    100.0 * refSize / pcm.Bytes.size(), audioSeconds / refTime,
+                    100.0 * (ourSize - refSize) / refSize, refTime / ourTime);
       else
         std::printf(" reference failed\n");
       std::remove(theirs.c_str());
@@ -128,6 +140,7 @@ int main(int argc, char** argv) {
     }
     std::remove(ours.c_str());
   }
-  if (!reference.empty()) std::remove(wav.c_str());
+  if (!reference.empty())
+    std::remove(wav.c_str());
   return 0;
 }

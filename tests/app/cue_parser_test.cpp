@@ -29,7 +29,9 @@ protected:
     WriteBytes(FDir.Path() / Name, Bytes);
     return FDir.Wide() + TTempDir::Utf8ToU16(Name);
   }
-  void MakeImage(const std::string& Name, double Seconds = 3.5) { MakeNoiseWav(FDir.Path() / Name, Seconds); }
+  void MakeImage(const std::string& Name, double Seconds = 3.5) {
+    MakeNoiseWav(FDir.Path() / Name, Seconds);
+  }
 
   TTempDir FDir;
   TCueParser FParser;
@@ -40,28 +42,28 @@ TEST(CueTime, FramesAreSeventyFifthsAndFieldsKeepTheirLowEightBits) {
   EXPECT_EQ(TCueParser::ParseCueTime("00:00:00"), 0);
   EXPECT_EQ(TCueParser::ParseCueTime("00:00:74"), 986);
   EXPECT_EQ(TCueParser::ParseCueTime("300:00:00"), 2640000);
-  EXPECT_EQ(TCueParser::ParseCueTime("xx:10:15"), 10200);  // a field that is no number counts 0
+  EXPECT_EQ(TCueParser::ParseCueTime("xx:10:15"), 10200); // a field that is no number counts 0
   EXPECT_EQ(TCueParser::ParseCueTime(""), 0);
 }
 
 TEST_F(CueParserTest, AlbumAndTrackLevelsAndBoundsUpToTheDecodersDuration) {
   MakeImage("image.wav");
-  const auto Cue = WriteSheet("album.cue",
-                              "REM GENRE Pop\r\n"
-                              "PERFORMER \" Album Artist\"\r\n"
-                              "TITLE \" Album Title \"\r\n"
-                              "CATALOG 0123456789012\r\n"
-                              "FILE \"image.wav\" WAVE\r\n"
-                              "  TRACK 01 AUDIO\r\n"
-                              "    TITLE \" One \"\r\n"
-                              "    PERFORMER \"First Artist\"\r\n"
-                              "    INDEX 01 00:00:00\r\n"
-                              "  TRACK 02 AUDIO\r\n"
-                              "    TITLE \"Two\"\r\n"
-                              "    INDEX 00 00:01:00\r\n"
-                              "    INDEX 01 00:01:40\r\n"
-                              "  track 03 audio\r\n"
-                              "    title \"lower case is not a keyword\"\r\n");
+  const auto Cue = WriteSheet("album.cue", "REM GENRE Pop\r\n"
+                                           "PERFORMER \" Album Artist\"\r\n"
+                                           "TITLE \" Album Title \"\r\n"
+                                           "CATALOG 0123456789012\r\n"
+                                           "FILE \"image.wav\" WAVE\r\n"
+                                           "  TRACK 01 AUDIO\r\n"
+                                           "    TITLE \" One \"\r\n"
+                                           "    PERFORMER \"First Artist\"\r\n"
+                                           "    INDEX 01 00:00:00\r\n"
+                                           "  TRACK 02 AUDIO\r\n"
+                                           "    TITLE \"Two\"\r\n"
+                                           "    INDEX 00 00:01:00\r\n"
+                                           "    INDEX 01 00:01:40\r\n"
+                                           "    INDEX 02 00:02:00\r\n"
+                                           "  track 03 audio\r\n"
+                                           "    title \"lower case is not a keyword\"\r\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.TrackCount(), 2);
   EXPECT_EQ(FParser.FileName(), FDir.Wide() + u"image.wav");
@@ -82,12 +84,11 @@ TEST_F(CueParserTest, AlbumAndTrackLevelsAndBoundsUpToTheDecodersDuration) {
 
 TEST_F(CueParserTest, GapsInTrackNumbersLeaveEmptyTracks) {
   MakeImage("image.wav");
-  const auto Cue = WriteSheet("gaps.cue",
-                              "PERFORMER \"Artist\"\n"
-                              "FILE \"image.wav\" WAVE\n"
-                              "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                              "TRACK 02 AUDIO\nINDEX 01 00:01:00\n"
-                              "TRACK 05 AUDIO\nINDEX 01 00:02:00\n");
+  const auto Cue = WriteSheet("gaps.cue", "PERFORMER \"Artist\"\n"
+                                          "FILE \"image.wav\" WAVE\n"
+                                          "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                          "TRACK 02 AUDIO\nINDEX 01 00:01:00\n"
+                                          "TRACK 05 AUDIO\nINDEX 01 00:02:00\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.TrackCount(), 5);
   EXPECT_EQ(FParser.Track(1).EndMs, 1000);
@@ -103,13 +104,12 @@ TEST_F(CueParserTest, GapsInTrackNumbersLeaveEmptyTracks) {
 
 TEST_F(CueParserTest, TrackNumbersOutsideTheTableAreDroppedWithTheirLines) {
   MakeImage("image.wav");
-  const auto Cue = WriteSheet("range.cue",
-                              "FILE \"image.wav\" WAVE\n"
-                              "TRACK 00 AUDIO\nTITLE \"zero\"\nINDEX 01 00:00:30\n"
-                              "TRACK 01 AUDIO\nTITLE \"one\"\nINDEX 01 00:00:00\n"
-                              "TRACK 101 AUDIO\nTITLE \"too far\"\nINDEX 01 00:01:00\n"
-                              "TRACK 02 AUDIO\nTITLE \"two\"\nINDEX 01 00:02:00\n"
-                              "TRACK -3 AUDIO\nINDEX 01 00:03:00\n");
+  const auto Cue = WriteSheet("range.cue", "FILE \"image.wav\" WAVE\n"
+                                           "TRACK 00 AUDIO\nTITLE \"zero\"\nINDEX 01 00:00:30\n"
+                                           "TRACK 01 AUDIO\nTITLE \"one\"\nINDEX 01 00:00:00\n"
+                                           "TRACK 101 AUDIO\nTITLE \"too far\"\nINDEX 01 00:01:00\n"
+                                           "TRACK 02 AUDIO\nTITLE \"two\"\nINDEX 01 00:02:00\n"
+                                           "TRACK -3 AUDIO\nINDEX 01 00:03:00\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.TrackCount(), 2);
   EXPECT_EQ(FParser.Title(), u"");
@@ -123,7 +123,8 @@ TEST_F(CueParserTest, TrackNumbersOutsideTheTableAreDroppedWithTheirLines) {
 TEST_F(CueParserTest, MalformedIndexAndTrackLines) {
   MakeImage("image.wav");
   // The number of TRACK is only taken before a blank: "TRACK 05" is track 1.
-  auto Cue = WriteSheet("t.cue", "FILE \"image.wav\" WAVE\nTRACK 05\nTITLE \"x\"\nINDEX 01 00:01:00\n");
+  auto Cue =
+      WriteSheet("t.cue", "FILE \"image.wav\" WAVE\nTRACK 05\nTITLE \"x\"\nINDEX 01 00:01:00\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.TrackCount(), 1);
   EXPECT_EQ(FParser.Track(1).Title, u"x");
@@ -143,7 +144,8 @@ TEST_F(CueParserTest, AudioFileLookupFallsBackToTheSheetsOwnName) {
 
   // The sheet was renamed together with its image: the FILE's extension.
   MakeImage("Renamed.flac");
-  Cue = WriteSheet("Renamed.cue", "FILE \"Original.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  Cue =
+      WriteSheet("Renamed.cue", "FILE \"Original.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   TCueParser Second;
   ASSERT_TRUE(Second.Parse(Cue));
   EXPECT_EQ(Second.FileName(), FDir.Wide() + u"Renamed.flac");
@@ -152,7 +154,8 @@ TEST_F(CueParserTest, AudioFileLookupFallsBackToTheSheetsOwnName) {
 TEST_F(CueParserTest, AudioFileNamedInOtherLetterCaseOrWithBackslashesIsFound) {
   fs::create_directories(FDir.Path() / "CD1");
   MakeImage("CD1/Image.wav");
-  auto Cue = WriteSheet("case.cue", "FILE \"cd1\\IMAGE.WAV\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  auto Cue =
+      WriteSheet("case.cue", "FILE \"cd1\\IMAGE.WAV\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   // The sub-folder's case must match: only the file name is looked up
   // without regard to case.
   EXPECT_FALSE(FParser.Parse(Cue));
@@ -163,8 +166,9 @@ TEST_F(CueParserTest, AudioFileNamedInOtherLetterCaseOrWithBackslashesIsFound) {
 }
 
 TEST_F(CueParserTest, MissingAudioFileFailsAndClearsTheTimes) {
-  const auto Cue = WriteSheet("gone.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                                          "TRACK 02 AUDIO\nINDEX 01 00:01:00\n");
+  const auto Cue =
+      WriteSheet("gone.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                             "TRACK 02 AUDIO\nINDEX 01 00:01:00\n");
   EXPECT_FALSE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.TrackCount(), 2);
   EXPECT_EQ(FParser.Track(2).StartMs, 0);
@@ -181,7 +185,8 @@ TEST_F(CueParserTest, SheetWithoutTracksLooksForNoFile) {
 
 TEST_F(CueParserTest, UnquotedFileNameIsTakenUpToTheType) {
   MakeImage("plain.wav");
-  const auto Cue = WriteSheet("plain.cue", "FILE plain.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  const auto Cue =
+      WriteSheet("plain.cue", "FILE plain.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.FileName(), FDir.Wide() + u"plain.wav");
   EXPECT_EQ(FParser.FileType(), u"WAVE");
@@ -198,9 +203,12 @@ struct TSheetEncoding {
   std::string (*Encode)(const std::u16string&);
 };
 
-void PrintTo(const TSheetEncoding& Encoding, std::ostream* Out) { *Out << Encoding.Name; }
+void PrintTo(const TSheetEncoding& Encoding, std::ostream* Out) {
+  *Out << Encoding.Name;
+}
 
-class CueEncodingTest : public CueParserTest, public ::testing::WithParamInterface<TSheetEncoding> {};
+class CueEncodingTest : public CueParserTest,
+                        public ::testing::WithParamInterface<TSheetEncoding> {};
 
 const std::u16string ChineseSheet =
     u"PERFORMER \"周杰伦\"\r\n"
@@ -210,7 +218,7 @@ const std::u16string ChineseSheet =
     u"    TITLE \"我的地盘\"\r\n"
     u"    INDEX 01 00:00:00\r\n"
     u"  TRACK 02 AUDIO\r\n"
-    u"    TITLE \"学习\"\r\n"  // its GBK bytes alone would pass for UTF-8
+    u"    TITLE \"学习\"\r\n" // its GBK bytes alone would pass for UTF-8
     u"    PERFORMER \"周杰伦、费玉清\"\r\n"
     u"    INDEX 01 00:02:00\r\n";
 
@@ -232,11 +240,14 @@ TEST_P(CueEncodingTest, ChineseTitlesAndFileName) {
 INSTANTIATE_TEST_SUITE_P(
     Encodings, CueEncodingTest,
     ::testing::Values(
-        TSheetEncoding{"Utf8WithMark", [](const std::u16string& S) { return "\xEF\xBB\xBF" + platform::WideToUtf8(S); }},
+        TSheetEncoding{
+            "Utf8WithMark",
+            [](const std::u16string& S) { return "\xEF\xBB\xBF" + platform::WideToUtf8(S); }},
         TSheetEncoding{"Utf8", [](const std::u16string& S) { return platform::WideToUtf8(S); }},
         TSheetEncoding{"Utf16LE", [](const std::u16string& S) { return Utf16Le(S, true); }},
         TSheetEncoding{"Utf16BE", [](const std::u16string& S) { return Utf16Be(S); }},
-        TSheetEncoding{"Gbk", [](const std::u16string& S) { return platform::WideToCharset("CP936", S); }}),
+        TSheetEncoding{
+            "Gbk", [](const std::u16string& S) { return platform::WideToCharset("CP936", S); }}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
-}  // namespace
+} // namespace

@@ -54,11 +54,13 @@ protected:
 
   // Converts one whole file into Folder with the engine; false when the
   // target format is not available.
-  bool ConvertWholeFile(const fs::path& Source, const std::u16string& TargetExt, const fs::path& Folder) {
+  bool ConvertWholeFile(const fs::path& Source, const std::u16string& TargetExt,
+                        const fs::path& Folder) {
     TSourceAdder Adder(*FManager);
     Adder.SetTargetExt(TargetExt);
     Adder.AddSources({TTempDir::Utf8ToU16(Source.string())}, TSourceAdder::ModeUser);
-    if (FManager->TaskCount() != 1) return false;
+    if (FManager->TaskCount() != 1)
+      return false;
     FManager->SetDestPath(TTempDir::Utf8ToU16(Folder.string() + "/"));
     FManager->FExistPolicy = epOverwrite;
     RunConversion();
@@ -70,7 +72,8 @@ protected:
   std::vector<TTaskItem*> CueTracks() {
     std::vector<TTaskItem*> Result;
     for (TTaskItem* Task : Tasks())
-      if (Task->FKind == tkCueTrack) Result.push_back(Task);
+      if (Task->FKind == tkCueTrack)
+        Result.push_back(Task);
     return Result;
   }
 
@@ -78,7 +81,8 @@ protected:
   // watchdog ends a run that hangs.
   void RunConversion() {
     FManager->FOnTaskChanged = [this](int32_t, uint8_t Kind) {
-      if (Kind == nkRunning && !FManager->IsRunning()) platform::QuitMessageLoop(0);
+      if (Kind == nkRunning && !FManager->IsRunning())
+        platform::QuitMessageLoop(0);
     };
     std::mutex Lock;
     std::condition_variable Done;
@@ -132,4 +136,4 @@ TEST_F(CueSplitTest, ApeImageSplitsIntoTracksThatJoinBackExactly) {
   EXPECT_TRUE(Joined == Image);
 }
 
-}  // namespace
+} // namespace

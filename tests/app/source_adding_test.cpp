@@ -12,7 +12,8 @@ using namespace cuetest;
 namespace {
 
 TEST(ExtensionList, AnExtensionPassesWhenItOccursAnywhereInTheList) {
-  for (const char16_t* Name : {u"a.mp3", u"B.Flac", u"c.fla", u"d.cue", u"e.m3u", u"f.MP", u"g.a", u"h.DTSW"})
+  for (const char16_t* Name :
+       {u"a.mp3", u"B.Flac", u"c.fla", u"d.cue", u"e.m3u", u"f.MP", u"g.a", u"h.DTSW"})
     EXPECT_TRUE(PassesExtensionList(Name)) << platform::WideToUtf8(Name);
   for (const char16_t* Name : {u"noext", u"a.txt", u"a.flacx", u"dir.mp3/file"})
     EXPECT_FALSE(PassesExtensionList(Name)) << platform::WideToUtf8(Name);
@@ -39,7 +40,8 @@ protected:
   }
   std::vector<std::u16string> Sources() {
     std::vector<std::u16string> Result;
-    for (TTaskItem* Task : Tasks()) Result.push_back(Task->FSource);
+    for (TTaskItem* Task : Tasks())
+      Result.push_back(Task->FSource);
     return Result;
   }
 
@@ -50,7 +52,8 @@ TEST_F(SourceAddingTest, WholeFilesBecomeTasksAndMissingPathsAreReported) {
   const auto A = File("a.flac");
   const auto B = File("b.mp3");
   fs::create_directories(FDir.Path() / "folder.wav");
-  FAdder->AddSources({A, FDir.Wide() + u"gone.wav", FDir.Wide() + u"folder.wav", B}, TSourceAdder::ModeUser);
+  FAdder->AddSources({A, FDir.Wide() + u"gone.wav", FDir.Wide() + u"folder.wav", B},
+                     TSourceAdder::ModeUser);
 
   ASSERT_EQ(FManager->TaskCount(), 2);
   const TTaskItem* First = FManager->GetTask(0);
@@ -83,9 +86,9 @@ TEST_F(SourceAddingTest, PlayerHandOverAddsLastToFirstAndOtherModesNothing) {
 TEST_F(SourceAddingTest, SameSourcesTwiceAreRefusedTheSecondTime) {
   const auto A = File("a.wav");
   const auto B = File("sub/a.wav");
-  FAdder->AddSources({A, B}, TSourceAdder::ModeUser);  // same target name, another source
+  FAdder->AddSources({A, B}, TSourceAdder::ModeUser); // same target name, another source
   FAdder->SetTargetExt(u".WAV");
-  FAdder->AddSources({A}, TSourceAdder::ModeUser);  // target names compare without case
+  FAdder->AddSources({A}, TSourceAdder::ModeUser); // target names compare without case
   EXPECT_EQ(FManager->TaskCount(), 2);
   ASSERT_EQ(FAdder->Refused().size(), 1u);
   EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::TaskRefused);
@@ -113,8 +116,8 @@ TEST_F(SourceAddingTest, FolderScanAddsSubFoldersFirstAndFiltersByExtension) {
 
 TEST_F(SourceAddingTest, CueSheetGivesOneTaskPerTrack) {
   MakeNoiseWav(FDir.Path() / "image.wav", 3.0);
-  const auto Cue = File("album.cue",
-                        "PERFORMER \"Band\"\n"
+  const auto Cue =
+      File("album.cue", "PERFORMER \"Band\"\n"
                         "FILE \"image.wav\" WAVE\n"
                         "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
                         "TRACK 02 AUDIO\nTITLE \"Two\"\nPERFORMER \"Guest\"\nINDEX 01 00:01:10\n"
@@ -173,7 +176,8 @@ TEST_F(SourceAddingTest, GbkSheetWithChineseTitlesNamesTheTargets) {
 }
 
 TEST_F(SourceAddingTest, CueSheetsThatGiveNoTasksAreReportedWithTheirReason) {
-  const auto NoAudio = File("noaudio.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  const auto NoAudio =
+      File("noaudio.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   const auto NoTracks = File("notracks.cue", "TITLE \"x\"\n");
   MakeNoiseWav(FDir.Path() / "bad.wav", 1.0);
   const auto Bad = File("bad.cue", "FILE \"bad.wav\" WAVE\nTRACK 01 AUDIO\nINDEX one 00:00:00\n");
@@ -200,10 +204,11 @@ TEST_F(SourceAddingTest, UnreadableCueSheetStopsTheBatchWithItsError) {
 
 TEST_F(SourceAddingTest, CueExtensionIsRecognisedInAnyLetterCase) {
   MakeNoiseWav(FDir.Path() / "image.wav", 1.0);
-  const auto Cue = File("UPPER.CUE", "FILE \"image.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  const auto Cue =
+      File("UPPER.CUE", "FILE \"image.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   FAdder->AddSources({Cue}, TSourceAdder::ModeUser);
   ASSERT_EQ(FManager->TaskCount(), 1);
   EXPECT_EQ(FManager->GetTask(0)->FKind, tkCueTrack);
 }
 
-}  // namespace
+} // namespace

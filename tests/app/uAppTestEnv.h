@@ -37,7 +37,8 @@ protected:
 
   std::vector<TTaskItem*> Tasks() {
     std::vector<TTaskItem*> Result;
-    for (int32_t I = 0; I < FManager->TaskCount(); ++I) Result.push_back(FManager->GetTask(I));
+    for (int32_t I = 0; I < FManager->TaskCount(); ++I)
+      Result.push_back(FManager->GetTask(I));
     return Result;
   }
 
@@ -46,4 +47,4 @@ protected:
   std::unique_ptr<TTaskManager> FManager;
 };
 
-}  // namespace cuetest
+} // namespace cuetest

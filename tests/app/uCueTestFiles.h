@@ -21,7 +21,8 @@ class TTempDir {
 public:
   TTempDir() {
     std::string Pattern = (fs::temp_directory_path() / "morvo_cue_XXXXXX").string();
-    if (mkdtemp(Pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(Pattern.data()) == nullptr)
+      throw std::runtime_error("mkdtemp failed");
     FPath = Pattern;
   }
   ~TTempDir() {
@@ -44,7 +45,8 @@ private:
 inline void WriteBytes(const fs::path& File, const std::string& Bytes) {
   std::ofstream Out(File, std::ios::binary | std::ios::trunc);
   Out.write(Bytes.data(), std::streamsize(Bytes.size()));
-  if (!Out) throw std::runtime_error("cannot write " + File.string());
+  if (!Out)
+    throw std::runtime_error("cannot write " + File.string());
 }
 
 inline std::string ReadBytes(const fs::path& File) {
@@ -70,9 +72,13 @@ inline std::string Utf16Be(const std::u16string& S) {
   return Out;
 }
 
-inline bool RunTool(const std::string& Command) { return std::system((Command + " >/dev/null 2>&1").c_str()) == 0; }
+inline bool RunTool(const std::string& Command) {
+  return std::system((Command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
-inline std::string Quoted(const fs::path& P) { return "'" + P.string() + "'"; }
+inline std::string Quoted(const fs::path& P) {
+  return "'" + P.string() + "'";
+}
 
 // A 16-bit stereo 44100 Hz WAV of Seconds of white noise (noise makes every
 // sample differ, so a lost or doubled sample shows in a comparison).
@@ -93,11 +99,13 @@ inline std::string WavData(const std::string& Wav) {
   while (Pos + 8 <= Wav.size()) {
     const std::string Id = Wav.substr(Pos, 4);
     uint32_t Size = 0;
-    for (int I = 3; I >= 0; --I) Size = (Size << 8) | uint8_t(Wav[Pos + 4 + size_t(I)]);
-    if (Id == "data") return Wav.substr(Pos + 8, std::min<size_t>(Size, Wav.size() - Pos - 8));
+    for (int I = 3; I >= 0; --I)
+      Size = (Size << 8) | uint8_t(Wav[Pos + 4 + size_t(I)]);
+    if (Id == "data")
+      return Wav.substr(Pos + 8, std::min<size_t>(Size, Wav.size() - Pos - 8));
     Pos += 8 + Size + (Size & 1);
   }
   return {};
 }
 
-}  // namespace cuetest
+} // namespace cuetest

@@ -60,3 +60,15 @@ TEST(CliOptions, ParsesNamesIntoTheWindowsValues) {
   EXPECT_EQ(R.Options.Quality, 5);
   EXPECT_EQ(R.Options.Sources.size(), 2u);
 }
+
+TEST(CliReport, LinesWaitWhileAQuestionIsOnTheTerminal) {
+  std::ostringstream Out, Err;
+  TCliReport Report(Out, Err, true, false, 80);
+  Report.Suspend();
+  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u""});
+  Report.Notice(u"跳过 x");
+  EXPECT_EQ(Out.str(), "");
+  Report.Resume();
+  EXPECT_EQ(Out.str(), "/s/a.wav -> /t/a.mp3: 完成\n");
+  EXPECT_NE(Err.str().find("跳过 x\n"), std::string::npos);
+}

@@ -41,4 +41,4 @@ private:
   bool FCompatible = true;
 };
 
-}  // namespace ape
+} // namespace ape

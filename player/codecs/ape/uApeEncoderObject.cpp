@@ -44,7 +44,8 @@ struct TApePipeline {
 };
 
 // Interleaves channel samples back into WAV bytes of the stored width.
-void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, int Bits, std::vector<uint8_t>& Out) {
+void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, int Bits,
+                std::vector<uint8_t>& Out) {
   const int channels = C1.empty() ? 1 : 2;
   const int bytes = Bits / 8;
   Out.resize(C0.size() * channels * bytes);
@@ -55,7 +56,8 @@ void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, 
       if (Bits == 8) {
         *p++ = static_cast<uint8_t>(v + 128);
       } else {
-        for (int b = 0; b < bytes; ++b) *p++ = static_cast<uint8_t>(v >> (8 * b));
+        for (int b = 0; b < bytes; ++b)
+          *p++ = static_cast<uint8_t>(v >> (8 * b));
       }
     }
 }
@@ -63,7 +65,8 @@ void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, 
 class TApeEncoderObject final : public IEncoder, public IApeEncoderParam {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (!obj) return E_POINTER;
+    if (!obj)
+      return E_POINTER;
     *obj = nullptr;
     if (iid == IID_IUnknown || iid == IID_IEncoder)
       *obj = static_cast<IEncoder*>(this);
@@ -77,12 +80,14 @@ public:
   uint32_t MORVO_STDCALL AddRef() override { return FRefCount.fetch_add(1) + 1; }
   uint32_t MORVO_STDCALL Release() override {
     const uint32_t left = FRefCount.fetch_sub(1) - 1;
-    if (left == 0) delete this;
+    if (left == 0)
+      delete this;
     return left;
   }
 
   int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) override {
-    if (FState != TState::Created || FindLevel(Level) == nullptr) return -1;
+    if (FState != TState::Created || FindLevel(Level) == nullptr)
+      return -1;
     FLevel = Level;
     return 0;
   }
@@ -97,7 +102,8 @@ public:
 
 private:
   ~TApeEncoderObject() {
-    if (FCallback) FCallback->Release();
+    if (FCallback)
+      FCallback->Release();
   }
 
   static bool Supported(const WAVEFORMATEX& Format);
@@ -129,15 +135,18 @@ bool TApeEncoderObject::Supported(const WAVEFORMATEX& Format) {
 }
 
 int32_t TApeEncoderObject::Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) {
-  if (FState != TState::Created || !Callback || !Format) return -1;
+  if (FState != TState::Created || !Callback || !Format)
+    return -1;
   FState = TState::Failed;
-  if (!Supported(*Format)) return -1;
+  if (!Supported(*Format))
+    return -1;
   FCallback = Callback;
   FCallback->AddRef();
   FFormat = *Format;
   FOutput = TApeOutput(FCallback);
   try {
-    FPipeline.Init(FLevel, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
+    FPipeline.Init(FLevel, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec,
+                   FOutput);
   } catch (const std::bad_alloc&) {
     return -1;
   }
@@ -151,14 +160,17 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
   const auto blocks = static_cast<uint32_t>(FChannel0.size());
   // The samples are kept until the frame passed the decoder check (which
   // level 1000 always passes).
-  if (p.Level > 1000) FKeep0 = FChannel0, FKeep1 = FChannel1;
+  if (p.Level > 1000)
+    FKeep0 = FChannel0, FKeep1 = FChannel1;
   const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameBytes);
   if (!p.Compat->AddFrame(events) && p.Level > 1000) {
     // Back to bytes first: encoding the earlier frames again reuses FKeep*.
     std::vector<uint8_t> pcm;
     ToPcmBytes(FKeep0, FKeep1, p.Buffer.StoredBits(), pcm);
-    if (!FallBack()) return false;
-    return Feed(pcm.data(), pcm.size()) && (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));
+    if (!FallBack())
+      return false;
+    return Feed(pcm.data(), pcm.size()) &&
+           (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));
   }
   return p.Writer.AddFrame(FFrameBytes, blocks, Last);
 }
@@ -172,8 +184,10 @@ bool TApeEncoderObject::FallBack() {
   TApePipeline old = std::move(FPipeline);
   const int bits = old.Buffer.StoredBits();
   TApeSelfDecoder decoder;
-  if (!decoder.Open(old.Level, bits, FFormat.nChannels, FFormat.nSamplesPerSec)) return false;
-  if (!FOutput.SeekTo(old.Writer.End())) return false;
+  if (!decoder.Open(old.Level, bits, FFormat.nChannels, FFormat.nSamplesPerSec))
+    return false;
+  if (!FOutput.SeekTo(old.Writer.End()))
+    return false;
   FPipeline = TApePipeline();
   FPipeline.Init(1000, bits, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
   FFellBack = true;
@@ -184,8 +198,10 @@ bool TApeEncoderObject::FallBack() {
     uint32_t skip = 0;
     pcm.clear();
     const int64_t resume = FOutput.Position();
-    if (!old.Writer.ReadFrame(i, stored, skip) || !FOutput.SeekTo(resume)) return false;
-    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, pcm) || !Feed(pcm.data(), pcm.size())) return false;
+    if (!old.Writer.ReadFrame(i, stored, skip) || !FOutput.SeekTo(resume))
+      return false;
+    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, pcm) || !Feed(pcm.data(), pcm.size()))
+      return false;
   }
   return true;
 }
@@ -193,18 +209,21 @@ bool TApeEncoderObject::FallBack() {
 bool TApeEncoderObject::Feed(const uint8_t* Data, size_t Bytes) {
   while (Bytes > 0) {
     // A full frame waits until more input shows it is not the last one.
-    if (FPipeline.Buffer.Blocks() == FPipeline.Buffer.BlocksPerFrame() && !EncodeFrame(false)) return false;
+    if (FPipeline.Buffer.Blocks() == FPipeline.Buffer.BlocksPerFrame() && !EncodeFrame(false))
+      return false;
     FPipeline.Buffer.Append(Data, Bytes);
   }
   return true;
 }
 
 int32_t TApeEncoderObject::Encode(const void* Buffer, int32_t ByteCount) {
-  if (FState != TState::Open || ByteCount < 0 || (!Buffer && ByteCount > 0)) return -1;
+  if (FState != TState::Open || ByteCount < 0 || (!Buffer && ByteCount > 0))
+    return -1;
   const auto* data = static_cast<const uint8_t*>(Buffer);
   const auto bytes = static_cast<size_t>(ByteCount);
   try {
-    if (FPipeline.Buffer.Accepts(data, bytes) && Feed(data, bytes)) return 0;
+    if (FPipeline.Buffer.Accepts(data, bytes) && Feed(data, bytes))
+      return 0;
   } catch (const std::bad_alloc&) {
   }
   FState = TState::Failed;
@@ -212,9 +231,12 @@ int32_t TApeEncoderObject::Encode(const void* Buffer, int32_t ByteCount) {
 }
 
 bool TApeEncoderObject::FinishFile() {
-  if (FPipeline.Buffer.Blocks() > 0 && !EncodeFrame(true)) return false;
-  if (!FPipeline.Writer.Finish()) return false;
-  if (!FFellBack) return true;
+  if (FPipeline.Buffer.Blocks() > 0 && !EncodeFrame(true))
+    return false;
+  if (!FPipeline.Writer.Finish())
+    return false;
+  if (!FFellBack)
+    return true;
   // Move the second attempt to the front; zero what is left of the first
   // (the output cannot be shortened; decoders ignore bytes after the data).
   const int64_t from = FPipeline.Writer.Origin();
@@ -225,7 +247,8 @@ bool TApeEncoderObject::FinishFile() {
 int32_t TApeEncoderObject::Finish() {
   const bool open = FState == TState::Open;
   FState = TState::Finished;
-  if (!open) return -1;
+  if (!open)
+    return -1;
   try {
     return FinishFile() ? 0 : -1;
   } catch (const std::bad_alloc&) {
@@ -233,8 +256,10 @@ int32_t TApeEncoderObject::Finish() {
   }
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace ape
+} // namespace ape
 
-IEncoder* CreateApeEncoderObject() { return new (std::nothrow) ape::TApeEncoderObject(); }
+IEncoder* CreateApeEncoderObject() {
+  return new (std::nothrow) ape::TApeEncoderObject();
+}

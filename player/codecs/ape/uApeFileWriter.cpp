@@ -25,17 +25,19 @@ void Put32(uint8_t* p, uint32_t v) {
   Put16(p + 2, v >> 16);
 }
 
-}  // namespace
+} // namespace
 
 uint32_t TApeFileWriter::DefaultReservation(const TApeStreamInfo& Info) {
   const uint64_t blocks = uint64_t{Info.SampleRate} * 20 * 60;
-  return static_cast<uint32_t>(std::max<uint64_t>(1, (blocks + Info.BlocksPerFrame - 1) / Info.BlocksPerFrame));
+  return static_cast<uint32_t>(
+      std::max<uint64_t>(1, (blocks + Info.BlocksPerFrame - 1) / Info.BlocksPerFrame));
 }
 
 bool TApeOutput::SeekTo(int64_t Position) {
   while (FPosition != Position) {
     const int64_t step = std::clamp(Position - FPosition, -kMaxSeekStep, kMaxSeekStep);
-    if (FOutput->Seek(step, 1, nullptr) != 0) return false;
+    if (FOutput->Seek(step, 1, nullptr) != 0)
+      return false;
     FPosition += step;
   }
   return true;
@@ -45,7 +47,8 @@ bool TApeOutput::Write(const void* Data, size_t Bytes) {
   const auto* p = static_cast<const uint8_t*>(Data);
   while (Bytes > 0) {
     const auto chunk = static_cast<int32_t>(std::min<size_t>(Bytes, 1u << 30));
-    if (FOutput->Write(p, chunk) != 0) return false;
+    if (FOutput->Write(p, chunk) != 0)
+      return false;
     p += chunk;
     Bytes -= static_cast<size_t>(chunk);
     FPosition += chunk;
@@ -57,7 +60,8 @@ bool TApeOutput::Read(void* Data, size_t Bytes) {
   auto* p = static_cast<uint8_t*>(Data);
   while (Bytes > 0) {
     const auto chunk = static_cast<int32_t>(std::min<size_t>(Bytes, 1u << 30));
-    if (FOutput->Read(p, chunk) != 0) return false;
+    if (FOutput->Read(p, chunk) != 0)
+      return false;
     p += chunk;
     Bytes -= static_cast<size_t>(chunk);
     FPosition += chunk;
@@ -72,8 +76,10 @@ bool TApeOutput::Copy(int64_t From, int64_t To, int64_t Bytes) {
   for (int64_t done = 0; done < Bytes;) {
     const int64_t n = std::min<int64_t>(static_cast<int64_t>(kMoveChunk), Bytes - done);
     const int64_t offset = backward ? Bytes - done - n : done;
-    if (!SeekTo(From + offset) || !Read(chunk.data(), static_cast<size_t>(n))) return false;
-    if (!SeekTo(To + offset) || !Write(chunk.data(), static_cast<size_t>(n))) return false;
+    if (!SeekTo(From + offset) || !Read(chunk.data(), static_cast<size_t>(n)))
+      return false;
+    if (!SeekTo(To + offset) || !Write(chunk.data(), static_cast<size_t>(n)))
+      return false;
     done += n;
   }
   return true;
@@ -83,13 +89,15 @@ bool TApeOutput::WriteZeros(int64_t Bytes) {
   const std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(Bytes, kMoveChunk)), 0);
   for (int64_t done = 0; done < Bytes;) {
     const int64_t n = std::min<int64_t>(static_cast<int64_t>(zeros.size()), Bytes - done);
-    if (!Write(zeros.data(), static_cast<size_t>(n))) return false;
+    if (!Write(zeros.data(), static_cast<size_t>(n)))
+      return false;
     done += n;
   }
   return true;
 }
 
-void TApeFileWriter::Begin(TApeOutput& Output, const TApeStreamInfo& Info, uint32_t ReservedEntries) {
+void TApeFileWriter::Begin(TApeOutput& Output, const TApeStreamInfo& Info,
+                           uint32_t ReservedEntries) {
   FOutput = &Output;
   FOrigin = Output.Position();
   FInfo = Info;
@@ -120,12 +128,16 @@ bool TApeFileWriter::WriteStored(const uint8_t* Data, size_t Bytes) {
   return Write(Data, Bytes);
 }
 
-bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t Blocks, bool Last) {
-  if (FFailed) return false;
-  if (!FStarted && !WriteStart(Last && FSeekOffsets.empty() ? 1 : FPlannedReservation)) return FFailed = true, false;
-  const uint64_t end = kFixedBytes + 4ull * std::max<size_t>(FReserved, FSeekOffsets.size() + 1) + FLogicalBytes +
-                       LogicalBytes.size() + 4;
-  if (end > kMaxFileBytes) return FFailed = true, false;
+bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t Blocks,
+                              bool Last) {
+  if (FFailed)
+    return false;
+  if (!FStarted && !WriteStart(Last && FSeekOffsets.empty() ? 1 : FPlannedReservation))
+    return FFailed = true, false;
+  const uint64_t end = kFixedBytes + 4ull * std::max<size_t>(FReserved, FSeekOffsets.size() + 1) +
+                       FLogicalBytes + LogicalBytes.size() + 4;
+  if (end > kMaxFileBytes)
+    return FFailed = true, false;
 
   FSeekOffsets.push_back(static_cast<uint32_t>(FLogicalBytes));
   FLastFrameBlocks = Blocks;
@@ -159,12 +171,14 @@ bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t
     FCarry[FCarryLength++] = *p++;
     --n;
   }
-  if (!WriteStored(FStaging.data(), FStaging.size())) return FFailed = true, false;
+  if (!WriteStored(FStaging.data(), FStaging.size()))
+    return FFailed = true, false;
   return true;
 }
 
 bool TApeFileWriter::ReadFrame(uint32_t Index, std::vector<uint8_t>& Stored, uint32_t& Skip) {
-  if (Index >= Frames()) return false;
+  if (Index >= Frames())
+    return false;
   const uint64_t first = FSeekOffsets[Index];
   const uint64_t next = Index + 1 < Frames() ? FSeekOffsets[Index + 1] : FLogicalBytes;
   const uint64_t begin = first & ~uint64_t{3};
@@ -173,11 +187,13 @@ bool TApeFileWriter::ReadFrame(uint32_t Index, std::vector<uint8_t>& Stored, uin
   const uint64_t end = std::min<uint64_t>((next + 3) & ~uint64_t{3}, FStoredBytes);
   Skip = static_cast<uint32_t>(first & 3);
   Stored.resize(static_cast<size_t>(end - begin));
-  const bool ok = SeekTo(FDataStart + static_cast<int64_t>(begin)) && FOutput->Read(Stored.data(), Stored.size());
+  const bool ok = SeekTo(FDataStart + static_cast<int64_t>(begin)) &&
+                  FOutput->Read(Stored.data(), Stored.size());
   if (next > FStoredBytes) {
     // The frame's last bytes still wait for their word: add it as stored.
     uint8_t word[4] = {0, 0, 0, 0};
-    for (size_t i = 0; i < FCarryLength; ++i) word[3 - i] = FCarry[i];
+    for (size_t i = 0; i < FCarryLength; ++i)
+      word[3 - i] = FCarry[i];
     Stored.insert(Stored.end(), word, word + 4);
   }
   // Writing goes on at the end.
@@ -203,26 +219,31 @@ void TApeFileWriter::BuildDescriptor(uint8_t* Out, uint32_t SeekBytes, uint64_t 
   Put32(Out + 8, kDescriptorBytes);
   Put32(Out + 12, kHeaderBytes);
   Put32(Out + 16, SeekBytes);
-  Put32(Out + 20, 0);  // no stored WAV header
+  Put32(Out + 20, 0); // no stored WAV header
   Put32(Out + 24, static_cast<uint32_t>(DataBytes));
   Put32(Out + 28, static_cast<uint32_t>(DataBytes >> 32));
-  Put32(Out + 32, 0);  // no terminating data
+  Put32(Out + 32, 0); // no terminating data
   std::memcpy(Out + 36, Md5, 16);
 }
 
 bool TApeFileWriter::Finish() {
-  if (FFailed || FSeekOffsets.empty()) return false;
+  if (FFailed || FSeekOffsets.empty())
+    return false;
 
   // Pad to the next word; a stream that already ends on a word still gets
   // one zero word, as decoders expect.
   uint8_t pad[4] = {0, 0, 0, 0};
-  for (size_t i = 0; i < FCarryLength; ++i) pad[3 - i] = FCarry[i];
+  for (size_t i = 0; i < FCarryLength; ++i)
+    pad[3 - i] = FCarry[i];
   FCarryLength = 0;
-  if (!WriteStored(pad, 4)) return false;
+  if (!WriteStored(pad, 4))
+    return false;
 
   if (Frames() > FReserved) {
     const int64_t newStart = kFixedBytes + int64_t{4} * Frames();
-    if (!FOutput->Copy(FOrigin + FDataStart, FOrigin + newStart, static_cast<int64_t>(FStoredBytes))) return false;
+    if (!FOutput->Copy(FOrigin + FDataStart, FOrigin + newStart,
+                       static_cast<int64_t>(FStoredBytes)))
+      return false;
     FDataStart = newStart;
     FReserved = Frames();
   }
@@ -245,4 +266,4 @@ bool TApeFileWriter::Finish() {
          Write(table.data(), table.size());
 }
 
-}  // namespace ape
+} // namespace ape

@@ -80,7 +80,8 @@ private:
   bool SeekTo(int64_t Position) { return FOutput->SeekTo(FOrigin + Position); }
   bool Write(const void* Data, size_t Bytes) { return FOutput->Write(Data, Bytes); }
   void BuildHeader(uint8_t* Out) const;
-  void BuildDescriptor(uint8_t* Out, uint32_t SeekBytes, uint64_t DataBytes, const uint8_t* Md5) const;
+  void BuildDescriptor(uint8_t* Out, uint32_t SeekBytes, uint64_t DataBytes,
+                       const uint8_t* Md5) const;
 
   TApeOutput* FOutput = nullptr;
   int64_t FOrigin = 0;
@@ -89,15 +90,15 @@ private:
   uint32_t FPlannedReservation = 0;
   bool FStarted = false;
   bool FFailed = false;
-  int64_t FDataStart = 0;       // file offset of the frame data area
-  uint64_t FLogicalBytes = 0;   // frame bytes so far, before padding
-  uint64_t FStoredBytes = 0;    // bytes of the frame data area written so far
-  uint8_t FCarry[4] = {};       // logical bytes of an unfinished word
+  int64_t FDataStart = 0;     // file offset of the frame data area
+  uint64_t FLogicalBytes = 0; // frame bytes so far, before padding
+  uint64_t FStoredBytes = 0;  // bytes of the frame data area written so far
+  uint8_t FCarry[4] = {};     // logical bytes of an unfinished word
   size_t FCarryLength = 0;
   uint32_t FLastFrameBlocks = 0;
-  std::vector<uint32_t> FSeekOffsets;  // logical offset of each frame
+  std::vector<uint32_t> FSeekOffsets; // logical offset of each frame
   std::vector<uint8_t> FStaging;
   md5_ctx FMd5{};
 };
 
-}  // namespace ape
+} // namespace ape

@@ -15,9 +15,9 @@ constexpr uint32_t kHeaderBytes = 24;
 constexpr uint16_t kFlagCreateWavHeader = 0x0020;
 
 // Special codes of a frame (a bit mask written after the CRC word).
-constexpr uint32_t kSpecialSilenceSecond = 1;  // channel 1 (mono: the only one) all zero
-constexpr uint32_t kSpecialSilenceFirst = 2;   // channel 0 all zero
-constexpr uint32_t kSpecialPseudoStereo = 4;   // both channels equal in every block
+constexpr uint32_t kSpecialSilenceSecond = 1; // channel 1 (mono: the only one) all zero
+constexpr uint32_t kSpecialSilenceFirst = 2;  // channel 0 all zero
+constexpr uint32_t kSpecialPseudoStereo = 4;  // both channels equal in every block
 
 constexpr int kMaxChannels = 2;
 
@@ -48,7 +48,8 @@ constexpr TLevelSpec kLevels[] = {
 // The spec of a level, or null for anything but 1000, 2000 ... 5000.
 inline const TLevelSpec* FindLevel(int Level) {
   for (const TLevelSpec& spec : kLevels)
-    if (spec.Level == Level) return &spec;
+    if (spec.Level == Level)
+      return &spec;
   return nullptr;
 }
 
@@ -56,8 +57,8 @@ inline const TLevelSpec* FindLevel(int Level) {
 // decoders disagree only when a 32-bit sum wraps, which loud 24-bit material
 // makes happen; see TApeDecoderCompat for how the choice is made.
 enum class TArithmetic {
-  Wrap32Predict,  // 32-bit stage-2 sum, exact rounding add (FFmpeg's normal rule)
-  Exact,          // exact stage-2 sum and rounding add
+  Wrap32Predict, // 32-bit stage-2 sum, exact rounding add (FFmpeg's normal rule)
+  Exact,         // exact stage-2 sum and rounding add
 };
 
-}  // namespace ape
+} // namespace ape

@@ -19,11 +19,13 @@ void TApeFrameBuffer::Init(int InputBits, int Channels, uint32_t BlocksPerFrame)
 }
 
 bool TApeFrameBuffer::Accepts(const uint8_t* Data, size_t Bytes) const {
-  if (FInputBits != 32) return true;
+  if (FInputBits != 32)
+    return true;
   // The low byte of each little-endian sample comes first.
   const size_t phase = (FStreamOffset + FFill) % 4;
   for (size_t i = phase == 0 ? 0 : 4 - phase; i < Bytes; i += 4)
-    if (Data[i] != 0) return false;
+    if (Data[i] != 0)
+      return false;
   return true;
 }
 
@@ -40,10 +42,11 @@ bool TApeFrameBuffer::Append(const uint8_t*& Data, size_t& Bytes) {
 namespace {
 
 template <class Read>
-void Deinterleave(const uint8_t* Bytes, uint32_t Blocks, int Channels, size_t SampleBytes, Read read,
-                  int32_t* Out0, int32_t* Out1) {
+void Deinterleave(const uint8_t* Bytes, uint32_t Blocks, int Channels, size_t SampleBytes,
+                  Read read, int32_t* Out0, int32_t* Out1) {
   if (Channels == 1) {
-    for (uint32_t i = 0; i < Blocks; ++i) Out0[i] = read(Bytes + i * SampleBytes);
+    for (uint32_t i = 0; i < Blocks; ++i)
+      Out0[i] = read(Bytes + i * SampleBytes);
     return;
   }
   for (uint32_t i = 0; i < Blocks; ++i) {
@@ -53,15 +56,22 @@ void Deinterleave(const uint8_t* Bytes, uint32_t Blocks, int Channels, size_t Sa
   }
 }
 
-int32_t Read8(const uint8_t* p) { return int32_t{p[0]} - 128; }
-int32_t Read16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
+int32_t Read8(const uint8_t* p) {
+  return int32_t{p[0]} - 128;
+}
+int32_t Read16(const uint8_t* p) {
+  return static_cast<int16_t>(p[0] | (p[1] << 8));
+}
 int32_t Read24(const uint8_t* p) {
-  return static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 24)) >> 8;
+  return static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) |
+                              (uint32_t{p[2]} << 24)) >>
+         8;
 }
 
-}  // namespace
+} // namespace
 
-uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1) {
+uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0,
+                                    std::vector<int32_t>& Channel1) {
   const uint32_t blocks = Blocks();
   const size_t used = blocks * FInputBlockAlign;
   uint8_t* bytes = FBytes.data();
@@ -69,7 +79,8 @@ uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0, std::vector<
   if (FInputBits == 32) {
     // Drop each sample's (zero) low byte: the file stores 24-bit samples.
     const size_t samples = used / 4;
-    for (size_t i = 0; i < samples; ++i) std::memmove(bytes + 3 * i, bytes + 4 * i + 1, 3);
+    for (size_t i = 0; i < samples; ++i)
+      std::memmove(bytes + 3 * i, bytes + 4 * i + 1, 3);
   }
   const size_t sampleBytes = static_cast<size_t>(FStoredBits / 8);
   const size_t storedBytes = sampleBytes * FChannels * blocks;
@@ -78,9 +89,15 @@ uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0, std::vector<
   Channel1.resize(FChannels == 2 ? blocks : 0);
   int32_t* out1 = FChannels == 2 ? Channel1.data() : nullptr;
   switch (FStoredBits) {
-    case 8: Deinterleave(bytes, blocks, FChannels, 1, Read8, Channel0.data(), out1); break;
-    case 16: Deinterleave(bytes, blocks, FChannels, 2, Read16, Channel0.data(), out1); break;
-    default: Deinterleave(bytes, blocks, FChannels, 3, Read24, Channel0.data(), out1); break;
+  case 8:
+    Deinterleave(bytes, blocks, FChannels, 1, Read8, Channel0.data(), out1);
+    break;
+  case 16:
+    Deinterleave(bytes, blocks, FChannels, 2, Read16, Channel0.data(), out1);
+    break;
+  default:
+    Deinterleave(bytes, blocks, FChannels, 3, Read24, Channel0.data(), out1);
+    break;
   }
 
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -98,4 +115,4 @@ uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0, std::vector<
   return static_cast<uint32_t>(crc);
 }
 
-}  // namespace ape
+} // namespace ape

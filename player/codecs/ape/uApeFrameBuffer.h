@@ -44,9 +44,9 @@ private:
   int FChannels = 2;
   uint32_t FBlocksPerFrame = 0;
   size_t FInputBlockAlign = 4;
-  size_t FStreamOffset = 0;  // bytes seen so far modulo the sample size
+  size_t FStreamOffset = 0; // bytes seen so far modulo the sample size
   std::vector<uint8_t> FBytes;
   size_t FFill = 0;
 };
 
-}  // namespace ape
+} // namespace ape

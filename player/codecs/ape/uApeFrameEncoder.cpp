@@ -12,40 +12,46 @@ void PutBigEndian32(std::vector<uint8_t>& Out, uint32_t Value) {
   Out.insert(Out.end(), bytes, bytes + 4);
 }
 
-}  // namespace
+} // namespace
 
 void TApeFrameEncoder::TChannelState::Reset() {
   Predictor.Reset();
-  for (auto& filter : Filters) filter->Reset();
+  for (auto& filter : Filters)
+    filter->Reset();
   Residuals.Reset();
 }
 
-TApeFrameEncoder::TApeFrameEncoder(const TLevelSpec& Level, int Channels, int Bits, TArithmetic Arithmetic)
+TApeFrameEncoder::TApeFrameEncoder(const TLevelSpec& Level, int Channels, int Bits,
+                                   TArithmetic Arithmetic)
     : FChannels(Channels), FBits(Bits) {
   for (TChannelState& state : FStates) {
     state.Predictor.SetArithmetic(Arithmetic);
     for (int i = 0; i < Level.FilterCount; ++i)
-      state.Filters.push_back(std::make_unique<TApeNNFilter>(Level.Filters[i].Order, Level.Filters[i].Shift));
+      state.Filters.push_back(
+          std::make_unique<TApeNNFilter>(Level.Filters[i].Order, Level.Filters[i].Shift));
   }
 }
 
 size_t TApeFrameEncoder::ApplyFilters(TChannelState& State, int32_t* Data, size_t Count) {
   size_t events = 0;
-  for (auto& filter : State.Filters) events += filter->CompressBlock(Data, Count);
+  for (auto& filter : State.Filters)
+    events += filter->CompressBlock(Data, Count);
   return events;
 }
 
-void TApeFrameEncoder::EncodeSingle(TChannelState& State, int32_t* Samples, size_t Count, TApeRangeCoder& Coder,
-                                    TApeFrameEvents& Events) {
-  for (size_t i = 0; i < Count; ++i) Samples[i] = State.Predictor.Compress(Samples[i], 0);
+void TApeFrameEncoder::EncodeSingle(TChannelState& State, int32_t* Samples, size_t Count,
+                                    TApeRangeCoder& Coder, TApeFrameEvents& Events) {
+  for (size_t i = 0; i < Count; ++i)
+    Samples[i] = State.Predictor.Compress(Samples[i], 0);
   Events.Predict += State.Predictor.Events();
   Events.Round += ApplyFilters(State, Samples, Count);
-  for (size_t i = 0; i < Count; ++i) State.Residuals.Encode(Coder, Samples[i]);
+  for (size_t i = 0; i < Count; ++i)
+    State.Residuals.Encode(Coder, Samples[i]);
   Events.MonoCoded = true;
 }
 
-void TApeFrameEncoder::EncodeStereo(int32_t* Mid, int32_t* Side, size_t Count, TApeRangeCoder& Coder,
-                                    TApeFrameEvents& Events) {
+void TApeFrameEncoder::EncodeStereo(int32_t* Mid, int32_t* Side, size_t Count,
+                                    TApeRangeCoder& Coder, TApeFrameEvents& Events) {
   TChannelState& mid = FStates[0];
   TChannelState& side = FStates[1];
   // Side is predicted from the previous block's mid, mid from the current
@@ -67,8 +73,9 @@ void TApeFrameEncoder::EncodeStereo(int32_t* Mid, int32_t* Side, size_t Count, T
   }
 }
 
-TApeFrameEvents TApeFrameEncoder::Encode(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1,
-                                         uint32_t Crc, std::vector<uint8_t>& Out) {
+TApeFrameEvents TApeFrameEncoder::Encode(std::vector<int32_t>& Channel0,
+                                         std::vector<int32_t>& Channel1, uint32_t Crc,
+                                         std::vector<uint8_t>& Out) {
   const size_t count = Channel0.size();
   const bool stereo = FChannels == 2;
   const uint32_t codes =
@@ -77,9 +84,11 @@ TApeFrameEvents TApeFrameEncoder::Encode(std::vector<int32_t>& Channel0, std::ve
   Out.clear();
   Out.reserve(count * FChannels * (FBits / 8) + 4096);
   PutBigEndian32(Out, (Crc >> 1) | (codes != 0 ? 0x80000000u : 0));
-  if (codes != 0) PutBigEndian32(Out, codes);
+  if (codes != 0)
+    PutBigEndian32(Out, codes);
 
-  for (TChannelState& state : FStates) state.Reset();
+  for (TChannelState& state : FStates)
+    state.Reset();
   TApeRangeCoder coder(Out);
   coder.Start();
   TApeFrameEvents events;
@@ -100,4 +109,4 @@ TApeFrameEvents TApeFrameEncoder::Encode(std::vector<int32_t>& Channel0, std::ve
   return events;
 }
 
-}  // namespace ape
+} // namespace ape

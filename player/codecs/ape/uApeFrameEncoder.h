@@ -18,9 +18,9 @@ namespace ape {
 
 // How many 32-bit wrap-arounds a frame's coding met (see TArithmetic).
 struct TApeFrameEvents {
-  size_t Predict = 0;  // stage-2 sums whose two forms differ
-  size_t Round = 0;    // NN rounding adds whose two forms differ
-  bool MonoCoded = false;  // only one channel was coded (mono or pseudo-stereo)
+  size_t Predict = 0;     // stage-2 sums whose two forms differ
+  size_t Round = 0;       // NN rounding adds whose two forms differ
+  bool MonoCoded = false; // only one channel was coded (mono or pseudo-stereo)
 };
 
 class TApeFrameEncoder {
@@ -30,8 +30,8 @@ public:
   // Channel0/Channel1 (Channel1 empty for mono) are consumed as scratch.
   // Crc is the CRC-32 of the frame's PCM bytes. Out receives the logical
   // bytes (replacing what it held).
-  TApeFrameEvents Encode(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1, uint32_t Crc,
-                         std::vector<uint8_t>& Out);
+  TApeFrameEvents Encode(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1,
+                         uint32_t Crc, std::vector<uint8_t>& Out);
 
 private:
   struct TChannelState {
@@ -46,11 +46,12 @@ private:
   static size_t ApplyFilters(TChannelState& State, int32_t* Data, size_t Count);
   void EncodeSingle(TChannelState& State, int32_t* Samples, size_t Count, TApeRangeCoder& Coder,
                     TApeFrameEvents& Events);
-  void EncodeStereo(int32_t* Mid, int32_t* Side, size_t Count, TApeRangeCoder& Coder, TApeFrameEvents& Events);
+  void EncodeStereo(int32_t* Mid, int32_t* Side, size_t Count, TApeRangeCoder& Coder,
+                    TApeFrameEvents& Events);
 
   int FChannels;
   int FBits;
-  TChannelState FStates[2];  // [0] mid (or mono), [1] side
+  TChannelState FStates[2]; // [0] mid (or mono), [1] side
 };
 
-}  // namespace ape
+} // namespace ape

@@ -14,11 +14,13 @@ namespace detail {
 namespace scalar {
 
 template <bool Adapt>
-inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order, int16_t Negate) {
+inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order,
+                        int16_t Negate) {
   uint32_t sum = 0;
   for (int j = 0; j < Order; ++j) {
     int16_t c = Coef[j];
-    if constexpr (Adapt) c = static_cast<int16_t>((static_cast<int16_t>(c ^ Negate) + Delta[j]) ^ Negate);
+    if constexpr (Adapt)
+      c = static_cast<int16_t>((static_cast<int16_t>(c ^ Negate) + Delta[j]) ^ Negate);
     Coef[j] = c;
     sum += static_cast<uint32_t>(History[j] * c);
   }
@@ -27,12 +29,13 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 
-}  // namespace scalar
+} // namespace scalar
 
 size_t CompressBlockScalar(TApeNNState& State, int32_t* Data, size_t Count) {
   return scalar::CompressBlock(State, Data, Count);
 }
-size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                          size_t Count) {
   return scalar::CompressPair(A, DataA, B, DataB, Count);
 }
 
@@ -43,7 +46,8 @@ namespace sse2 {
 // SSE2 is part of every x86-64 processor.
 // coef - d == ~(~coef + d): an all-ones mask turns the add into a subtract.
 template <bool Adapt>
-inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order, int16_t Negate) {
+inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order,
+                        int16_t Negate) {
   const __m128i negate = _mm_set1_epi16(Negate);
   __m128i acc = _mm_setzero_si128();
   for (int j = 0; j < Order; j += 8) {
@@ -63,12 +67,13 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 
-}  // namespace sse2
+} // namespace sse2
 
 size_t CompressBlockSse2(TApeNNState& State, int32_t* Data, size_t Count) {
   return sse2::CompressBlock(State, Data, Count);
 }
-size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                        size_t Count) {
   return sse2::CompressPair(A, DataA, B, DataB, Count);
 }
 
@@ -78,7 +83,8 @@ size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t*
 namespace avx2 {
 
 template <bool Adapt>
-inline __m256i Step(int16_t* Coef, const int16_t* History, const int16_t* Delta, __m256i negate, __m256i acc) {
+inline __m256i Step(int16_t* Coef, const int16_t* History, const int16_t* Delta, __m256i negate,
+                    __m256i acc) {
   __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Coef));
   if constexpr (Adapt) {
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Delta));
@@ -97,7 +103,8 @@ inline int32_t HorizontalSum(__m256i acc) {
 }
 
 template <bool Adapt>
-inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order, int16_t Negate) {
+inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order,
+                        int16_t Negate) {
   const __m256i negate = _mm256_set1_epi16(Negate);
   __m256i acc0 = _mm256_setzero_si256();
   __m256i acc1 = _mm256_setzero_si256();
@@ -106,18 +113,20 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
     acc0 = Step<Adapt>(Coef + j, History + j, Delta + j, negate, acc0);
     acc1 = Step<Adapt>(Coef + j + 16, History + j + 16, Delta + j + 16, negate, acc1);
   }
-  if (j < Order) acc0 = Step<Adapt>(Coef + j, History + j, Delta + j, negate, acc0);
+  if (j < Order)
+    acc0 = Step<Adapt>(Coef + j, History + j, Delta + j, negate, acc0);
   return HorizontalSum(_mm256_add_epi32(acc0, acc1));
 }
 
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 
-}  // namespace avx2
+} // namespace avx2
 
 size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count) {
   return avx2::CompressBlock(State, Data, Count);
 }
-size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                        size_t Count) {
   return avx2::CompressPair(A, DataA, B, DataB, Count);
 }
 
@@ -132,8 +141,10 @@ size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t*
 namespace avx512 {
 
 template <bool Adapt>
-inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order, int16_t Negate) {
-  if (Order < 32) return avx2::AdaptDot<Adapt>(Coef, History, Delta, Order, Negate);
+inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order,
+                        int16_t Negate) {
+  if (Order < 32)
+    return avx2::AdaptDot<Adapt>(Coef, History, Delta, Order, Negate);
   const __m512i negate = _mm512_set1_epi16(Negate);
   __m512i acc = _mm512_setzero_si512();
   int j = 0;
@@ -149,18 +160,21 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
   // Fold to 256 bits (upper half via a lane shuffle), then add a 16-tap tail.
   __m256i folded = _mm256_add_epi32(_mm512_castsi512_si256(acc),
                                     _mm512_castsi512_si256(_mm512_shuffle_i64x2(acc, acc, 0x4E)));
-  if (j < Order) folded = avx2::Step<Adapt>(Coef + j, History + j, Delta + j, _mm512_castsi512_si256(negate), folded);
+  if (j < Order)
+    folded =
+        avx2::Step<Adapt>(Coef + j, History + j, Delta + j, _mm512_castsi512_si256(negate), folded);
   return avx2::HorizontalSum(folded);
 }
 
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 
-}  // namespace avx512
+} // namespace avx512
 
 size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count) {
   return avx512::CompressBlock(State, Data, Count);
 }
-size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                          size_t Count) {
   return avx512::CompressPair(A, DataA, B, DataB, Count);
 }
 
@@ -178,26 +192,31 @@ size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count) {
 size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count) {
   return CompressBlockScalar(State, Data, Count);
 }
-size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                        size_t Count) {
   return CompressPairScalar(A, DataA, B, DataB, Count);
 }
-size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                        size_t Count) {
   return CompressPairScalar(A, DataA, B, DataB, Count);
 }
-size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count) {
+size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                          size_t Count) {
   return CompressPairScalar(A, DataA, B, DataB, Count);
 }
 
-#endif  // APE_HAVE_X86
+#endif // APE_HAVE_X86
 
-}  // namespace detail
+} // namespace detail
 
 TApeSimd TApeNNFilter::BestSimd() {
 #ifdef APE_HAVE_X86
   static const TApeSimd best = [] {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f")) return TApeSimd::Avx512;
-    if (__builtin_cpu_supports("avx2")) return TApeSimd::Avx2;
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f"))
+      return TApeSimd::Avx512;
+    if (__builtin_cpu_supports("avx2"))
+      return TApeSimd::Avx2;
     return TApeSimd::Sse2;
   }();
   return best;
@@ -213,7 +232,8 @@ TApeNNFilter::TApeNNFilter(int Order, int Shift, TApeSimd Simd) : FSimd(Simd) {
   const size_t historyLength = static_cast<size_t>(TApeNNState::kWindow + Order + 1);
   const size_t padded = (historyLength + 31) & ~size_t{31};
   FStorage = std::make_unique<int16_t[]>(static_cast<size_t>(Order) + 2 * padded + 32);
-  auto* base = reinterpret_cast<int16_t*>((reinterpret_cast<uintptr_t>(FStorage.get()) + 63) & ~uintptr_t{63});
+  auto* base = reinterpret_cast<int16_t*>((reinterpret_cast<uintptr_t>(FStorage.get()) + 63) &
+                                          ~uintptr_t{63});
   FState.Coef = base;
   FState.History = base + Order;
   FState.Delta = FState.History + padded;
@@ -230,23 +250,33 @@ void TApeNNFilter::Reset() {
   FState.PendingHalving = false;
 }
 
-size_t TApeNNFilter::CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB, size_t Count) {
-  if (A.FSimd != B.FSimd) return A.CompressBlock(DataA, Count) + B.CompressBlock(DataB, Count);
+size_t TApeNNFilter::CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB,
+                                  size_t Count) {
+  if (A.FSimd != B.FSimd)
+    return A.CompressBlock(DataA, Count) + B.CompressBlock(DataB, Count);
   switch (A.FSimd) {
-    case TApeSimd::Avx512: return detail::CompressPairAvx512(A.FState, DataA, B.FState, DataB, Count);
-    case TApeSimd::Avx2: return detail::CompressPairAvx2(A.FState, DataA, B.FState, DataB, Count);
-    case TApeSimd::Sse2: return detail::CompressPairSse2(A.FState, DataA, B.FState, DataB, Count);
-    default: return detail::CompressPairScalar(A.FState, DataA, B.FState, DataB, Count);
+  case TApeSimd::Avx512:
+    return detail::CompressPairAvx512(A.FState, DataA, B.FState, DataB, Count);
+  case TApeSimd::Avx2:
+    return detail::CompressPairAvx2(A.FState, DataA, B.FState, DataB, Count);
+  case TApeSimd::Sse2:
+    return detail::CompressPairSse2(A.FState, DataA, B.FState, DataB, Count);
+  default:
+    return detail::CompressPairScalar(A.FState, DataA, B.FState, DataB, Count);
   }
 }
 
 size_t TApeNNFilter::CompressBlock(int32_t* Data, size_t Count) {
   switch (FSimd) {
-    case TApeSimd::Avx512: return detail::CompressBlockAvx512(FState, Data, Count);
-    case TApeSimd::Avx2: return detail::CompressBlockAvx2(FState, Data, Count);
-    case TApeSimd::Sse2: return detail::CompressBlockSse2(FState, Data, Count);
-    default: return detail::CompressBlockScalar(FState, Data, Count);
+  case TApeSimd::Avx512:
+    return detail::CompressBlockAvx512(FState, Data, Count);
+  case TApeSimd::Avx2:
+    return detail::CompressBlockAvx2(FState, Data, Count);
+  case TApeSimd::Sse2:
+    return detail::CompressBlockSse2(FState, Data, Count);
+  default:
+    return detail::CompressBlockScalar(FState, Data, Count);
   }
 }
 
-}  // namespace ape
+} // namespace ape

@@ -20,8 +20,8 @@ struct TApeNNState {
   int16_t* Coef = nullptr;
   int16_t* History = nullptr;
   int16_t* Delta = nullptr;
-  int Pos = 0;            // next free slot of both histories
-  int32_t Average = 0;    // running average magnitude of the input
+  int Pos = 0;         // next free slot of both histories
+  int32_t Average = 0; // running average magnitude of the input
   // A step's adaptation is folded into the next step's dot product; these
   // remember what is still owed.
   int PendingDirection = 0;
@@ -46,7 +46,8 @@ public:
 
   // The same for two filters (of two channels) at once, step by step in
   // turn; results as two CompressBlock calls, but faster.
-  static size_t CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB, size_t Count);
+  static size_t CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB,
+                             size_t Count);
 
   int Order() const { return FState.Order; }
 
@@ -64,10 +65,14 @@ size_t CompressBlockScalar(TApeNNState& State, int32_t* Data, size_t Count);
 size_t CompressBlockSse2(TApeNNState& State, int32_t* Data, size_t Count);
 size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count);
 size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count);
-size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count);
-size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count);
-size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count);
-size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count);
-}  // namespace detail
+size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                          size_t Count);
+size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                        size_t Count);
+size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                        size_t Count);
+size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
+                          size_t Count);
+} // namespace detail
 
-}  // namespace ape
+} // namespace ape

@@ -13,7 +13,8 @@ namespace ape {
 
 class TApePredictor {
 public:
-  explicit TApePredictor(TArithmetic Arithmetic = TArithmetic::Wrap32Predict) : FArithmetic(Arithmetic) {
+  explicit TApePredictor(TArithmetic Arithmetic = TArithmetic::Wrap32Predict)
+      : FArithmetic(Arithmetic) {
     Reset();
   }
 
@@ -29,15 +30,18 @@ public:
     FLastY = Y;
     const int32_t dB = nB - FBPrev;
 
-    const int64_t pA = int64_t{FA[0]} * FCoefA[0] + int64_t{FA[1]} * FCoefA[1] + int64_t{FA[2]} * FCoefA[2] +
-                       int64_t{FA[3]} * FCoefA[3];
-    const int64_t pB = int64_t{nB} * FCoefB[0] + int64_t{dB} * FCoefB[1] + int64_t{FB[0]} * FCoefB[2] +
-                       int64_t{FB[1]} * FCoefB[3] + int64_t{FB[2]} * FCoefB[4];
+    const int64_t pA = int64_t{FA[0]} * FCoefA[0] + int64_t{FA[1]} * FCoefA[1] +
+                       int64_t{FA[2]} * FCoefA[2] + int64_t{FA[3]} * FCoefA[3];
+    const int64_t pB = int64_t{nB} * FCoefB[0] + int64_t{dB} * FCoefB[1] +
+                       int64_t{FB[0]} * FCoefB[2] + int64_t{FB[1]} * FCoefB[3] +
+                       int64_t{FB[2]} * FCoefB[4];
     const int32_t wrapped = Wrap32Prediction(pA, pB);
     const int32_t exact = static_cast<int32_t>((pA + (pB >> 1)) >> 10);
-    if (wrapped != exact) ++FEvents;
+    if (wrapped != exact)
+      ++FEvents;
     const int32_t prediction = FArithmetic == TArithmetic::Exact ? exact : wrapped;
-    const auto residual = static_cast<int32_t>(static_cast<uint32_t>(nA) - static_cast<uint32_t>(prediction));
+    const auto residual =
+        static_cast<int32_t>(static_cast<uint32_t>(nA) - static_cast<uint32_t>(prediction));
 
     // Sign-sign adaptation with the history exactly as it was used above;
     // each history value's sign is kept from when it came in.
@@ -79,20 +83,21 @@ private:
   // 31/32 of the previous value, rounded toward minus infinity.
   static int32_t ScaledPrevious(int32_t v) { return static_cast<int32_t>((int64_t{v} * 31) >> 5); }
   static int32_t Wrap32Prediction(int64_t pA, int64_t pB) {
-    const uint32_t sum = static_cast<uint32_t>(pA) + static_cast<uint32_t>(static_cast<int32_t>(pB) >> 1);
+    const uint32_t sum =
+        static_cast<uint32_t>(pA) + static_cast<uint32_t>(static_cast<int32_t>(pB) >> 1);
     return static_cast<int32_t>(sum) >> 10;
   }
 
   TArithmetic FArithmetic;
-  int32_t FLastX, FLastY;  // stage-1 memories
-  int32_t FA[4];           // last stage-1 output of X, then its last three differences
-  int32_t FBPrev;          // last stage-1 output of Y
-  int32_t FB[3];           // last three differences of Y's stage-1 output
-  int32_t FSignA[4];       // signs of FA
-  int32_t FSignB[3];       // signs of FB
+  int32_t FLastX, FLastY; // stage-1 memories
+  int32_t FA[4];          // last stage-1 output of X, then its last three differences
+  int32_t FBPrev;         // last stage-1 output of Y
+  int32_t FB[3];          // last three differences of Y's stage-1 output
+  int32_t FSignA[4];      // signs of FA
+  int32_t FSignB[3];      // signs of FB
   int32_t FCoefA[4];
   int32_t FCoefB[5];
   size_t FEvents;
 };
 
-}  // namespace ape
+} // namespace ape

@@ -42,14 +42,16 @@ public:
 
   // Makes sure the next codes of one residual have room without checks.
   void EnsureRoom() {
-    if (FLimit - FCursor < kRoomPerValue) Grow(kRoomPerValue);
+    if (FLimit - FCursor < kRoomPerValue)
+      Grow(kRoomPerValue);
   }
 
   static const uint32_t kSymbolTotal[65];
 
 private:
   void Normalize() {
-    while (FRange <= kBottom) ShiftByte();
+    while (FRange <= kBottom)
+      ShiftByte();
   }
   void ShiftByte() {
     if (FLow < (0xFFu << kShift) && FPending == 0) {
@@ -76,8 +78,8 @@ private:
   uint8_t* FLimit = nullptr;
   uint32_t FLow = 0;
   uint32_t FRange = kTop;
-  uint32_t FCache = 0;    // byte held back in case a carry reaches it
-  uint32_t FPending = 0;  // 0xFF bytes held back behind the cache
+  uint32_t FCache = 0;   // byte held back in case a carry reaches it
+  uint32_t FPending = 0; // 0xFF bytes held back behind the cache
 };
 
 // Codes signed residuals of one channel with an adaptive split point
@@ -87,10 +89,13 @@ public:
   void Reset() { FSum = kInitialSum; }
   void Encode(TApeRangeCoder& Coder, int32_t Residual) {
     // Fold the sign into the low bit: 0, 1, -1, 2, -2 ... -> 0, 1, 2, 3, 4 ...
-    const auto r = static_cast<uint32_t>(Residual);
-    const uint32_t folded = Residual > 0 ? 2 * r - 1 : 0u - 2 * r;
+    // (the zigzag code of the negated value, without a branch).
+    const uint32_t negated = 0u - static_cast<uint32_t>(Residual);
+    const uint32_t folded =
+        (negated << 1) ^ static_cast<uint32_t>(static_cast<int32_t>(negated) >> 31);
     uint32_t pivot = FSum >> 5;
-    if (pivot == 0) pivot = 1;
+    if (pivot == 0)
+      pivot = 1;
     FSum += (folded >> 1) + (folded & 1) - ((FSum + 16) >> 5);
     Coder.EnsureRoom();
     if (pivot < 65536) {
@@ -122,4 +127,4 @@ private:
   uint32_t FSum = kInitialSum;
 };
 
-}  // namespace ape
+} // namespace ape

@@ -23,7 +23,7 @@ void PutLe32(uint8_t* p, uint32_t v) {
   PutLe16(p + 2, v >> 16);
 }
 
-}  // namespace
+} // namespace
 
 TApeSelfDecoder::~TApeSelfDecoder() {
   av_frame_free(&FFrame);
@@ -35,17 +35,20 @@ bool TApeSelfDecoder::Open(int Level, int Bits, int Channels, uint32_t SampleRat
   FBits = Bits;
   FChannels = Channels;
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_APE);
-  if (!codec) return false;
+  if (!codec)
+    return false;
   FContext = avcodec_alloc_context3(codec);
   FPacket = av_packet_alloc();
   FFrame = av_frame_alloc();
-  if (!FContext || !FPacket || !FFrame) return false;
+  if (!FContext || !FPacket || !FFrame)
+    return false;
   FContext->sample_rate = static_cast<int>(SampleRate);
   FContext->bits_per_coded_sample = Bits;
   av_channel_layout_default(&FContext->ch_layout, Channels);
   // What the demuxer hands over: file version, level, format flags.
   FContext->extradata = static_cast<uint8_t*>(av_mallocz(6 + AV_INPUT_BUFFER_PADDING_SIZE));
-  if (!FContext->extradata) return false;
+  if (!FContext->extradata)
+    return false;
   FContext->extradata_size = 6;
   PutLe16(FContext->extradata, kFileVersion);
   PutLe16(FContext->extradata + 2, static_cast<uint32_t>(Level));
@@ -70,32 +73,37 @@ bool TApeSelfDecoder::AppendFrame(std::vector<uint8_t>& Pcm) {
       } else {
         int32_t v;
         std::memcpy(&v, plane + 4 * i, 4);
-        v >>= 8;  // 24-bit samples come back scaled to 32 bits
-        for (int b = 0; b < 3; ++b) *out++ = static_cast<uint8_t>(v >> (8 * b));
+        v >>= 8; // 24-bit samples come back scaled to 32 bits
+        for (int b = 0; b < 3; ++b)
+          *out++ = static_cast<uint8_t>(v >> (8 * b));
       }
     }
   return true;
 }
 
-bool TApeSelfDecoder::DecodeFrame(const std::vector<uint8_t>& Stored, uint32_t Skip, uint32_t Blocks,
-                                  std::vector<uint8_t>& Pcm) {
+bool TApeSelfDecoder::DecodeFrame(const std::vector<uint8_t>& Stored, uint32_t Skip,
+                                  uint32_t Blocks, std::vector<uint8_t>& Pcm) {
   // The demuxer's packet: block count, skip, then the frame's words.
-  if (av_new_packet(FPacket, static_cast<int>(Stored.size() + 8)) != 0) return false;
+  if (av_new_packet(FPacket, static_cast<int>(Stored.size() + 8)) != 0)
+    return false;
   PutLe32(FPacket->data, Blocks);
   PutLe32(FPacket->data + 4, Skip);
   std::memcpy(FPacket->data + 8, Stored.data(), Stored.size());
   const int sent = avcodec_send_packet(FContext, FPacket);
   av_packet_unref(FPacket);
-  if (sent != 0) return false;
+  if (sent != 0)
+    return false;
   const size_t expected = Pcm.size() + static_cast<size_t>(Blocks) * (FBits / 8) * FChannels;
   for (;;) {
     const int got = avcodec_receive_frame(FContext, FFrame);
-    if (got == AVERROR(EAGAIN)) break;
-    if (got != 0) return false;
+    if (got == AVERROR(EAGAIN))
+      break;
+    if (got != 0)
+      return false;
     AppendFrame(Pcm);
     av_frame_unref(FFrame);
   }
   return Pcm.size() == expected;
 }
 
-}  // namespace ape
+} // namespace ape

@@ -36,4 +36,4 @@ private:
   int FChannels = 2;
 };
 
-}  // namespace ape
+} // namespace ape

@@ -15,7 +15,9 @@ namespace {
 uint32_t Le32(const std::vector<uint8_t>& f, size_t at) {
   return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (uint32_t{f[at + 3]} << 24);
 }
-uint16_t Le16(const std::vector<uint8_t>& f, size_t at) { return static_cast<uint16_t>(f[at] | (f[at + 1] << 8)); }
+uint16_t Le16(const std::vector<uint8_t>& f, size_t at) {
+  return static_cast<uint16_t>(f[at] | (f[at + 1] << 8));
+}
 
 struct TGolden {
   const char* Signal;
@@ -48,17 +50,24 @@ const TGolden kGoldens[] = {
 };
 
 TPcm Signal(const std::string& name) {
-  if (name == "g16s") return MakeTri(16, 2, 44100, 80000, 12345);
-  if (name == "g16m") return MakeTri(16, 1, 44100, 80000, 12345);
-  if (name == "g8s") return MakeTri(8, 2, 22050, 80000, 12345);
-  if (name == "g24s") return MakeTri(24, 2, 96000, 80000, 12345);
-  if (name == "g24m") return MakeTri(24, 1, 96000, 80000, 12345);
-  if (name == "gspecial16") return MakeSpecial16();
+  if (name == "g16s")
+    return MakeTri(16, 2, 44100, 80000, 12345);
+  if (name == "g16m")
+    return MakeTri(16, 1, 44100, 80000, 12345);
+  if (name == "g8s")
+    return MakeTri(8, 2, 22050, 80000, 12345);
+  if (name == "g24s")
+    return MakeTri(24, 2, 96000, 80000, 12345);
+  if (name == "g24m")
+    return MakeTri(24, 1, 96000, 80000, 12345);
+  if (name == "gspecial16")
+    return MakeSpecial16();
   return MakeNoise(24, 2, 48000, 60000, 99);
 }
 
 // Encodes, checks that FFmpeg gives back exactly the input, returns the file.
-std::vector<uint8_t> EncodeAndVerify(const TPcm& pcm, int level, const std::string& name, size_t chunk = 16384) {
+std::vector<uint8_t> EncodeAndVerify(const TPcm& pcm, int level, const std::string& name,
+                                     size_t chunk = 16384) {
   const std::string path = TempDir() + "/" + name + ".ape";
   const TEncodeResult result = EncodeFile(pcm, level, path, chunk);
   EXPECT_EQ(result.InitResult, 0);
@@ -68,11 +77,12 @@ std::vector<uint8_t> EncodeAndVerify(const TPcm& pcm, int level, const std::stri
   std::vector<uint8_t> decoded;
   std::string errors;
   EXPECT_TRUE(FFmpegDecode(path, pcm.Bits, decoded, errors)) << name << ": " << errors;
-  EXPECT_TRUE(decoded == pcm.Bytes) << name << ": decoded " << decoded.size() << " bytes of " << pcm.Bytes.size();
+  EXPECT_TRUE(decoded == pcm.Bytes)
+      << name << ": decoded " << decoded.size() << " bytes of " << pcm.Bytes.size();
   return ReadFile(path);
 }
 
-}  // namespace
+} // namespace
 
 TEST(ApeEncoderObject, FrameDataMatchesGoldenValuesAndDecodes) {
   for (const TGolden& g : kGoldens) {
@@ -96,7 +106,7 @@ TPcm Concat(TPcm a, const TPcm& b) {
   return a;
 }
 
-}  // namespace
+} // namespace
 
 // Every width, channel count and level on signals that stress different
 // stages: noise (large residuals), a sine (small ones), silence (special
@@ -107,7 +117,8 @@ TEST(ApeEncoderObject, DecodesBitExactAcrossWidthsChannelsAndLevels) {
       for (int level = 1000; level <= 5000; level += 1000) {
         SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(channels) + " ch, level " +
                      std::to_string(level));
-        const std::string tag = std::to_string(bits) + "_" + std::to_string(channels) + "_" + std::to_string(level);
+        const std::string tag =
+            std::to_string(bits) + "_" + std::to_string(channels) + "_" + std::to_string(level);
         // Noise, then a sine, then silence; one frame plus one block at the
         // small levels, so the last frame holds a single block.
         TPcm pcm = Concat(MakeNoise(bits, channels, 44100, 30000, 7 + level),
@@ -122,12 +133,14 @@ TEST(ApeEncoderObject, EdgeLengthsDecodeAndFinalFrameIsRecorded) {
     size_t Blocks;
     uint32_t Frames;
     uint32_t FinalBlocks;
-  } cases[] = {{1, 1, 1}, {3, 1, 3}, {73727, 1, 73727}, {73728, 1, 73728}, {73729, 2, 1}, {147456, 2, 73728}};
+  } cases[] = {{1, 1, 1},         {3, 1, 3},     {73727, 1, 73727},
+               {73728, 1, 73728}, {73729, 2, 1}, {147456, 2, 73728}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Blocks);
     const TPcm pcm = MakeTri(16, 2, 44100, c.Blocks, 5);
     // Odd chunk sizes split blocks between calls.
-    const std::vector<uint8_t> file = EncodeAndVerify(pcm, 2000, "edge_" + std::to_string(c.Blocks), 16383);
+    const std::vector<uint8_t> file =
+        EncodeAndVerify(pcm, 2000, "edge_" + std::to_string(c.Blocks), 16383);
     ASSERT_GE(file.size(), 76u);
     EXPECT_EQ(Le32(file, 64), c.Frames);
     EXPECT_EQ(Le32(file, 60), c.FinalBlocks);
@@ -142,7 +155,8 @@ TEST(ApeEncoderObject, EdgeLengthsDecodeAndFinalFrameIsRecorded) {
 TEST(ApeEncoderObject, SilenceUsesSpecialCodesAndDecodes) {
   for (int channels : {1, 2}) {
     const TPcm pcm = MakeSilence(16, channels, 200000);
-    const std::vector<uint8_t> file = EncodeAndVerify(pcm, 3000, "silence" + std::to_string(channels));
+    const std::vector<uint8_t> file =
+        EncodeAndVerify(pcm, 3000, "silence" + std::to_string(channels));
     // Three frames of 13 logical bytes each, plus padding.
     EXPECT_EQ(Le32(file, 24), 40u);
   }
@@ -158,7 +172,7 @@ TEST(ApeEncoderObject, RealMusicDecodesAtEveryLevel) {
     const std::vector<uint8_t> file = EncodeAndVerify(pcm, level, "music_" + std::to_string(level));
     EXPECT_LT(file.size(), pcm.Bytes.size() * 3 / 4);
     if (level <= 4000) {
-      EXPECT_LT(file.size(), previous);  // each level up to 4000 gains
+      EXPECT_LT(file.size(), previous); // each level up to 4000 gains
     }
     previous = file.size();
   }
@@ -175,7 +189,8 @@ TEST(ApeEncoderObject, FallsBackToFastWhenNoEncodingSatisfiesBothDecoders) {
   // Quiet 24-bit mono for more than one level-5000 frame, then full-scale
   // noise: that frame's rounding and prediction wraps cannot be read alike
   // by both decoders, so the file is written again at level 1000.
-  const TPcm pcm = Concat(MakeTri(24, 1, 96000, 1179648 + 5000, 11), MakeNoise(24, 1, 96000, 150000, 12));
+  const TPcm pcm =
+      Concat(MakeTri(24, 1, 96000, 1179648 + 5000, 11), MakeNoise(24, 1, 96000, 150000, 12));
   const std::vector<uint8_t> file = EncodeAndVerify(pcm, 5000, "fallback", 16386);
   ASSERT_GE(file.size(), 76u);
   EXPECT_EQ(Le16(file, 52), 1000);
@@ -183,7 +198,8 @@ TEST(ApeEncoderObject, FallsBackToFastWhenNoEncodingSatisfiesBothDecoders) {
   EXPECT_EQ(Le32(file, 64), (pcm.Blocks() + 73727) / 73728);
   // The stretch after the data that the first attempt left is zeroed.
   const size_t end = 76 + Le32(file, 16) + Le32(file, 24);
-  for (size_t i = end; i < file.size(); ++i) ASSERT_EQ(file[i], 0) << i;
+  for (size_t i = end; i < file.size(); ++i)
+    ASSERT_EQ(file[i], 0) << i;
 }
 
 TEST(ApeEncoderObject, ThirtyTwoBitInputIsStoredAsTwentyFourBitsWhenLossless) {
@@ -192,7 +208,8 @@ TEST(ApeEncoderObject, ThirtyTwoBitInputIsStoredAsTwentyFourBitsWhenLossless) {
   wide.Channels = 2;
   const TPcm narrow = MakeTri(24, 2, 44100, 5000, 9);
   for (size_t i = 0; i < narrow.Bytes.size(); i += 3)
-    wide.Bytes.insert(wide.Bytes.end(), {0, narrow.Bytes[i], narrow.Bytes[i + 1], narrow.Bytes[i + 2]});
+    wide.Bytes.insert(wide.Bytes.end(),
+                      {0, narrow.Bytes[i], narrow.Bytes[i + 1], narrow.Bytes[i + 2]});
   const std::string path = TempDir() + "/wide.ape";
   const TEncodeResult ok = EncodeFile(wide, 2000, path, 1001);
   EXPECT_EQ(ok.EncodeResult, 0);

@@ -25,13 +25,16 @@ std::vector<int32_t> Signal(size_t n, uint32_t seed, int bits) {
 std::vector<TApeSimd> Available() {
   std::vector<TApeSimd> paths = {TApeSimd::Scalar};
   const TApeSimd best = TApeNNFilter::BestSimd();
-  if (best >= TApeSimd::Sse2) paths.push_back(TApeSimd::Sse2);
-  if (best >= TApeSimd::Avx2) paths.push_back(TApeSimd::Avx2);
-  if (best >= TApeSimd::Avx512) paths.push_back(TApeSimd::Avx512);
+  if (best >= TApeSimd::Sse2)
+    paths.push_back(TApeSimd::Sse2);
+  if (best >= TApeSimd::Avx2)
+    paths.push_back(TApeSimd::Avx2);
+  if (best >= TApeSimd::Avx512)
+    paths.push_back(TApeSimd::Avx512);
   return paths;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ApeNNFilter, EveryVectorPathMatchesThePlainLoop) {
   const struct {
@@ -44,9 +47,11 @@ TEST(ApeNNFilter, EveryVectorPathMatchesThePlainLoop) {
       std::vector<int32_t> expected = input;
       // Odd block sizes: state must carry across calls.
       const size_t firstEvents = reference.CompressBlock(expected.data(), 777);
-      const size_t events = firstEvents + reference.CompressBlock(expected.data() + 777, expected.size() - 777);
+      const size_t events =
+          firstEvents + reference.CompressBlock(expected.data() + 777, expected.size() - 777);
       for (TApeSimd simd : Available()) {
-        SCOPED_TRACE("order " + std::to_string(f.Order) + " path " + std::to_string(static_cast<int>(simd)));
+        SCOPED_TRACE("order " + std::to_string(f.Order) + " path " +
+                     std::to_string(static_cast<int>(simd)));
         TApeNNFilter filter(f.Order, f.Shift, simd);
         std::vector<int32_t> got = input;
         const size_t gotEvents = filter.CompressBlock(got.data(), got.size());
@@ -65,9 +70,11 @@ TEST(ApeNNFilter, PairsGiveWhatSingleFiltersGive) {
       TApeNNFilter a(order, 13, simd), b(order, 13, simd), c(order, 13, TApeSimd::Scalar),
           d(order, 13, TApeSimd::Scalar);
       std::vector<int32_t> pa = left, pb = right, sa = left, sb = right;
-      const size_t pairEvents = TApeNNFilter::CompressPair(a, pa.data(), b, pb.data(), 5000) +
-                                TApeNNFilter::CompressPair(a, pa.data() + 5000, b, pb.data() + 5000, 4000);
-      const size_t singleEvents = c.CompressBlock(sa.data(), sa.size()) + d.CompressBlock(sb.data(), sb.size());
+      const size_t pairEvents =
+          TApeNNFilter::CompressPair(a, pa.data(), b, pb.data(), 5000) +
+          TApeNNFilter::CompressPair(a, pa.data() + 5000, b, pb.data() + 5000, 4000);
+      const size_t singleEvents =
+          c.CompressBlock(sa.data(), sa.size()) + d.CompressBlock(sb.data(), sb.size());
       EXPECT_EQ(pa, sa);
       EXPECT_EQ(pb, sb);
       EXPECT_EQ(pairEvents, singleEvents);

@@ -33,21 +33,25 @@ TPcm Empty(int Bits, int Channels, uint32_t Rate) {
   return pcm;
 }
 
-}  // namespace
+} // namespace
 
 void PutSample(TPcm& Pcm, int32_t Value) {
   switch (Pcm.Bits) {
-    case 8: Pcm.Bytes.push_back(static_cast<uint8_t>(Value + 128)); break;
-    case 16:
-      Pcm.Bytes.push_back(static_cast<uint8_t>(Value));
-      Pcm.Bytes.push_back(static_cast<uint8_t>(Value >> 8));
-      break;
-    case 24:
-      for (int i = 0; i < 3; ++i) Pcm.Bytes.push_back(static_cast<uint8_t>(Value >> (8 * i)));
-      break;
-    default:
-      for (int i = 0; i < 4; ++i) Pcm.Bytes.push_back(static_cast<uint8_t>(Value >> (8 * i)));
-      break;
+  case 8:
+    Pcm.Bytes.push_back(static_cast<uint8_t>(Value + 128));
+    break;
+  case 16:
+    Pcm.Bytes.push_back(static_cast<uint8_t>(Value));
+    Pcm.Bytes.push_back(static_cast<uint8_t>(Value >> 8));
+    break;
+  case 24:
+    for (int i = 0; i < 3; ++i)
+      Pcm.Bytes.push_back(static_cast<uint8_t>(Value >> (8 * i)));
+    break;
+  default:
+    for (int i = 0; i < 4; ++i)
+      Pcm.Bytes.push_back(static_cast<uint8_t>(Value >> (8 * i)));
+    break;
   }
 }
 
@@ -59,9 +63,12 @@ TPcm MakeTri(int Bits, int Channels, uint32_t Rate, size_t Blocks, uint32_t Seed
       const uint32_t r = lcg.Next();
       const int32_t tri = Tri(i, c);
       int32_t v = 0;
-      if (Bits == 8) v = tri / 100 + static_cast<int32_t>((r >> 24) & 15) - 8;
-      if (Bits == 16) v = tri + static_cast<int32_t>((r >> 16) & 0x3FF) - 512;
-      if (Bits == 24) v = tri * 256 + static_cast<int32_t>((r >> 8) & 0x3FFFF) - 131072;
+      if (Bits == 8)
+        v = tri / 100 + static_cast<int32_t>((r >> 24) & 15) - 8;
+      if (Bits == 16)
+        v = tri + static_cast<int32_t>((r >> 16) & 0x3FF) - 512;
+      if (Bits == 24)
+        v = tri * 256 + static_cast<int32_t>((r >> 8) & 0x3FFFF) - 131072;
       PutSample(pcm, v);
     }
   return pcm;
@@ -89,7 +96,8 @@ TPcm MakeSpecial16() {
 
 TPcm MakeSilence(int Bits, int Channels, size_t Blocks) {
   TPcm pcm = Empty(Bits, Channels, 44100);
-  for (size_t i = 0; i < Blocks * Channels; ++i) PutSample(pcm, 0);
+  for (size_t i = 0; i < Blocks * Channels; ++i)
+    PutSample(pcm, 0);
   return pcm;
 }
 
@@ -98,7 +106,8 @@ TPcm MakeSine(int Bits, int Channels, uint32_t Rate, size_t Blocks, double Ampli
   const double full = std::ldexp(1.0, Bits - 1) - 1;
   for (size_t i = 0; i < Blocks; ++i)
     for (int c = 0; c < Channels; ++c)
-      PutSample(pcm, static_cast<int32_t>(std::lround(full * Amplitude * std::sin(i * (0.031 + 0.007 * c)))));
+      PutSample(pcm, static_cast<int32_t>(
+                         std::lround(full * Amplitude * std::sin(i * (0.031 + 0.007 * c)))));
   return pcm;
 }
 
@@ -117,7 +126,8 @@ TEncodeResult EncodeFile(const TPcm& Pcm, int Level, const std::string& Path, si
   TEncodeResult result;
   TFileCallback output(Path);
   IEncoder* encoder = CreateApeEncoderObject();
-  if (!encoder) return result;
+  if (!encoder)
+    return result;
   IApeEncoderParam* param = nullptr;
   encoder->QueryInterface(IID_IApeEncoderParam, reinterpret_cast<void**>(&param));
   if (param) {
@@ -164,19 +174,22 @@ namespace {
 int RunCapture(const std::string& Command, std::vector<uint8_t>& Out, std::string& Errors) {
   const std::string errFile = TempDir() + "/stderr.txt";
   FILE* pipe = popen((Command + " 2>" + errFile).c_str(), "r");
-  if (!pipe) return -1;
+  if (!pipe)
+    return -1;
   uint8_t buffer[1 << 16];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) Out.insert(Out.end(), buffer, buffer + n);
+  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+    Out.insert(Out.end(), buffer, buffer + n);
   const int status = pclose(pipe);
   const std::vector<uint8_t> err = ReadFile(errFile);
   Errors.assign(err.begin(), err.end());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace
+} // namespace
 
-bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm, std::string& Errors) {
+bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm,
+                  std::string& Errors) {
   const char* format = Bits == 8 ? "u8" : (Bits == 16 ? "s16le" : "s24le");
   Pcm.clear();
   const int rc = RunCapture("ffmpeg -nostdin -v error -err_detect crccheck+explode -i '" + Path +
@@ -188,8 +201,8 @@ bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm, 
 bool FFmpegDecodeMusic(const std::string& Path, TPcm& Pcm, double Seconds) {
   Pcm = Empty(16, 2, 44100);
   std::string errors;
-  const int rc = RunCapture("ffmpeg -nostdin -v error -i '" + Path + "' -t " + std::to_string(Seconds) +
-                                " -ac 2 -ar 44100 -f s16le -",
+  const int rc = RunCapture("ffmpeg -nostdin -v error -i '" + Path + "' -t " +
+                                std::to_string(Seconds) + " -ac 2 -ar 44100 -f s16le -",
                             Pcm.Bytes, errors);
   return rc == 0 && !Pcm.Bytes.empty();
 }
@@ -198,7 +211,8 @@ std::string TempDir() {
   // Plain storage: the exit handler below runs after static destructors.
   static char path[] = "/tmp/morvo_ape_XXXXXX";
   static const bool made = [] {
-    if (!mkdtemp(path)) return false;
+    if (!mkdtemp(path))
+      return false;
     // Gone when the process ends, with everything written into it.
     std::atexit([] {
       std::error_code ignored;
@@ -209,4 +223,4 @@ std::string TempDir() {
   return made ? path : "/tmp";
 }
 
-}  // namespace apetest
+} // namespace apetest

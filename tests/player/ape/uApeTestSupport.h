@@ -20,15 +20,18 @@ public:
   explicit TFileCallback(const std::string& Path) : FFile(std::fopen(Path.c_str(), "w+b")) {}
   ~TFileCallback() { Close(); }
   void Close() {
-    if (FFile) std::fclose(FFile);
+    if (FFile)
+      std::fclose(FFile);
     FFile = nullptr;
   }
   bool IsOpen() const { return FFile != nullptr; }
 
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (!obj) return E_POINTER;
+    if (!obj)
+      return E_POINTER;
     *obj = nullptr;
-    if (!(iid == IID_IUnknown || iid == IID_IEncoderCallback)) return E_NOINTERFACE;
+    if (!(iid == IID_IUnknown || iid == IID_IEncoderCallback))
+      return E_NOINTERFACE;
     *obj = static_cast<IEncoderCallback*>(this);
     AddRef();
     return S_OK;
@@ -37,20 +40,27 @@ public:
   uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
   uint32_t MORVO_STDCALL Release() override { return --FRefs; }
   int32_t MORVO_STDCALL Read(void* Buffer, int32_t Count) override {
-    if (!FFile || !Buffer) return -1;
+    if (!FFile || !Buffer)
+      return -1;
     (void)std::fread(Buffer, 1, static_cast<size_t>(Count), FFile);
     return 0;
   }
   int32_t MORVO_STDCALL Write(const void* Buffer, int32_t Count) override {
-    if (!FFile || !Buffer) return -1;
+    if (!FFile || !Buffer)
+      return -1;
     ++FWrites;
-    return std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile) == static_cast<size_t>(Count) ? 0 : -1;
+    return std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile) == static_cast<size_t>(Count)
+               ? 0
+               : -1;
   }
   int32_t MORVO_STDCALL Seek(int64_t Offset, int32_t Origin, int64_t* NewPosition) override {
-    if (!FFile) return -1;
+    if (!FFile)
+      return -1;
     const int whence = Origin == 0 ? SEEK_SET : (Origin == 1 ? SEEK_CUR : SEEK_END);
-    if (fseeko(FFile, static_cast<off_t>(static_cast<int32_t>(Offset)), whence) != 0) return -1;
-    if (NewPosition) *NewPosition = ftello(FFile);
+    if (fseeko(FFile, static_cast<off_t>(static_cast<int32_t>(Offset)), whence) != 0)
+      return -1;
+    if (NewPosition)
+      *NewPosition = ftello(FFile);
     return 0;
   }
 
@@ -65,7 +75,7 @@ struct TPcm {
   int Bits = 16;
   int Channels = 2;
   uint32_t Rate = 44100;
-  std::vector<uint8_t> Bytes;  // interleaved, as in a WAV data chunk
+  std::vector<uint8_t> Bytes; // interleaved, as in a WAV data chunk
   size_t Blocks() const { return Bytes.size() / (Bits / 8 * Channels); }
 };
 
@@ -84,9 +94,9 @@ WAVEFORMATEX FormatOf(const TPcm& Pcm);
 
 struct TEncodeResult {
   int32_t InitResult = -1;
-  int32_t EncodeResult = -1;  // the first failing Encode, else 0
+  int32_t EncodeResult = -1; // the first failing Encode, else 0
   int32_t FinishResult = -1;
-  int RefsAfterRelease = 0;   // callback references the encoder left behind
+  int RefsAfterRelease = 0; // callback references the encoder left behind
 };
 
 // Runs the codec library's APE object: Init, Encode in Chunk-byte pieces,
@@ -98,11 +108,12 @@ std::string Md5Hex(const uint8_t* Data, size_t Bytes);
 
 // Decodes with the ffmpeg command line tool (CRC checks on, errors fatal);
 // false when ffmpeg failed or wrote anything to stderr.
-bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm, std::string& Errors);
+bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm,
+                  std::string& Errors);
 // Decodes a music file to interleaved 16-bit PCM at its own rate.
 bool FFmpegDecodeMusic(const std::string& Path, TPcm& Pcm, double Seconds);
 
 // A fresh folder for a test's files.
 std::string TempDir();
 
-}  // namespace apetest
+} // namespace apetest

@@ -114,6 +114,14 @@ TEST_F(SourceAddingTest, FolderScanAddsSubFoldersFirstAndFiltersByExtension) {
   EXPECT_EQ(Sources(), (std::vector<std::u16string>{Deep, Mid, Early, Top}));
 }
 
+TEST_F(SourceAddingTest, FolderScanEndsOnALinkToAFolderAbove) {
+  File("lib/a.wav");
+  fs::create_directory_symlink(FDir.Path() / "lib", FDir.Path() / "lib/loop");
+  FAdder->AddFolder(FDir.Wide() + u"lib/");
+  EXPECT_GE(FManager->TaskCount(), 1);
+  EXPECT_LE(FManager->TaskCount(), 33);
+}
+
 TEST_F(SourceAddingTest, CueSheetGivesOneTaskPerTrack) {
   MakeNoiseWav(FDir.Path() / "image.wav", 3.0);
   const auto Cue =

@@ -22,25 +22,11 @@ namespace {
 // music collections are far shallower than this.
 constexpr int MaxFolderDepth = 32;
 
-std::u16string UpperAscii(std::u16string S) {
-  for (char16_t& C : S)
-    if (C >= u'a' && C <= u'z')
-      C = char16_t(C - (u'a' - u'A'));
-  return S;
-}
-
-std::u16string LowerAscii(std::u16string S) {
-  for (char16_t& C : S)
-    if (C >= u'A' && C <= u'Z')
-      C = char16_t(C + (u'a' - u'A'));
-  return S;
-}
-
 // Folder entries in the order a Windows volume lists them: by name, letter
 // case aside.
 bool ComesBefore(const TSearchRecW& A, const TSearchRecW& B) {
-  const std::u16string UpperA = UpperAscii(A.Name);
-  const std::u16string UpperB = UpperAscii(B.Name);
+  const std::u16string UpperA = WideUpperAscii(A.Name);
+  const std::u16string UpperB = WideUpperAscii(B.Name);
   return UpperA != UpperB ? UpperA < UpperB : A.Name < B.Name;
 }
 
@@ -82,7 +68,7 @@ bool PassesExtensionList(const std::u16string& FileName) {
   const std::u16string Ext = WideExtractFileExt(FileName);
   if (Ext.empty())
     return false;
-  return std::u16string_view(SourceExtensionList).find(UpperAscii(Ext)) !=
+  return std::u16string_view(SourceExtensionList).find(WideUpperAscii(Ext)) !=
          std::u16string_view::npos;
 }
 
@@ -135,7 +121,7 @@ void TSourceAdder::AddSources(const std::vector<std::u16string>& Paths, int Mode
 }
 
 void TSourceAdder::AddSource(const std::u16string& Path, uint8_t SourceClass) {
-  if (LowerAscii(WideExtractFileExt(Path)) == u".cue")
+  if (WideLowerAscii(WideExtractFileExt(Path)) == u".cue")
     AddCueTracks(Path, SourceClass);
   else
     AddWholeFile(Path, SourceClass);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -61,20 +62,21 @@ void ConvertPair(const uint8_t* Source, uint8_t* Dest, size_t Count) {
   }
 }
 
-template <int SourceBits>
-void ConvertFrom(const uint8_t* Source, uint8_t* Dest, size_t Count, int32_t DestBits) {
-  switch (DestBits) {
+// Calls Action(std::integral_constant<int, Bits>) for a supported sample
+// width, so that each width pair gets its own compiled loop.
+template <class TAction> void WithSampleWidth(int32_t Bits, TAction&& Action) {
+  switch (Bits) {
   case 8:
-    ConvertPair<SourceBits, 8>(Source, Dest, Count);
+    Action(std::integral_constant<int, 8>());
     break;
   case 16:
-    ConvertPair<SourceBits, 16>(Source, Dest, Count);
+    Action(std::integral_constant<int, 16>());
     break;
   case 24:
-    ConvertPair<SourceBits, 24>(Source, Dest, Count);
+    Action(std::integral_constant<int, 24>());
     break;
   case 32:
-    ConvertPair<SourceBits, 32>(Source, Dest, Count);
+    Action(std::integral_constant<int, 32>());
     break;
   default:
     break;
@@ -107,22 +109,11 @@ void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int3
   const size_t count = size_t(ByteCount) / size_t(SourceBits / 8);
   const auto* src = static_cast<const uint8_t*>(Source);
   auto* dst = static_cast<uint8_t*>(Dest);
-  switch (SourceBits) {
-  case 8:
-    ConvertFrom<8>(src, dst, count, DestBits);
-    break;
-  case 16:
-    ConvertFrom<16>(src, dst, count, DestBits);
-    break;
-  case 24:
-    ConvertFrom<24>(src, dst, count, DestBits);
-    break;
-  case 32:
-    ConvertFrom<32>(src, dst, count, DestBits);
-    break;
-  default:
-    break;
-  }
+  WithSampleWidth(SourceBits, [&](auto From) {
+    WithSampleWidth(DestBits, [&](auto To) {
+      ConvertPair<decltype(From)::value, decltype(To)::value>(src, dst, count);
+    });
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -136,27 +127,11 @@ TWavEncoder::~TWavEncoder() {
 HRESULT MORVO_STDCALL TWavEncoder::QueryInterface(const TGUID& iid, void** obj) {
   if (!obj)
     return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IWavEncoderParam) {
-    *obj = static_cast<IWavEncoderParam*>(this);
-  } else if (iid == IID_IEncoder) {
-    *obj = static_cast<IEncoder*>(this);
-  } else {
-    *obj = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-uint32_t MORVO_STDCALL TWavEncoder::AddRef() {
-  return ++FRefCount;
-}
-
-uint32_t MORVO_STDCALL TWavEncoder::Release() {
-  const uint32_t left = --FRefCount;
-  if (left == 0)
-    delete this;
-  return left;
+  if (iid == IID_IUnknown || iid == IID_IWavEncoderParam)
+    return Answer<IWavEncoderParam>(obj);
+  if (iid == IID_IEncoder)
+    return Answer<IEncoder>(obj);
+  return Refuse(obj);
 }
 
 void MORVO_STDCALL TWavEncoder::SetOutputBits(int32_t Choice, int32_t FallbackBits) {

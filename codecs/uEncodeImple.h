@@ -8,7 +8,6 @@
 // re-initialised.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "codecs/uEncodeIntf.h"
@@ -24,18 +23,14 @@ void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int3
 // True for the sample widths ConvertSampleFormat handles.
 bool IsSupportedSampleWidth(int32_t Bits);
 
-class TWavEncoder final : public IWavEncoderParam, public IEncoder {
+class TWavEncoder final : public TComObject<IWavEncoderParam, IEncoder> {
 public:
   static constexpr uint32_t HeaderSize = 44;
 
   TWavEncoder() = default;
-  TWavEncoder(const TWavEncoder&) = delete;
-  TWavEncoder& operator=(const TWavEncoder&) = delete;
 
   // IUnknown (shared by both interfaces)
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override;
-  uint32_t MORVO_STDCALL Release() override;
 
   // IWavEncoderParam
   void MORVO_STDCALL SetOutputBits(int32_t Choice, int32_t FallbackBits) override;
@@ -52,14 +47,13 @@ public:
   int32_t OutputBits() const { return FOutputBits; }
 
 private:
-  ~TWavEncoder();
+  ~TWavEncoder() override;
 
   // False when Count more bytes would no longer fit the 32-bit RIFF sizes.
   bool FitsInRiff(uint64_t Count) const;
   int32_t WriteOut(const void* Buffer, uint32_t Count);
   void FillHeader();
 
-  std::atomic<uint32_t> FRefCount{1};
   IEncoderCallback* FCallback = nullptr;
   uint8_t FHeader[HeaderSize] = {};
   int32_t FOutputBits = 16;

@@ -95,8 +95,6 @@ public:
   int32_t FNumber = 0;
 
 private:
-  friend class TWorkerTestAccess;
-
   void Execute();
   void RunTask();
   bool Prepare();

@@ -43,6 +43,18 @@ std::u16string WideChangeFileExt(const std::u16string& S, const std::u16string& 
   return S.substr(0, S.size() - ExtLength) + Ext;
 }
 
+std::u16string WideUpperAscii(std::u16string S) {
+  for (char16_t& C : S)
+    if (C >= u'a' && C <= u'z') C = char16_t(C - (u'a' - u'A'));
+  return S;
+}
+
+std::u16string WideLowerAscii(std::u16string S) {
+  for (char16_t& C : S)
+    if (C >= u'A' && C <= u'Z') C = char16_t(C + (u'a' - u'A'));
+  return S;
+}
+
 std::u16string WideExtractFileDrive(const std::u16string& S) {
   if (S.size() >= 2 && S[1] == u':') return S.substr(0, 2);
   if (S.size() >= 2 && S[0] == u'\\' && S[1] == u'\\') {

@@ -36,6 +36,10 @@ std::u16string WideExcludeTrailingBackslash(const std::u16string& S);
 int WideLastChar(const std::u16string& S);
 // First C in the zero-terminated P; null if absent.
 const char16_t* WideStrScan(const char16_t* P, char16_t C);
+// S with its ASCII letters in upper / lower case, other characters kept:
+// file names and extensions compared as a Windows volume compares them.
+std::u16string WideUpperAscii(std::u16string S);
+std::u16string WideLowerAscii(std::u16string S);
 
 // ---- file system ----
 bool WideFileExists(const std::u16string& Name);

@@ -1,12 +1,15 @@
 // COM-style object basics shared by the system and the two run-time
-// libraries: 16-byte GUIDs, result codes, IUnknown and IClassFactory.
+// libraries: 16-byte GUIDs, result codes, IUnknown and IClassFactory, an
+// owning interface pointer and the common body of an implementing object.
 // Interfaces are abstract classes whose virtual slots come in the fixed
 // order (QueryInterface, AddRef, Release first). The stdcall marker of the
 // original platform is empty on x86-64.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #define MORVO_STDCALL
@@ -88,4 +91,49 @@ public:
 
 private:
   T* FPtr = nullptr;
+};
+
+// The common body of an object that implements TInterfaces: a thread-safe
+// reference count whose last Release deletes the object, and a
+// QueryInterface that answers IUnknown with the first interface. An object
+// that answers more interfaces overrides QueryInterface and hands itself
+// out with Answer. Created with new and one reference, which the creator
+// owns; dies through Release only.
+template <class... TInterfaces>
+class TComObject : public TInterfaces... {
+public:
+  TComObject(const TComObject&) = delete;
+  TComObject& operator=(const TComObject&) = delete;
+
+  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
+    if (!obj) return E_POINTER;
+    return iid == IID_IUnknown ? Answer<TFirstInterface>(obj) : Refuse(obj);
+  }
+  uint32_t MORVO_STDCALL AddRef() override { return FRefCount.fetch_add(1) + 1; }
+  uint32_t MORVO_STDCALL Release() override {
+    const uint32_t left = FRefCount.fetch_sub(1) - 1;
+    if (left == 0) delete this;
+    return left;
+  }
+
+protected:
+  using TFirstInterface = std::tuple_element_t<0, std::tuple<TInterfaces...>>;
+
+  TComObject() = default;
+  virtual ~TComObject() = default;
+
+  // Hands this object out as TInterface, with the reference that goes along.
+  template <class TInterface>
+  HRESULT Answer(void** obj) {
+    *obj = static_cast<TInterface*>(this);
+    AddRef();
+    return S_OK;
+  }
+  static HRESULT Refuse(void** obj) {
+    *obj = nullptr;
+    return E_NOINTERFACE;
+  }
+
+private:
+  std::atomic<uint32_t> FRefCount{1};
 };

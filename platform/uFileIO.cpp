@@ -29,22 +29,24 @@ constexpr off_t MarkerWrites = MarkerBase + 1;
 constexpr off_t MarkerDeniesRead = MarkerBase + 2;
 constexpr off_t MarkerDeniesWrite = MarkerBase + 3;
 
+// A lock of Type on the one byte at Marker.
+struct flock MarkerLock(short Type, off_t Marker) {
+  struct flock Lock {};
+  Lock.l_type = Type;
+  Lock.l_whence = SEEK_SET;
+  Lock.l_start = Marker;
+  Lock.l_len = 1;
+  return Lock;
+}
+
 bool MarkerHeldByOthers(int Fd, off_t Marker) {
-  struct flock Probe {};
-  Probe.l_type = F_WRLCK;
-  Probe.l_whence = SEEK_SET;
-  Probe.l_start = Marker;
-  Probe.l_len = 1;
+  struct flock Probe = MarkerLock(F_WRLCK, Marker);
   if (fcntl(Fd, F_OFD_GETLK, &Probe) != 0) return false;
   return Probe.l_type != F_UNLCK;
 }
 
 bool HoldMarker(int Fd, off_t Marker) {
-  struct flock Lock {};
-  Lock.l_type = F_RDLCK;
-  Lock.l_whence = SEEK_SET;
-  Lock.l_start = Marker;
-  Lock.l_len = 1;
+  struct flock Lock = MarkerLock(F_RDLCK, Marker);
   if (fcntl(Fd, F_OFD_SETLK, &Lock) == 0) return true;
   // A write-only descriptor (a file we may not read) cannot hold read
   // locks: such an open goes without share emulation rather than failing.

@@ -95,20 +95,6 @@ std::u16string NameWithoutExt(const std::u16string& Path) {
   return Name.substr(0, Name.size() - WideExtractFileExt(Name).size());
 }
 
-std::u16string LowerAscii(std::u16string S) {
-  for (char16_t& C : S)
-    if (C >= u'A' && C <= u'Z')
-      C = char16_t(C + (u'a' - u'A'));
-  return S;
-}
-
-std::u16string UpperAscii(std::u16string S) {
-  for (char16_t& C : S)
-    if (C >= u'a' && C <= u'z')
-      C = char16_t(C - (u'a' - u'A'));
-  return S;
-}
-
 std::u16string WithSlashes(std::u16string S) {
   std::replace(S.begin(), S.end(), u'\\', u'/');
   return S;
@@ -121,7 +107,7 @@ bool ResolveExistingFile(std::u16string& Path) {
   if (WideFileExists(Path))
     return true;
   const std::u16string Folder = WideExtractFilePath(Path);
-  const std::u16string Wanted = UpperAscii(WideExtractFileName(Path));
+  const std::u16string Wanted = WideUpperAscii(WideExtractFileName(Path));
   if (Wanted.empty())
     return false;
   std::vector<std::u16string> Matches;
@@ -129,7 +115,7 @@ bool ResolveExistingFile(std::u16string& Path) {
   if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
     return false;
   do {
-    if ((Rec.Attr & faDirectory) == 0 && UpperAscii(Rec.Name) == Wanted)
+    if ((Rec.Attr & faDirectory) == 0 && WideUpperAscii(Rec.Name) == Wanted)
       Matches.push_back(Rec.Name);
   } while (WideFindNext(Rec) == 0);
   WideFindClose(Rec);
@@ -254,7 +240,7 @@ bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string
   Path = Folder + NameWithoutExt(CueFileName) + FileExt;
   if (ResolveExistingFile(Path))
     return true;
-  if (LowerAscii(FileExt) == u".ape")
+  if (WideLowerAscii(FileExt) == u".ape")
     return false;
   Path = WideChangeFileExt(Path, u".ape");
   return ResolveExistingFile(Path);

@@ -1,6 +1,5 @@
 // The library's only export: DllGetClassObject with the class factories of
 // the MP3, APE and FLAC encoders.
-#include <atomic>
 #include <new>
 
 #include "codecs/uEncodeIntf.h"
@@ -14,25 +13,14 @@ using TCreateEncoderFn = IEncoder* (*)();
 
 // One factory per class identifier. Factories are made per request and
 // counted like any object; any thread may use them.
-class TEncoderFactory final : public IClassFactory {
+class TEncoderFactory final : public TComObject<IClassFactory> {
 public:
   explicit TEncoderFactory(TCreateEncoderFn Create) : FCreate(Create) {}
-  TEncoderFactory(const TEncoderFactory&) = delete;
-  TEncoderFactory& operator=(const TEncoderFactory&) = delete;
 
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
     if (!obj) return E_POINTER;
-    *obj = nullptr;
-    if (!(iid == IID_IUnknown || iid == IID_IClassFactory)) return E_NOINTERFACE;
-    *obj = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  uint32_t MORVO_STDCALL AddRef() override { return FRefCount.fetch_add(1) + 1; }
-  uint32_t MORVO_STDCALL Release() override {
-    const uint32_t left = FRefCount.fetch_sub(1) - 1;
-    if (left == 0) delete this;
-    return left;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) return Answer<IClassFactory>(obj);
+    return Refuse(obj);
   }
 
   HRESULT MORVO_STDCALL CreateInstance(IUnknown* outer, const TGUID& iid, void** obj) override {
@@ -50,9 +38,8 @@ public:
   HRESULT MORVO_STDCALL LockServer(int32_t) override { return S_OK; }
 
 private:
-  ~TEncoderFactory() = default;
+  ~TEncoderFactory() override = default;
 
-  std::atomic<uint32_t> FRefCount{1};
   TCreateEncoderFn FCreate;
 };
 

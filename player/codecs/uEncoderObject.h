@@ -11,7 +11,6 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -19,28 +18,13 @@
 #include "player/codecs/uPcmSamples.h"
 
 template <class TParamIntf, const TGUID& ParamId>
-class TEncoderObject : public IEncoder, public TParamIntf {
+class TEncoderObject : public TComObject<IEncoder, TParamIntf> {
 public:
-  TEncoderObject(const TEncoderObject&) = delete;
-  TEncoderObject& operator=(const TEncoderObject&) = delete;
-
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
     if (!obj) return E_POINTER;
-    *obj = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IEncoder)
-      *obj = static_cast<IEncoder*>(this);
-    else if (iid == ParamId)
-      *obj = static_cast<TParamIntf*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  uint32_t MORVO_STDCALL AddRef() override { return FRefCount.fetch_add(1) + 1; }
-  uint32_t MORVO_STDCALL Release() override {
-    const uint32_t left = FRefCount.fetch_sub(1) - 1;
-    if (left == 0) delete this;
-    return left;
+    if (iid == IID_IUnknown || iid == IID_IEncoder) return this->template Answer<IEncoder>(obj);
+    if (iid == ParamId) return this->template Answer<TParamIntf>(obj);
+    return this->Refuse(obj);
   }
 
   int32_t MORVO_STDCALL Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) override {
@@ -82,7 +66,7 @@ public:
 
 protected:
   TEncoderObject() = default;
-  virtual ~TEncoderObject() {
+  ~TEncoderObject() override {
     if (FCallback) FCallback->Release();
   }
 
@@ -156,7 +140,6 @@ private:
     return true;
   }
 
-  std::atomic<uint32_t> FRefCount{1};
   TState FState = TState::Created;
   IEncoderCallback* FCallback = nullptr;
   int64_t FStartPos = 0;

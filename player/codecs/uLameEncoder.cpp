@@ -19,28 +19,19 @@ class TLameEncoder final : public TEncoderObject<ILameStreamEncoder, IID_ILameSt
 public:
   TLameEncoder() = default;
 
-  int32_t MORVO_STDCALL SetBitrate(int32_t Kbps) override {
-    FBitrate = Kbps;
-    return 0;
-  }
-  int32_t MORVO_STDCALL SetBitrateMode(int32_t Mode) override {
-    FBitrateMode = Mode;
-    return 0;
-  }
-  int32_t MORVO_STDCALL SetVbrPreset(int32_t Preset) override {
-    FVbrPreset = Preset;
-    return 0;
-  }
-  int32_t MORVO_STDCALL SetChannelMode(int32_t Mode) override {
-    FChannelMode = Mode;
-    return 0;
-  }
-  int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) override {
-    FSampleCount = Samples;
+  int32_t MORVO_STDCALL SetBitrate(int32_t Kbps) override { return Keep(FBitrate, Kbps); }
+  int32_t MORVO_STDCALL SetBitrateMode(int32_t Mode) override { return Keep(FBitrateMode, Mode); }
+  int32_t MORVO_STDCALL SetVbrPreset(int32_t Preset) override { return Keep(FVbrPreset, Preset); }
+  int32_t MORVO_STDCALL SetChannelMode(int32_t Mode) override { return Keep(FChannelMode, Mode); }
+  int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) override { return Keep(FSampleCount, Samples); }
+
+private:
+  // The settings only take effect at Init: a setter stores and succeeds.
+  static int32_t Keep(int32_t& Field, int32_t Value) {
+    Field = Value;
     return 0;
   }
 
-private:
   ~TLameEncoder() override {
     if (FLame) lame_close(FLame);
   }

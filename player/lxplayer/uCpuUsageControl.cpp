@@ -92,23 +92,6 @@ TThreadCpuUsageControl::~TThreadCpuUsageControl() {
   if (FCallback) FCallback->Release();
 }
 
-HRESULT MORVO_STDCALL TThreadCpuUsageControl::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj) return E_POINTER;
-  *obj = nullptr;
-  if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
-  *obj = static_cast<IThreadCpuUsageControl*>(this);
-  AddRef();
-  return S_OK;
-}
-
-uint32_t MORVO_STDCALL TThreadCpuUsageControl::AddRef() { return ++FRefCount; }
-
-uint32_t MORVO_STDCALL TThreadCpuUsageControl::Release() {
-  const uint32_t left = --FRefCount;
-  if (left == 0) delete this;
-  return left;
-}
-
 int32_t MORVO_STDCALL TThreadCpuUsageControl::AttachThread(uint32_t ThreadId) {
   if (FThrottle && ThreadId != FThreadId) Detach();
   FThreadId = ThreadId;

@@ -15,21 +15,16 @@
 // until the control is released; this library does not call it.
 #pragma once
 
-#include <atomic>
 #include <memory>
 
 #include "codecs/uEncodeIntf.h"
 
 struct TThrottle;
 
-class TThreadCpuUsageControl final : public IThreadCpuUsageControl {
+class TThreadCpuUsageControl final : public TComObject<IThreadCpuUsageControl> {
 public:
   TThreadCpuUsageControl() = default;
-  ~TThreadCpuUsageControl();
-
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override;
-  uint32_t MORVO_STDCALL Release() override;
+  ~TThreadCpuUsageControl() override;
 
   int32_t MORVO_STDCALL AttachThread(uint32_t ThreadId) override;
   int32_t MORVO_STDCALL SetProgressCallback(IProgressCallback* Callback) override;
@@ -46,7 +41,6 @@ public:
 private:
   void Detach();
 
-  std::atomic<uint32_t> FRefCount{1};
   uint32_t FThreadId = 0;
   int32_t FLimit = 100;
   int32_t FMode = 0;

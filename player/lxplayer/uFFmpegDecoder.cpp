@@ -17,23 +17,6 @@ TFFmpegDecoder::~TFFmpegDecoder() {
   av_frame_free(&FFrame);
 }
 
-HRESULT MORVO_STDCALL TFFmpegDecoder::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj) return E_POINTER;
-  *obj = nullptr;
-  if (!(iid == IID_IUnknown)) return E_NOINTERFACE;
-  *obj = static_cast<IDecoderEx*>(this);
-  AddRef();
-  return S_OK;
-}
-
-uint32_t MORVO_STDCALL TFFmpegDecoder::AddRef() { return ++FRefCount; }
-
-uint32_t MORVO_STDCALL TFFmpegDecoder::Release() {
-  const uint32_t left = --FRefCount;
-  if (left == 0) delete this;
-  return left;
-}
-
 void TFFmpegDecoder::Close() {
   FSource.reset();
   FConverter.reset();

@@ -8,7 +8,6 @@
 // releases it.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,14 +16,10 @@
 #include "uDecoderSource.h"
 #include "uPcmLayout.h"
 
-class TFFmpegDecoder final : public IDecoderEx {
+class TFFmpegDecoder final : public TComObject<IDecoderEx> {
 public:
   TFFmpegDecoder();
-  ~TFFmpegDecoder();
-
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override;
-  uint32_t MORVO_STDCALL Release() override;
+  ~TFFmpegDecoder() override;
 
   int32_t MORVO_STDCALL Open(const char16_t* FileName) override;
   int32_t MORVO_STDCALL Seek(int64_t Position) override;
@@ -44,7 +39,6 @@ private:
   bool ReopenSource();
   size_t PendingBytes() const { return FPending.size() - FPendingPos; }
 
-  std::atomic<uint32_t> FRefCount{1};
   std::string FPath;
   std::unique_ptr<TDecoderSource> FSource;
   std::unique_ptr<TPcmConverter> FConverter;

@@ -13,21 +13,12 @@ using namespace cuetest;
 
 namespace {
 
-// A UTF-8 desktop of a Chinese user: 8-bit text that is not UTF-8 is GBK.
-void UseChineseUtf8Desktop() {
-  setenv("MORVO_ACP", "65001", 1);
-  setenv("LANG", "zh_CN.UTF-8", 1);
-  unsetenv("LC_ALL");
-  unsetenv("LC_CTYPE");
-}
-
 class CueParserTest : public ::testing::Test {
 protected:
   void SetUp() override { UseChineseUtf8Desktop(); }
 
   std::u16string WriteSheet(const std::string& Name, const std::string& Bytes) {
-    WriteBytes(FDir.Path() / Name, Bytes);
-    return FDir.Wide() + TTempDir::Utf8ToU16(Name);
+    return FDir.Write(Name, Bytes);
   }
   void MakeImage(const std::string& Name, double Seconds = 3.5) {
     MakeNoiseWav(FDir.Path() / Name, Seconds);

@@ -34,9 +34,7 @@ protected:
     FAdder->SetTargetExt(u".wav");
   }
   std::u16string File(const std::string& Name, const std::string& Bytes = "x") {
-    fs::create_directories((FDir.Path() / Name).parent_path());
-    WriteBytes(FDir.Path() / Name, Bytes);
-    return FDir.Wide() + TTempDir::Utf8ToU16(Name);
+    return FDir.Write(Name, Bytes);
   }
   std::vector<std::u16string> Sources() {
     std::vector<std::u16string> Result;

@@ -15,13 +15,6 @@
 
 namespace cuetest {
 
-inline void UseChineseUtf8Desktop() {
-  setenv("MORVO_ACP", "65001", 1);
-  setenv("LANG", "zh_CN.UTF-8", 1);
-  unsetenv("LC_ALL");
-  unsetenv("LC_CTYPE");
-}
-
 class TManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {

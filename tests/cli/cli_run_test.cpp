@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tests/support/uTempDir.h"
+#include "tests/support/uTestFiles.h"
+#include "tests/support/uTestTools.h"
 
 namespace fs = std::filesystem;
 
@@ -18,30 +21,17 @@ struct TRun {
   std::string Err;
 };
 
-std::string ReadAll(const fs::path& File) {
-  std::ifstream In(File, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
-
-std::string Quote(const std::string& S) {
-  std::string Q = "'";
-  for (char C : S) Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
-  return Q + "'";
-}
+using morvotest::Quote;
+using morvotest::ReadBytes;
+using morvotest::RunCommand;
+using morvotest::RunTool;
 
 class CliRun : public ::testing::Test {
 protected:
   void SetUp() override {
-    FRoot = fs::temp_directory_path() /
-            ("morvo-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(FRoot);
     fs::create_directories(FRoot / "prog");
     fs::create_directories(FRoot / "src");
   }
-  void TearDown() override { fs::remove_all(FRoot); }
 
   // Runs morvo-convert with Args (already quoted), standard input closed.
   TRun Convert(const std::string& Args) {
@@ -52,8 +42,8 @@ protected:
     const int Raw = std::system(Command.c_str());
     TRun Run;
     Run.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-    Run.Out = ReadAll(Out);
-    Run.Err = ReadAll(Err);
+    Run.Out = ReadBytes(Out);
+    Run.Err = ReadBytes(Err);
     return Run;
   }
 
@@ -64,21 +54,22 @@ protected:
     const std::string Command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=" +
                                 std::to_string(Frequency) + ":duration=" + std::to_string(Seconds) +
                                 " -ac 2 -ar 44100 -c:a pcm_s16le " + Quote(File.string());
-    EXPECT_EQ(std::system(Command.c_str()), 0);
+    EXPECT_TRUE(RunCommand(Command));
     return File;
   }
 
   std::string Probe(const fs::path& File, const std::string& Entries) {
-    const fs::path Out = FRoot / "probe";
     const std::string Command = "ffprobe -v error -select_streams a:0 -show_entries stream=" + Entries +
-                                " -of default=nw=1:nk=1 " + Quote(File.string()) + " >" + Quote(Out.string());
-    EXPECT_EQ(std::system(Command.c_str()), 0);
-    std::string Text = ReadAll(Out);
+                                " -of default=nw=1:nk=1 " + Quote(File);
+    const morvotest::TCommandResult Result = RunTool(Command);
+    EXPECT_EQ(Result.ExitCode, 0) << Command << "\n" << Result.Output;
+    std::string Text = Result.Output;
     while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
     return Text;
   }
 
-  fs::path FRoot;
+  morvotest::TTempDir FDir;
+  const fs::path FRoot = FDir.Path();
 };
 
 TEST_F(CliRun, HelpVersionAndUsageErrors) {
@@ -167,12 +158,12 @@ TEST_F(CliRun, AskWithoutATerminalAnswersNo) {
   TRun Run = Convert("-f wav -e ask -o " + Quote(Out.string()) + " " + Quote(Source.string()));
   EXPECT_EQ(Run.Status, 1);
   EXPECT_NE(Run.Out.find("失败(文件已存在，用户中止)"), std::string::npos) << Run.Out;
-  EXPECT_EQ(ReadAll(Out / "a.wav"), "keep me");
+  EXPECT_EQ(ReadBytes(Out / "a.wav"), "keep me");
 
   TRun Renamed = Convert("-f wav -e rename -o " + Quote(Out.string()) + " " + Quote(Source.string()));
   EXPECT_EQ(Renamed.Status, 0) << Renamed.Out;
   EXPECT_TRUE(fs::exists(Out / "复件(0) a.wav"));
-  EXPECT_EQ(ReadAll(Out / "a.wav"), "keep me");
+  EXPECT_EQ(ReadBytes(Out / "a.wav"), "keep me");
 }
 
 TEST_F(CliRun, JsonLinesForScripts) {
@@ -216,7 +207,7 @@ TEST_F(CliRun, SaveStoresTheDefaults) {
   const fs::path Source = MakeWav("a.wav", 0.5);
   const fs::path Out = FRoot / "saved";
   ASSERT_EQ(Convert("-f flac -q 7 --save -o " + Quote(Out.string()) + " " + Quote(Source.string())).Status, 0);
-  const std::string Ini = ReadAll(FRoot / "prog" / "EncodeConfig.ini");
+  const std::string Ini = ReadBytes(FRoot / "prog" / "EncodeConfig.ini");
   EXPECT_NE(Ini.find("DestPath=" + Out.string() + "/"), std::string::npos) << Ini;
   EXPECT_NE(Ini.find("Qulity=7"), std::string::npos) << Ini;
   TRun Listed = Convert("-f flac --list-qualities");

@@ -1,12 +1,10 @@
-// Shared helpers of the codecs tests: a real file behind IEncoderCallback,
-// temporary folders, the player folder published the way the player does
-// (shared block "MorvaDataExchange" or the registry file), and a look at
-// which libraries the process has mapped.
+// Shared helpers of the codecs tests: the player folder published the way
+// the player does (shared block "MorvaDataExchange" or the registry file),
+// and a look at which libraries the process has mapped. Files, folders and
+// the file-backed IEncoderCallback come from tests/support.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,6 +12,9 @@
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "tests/support/uFileCallback.h"
+#include "tests/support/uTempDir.h"
+#include "tests/support/uTestFiles.h"
 
 namespace platform {
 class TSharedMemory;
@@ -23,37 +24,8 @@ namespace testing_codecs {
 
 namespace fs = std::filesystem;
 
-// The engine's output object stands on a real file in the same way.
-class TFileCallback final : public IEncoderCallback {
-public:
-  static TComPtr<TFileCallback> Create(const fs::path& Path);
-
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
-  uint32_t MORVO_STDCALL Release() override;
-  int32_t MORVO_STDCALL Read(void* Buffer, int32_t Count) override;
-  int32_t MORVO_STDCALL Write(const void* Buffer, int32_t Count) override;
-  int32_t MORVO_STDCALL Seek(int64_t Offset, int32_t Origin, int64_t* NewPosition) override;
-
-  void Close();
-
-private:
-  explicit TFileCallback(std::FILE* File) : FFile(File) {}
-  ~TFileCallback() { Close(); }
-  std::atomic<uint32_t> FRefs{1};
-  std::FILE* FFile;
-};
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class TTempDir {
-public:
-  TTempDir();
-  ~TTempDir();
-  const fs::path& Path() const { return FPath; }
-
-private:
-  fs::path FPath;
-};
+using morvotest::TFileCallback;
+using morvotest::TTempDir;
 
 // Publishes a folder in the player's shared block and/or the registry file
 // (XDG_CONFIG_HOME pointed at a temporary folder) for one test; puts back
@@ -82,6 +54,8 @@ fs::path PartialPlayerDir(); // both present but lacking required entries
 // Whether the process has the file mapped (a loaded library).
 bool IsMapped(const fs::path& File);
 
-std::vector<uint8_t> ReadFileBytes(const fs::path& Path);
+inline std::vector<uint8_t> ReadFileBytes(const fs::path& Path) {
+  return morvotest::ReadBytes<std::vector<uint8_t>>(Path);
+}
 
 } // namespace testing_codecs

@@ -4,15 +4,18 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <random>
-#include <sstream>
 #include <vector>
 
 #include "tests/codecs/TestSupport.h"
+#include "tests/support/uTestTools.h"
 
 using namespace testing_codecs;
+using morvotest::Quote;
+using morvotest::RunCommand;
+using morvotest::RunTool;
+using morvotest::TCommandResult;
 
 namespace {
 
@@ -150,7 +153,7 @@ uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
 struct TWavEncoderFile : ::testing::Test {
   TTempDir Dir;
   fs::path File = Dir.Path() / "out.wav";
-  TComPtr<TFileCallback> Callback = TFileCallback::Create(File);
+  TFileCallback Callback{File};
   TComPtr<IEncoder> Encoder{CreateWavEncoder()};
 
   IWavEncoderParam* Param() {
@@ -161,7 +164,7 @@ struct TWavEncoderFile : ::testing::Test {
     return param;
   }
   std::vector<uint8_t> Written() {
-    Callback->Close();
+    Callback.Close();
     return ReadFileBytes(File);
   }
 };
@@ -169,7 +172,7 @@ struct TWavEncoderFile : ::testing::Test {
 TEST_F(TWavEncoderFile, SameWidthKeepsTheSamplesAndFinishWritesTheHeader) {
   const WAVEFORMATEX format = PcmFormat(2, 44100, 16);
   const std::vector<uint8_t> pcm = Pack(16, {1, -2, 3, -4, 32767, -32768});
-  ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
+  ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
   ASSERT_EQ(Encoder->Encode(pcm.data(), int32_t(pcm.size())), 0);
   ASSERT_EQ(Encoder->Finish(), 0);
   const std::vector<uint8_t> file = Written();
@@ -193,7 +196,7 @@ TEST_F(TWavEncoderFile, WideningSetsAlignRateAndLengthsFromTheOutputWidth) {
   const WAVEFORMATEX format = PcmFormat(2, 44100, 16);
   Param()->SetOutputBits(3, 16);
   const std::vector<uint8_t> pcm = Pack(16, {100, -100, 200, -200});
-  ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
+  ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
   ASSERT_EQ(Encoder->Encode(pcm.data(), int32_t(pcm.size())), 0);
   ASSERT_EQ(Encoder->Encode(pcm.data(), int32_t(pcm.size())), 0);
   Encoder->Finish();
@@ -209,7 +212,7 @@ TEST_F(TWavEncoderFile, WideningSetsAlignRateAndLengthsFromTheOutputWidth) {
 
 TEST_F(TWavEncoderFile, FinishWithoutSamplesLeavesAnEmptyDataChunk) {
   const WAVEFORMATEX format = PcmFormat(1, 8000, 8);
-  ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
+  ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
   Encoder->Finish();
   const std::vector<uint8_t> file = Written();
   ASSERT_EQ(file.size(), 44u);
@@ -221,7 +224,7 @@ TEST_F(TWavEncoderFile, OddByteCountConvertsWholeSamplesOnly) {
   const WAVEFORMATEX format = PcmFormat(1, 8000, 16);
   Param()->SetOutputBits(1, 16);
   const std::vector<uint8_t> pcm = {0x00, 0x80, 0x33}; // -32768 and a stray byte
-  ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
+  ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
   ASSERT_EQ(Encoder->Encode(pcm.data(), 3), 0);
   Encoder->Finish();
   const std::vector<uint8_t> file = Written();
@@ -239,9 +242,9 @@ TEST_F(TWavEncoderFile, RefusesWorkWithoutCallbackOrWithUnusableWidths) {
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
 
   const WAVEFORMATEX noBits = PcmFormat(1, 8000, 0);
-  ASSERT_EQ(Encoder->Init(Callback.Get(), &noBits), 0);
+  ASSERT_EQ(Encoder->Init(&Callback, &noBits), 0);
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
-  ASSERT_EQ(Encoder->Init(Callback.Get(), &format), 0);
+  ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
   Param()->SetOutputBits(0, 12); // a fallback width the header could not describe
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
   EXPECT_EQ(Encoder->Encode(pcm.data(), -4), -1);
@@ -250,7 +253,7 @@ TEST_F(TWavEncoderFile, RefusesWorkWithoutCallbackOrWithUnusableWidths) {
 
 TEST(TWavEncoder, AnswersBothInterfacesAndHoldsItsCallbackUntilReleased) {
   TTempDir dir;
-  TComPtr<TFileCallback> callback = TFileCallback::Create(dir.Path() / "x.wav");
+  TFileCallback callback(dir.Path() / "x.wav");
   IEncoder* encoder = CreateWavEncoder();
   void* param = nullptr;
   ASSERT_EQ(encoder->QueryInterface(IID_IWavEncoderParam, &param), S_OK);
@@ -262,26 +265,25 @@ TEST(TWavEncoder, AnswersBothInterfacesAndHoldsItsCallbackUntilReleased) {
   EXPECT_EQ(none, nullptr);
 
   const WAVEFORMATEX format = PcmFormat(1, 8000, 16);
-  encoder->Init(callback.Get(), &format);
-  EXPECT_EQ(callback->AddRef(), 3u); // ours, the encoder's, this one
-  callback->Release();
+  encoder->Init(&callback, &format);
+  EXPECT_EQ(callback.AddRef(), 3u); // ours, the encoder's, this one
+  callback.Release();
   EXPECT_EQ(encoder->Reserved1(7), 0);
   EXPECT_EQ(encoder->Reserved4(7, 8), 0);
   EXPECT_EQ(static_cast<IEncoder*>(again)->Release(), 2u);
   EXPECT_EQ(static_cast<IWavEncoderParam*>(param)->Release(), 1u);
   EXPECT_EQ(encoder->Release(), 0u);
-  EXPECT_EQ(callback->AddRef(), 2u) << "the encoder let go of its callback";
-  callback->Release();
+  EXPECT_EQ(callback.AddRef(), 2u) << "the encoder let go of its callback";
+  callback.Release();
 }
 
 // Sizes of a RIFF file are 32-bit: a target that would pass 4 GiB must fail
 // instead of being written with wrapped lengths. The data goes to /dev/null.
 TEST(TWavEncoder, RefusesDataThatWouldWrapTheRiffSizes) {
-  TComPtr<TFileCallback> sink = TFileCallback::Create("/dev/null");
-  ASSERT_TRUE(sink);
+  TFileCallback sink("/dev/null"); // throws when it cannot be opened
   TComPtr<IEncoder> encoder(CreateWavEncoder());
   const WAVEFORMATEX format = PcmFormat(2, 44100, 16);
-  ASSERT_EQ(encoder->Init(sink.Get(), &format), 0);
+  ASSERT_EQ(encoder->Init(&sink, &format), 0);
   const uint32_t block = 64u << 20;
   std::vector<uint8_t> pcm(block);
   for (int i = 0; i < 63; ++i)
@@ -311,25 +313,21 @@ struct TRoundTrip {
 
 // ffmpeg's reading of a WAV file, as 32-bit samples.
 std::vector<int32_t> DecodeToS32(const fs::path& Wav, const fs::path& Out) {
-  const std::string command = "ffmpeg -nostdin -v error -y -i '" + Wav.string() +
-                              "' -f s32le -acodec pcm_s32le '" + Out.string() + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_TRUE(RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(Wav) +
+                         " -f s32le -acodec pcm_s32le " + Quote(Out)));
   const std::vector<uint8_t> bytes = ReadFileBytes(Out);
   std::vector<int32_t> samples(bytes.size() / 4);
   std::memcpy(samples.data(), bytes.data(), samples.size() * 4);
   return samples;
 }
 
-std::string Probe(const fs::path& Wav, const fs::path& Out) {
+std::string Probe(const fs::path& Wav) {
   const std::string command =
-      "ffprobe -v error -show_entries stream=codec_name,channels,sample_rate -of "
-      "default=nw=1 '" +
-      Wav.string() + "' > '" + Out.string() + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  std::ifstream in(Out);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+      "ffprobe -v error -show_entries stream=codec_name,channels,sample_rate -of default=nw=1 " +
+      Quote(Wav);
+  const TCommandResult result = RunTool(command);
+  EXPECT_EQ(result.ExitCode, 0) << command << "\n" << result.Output;
+  return result.Output;
 }
 
 class WavReadByFfmpeg : public ::testing::TestWithParam<TRoundTrip> {};
@@ -349,14 +347,14 @@ TEST_P(WavReadByFfmpeg, SamplesMatchTheSourceWithinOneOutputStep) {
     samples.push_back(any(random));
   const std::vector<uint8_t> pcm = Pack(p.InBits, samples);
 
-  TComPtr<TFileCallback> callback = TFileCallback::Create(dir.Path() / "out.wav");
+  TFileCallback callback(dir.Path() / "out.wav");
   TComPtr<IEncoder> encoder(CreateWavEncoder());
   void* param = nullptr;
   encoder->QueryInterface(IID_IWavEncoderParam, &param);
   static_cast<IWavEncoderParam*>(param)->SetOutputBits(p.OutBits / 8, 16);
   static_cast<IWavEncoderParam*>(param)->Release();
   const WAVEFORMATEX format = PcmFormat(uint16_t(p.Channels), 44100, uint16_t(p.InBits));
-  ASSERT_EQ(encoder->Init(callback.Get(), &format), 0);
+  ASSERT_EQ(encoder->Init(&callback, &format), 0);
   const size_t frame = size_t(p.Channels * p.InBits / 8);
   for (size_t at = 0; at < pcm.size();) { // uneven reads, whole frames each
     const size_t n = std::min(pcm.size() - at, frame * (97 + at % 3));
@@ -364,9 +362,9 @@ TEST_P(WavReadByFfmpeg, SamplesMatchTheSourceWithinOneOutputStep) {
     at += n;
   }
   ASSERT_EQ(encoder->Finish(), 0);
-  callback->Close();
+  callback.Close();
 
-  const std::string probe = Probe(dir.Path() / "out.wav", dir.Path() / "probe.txt");
+  const std::string probe = Probe(dir.Path() / "out.wav");
   const std::string codec = p.OutBits == 8 ? "pcm_u8" : "pcm_s" + std::to_string(p.OutBits) + "le";
   EXPECT_NE(probe.find("codec_name=" + codec + "\n"), std::string::npos) << probe;
   EXPECT_NE(probe.find("sample_rate=44100\n"), std::string::npos) << probe;

@@ -108,16 +108,16 @@ TEST_F(CodecLibraries, LibraryEncodersComeWithTheirFormatsParameterInterface) {
   static_cast<IApeEncoderParam*>(param)->SetCompressionLevel(4000);
 
   TTempDir dir;
-  TComPtr<TFileCallback> callback = TFileCallback::Create(dir.Path() / "x.ape");
+  TFileCallback callback(dir.Path() / "x.ape");
   const WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-  ASSERT_EQ(encoder->Init(callback.Get(), &format), 0);
+  ASSERT_EQ(encoder->Init(&callback, &format), 0);
   encoder->Encode("abcd", 4);
   encoder->Finish();
   EXPECT_EQ(encoder->Release(), 1u);
   EXPECT_EQ(param->Release(), 0u);
   encoder = nullptr;
   param = nullptr;
-  callback->Close();
+  callback.Close();
   const std::vector<uint8_t> bytes = ReadFileBytes(dir.Path() / "x.ape");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "TESTabcdLEVEL=4000");
 

@@ -112,36 +112,6 @@ TEST_F(ConversionTest, SourceThatDeliversNothingFailsInsteadOfSpinning) {
   EXPECT_FALSE(FileExists(TargetPath(id)));
 }
 
-// An RF64 file of Seconds of silence (44.1 kHz, stereo, 16 bits) that takes
-// no room on disk.
-static void MakeSparseRf64(const std::string& Path, uint64_t Seconds) {
-  const uint64_t data = Seconds * 44100 * 4;
-  std::string h;
-  auto put32 = [&h](uint32_t v) { h.append(reinterpret_cast<const char*>(&v), 4); };
-  auto put64 = [&h](uint64_t v) { h.append(reinterpret_cast<const char*>(&v), 8); };
-  auto put16 = [&h](uint16_t v) { h.append(reinterpret_cast<const char*>(&v), 2); };
-  h += "RF64";
-  put32(0xFFFFFFFFu);
-  h += "WAVEds64";
-  put32(28);
-  put64(data + 72 - 8);
-  put64(data);
-  put64(Seconds * 44100);
-  put32(0);
-  h += "fmt ";
-  put32(16);
-  put16(1);
-  put16(2);
-  put32(44100);
-  put32(44100 * 4);
-  put16(4);
-  put16(16);
-  h += "data";
-  put32(0xFFFFFFFFu);
-  WriteFile(Path, h);
-  std::filesystem::resize_file(Path, h.size() + data);
-}
-
 TEST_F(ConversionTest, TrackOfMoreThanFourGibibytesConvertsWhole) {
   const std::filesystem::space_info space = std::filesystem::space(FOut);
   if (space.available < (uint64_t(10) << 30)) GTEST_SKIP() << "needs 10 GiB of free disk";
@@ -256,15 +226,27 @@ TEST_F(ConversionTest, MissingSourceAndUnusableFolder) {
 }
 
 TEST_F(ConversionTest, TargetThatCannotBeCreatedFailsWithCode2) {
-  // The target name is taken by a folder the output cannot replace... after
-  // the existence test has passed: a dangling symbolic link into a missing
-  // folder is no existing file, yet creating through it fails.
+  // A dangling symbolic link into a missing folder is no existing file, so
+  // no policy applies, yet creating the target through it fails.
   std::filesystem::create_symlink(FOut + "/missing/dir/x.wav", FOut + "/dangling.wav");
   const int32_t id = Add(TSources::Get().Wav16, "dangling.wav");
   ConvertAll();
   EXPECT_EQ(Task(id)->FResult, rcEncodeFailed);
   EXPECT_EQ(Task(id)->FState, tsFailed);
   EXPECT_FALSE(std::filesystem::exists(FOut + "/missing"));
+}
+
+TEST_F(ConversionTest, FullDiskFailsTheTaskWithCode2) {
+  // A 64 KiB file system for a 500 KiB target (needs the right to mount).
+  const std::string small = NewDir("small");
+  if (Shell("mount -t tmpfs -o size=64k morvo-test '" + small + "' 2>/dev/null") != 0)
+    GTEST_SKIP() << "cannot mount a small file system here";
+  FManager->SetDestPath(W(small + "/"));
+  const int32_t id = Add(TSources::Get().Wav16, "full.wav");
+  ConvertAll();
+  EXPECT_EQ(Task(id)->FResult, rcEncodeFailed) << "a target that lost data is no success";
+  EXPECT_FALSE(FileExists(small + "/full.wav"));
+  Shell("umount '" + small + "'");
 }
 
 }  // namespace

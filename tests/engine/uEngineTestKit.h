@@ -37,6 +37,9 @@ struct TWavData {
 TWavData ReadWav(const std::string& Path);
 // Decodes any audio file to 16/24-bit WAV with ffmpeg (codec kept lossless).
 TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec);
+// An RF64 file of Seconds of silence (44.1 kHz, stereo, 16 bits) that takes
+// no room on disk: long work for a worker at no cost.
+void MakeSparseRf64(const std::string& Path, uint64_t Seconds);
 // "codec,bitrate" of the first audio stream, as ffprobe reports it.
 std::string Probe(const std::string& Path);
 

@@ -45,6 +45,14 @@ TEST_F(TaskManagerTest, AddCleansNamesAndRefusesDuplicates) {
   EXPECT_EQ(FManager->FindTask(second), nullptr);
 }
 
+TEST_F(TaskManagerTest, ParameterChangesReachTheWindow) {
+  FManager->FParamManager->FindByExtension(".mp3")->Changed();
+  ASSERT_FALSE(FReports.empty());
+  EXPECT_EQ(FReports.back().Kind, nkParamsChanged);
+  EXPECT_EQ(FReports.back().Value, -1);
+  EXPECT_FALSE(FReports.back().Posted);
+}
+
 TEST_F(TaskManagerTest, RenameTargetChecksAndResets) {
   const std::string src = TSources::Get().Wav16;
   const int32_t a = Add(src, "a.mp3");
@@ -122,7 +130,10 @@ TEST_F(TaskManagerTest, ResetAllAndCountersAfterRemovals) {
 }
 
 TEST_F(TaskManagerTest, StopDuringThePump) {
-  const int32_t id = Add(TSources::Get().Long16, "stopped.flac");
+  // Two hours of audio: the stop lands in the pump however late it comes.
+  const std::string source = NewDir("long") + "/two-hours.wav";
+  MakeSparseRf64(source, 7200);
+  const int32_t id = Add(source, "stopped.flac");
   bool stopped = false;
   FOnReport = [&](const TReport& r) {
     if (r.Posted && r.Kind == nkProgress && !stopped) {
@@ -157,7 +168,9 @@ TEST_F(TaskManagerTest, StopBeforeThePump) {
 }
 
 TEST_F(TaskManagerTest, ShutdownDuringThePump) {
-  const int32_t id = Add(TSources::Get().Long16, "shut.flac");
+  const std::string source = NewDir("long") + "/two-hours.wav";
+  MakeSparseRf64(source, 7200);
+  const int32_t id = Add(source, "shut.flac");
   bool shut = false;
   FOnReport = [&](const TReport& r) {
     if (r.Posted && r.Kind == nkProgress && !shut) {
@@ -278,8 +291,7 @@ TEST_F(TaskManagerTest, ConvertedListKeepsOnlyNewExistingPaths) {
   ASSERT_EQ(bytes.size(), expected.size() * 2);
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2), expected);
 
-  // Nothing new: the file is not rewritten.
-  WriteFile(log, "untouched");
+  // Nothing new: the file is not rewritten (a rewrite would be UTF-16).
   FManager->FConverted = {W(kept)};
   WriteFile(log, "\xEF\xBB\xBF" + kept + "\r\n");
   FManager->SaveConvertedList(W(log));

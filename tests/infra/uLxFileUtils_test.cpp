@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/platform/TestTempDir.h"
+#include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
+
+using morvotest::TTempDir;
 
 namespace {
 
@@ -35,6 +37,13 @@ TEST(PathText, WindowsExamplesKeepTheirResults) {
   EXPECT_EQ(WideExtractFileDrive(u"relative\\x"), u"");
   EXPECT_EQ(WideExcludeTrailingBackslash(u"C:\\x\\"), u"C:\\x");
   EXPECT_EQ(WideIncludeTrailingBackslash(u"C:\\x\\"), u"C:\\x\\");
+}
+
+TEST(PathText, LetterCaseChangesOnlyAsciiLetters) {
+  // The neighbours of 'a'..'z' and 'A'..'Z' and letters beyond ASCII stay.
+  EXPECT_EQ(WideUpperAscii(u"@az[`AZ{ .Flac 歌ä"), u"@AZ[`AZ{ .FLAC 歌ä");
+  EXPECT_EQ(WideLowerAscii(u"@az[`AZ{ .Flac 歌Ä"), u"@az[`az{ .flac 歌Ä");
+  EXPECT_EQ(WideUpperAscii(u""), u"");
 }
 
 TEST(PathText, SlashSplitsLikeBackslashAndIsTheDelimiterAdded) {
@@ -138,7 +147,7 @@ TEST(FileSystem, FileStreamRaisesWithTheFileName) {
     TFileStreamW Stream(W(Dir / "none.txt"), fmOpenRead | fmShareDenyWrite);
     FAIL() << "opened a missing file";
   } catch (const EFOpenError& E) {
-    EXPECT_EQ(std::string(E.what()), "Cannot open file \"" + Dir / "none.txt" + "\". " +
+    EXPECT_EQ(std::string(E.what()), "Cannot open file \"" + (Dir / "none.txt").string() + "\". " +
                                          platform::SysErrorMessage(platform::ERROR_FILE_NOT_FOUND));
   }
   EXPECT_THROW(TFileStreamW(W(Dir / "no/dir/x"), fmCreate), EFCreateError);

@@ -10,12 +10,14 @@
 #include <regex>
 #include <thread>
 
-#include "tests/platform/TestTempDir.h"
+#include "tests/support/uTempDir.h"
 #include "infra/uExeInterface.h"
 #include "infra/uUnitLifetime.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileTime.h"
 #include "platform/uSharedMemory.h"
+
+using morvotest::TTempDir;
 
 namespace {
 
@@ -200,7 +202,7 @@ TEST(LxLog, UnitsStartAndEndInOrderWithTheirLogLines) {
            }});
   StartUnits();
   ASSERT_NE(LxLog(), nullptr);
-  EXPECT_EQ(LxLog()->FileName(), platform::PathToWide(Dir / "output.log"));
+  EXPECT_EQ(LxLog()->FileName(), platform::PathToWide((Dir / "output.log").string()));
   EndUnits();
   unsetenv("MORVO_PROGRAM_DIR");
   EXPECT_EQ(LxLog(), nullptr);

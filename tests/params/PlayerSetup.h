@@ -18,12 +18,12 @@ public:
       : FProgramEnv("MORVO_PROGRAM_DIR", FProgram.Path().string()),
         FConfigEnv("XDG_CONFIG_HOME", FConfig.Path().string()) {
     FinalizeCodecLibraries();
-    std::filesystem::create_directories(FConfig.File("Morva"));
-    WriteBytes(FConfig.File("Morva/registry.ini"),
-               "[Software\\Morva]\nMorva8=" + FPlayer.File("Morva.exe").string() + "\n");
+    std::filesystem::create_directories(FConfig / "Morva");
+    WriteBytes(FConfig / "Morva/registry.ini",
+               "[Software\\Morva]\nMorva8=" + (FPlayer / "Morva.exe").string() + "\n");
     if (WithCodecs)
       std::filesystem::copy_file(std::filesystem::path(MORVO_PARAMS_PLAYER_DIR) / "libcodecs.so",
-                                 FPlayer.File("libcodecs.so"));
+                                 FPlayer / "libcodecs.so");
   }
   ~TPlayerSetup() { FinalizeCodecLibraries(); }
 
@@ -31,8 +31,8 @@ public:
   bool PlayerFolderIsOurs() const {
     return GetPlayerInstallDir() == platform::Utf8ToWide(FPlayer.Path().string() + "/");
   }
-  std::filesystem::path ConfigFile() const { return FProgram.File("EncodeConfig.ini"); }
-  std::u16string WideConfigFile() const { return FProgram.WideFile("EncodeConfig.ini"); }
+  std::filesystem::path ConfigFile() const { return FProgram / "EncodeConfig.ini"; }
+  std::u16string WideConfigFile() const { return WidePath(FProgram / "EncodeConfig.ini"); }
   const TTestDir& Program() const { return FProgram; }
 
 private:

@@ -51,10 +51,10 @@ using TCalls = std::vector<std::string>;
 class EncodeParamTest : public ::testing::Test {
 protected:
   TTestDir Dir;
-  std::filesystem::path IniPath = Dir.File("EncodeConfig.ini");
+  std::filesystem::path IniPath = Dir / "EncodeConfig.ini";
 
   template <class T> std::unique_ptr<T> Make() {
-    auto Param = T::Class().Create(Dir.WideFile("EncodeConfig.ini"));
+    auto Param = T::Class().Create(WidePath(Dir / "EncodeConfig.ini"));
     return std::unique_ptr<T>(static_cast<T*>(Param.release()));
   }
   void WriteIni(const std::string& Text) { WriteBytes(IniPath, Text); }
@@ -228,7 +228,7 @@ TEST_F(EncodeParamTest, CommentsAndForeignKeysSurviveASave) {
 }
 
 TEST_F(EncodeParamTest, AKeyThatCannotBeWrittenRaisesTheErrorText) {
-  const std::filesystem::path Folder = Dir.File("EncodeConfig.ini");
+  const std::filesystem::path Folder = Dir / "EncodeConfig.ini";
   std::filesystem::create_directory(Folder); // a folder where the file belongs
   auto Wav = Make<TWavParam>();
   EXPECT_EQ(Wav->FOutputBps, 0); // a folder is no configuration file

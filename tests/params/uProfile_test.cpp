@@ -21,8 +21,8 @@ namespace {
 class ProfileTest : public ::testing::Test {
 protected:
   TTestDir Dir;
-  std::u16string Ini = Dir.WideFile("EncodeConfig.ini");
-  std::filesystem::path IniPath = Dir.File("EncodeConfig.ini");
+  std::u16string Ini = WidePath(Dir / "EncodeConfig.ini");
+  std::filesystem::path IniPath = Dir / "EncodeConfig.ini";
 };
 
 TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefault) {
@@ -138,8 +138,8 @@ TEST_F(ProfileTest, FailedWritesLeaveTheFileWholeAndNoTemporaryBehind) {
 
   EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Dir.Path().u16string()));
   EXPECT_FALSE(
-      WritePrivateProfileString("General", "TipShow", "1", Dir.WideFile("no/such/folder.ini")));
-  EXPECT_FALSE(std::filesystem::exists(Dir.File("no")));
+      WritePrivateProfileString("General", "TipShow", "1", WidePath(Dir / "no/such/folder.ini")));
+  EXPECT_FALSE(std::filesystem::exists(Dir / "no"));
 
   std::vector<std::string> Names;
   for (const auto& Entry : std::filesystem::directory_iterator(Dir.Path()))
@@ -172,7 +172,7 @@ TEST_F(ProfileTest, WriteKeepsTheModeAndUpdatesTheTargetOfALink) {
   std::filesystem::permissions(IniPath, std::filesystem::perms::owner_read |
                                             std::filesystem::perms::owner_write |
                                             std::filesystem::perms::group_read);
-  const auto Link = Dir.File("link.ini");
+  const auto Link = Dir / "link.ini";
   std::filesystem::create_symlink(IniPath, Link);
   ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", platform::Utf8ToWide(Link.string())));
   EXPECT_TRUE(std::filesystem::is_symlink(Link));

@@ -7,8 +7,10 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/platform/TestTempDir.h"
+#include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
+
+using morvotest::TTempDir;
 
 using namespace platform;
 

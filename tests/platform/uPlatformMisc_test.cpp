@@ -9,13 +9,15 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/platform/TestTempDir.h"
+#include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
 #include "platform/uDriveType.h"
 #include "platform/uFileTime.h"
 #include "platform/uSync.h"
 #include "platform/uThreads.h"
 #include "platform/uTrash.h"
+
+using morvotest::TTempDir;
 
 using namespace platform;
 

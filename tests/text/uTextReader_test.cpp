@@ -5,9 +5,11 @@
 
 #include <fstream>
 
-#include "tests/platform/TestTempDir.h"
+#include "tests/support/uTempDir.h"
 #include "infra/uLxFileUtils.h"
 #include "platform/uCodePage.h"
+
+using morvotest::TTempDir;
 
 namespace {
 
@@ -153,7 +155,7 @@ TEST(WideStringList, SavesInAllFourEncodings) {
 
 TEST(WideStringList, FileRoundTripKeepsWideNames) {
   TTempDir Dir;
-  const std::u16string Path = platform::PathToWide(Dir / "列表.txt");
+  const std::u16string Path = platform::PathToWide((Dir / "列表.txt").string());
   TWideStringList List;
   List.Add(u"/music/歌手 - 歌.flac");
   List.Add(u"");
@@ -165,7 +167,7 @@ TEST(WideStringList, FileRoundTripKeepsWideNames) {
     ASSERT_EQ(Loaded.Count(), 3);
     for (int32_t I = 0; I < 3; ++I) EXPECT_EQ(Loaded.Get(I), List.Get(I));
   }
-  EXPECT_THROW(List.LoadFromFile(platform::PathToWide(Dir / "none.txt"), 0), EFOpenError);
+  EXPECT_THROW(List.LoadFromFile(platform::PathToWide((Dir / "none.txt").string()), 0), EFOpenError);
   EXPECT_EQ(List.Count(), 3);  // not cleared when the file did not open
 }
 

@@ -27,7 +27,7 @@ struct TApePipeline {
 
   void Init(int Level_, int InputBits, int Channels, uint32_t SampleRate, TApeOutput& Output) {
     Level = Level_;
-    const TLevelSpec& level = *FindLevel(Level);
+    const TLevelParams& level = *FindLevel(Level);
     Buffer.Init(InputBits, Channels, level.BlocksPerFrame);
     const int bits = Buffer.StoredBits();
     const TArithmetic arithmetic = ChooseArithmetic(bits, Channels, Level);

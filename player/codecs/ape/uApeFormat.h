@@ -21,23 +21,23 @@ constexpr uint32_t kSpecialPseudoStereo = 4;  // both channels equal in every bl
 
 constexpr int kMaxChannels = 2;
 
-struct TNNFilterSpec {
+struct TNNFilterParams {
   int Order;
   int Shift;
 };
 
 // One compression level: its frame size and the NN filters in the order
 // the encoder applies them.
-struct TLevelSpec {
+struct TLevelParams {
   int Level;
   uint32_t BlocksPerFrame;
   int FilterCount;
-  TNNFilterSpec Filters[3];
+  TNNFilterParams Filters[3];
 };
 
 constexpr uint32_t kBaseBlocksPerFrame = 73728;
 
-constexpr TLevelSpec kLevels[] = {
+constexpr TLevelParams kLevels[] = {
     {1000, kBaseBlocksPerFrame, 0, {}},
     {2000, kBaseBlocksPerFrame, 1, {{16, 11}}},
     {3000, kBaseBlocksPerFrame, 1, {{64, 11}}},
@@ -45,11 +45,11 @@ constexpr TLevelSpec kLevels[] = {
     {5000, kBaseBlocksPerFrame * 16, 3, {{1280, 15}, {256, 13}, {16, 11}}},
 };
 
-// The spec of a level, or null for anything but 1000, 2000 ... 5000.
-inline const TLevelSpec* FindLevel(int Level) {
-  for (const TLevelSpec& spec : kLevels)
-    if (spec.Level == Level)
-      return &spec;
+// The params of a level, or null for anything but 1000, 2000 ... 5000.
+inline const TLevelParams* FindLevel(int Level) {
+  for (const TLevelParams& params : kLevels)
+    if (params.Level == Level)
+      return &params;
   return nullptr;
 }
 

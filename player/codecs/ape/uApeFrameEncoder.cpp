@@ -21,7 +21,7 @@ void TApeFrameEncoder::TChannelState::Reset() {
   Residuals.Reset();
 }
 
-TApeFrameEncoder::TApeFrameEncoder(const TLevelSpec& Level, int Channels, int Bits,
+TApeFrameEncoder::TApeFrameEncoder(const TLevelParams& Level, int Channels, int Bits,
                                    TArithmetic Arithmetic)
     : FChannels(Channels), FBits(Bits) {
   for (TChannelState& state : FStates) {

@@ -25,7 +25,7 @@ struct TApeFrameEvents {
 
 class TApeFrameEncoder {
 public:
-  TApeFrameEncoder(const TLevelSpec& Level, int Channels, int Bits, TArithmetic Arithmetic);
+  TApeFrameEncoder(const TLevelParams& Level, int Channels, int Bits, TArithmetic Arithmetic);
 
   // Channel0/Channel1 (Channel1 empty for mono) are consumed as scratch.
   // Crc is the CRC-32 of the frame's PCM bytes. Out receives the logical

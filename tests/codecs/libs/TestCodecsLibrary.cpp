@@ -3,9 +3,7 @@
 // class identifiers; the encoder writes a marker, the raw PCM and the last
 // parameter value through its callback. Built without the export when
 // MORVO_TEST_NO_ENTRY is defined (a library the loader must refuse).
-#include <atomic>
 #include <cstdio>
-#include <cstring>
 
 #include "codecs/uEncodeIntf.h"
 
@@ -13,33 +11,19 @@
 
 namespace {
 
-class TTestEncoder final : public IEncoder,
-                           public ILameStreamEncoder,
-                           public IApeEncoderParam,
-                           public IFlacEncoderParam {
+class TTestEncoder final : public TComObject<IEncoder, ILameStreamEncoder, IApeEncoderParam,
+                                              IFlacEncoderParam> {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
     if (iid == IID_IUnknown || iid == IID_IEncoder)
-      *obj = static_cast<IEncoder*>(this);
-    else if (iid == IID_ILameStreamEncoder)
-      *obj = static_cast<ILameStreamEncoder*>(this);
-    else if (iid == IID_IApeEncoderParam)
-      *obj = static_cast<IApeEncoderParam*>(this);
-    else if (iid == IID_IFlacEncoderParam)
-      *obj = static_cast<IFlacEncoderParam*>(this);
-    else {
-      *obj = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
-  uint32_t MORVO_STDCALL Release() override {
-    const uint32_t left = --FRefs;
-    if (left == 0)
-      delete this;
-    return left;
+      return Answer<IEncoder>(obj);
+    if (iid == IID_ILameStreamEncoder)
+      return Answer<ILameStreamEncoder>(obj);
+    if (iid == IID_IApeEncoderParam)
+      return Answer<IApeEncoderParam>(obj);
+    if (iid == IID_IFlacEncoderParam)
+      return Answer<IFlacEncoderParam>(obj);
+    return Refuse(obj);
   }
 
   int32_t MORVO_STDCALL Init(IEncoderCallback* Callback, const WAVEFORMATEX*) override {
@@ -73,32 +57,19 @@ public:
   int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) override { return FLevel = Level, 0; }
 
 private:
-  ~TTestEncoder() {
+  ~TTestEncoder() override {
     if (FCallback)
       FCallback->Release();
   }
-  std::atomic<uint32_t> FRefs{1};
   IEncoderCallback* FCallback = nullptr;
   int32_t FLevel = -1;
 };
 
-class TTestFactory final : public IClassFactory {
+class TTestFactory final : public TComObject<IClassFactory> {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *obj = this;
-      AddRef();
-      return S_OK;
-    }
-    *obj = nullptr;
-    return E_NOINTERFACE;
-  }
-  uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
-  uint32_t MORVO_STDCALL Release() override {
-    const uint32_t left = --FRefs;
-    if (left == 0)
-      delete this;
-    return left;
+    return iid == IID_IUnknown || iid == IID_IClassFactory ? Answer<IClassFactory>(obj)
+                                                           : Refuse(obj);
   }
   HRESULT MORVO_STDCALL CreateInstance(IUnknown* outer, const TGUID& iid, void** obj) override {
     *obj = nullptr;
@@ -112,8 +83,7 @@ public:
   HRESULT MORVO_STDCALL LockServer(int32_t) override { return S_OK; }
 
 private:
-  ~TTestFactory() = default;
-  std::atomic<uint32_t> FRefs{1};
+  ~TTestFactory() override = default;
 };
 
 } // namespace

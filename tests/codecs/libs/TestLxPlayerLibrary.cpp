@@ -4,7 +4,6 @@
 // reads which position arrived. Ordinal 6 makes a CPU-control object that
 // only counts. With MORVO_TEST_PARTIAL only ordinals 1 and 2 exist (a library
 // the loaders must refuse).
-#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -16,30 +15,6 @@ namespace {
 
 constexpr int32_t kRate = 44100;
 constexpr int32_t kFrameBytes = 4;
-
-template <class Interface> class TRefCounted : public Interface {
-public:
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (iid == IID_IUnknown) {
-      *obj = this;
-      this->AddRef();
-      return S_OK;
-    }
-    *obj = nullptr;
-    return E_NOINTERFACE;
-  }
-  uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
-  uint32_t MORVO_STDCALL Release() override {
-    const uint32_t left = --FRefs;
-    if (left == 0)
-      delete this;
-    return left;
-  }
-  virtual ~TRefCounted() = default;
-
-private:
-  std::atomic<uint32_t> FRefs{1};
-};
 
 std::string Utf16ToUtf8(const char16_t* Text) {
   std::string out;
@@ -59,7 +34,7 @@ std::string Utf16ToUtf8(const char16_t* Text) {
   return out;
 }
 
-class TRawDecoder final : public TRefCounted<IDecoderEx> {
+class TRawDecoder final : public TComObject<IDecoderEx> {
 public:
   ~TRawDecoder() override {
     if (FFile)
@@ -94,7 +69,7 @@ private:
   int64_t FFrames = 0;
 };
 
-class TCountingCpuControl final : public TRefCounted<IThreadCpuUsageControl> {
+class TCountingCpuControl final : public TComObject<IThreadCpuUsageControl> {
 public:
   int32_t MORVO_STDCALL AttachThread(uint32_t) override { return 0; }
   int32_t MORVO_STDCALL SetProgressCallback(IProgressCallback*) override { return 0; }

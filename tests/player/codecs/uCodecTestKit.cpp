@@ -1,63 +1,14 @@
 #include "tests/player/codecs/uCodecTestKit.h"
 
-#include <dlfcn.h>
-
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <fstream>
 #include <random>
-#include <stdexcept>
+
+#include "tests/support/uBuiltLibrary.h"
 
 namespace codectest {
 
 namespace fs = std::filesystem;
-
-// ---------------------------------------------------------------------------
-// TFileCallback
-
-TFileCallback::TFileCallback(const fs::path& Path) : FFile(std::fopen(Path.c_str(), "w+b")) {
-  if (!FFile) throw std::runtime_error("cannot create " + Path.string());
-}
-
-TFileCallback::~TFileCallback() { Close(); }
-
-void TFileCallback::Close() {
-  if (FFile) std::fclose(FFile);
-  FFile = nullptr;
-}
-
-HRESULT TFileCallback::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj) return E_POINTER;
-  *obj = nullptr;
-  if (!(iid == IID_IUnknown || iid == IID_IEncoderCallback)) return E_NOINTERFACE;
-  *obj = static_cast<IEncoderCallback*>(this);
-  AddRef();
-  return S_OK;
-}
-
-int32_t TFileCallback::Read(void* Buffer, int32_t Count) {
-  if (!FFile || !Buffer) return -1;
-  std::fread(Buffer, 1, size_t(Count), FFile);
-  return 0;
-}
-
-int32_t TFileCallback::Write(const void* Buffer, int32_t Count) {
-  if (!FFile || !Buffer) return -1;
-  if (FWriteBudget >= 0) {
-    if (Count > FWriteBudget) return -1;
-    FWriteBudget -= Count;
-  }
-  return std::fwrite(Buffer, 1, size_t(Count), FFile) == size_t(Count) ? 0 : -1;
-}
-
-int32_t TFileCallback::Seek(int64_t Offset, int32_t Origin, int64_t* NewPosition) {
-  if (!FFile || FSeeksFail) return -1;
-  static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-  if (Origin < 0 || Origin > 2 || fseeko(FFile, off_t(Offset), kWhence[Origin]) != 0) return -1;
-  if (NewPosition) *NewPosition = ftello(FFile);
-  return 0;
-}
 
 // ---------------------------------------------------------------------------
 // PCM
@@ -122,9 +73,8 @@ double MeanLevel(const TPcm& Pcm) {
 
 TDllGetClassObject LibraryEntry() {
   // Loaded once for the whole test program, as the system keeps it loaded.
-  static void* const handle = dlopen(MORVO_BIN_DIR "/libcodecs.so", RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return nullptr;
-  return reinterpret_cast<TDllGetClassObject>(dlsym(handle, "DllGetClassObject"));
+  static void* const handle = morvotest::OpenBuiltLibrary("libcodecs.so");
+  return morvotest::BuiltEntry<TDllGetClassObject>(handle, "DllGetClassObject");
 }
 
 TEncoderPair::~TEncoderPair() {
@@ -163,53 +113,6 @@ TEncodeResult Drive(IEncoder* Encoder, TFileCallback& Output, const TPcm& Pcm, s
   }
   result.FinishResult = Encoder->Finish();
   return result;
-}
-
-// ---------------------------------------------------------------------------
-// Tools and files
-
-TCommandResult RunTool(const std::string& Command) {
-  TCommandResult result;
-  FILE* pipe = popen((Command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> chunk;
-  size_t n;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.Output.append(chunk.data(), n);
-  const int status = pclose(pipe);
-  result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string Quote(const fs::path& Path) {
-  std::string quoted = "'";
-  for (char c : Path.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-std::vector<uint8_t> ReadWavData(const fs::path& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t pos = 12;  // after "RIFF", size, "WAVE"
-  while (pos + 8 <= file.size()) {
-    const uint32_t size = file[pos + 4] | (file[pos + 5] << 8) | (file[pos + 6] << 16) | (uint32_t(file[pos + 7]) << 24);
-    if (std::memcmp(&file[pos], "data", 4) == 0) {
-      const size_t end = std::min(file.size(), pos + 8 + size_t(size));
-      return std::vector<uint8_t>(file.begin() + long(pos + 8), file.begin() + long(end));
-    }
-    pos += 8 + size + (size & 1);
-  }
-  return {};
-}
-
-TTempDir::TTempDir() {
-  std::random_device seed;
-  FPath = fs::temp_directory_path() / ("morvo-codecs-" + std::to_string(seed()));
-  fs::create_directories(FPath);
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ignored;
-  fs::remove_all(FPath, ignored);
 }
 
 }  // namespace codectest

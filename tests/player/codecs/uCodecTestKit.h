@@ -1,45 +1,27 @@
 // Test support for the codec library: loading libcodecs.so as the system
-// does, a file-backed IEncoderCallback, synthetic PCM, driving an encoder
-// the way the encode worker does, and running the command-line oracles.
+// does, synthetic PCM and driving an encoder the way the encode worker does.
+// The file-backed IEncoderCallback, folders and the command-line oracles
+// come from tests/support.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <string>
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "tests/support/uFileCallback.h"
+#include "tests/support/uTempDir.h"
+#include "tests/support/uTestFiles.h"
+#include "tests/support/uTestTools.h"
 
 namespace codectest {
 
-// The output object of a test: an IEncoderCallback over a real file.
-// Failures of the target disk are staged with FailWritesAfter/FailSeeks.
-class TFileCallback final : public IEncoderCallback {
-public:
-  explicit TFileCallback(const std::filesystem::path& Path);
-  ~TFileCallback();
-  TFileCallback(const TFileCallback&) = delete;
-  TFileCallback& operator=(const TFileCallback&) = delete;
-
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override { return ++FRefCount; }
-  uint32_t MORVO_STDCALL Release() override { return --FRefCount; }
-  int32_t MORVO_STDCALL Read(void* Buffer, int32_t Count) override;
-  int32_t MORVO_STDCALL Write(const void* Buffer, int32_t Count) override;
-  int32_t MORVO_STDCALL Seek(int64_t Offset, int32_t Origin, int64_t* NewPosition) override;
-
-  void FailWritesAfter(int64_t Bytes) { FWriteBudget = Bytes; }
-  void FailSeeks() { FSeeksFail = true; }
-  void Close();
-  uint32_t RefCount() const { return FRefCount; }
-
-private:
-  FILE* FFile = nullptr;
-  uint32_t FRefCount = 1;  // the test's own
-  int64_t FWriteBudget = -1;  // -1: unlimited
-  bool FSeeksFail = false;
-};
+using morvotest::Quote;
+using morvotest::ReadWavData;
+using morvotest::RunTool;
+using morvotest::TCommandResult;
+using morvotest::TFileCallback;
+using morvotest::TTempDir;
 
 struct TPcm {
   WAVEFORMATEX Format{};
@@ -71,26 +53,5 @@ struct TEncodeResult {
 };
 // Init, Encode in blocks of at most BlockBytes, Finish: the worker's order.
 TEncodeResult Drive(IEncoder* Encoder, TFileCallback& Output, const TPcm& Pcm, size_t BlockBytes = 16384);
-
-struct TCommandResult {
-  int ExitCode = -1;
-  std::string Output;  // stdout and stderr
-};
-TCommandResult RunTool(const std::string& Command);
-std::string Quote(const std::filesystem::path& Path);
-
-// The bytes of a WAV file's "data" chunk; empty when there is none.
-std::vector<uint8_t> ReadWavData(const std::filesystem::path& Path);
-
-// A fresh folder for one test's files, removed with the object.
-class TTempDir {
-public:
-  TTempDir();
-  ~TTempDir();
-  std::filesystem::path operator/(const std::string& Name) const { return FPath / Name; }
-
-private:
-  std::filesystem::path FPath;
-};
 
 }  // namespace codectest

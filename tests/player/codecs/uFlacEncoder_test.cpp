@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "tests/player/codecs/uCodecTestKit.h"
+#include "tests/player/codecs/uOutputFailures.h"
 
 using namespace codectest;
 namespace fs = std::filesystem;
@@ -145,33 +146,12 @@ TEST(FlacEncoder, StreamInfoAndSeekTableFollowTheTrueLength) {
 TEST(FlacEncoder, FailingOutputIsReportedNotFatal) {
   TTempDir dir;
   const TPcm pcm = MakePcm(44100 * 3, 2, 16, 44100);
-  {
-    TFileCallback output(dir / "full.flac");
-    TEncoderPair pair;
-    ASSERT_TRUE(CreateLibraryEncoder(CLSID_FlacEncoder, pair));
-    output.FailWritesAfter(30000);
-    const auto result = Drive(pair.Encoder, output, pcm);
-    EXPECT_TRUE(result.EncodeFailed);
-    EXPECT_NE(result.FinishResult, 0);
-  }
-  {
-    TFileCallback output(dir / "noseek.flac");
-    TEncoderPair pair;
-    ASSERT_TRUE(CreateLibraryEncoder(CLSID_FlacEncoder, pair));
-    ASSERT_EQ(pair.Encoder->Init(&output, &pcm.Format), 0);
-    EXPECT_GE(pair.Encoder->Encode(pcm.Bytes.data(), 16384), 0);
-    output.FailSeeks();  // STREAMINFO cannot be completed
-    EXPECT_NE(pair.Encoder->Finish(), 0);
-  }
-  {
-    TFileCallback output(dir / "closed.flac");
-    TEncoderPair pair;
-    ASSERT_TRUE(CreateLibraryEncoder(CLSID_FlacEncoder, pair));
-    output.Close();
-    const auto result = Drive(pair.Encoder, output, pcm);
-    EXPECT_NE(result.InitResult, 0);
-    EXPECT_NE(result.FinishResult, 0);
-  }
+  ExpectFullDiskReported(CLSID_FlacEncoder, dir / "full.flac", 30000, pcm);
+  // Without the seek back, STREAMINFO cannot be completed.
+  ExpectLostSeekReported(CLSID_FlacEncoder, dir / "noseek.flac", pcm);
+  const TEncodeResult closed = DriveIntoClosedOutput(CLSID_FlacEncoder, dir / "closed.flac", pcm);
+  EXPECT_NE(closed.InitResult, 0);
+  EXPECT_NE(closed.FinishResult, 0);
 }
 
 }  // namespace

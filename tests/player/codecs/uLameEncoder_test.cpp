@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/player/codecs/uCodecTestKit.h"
+#include "tests/player/codecs/uOutputFailures.h"
 
 using namespace codectest;
 namespace fs = std::filesystem;
@@ -150,34 +151,12 @@ TEST(Mp3Encoder, RatesMpegCannotCarryAreResampled) {
 TEST(Mp3Encoder, FailingOutputIsReportedNotFatal) {
   TTempDir dir;
   const TPcm pcm = MakePcm(44100 * 3, 2, 16, 44100);
-  {
-    TFileCallback output(dir / "full.mp3");
-    TEncoderPair pair;
-    ASSERT_TRUE(CreateLibraryEncoder(CLSID_Mp3Encoder, pair));
-    output.FailWritesAfter(20000);
-    const auto result = Drive(pair.Encoder, output, pcm);
-    EXPECT_TRUE(result.EncodeFailed);
-    EXPECT_NE(result.FinishResult, 0);
-  }
-  {
-    TFileCallback output(dir / "noseek.mp3");
-    TEncoderPair pair;
-    ASSERT_TRUE(CreateLibraryEncoder(CLSID_Mp3Encoder, pair));
-    const auto init = pair.Encoder->Init(&output, &pcm.Format);
-    ASSERT_EQ(init, 0);
-    EXPECT_GE(pair.Encoder->Encode(pcm.Bytes.data(), 16384), 0);
-    output.FailSeeks();  // the information frame cannot be placed
-    EXPECT_NE(pair.Encoder->Finish(), 0);
-  }
-  {
-    TFileCallback output(dir / "closed.mp3");
-    TEncoderPair pair;
-    ASSERT_TRUE(CreateLibraryEncoder(CLSID_Mp3Encoder, pair));
-    output.Close();  // no file open: every call answers -1
-    const auto result = Drive(pair.Encoder, output, pcm);
-    EXPECT_TRUE(result.InitResult != 0 || result.EncodeFailed);
-    EXPECT_NE(result.FinishResult, 0);
-  }
+  ExpectFullDiskReported(CLSID_Mp3Encoder, dir / "full.mp3", 20000, pcm);
+  // Without the seek back, the information frame cannot be placed.
+  ExpectLostSeekReported(CLSID_Mp3Encoder, dir / "noseek.mp3", pcm);
+  const TEncodeResult closed = DriveIntoClosedOutput(CLSID_Mp3Encoder, dir / "closed.mp3", pcm);
+  EXPECT_TRUE(closed.InitResult != 0 || closed.EncodeFailed);
+  EXPECT_NE(closed.FinishResult, 0);
 }
 
 }  // namespace

@@ -350,9 +350,9 @@ TEST(Mp3Source, ReportsTheStreamAndSeeksOntoTheStraightRunSample) {
 TEST(RefusedSource, TextEmptyTruncatedAndVideoOnlyFilesFailOpen) {
   TTempDir dir;
   const std::string text = "This is a play list, not audio.\n";
-  WriteBytes(dir / "notes.txt", std::vector<uint8_t>(text.begin(), text.end()));
-  WriteBytes(dir / "notes.mp3", std::vector<uint8_t>(text.begin(), text.end()));
-  WriteBytes(dir / "empty.wav", {});
+  WriteBytes(dir / "notes.txt", text);
+  WriteBytes(dir / "notes.mp3", text);
+  WriteBytes(dir / "empty.wav", "");
   WriteBytes(dir / "noise.raw", NoiseBytes(44100 * 4, 9));
   ASSERT_TRUE(RunCommand("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
                          "--sample-rate=44100 -o " +

@@ -1,54 +1,21 @@
 #include "uLxPlayerTestSupport.h"
 
-#include <dlfcn.h>
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include "tests/support/uBuiltLibrary.h"
 
 namespace fs = std::filesystem;
 
 TPlayerLibrary& TPlayerLibrary::Get() {
+  using morvotest::BuiltEntry;
   static TPlayerLibrary library = [] {
     TPlayerLibrary lib;
-    lib.Handle = dlopen(MORVO_BIN_DIR "/libLxPlayer.so", RTLD_NOW | RTLD_LOCAL);
-    if (!lib.Handle) return lib;
-    lib.Ordinal1 = reinterpret_cast<TLxPlayerOrdinalVoid>(dlsym(lib.Handle, "LxPlayerOrdinal1"));
-    lib.Ordinal2 = reinterpret_cast<TLxPlayerCreateDecoder>(dlsym(lib.Handle, "LxPlayerOrdinal2"));
-    lib.Ordinal3 = reinterpret_cast<TLxPlayerOrdinalVoid>(dlsym(lib.Handle, "LxPlayerOrdinal3"));
-    lib.Ordinal6 = reinterpret_cast<TLxPlayerCreateCpuControl>(dlsym(lib.Handle, "LxPlayerOrdinal6"));
+    lib.Handle = morvotest::OpenBuiltLibrary("libLxPlayer.so");
+    lib.Ordinal1 = BuiltEntry<TLxPlayerOrdinalVoid>(lib.Handle, "LxPlayerOrdinal1");
+    lib.Ordinal2 = BuiltEntry<TLxPlayerCreateDecoder>(lib.Handle, "LxPlayerOrdinal2");
+    lib.Ordinal3 = BuiltEntry<TLxPlayerOrdinalVoid>(lib.Handle, "LxPlayerOrdinal3");
+    lib.Ordinal6 = BuiltEntry<TLxPlayerCreateCpuControl>(lib.Handle, "LxPlayerOrdinal6");
     return lib;
   }();
   return library;
-}
-
-TTempDir::TTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "lxplayer_test_XXXXXX").string();
-  if (mkdtemp(pattern.data())) FPath = pattern;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ignored;
-  if (!FPath.empty()) fs::remove_all(FPath, ignored);
-}
-
-bool RunCommand(const std::string& Command) { return std::system(Command.c_str()) == 0; }
-
-std::string Quote(const fs::path& Path) {
-  std::string quoted = "'";
-  for (char c : Path.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-void WriteBytes(const fs::path& Path, const std::vector<uint8_t>& Bytes) {
-  std::ofstream out(Path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<uint8_t> NoiseBytes(size_t Count, uint32_t Seed) {

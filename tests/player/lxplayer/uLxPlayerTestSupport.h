@@ -1,13 +1,16 @@
-// Test helpers for the player library: loading it like the system does,
-// making real sources with the command-line encoders, and reading PCM.
+// Test helpers for the player library: loading it like the system does and
+// reading PCM from its decoders. Folders, files and the command-line
+// encoders that make real sources come from tests/support.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <string>
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "tests/support/uTempDir.h"
+#include "tests/support/uTestFiles.h"
+#include "tests/support/uTestTools.h"
 
 // libLxPlayer.so opened with dlopen from the build's bin folder and its
 // ordinal entries; loaded once per test program.
@@ -21,23 +24,14 @@ struct TPlayerLibrary {
   static TPlayerLibrary& Get();
 };
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TTempDir {
-public:
-  TTempDir();
-  ~TTempDir();
-  std::filesystem::path operator/(const std::string& Name) const { return FPath / Name; }
+using morvotest::Quote;
+using morvotest::RunCommand;
+using morvotest::TTempDir;
+using morvotest::WriteBytes;
 
-private:
-  std::filesystem::path FPath;
-};
-
-// Runs a shell command; true when it exits with 0.
-bool RunCommand(const std::string& Command);
-std::string Quote(const std::filesystem::path& Path);
-
-void WriteBytes(const std::filesystem::path& Path, const std::vector<uint8_t>& Bytes);
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& Path);
+inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& Path) {
+  return morvotest::ReadBytes<std::vector<uint8_t>>(Path);
+}
 
 // Deterministic full-range noise: Count bytes.
 std::vector<uint8_t> NoiseBytes(size_t Count, uint32_t Seed);

@@ -4,26 +4,6 @@
 
 #include "platform/uThreads.h"
 
-HRESULT MORVO_STDCALL TProgressCallback::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj) return E_POINTER;
-  // IProgressCallback has no identifier of its own; IUnknown is all we answer.
-  if (iid == IID_IUnknown) {
-    AddRef();
-    *obj = static_cast<IUnknown*>(this);
-    return S_OK;
-  }
-  *obj = nullptr;
-  return E_NOINTERFACE;
-}
-
-uint32_t MORVO_STDCALL TProgressCallback::AddRef() { return ++FRefCount; }
-
-uint32_t MORVO_STDCALL TProgressCallback::Release() {
-  const uint32_t left = --FRefCount;
-  if (left == 0) delete this;
-  return left;
-}
-
 int64_t MORVO_STDCALL TProgressCallback::GetProgress(IThreadCpuUsageControl* Control) {
   return FCpuControl ? FCpuControl->ProgressOf(Control) : 0;
 }

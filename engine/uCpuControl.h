@@ -22,13 +22,11 @@ class TCpuControl;
 
 // Reference-counted; lives as long as the pair list of its TCpuControl
 // (or a caller) holds a reference.
-class TProgressCallback final : public IProgressCallback {
+// IProgressCallback has no identifier of its own; IUnknown is all it answers.
+class TProgressCallback final : public TComObject<IProgressCallback> {
 public:
   explicit TProgressCallback(TCpuControl* CpuControl) : FCpuControl(CpuControl) {}
 
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override;
-  uint32_t MORVO_STDCALL Release() override;
   // The progress stored in the callback paired with Control; 0 if none.
   int64_t MORVO_STDCALL GetProgress(IThreadCpuUsageControl* Control) override;
 
@@ -37,8 +35,7 @@ public:
   TCpuControl* const FCpuControl;  // not owned
 
 private:
-  ~TProgressCallback() = default;
-  std::atomic<uint32_t> FRefCount = 1;
+  ~TProgressCallback() override = default;
 };
 
 class TCpuControl {

@@ -11,21 +11,7 @@ TEncoderCallBack::~TEncoderCallBack() {
 
 HRESULT MORVO_STDCALL TEncoderCallBack::QueryInterface(const TGUID& iid, void** obj) {
   if (!obj) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IEncoderCallback) {
-    AddRef();
-    *obj = static_cast<IEncoderCallback*>(this);
-    return S_OK;
-  }
-  *obj = nullptr;
-  return E_NOINTERFACE;
-}
-
-uint32_t MORVO_STDCALL TEncoderCallBack::AddRef() { return ++FRefCount; }
-
-uint32_t MORVO_STDCALL TEncoderCallBack::Release() {
-  const uint32_t left = --FRefCount;
-  if (left == 0) delete this;
-  return left;
+  return iid == IID_IUnknown || iid == IID_IEncoderCallback ? Answer<IEncoderCallback>(obj) : Refuse(obj);
 }
 
 int32_t MORVO_STDCALL TEncoderCallBack::Read(void* Buffer, int32_t Count) {

@@ -14,15 +14,13 @@
 #include "codecs/uEncodeIntf.h"
 #include "platform/uFileIO.h"
 
-class TEncoderCallBack final : public IEncoderCallback {
+class TEncoderCallBack final : public TComObject<IEncoderCallback> {
 public:
   // Creates Path (replacing any file), read and write access, no sharing.
   // When that fails the object exists without a file and answers -1.
   explicit TEncoderCallBack(const std::u16string& Path);
 
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
-  uint32_t MORVO_STDCALL AddRef() override;
-  uint32_t MORVO_STDCALL Release() override;
 
   int32_t MORVO_STDCALL Read(void* Buffer, int32_t Count) override;
   int32_t MORVO_STDCALL Write(const void* Buffer, int32_t Count) override;
@@ -33,8 +31,7 @@ public:
   bool WriteFailed() const { return FWriteFailed; }
 
 private:
-  ~TEncoderCallBack();
+  ~TEncoderCallBack() override;
   platform::THandle FStream = platform::INVALID_HANDLE_VALUE;
   bool FWriteFailed = false;
-  std::atomic<uint32_t> FRefCount = 1;
 };

@@ -144,7 +144,8 @@ TEncodeResult EncodeFile(const TPcm& Pcm, int Level, const std::string& Path, si
     }
   result.FinishResult = encoder->Finish();
   encoder->Release();
-  result.RefsAfterRelease = output.FRefs;
+  // The callback counts the test's own reference too.
+  result.RefsAfterRelease = static_cast<int>(output.RefCount()) - 1;
   return result;
 }
 

@@ -1,5 +1,5 @@
-// Shared by the APE tests and the APE benchmark: a real-file output
-// callback, the deterministic test signals, MD5 and running FFmpeg.
+// Shared by the APE tests and the APE benchmark: the deterministic test
+// signals, MD5 and running FFmpeg.
 #pragma once
 
 #include <nettle/md5.h>
@@ -11,65 +11,12 @@
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "tests/support/uFileCallback.h"
 
 namespace apetest {
 
-// Writes a file on disk, as the engine's output object does.
-class TFileCallback final : public IEncoderCallback {
-public:
-  explicit TFileCallback(const std::string& Path) : FFile(std::fopen(Path.c_str(), "w+b")) {}
-  ~TFileCallback() { Close(); }
-  void Close() {
-    if (FFile)
-      std::fclose(FFile);
-    FFile = nullptr;
-  }
-  bool IsOpen() const { return FFile != nullptr; }
-
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (!obj)
-      return E_POINTER;
-    *obj = nullptr;
-    if (!(iid == IID_IUnknown || iid == IID_IEncoderCallback))
-      return E_NOINTERFACE;
-    *obj = static_cast<IEncoderCallback*>(this);
-    AddRef();
-    return S_OK;
-  }
-  // Lives on the caller's stack; counting only checks the encoder's balance.
-  uint32_t MORVO_STDCALL AddRef() override { return ++FRefs; }
-  uint32_t MORVO_STDCALL Release() override { return --FRefs; }
-  int32_t MORVO_STDCALL Read(void* Buffer, int32_t Count) override {
-    if (!FFile || !Buffer)
-      return -1;
-    (void)std::fread(Buffer, 1, static_cast<size_t>(Count), FFile);
-    return 0;
-  }
-  int32_t MORVO_STDCALL Write(const void* Buffer, int32_t Count) override {
-    if (!FFile || !Buffer)
-      return -1;
-    ++FWrites;
-    return std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile) == static_cast<size_t>(Count)
-               ? 0
-               : -1;
-  }
-  int32_t MORVO_STDCALL Seek(int64_t Offset, int32_t Origin, int64_t* NewPosition) override {
-    if (!FFile)
-      return -1;
-    const int whence = Origin == 0 ? SEEK_SET : (Origin == 1 ? SEEK_CUR : SEEK_END);
-    if (fseeko(FFile, static_cast<off_t>(static_cast<int32_t>(Offset)), whence) != 0)
-      return -1;
-    if (NewPosition)
-      *NewPosition = ftello(FFile);
-    return 0;
-  }
-
-  std::atomic<int> FRefs{0};
-  int FWrites = 0;
-
-private:
-  FILE* FFile;
-};
+// A real-file output callback, as the engine's output object stands on one.
+using TFileCallback = morvotest::TFileCallback;
 
 struct TPcm {
   int Bits = 16;

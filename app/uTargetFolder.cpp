@@ -5,15 +5,6 @@
 
 namespace {
 
-bool IsBlank(char16_t C) { return C <= u' '; }
-
-std::u16string Trim(const std::u16string& S) {
-  size_t First = 0, Last = S.size();
-  while (First < Last && IsBlank(S[First])) ++First;
-  while (Last > First && IsBlank(S[Last - 1])) --Last;
-  return S.substr(First, Last - First);
-}
-
 // Local storage the user may write targets to. tmpfs counts as local on
 // this platform: it holds /tmp and /run on many systems.
 bool IsLocalFixedDrive(const std::u16string& Path) {
@@ -34,8 +25,8 @@ TTargetFolderCheck Refuse(const std::u16string& Path, std::u16string Message) {
 }  // namespace
 
 TTargetFolderCheck CheckTargetFolder(const std::u16string& FolderText) {
-  const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(Trim(FolderText)));
-  const std::u16string Drive = Trim(WideExtractFileDrive(Path));
+  const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(WideTrim(FolderText)));
+  const std::u16string Drive = WideTrim(WideExtractFileDrive(Path));
   if (Drive.empty() || !IsLocalFixedDrive(Path)) return Refuse(Path, Quoted(Path) + u"为无效路径");
   // A second attempt rides over a folder that a parallel process created
   // between our test and our mkdir.

@@ -220,7 +220,7 @@ intptr_t TCliSession::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LPa
     platform::QuitMessageLoop();
     return 0;
   }
-  if (Msg != WM_ENCODE_NOTIFY) return 0;
+  if (Msg != platform::WM_ENCODE_NOTIFY) return 0;
   const auto Kind = static_cast<uint8_t>(WParam);
   const auto Id = static_cast<int32_t>(LParam);
   if (Kind == nkProgress) {

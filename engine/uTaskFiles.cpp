@@ -9,13 +9,6 @@
 
 namespace {
 
-std::u16string Trimmed(const std::u16string& Line) {
-  size_t first = 0, last = Line.size();
-  while (first < last && Line[first] <= u' ') ++first;
-  while (last > first && Line[last - 1] <= u' ') --last;
-  return Line.substr(first, last - first);
-}
-
 constexpr uint8_t SaveAsUtf16Le = 2;
 
 }  // namespace
@@ -34,7 +27,7 @@ void TTaskManager::SaveConvertedList(const std::u16string& Path) {
   if (WideFileExists(Path)) {
     list.LoadFromFile(Path);
     for (int32_t i = 0; i < list.Count(); ++i) {
-      std::u16string line = Trimmed(list.Get(i));
+      std::u16string line = WideTrim(list.Get(i));
       if (!line.empty()) lines.push_back(std::move(line));
     }
   }

@@ -59,10 +59,6 @@ constexpr uint8_t nkRunning = 7;
 constexpr uint8_t nkParamsChanged = 8;
 constexpr uint8_t nkPlaylistQueued = 9;
 
-// Window messages of the main window.
-constexpr uint32_t WM_ENCODE_NOTIFY = 3024;   // WM_USER + 2000
-constexpr uint32_t WM_ENCODE_RESTORE = 3025;  // WM_USER + 2001
-
 class TTaskItem {
 public:
   int32_t FId = -1;

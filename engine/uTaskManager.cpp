@@ -63,8 +63,6 @@ std::u16string TTaskManager::ReplaceInvalidChars(std::u16string Name) {
   return Name;
 }
 
-static bool IsBlankOrControl(char16_t C) { return C <= u' '; }
-
 static std::u16string LowerExt(const std::u16string& Name) { return LowerCaseText(WideExtractFileExt(Name)); }
 
 bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName,
@@ -77,9 +75,7 @@ bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std
     return false;
   }
   const size_t dot = TargetName.rfind(u'.');
-  std::u16string stem = dot == std::u16string::npos ? std::u16string() : TargetName.substr(0, dot);
-  while (!stem.empty() && IsBlankOrControl(stem.back())) stem.pop_back();
-  while (!stem.empty() && IsBlankOrControl(stem.front())) stem.erase(stem.begin());
+  const std::u16string stem = dot == std::u16string::npos ? std::u16string() : WideTrim(TargetName.substr(0, dot));
   if (stem.empty()) {
     Reason = 3;
     ConflictId = Id;

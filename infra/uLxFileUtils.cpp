@@ -49,6 +49,13 @@ std::u16string WideUpperAscii(std::u16string S) {
   return S;
 }
 
+std::u16string WideTrim(std::u16string_view S) {
+  size_t First = 0, Last = S.size();
+  while (First < Last && S[First] <= u' ') ++First;
+  while (Last > First && S[Last - 1] <= u' ') --Last;
+  return std::u16string(S.substr(First, Last - First));
+}
+
 std::u16string WideLowerAscii(std::u16string S) {
   for (char16_t& C : S)
     if (C >= u'A' && C <= u'Z') C = char16_t(C + (u'a' - u'A'));

@@ -40,6 +40,8 @@ const char16_t* WideStrScan(const char16_t* P, char16_t C);
 // file names and extensions compared as a Windows volume compares them.
 std::u16string WideUpperAscii(std::u16string S);
 std::u16string WideLowerAscii(std::u16string S);
+// S without blanks and control characters (code 32 and below) at both ends.
+std::u16string WideTrim(std::u16string_view S);
 
 // ---- file system ----
 bool WideFileExists(const std::u16string& Name);

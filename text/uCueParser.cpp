@@ -18,20 +18,6 @@ namespace {
 constexpr size_t ValueChars = 99;
 constexpr size_t TypeChars = 100;
 
-bool IsBlankOrControl(char16_t C) {
-  return C <= 32;
-}
-
-std::u16string Trim(std::u16string_view S) {
-  size_t First = 0;
-  size_t Last = S.size();
-  while (First < Last && IsBlankOrControl(S[First]))
-    ++First;
-  while (Last > First && IsBlankOrControl(S[Last - 1]))
-    --Last;
-  return std::u16string(S.substr(First, Last - First));
-}
-
 // Keyword and value are parted by a space; a tab serves as well, as some
 // sheets are written with tabs between the fields.
 size_t FindBlank(std::u16string_view S) {
@@ -280,7 +266,7 @@ TCueTrack* TCueParser::CurrentTrack() {
 }
 
 bool TCueParser::ParseLine(const std::string& Line) {
-  const std::u16string L = Trim(platform::AnsiToWide(Line));
+  const std::u16string L = WideTrim(platform::AnsiToWide(Line));
   const size_t Blank = FindBlank(L);
   if (Blank == std::u16string::npos)
     return true;
@@ -299,7 +285,7 @@ bool TCueParser::ParseLine(const std::string& Line) {
   } else if (Keyword == u"TITLE") {
     const std::u16string V = WithoutQuotes(Head(Rest, ValueChars));
     if (FCurrentTrack == 0)
-      FTitle = Trim(V);
+      FTitle = WideTrim(V);
     else if (TCueTrack* Track = CurrentTrack())
       Track->Title = V;
   } else if (Keyword == u"PERFORMER") {
@@ -309,9 +295,9 @@ bool TCueParser::ParseLine(const std::string& Line) {
     else if (TCueTrack* Track = CurrentTrack())
       Track->Performer = V;
   } else if (Keyword == u"SONGWRITER") {
-    FSongwriter = Trim(WithoutQuotes(Head(Rest, ValueChars)));
+    FSongwriter = WideTrim(WithoutQuotes(Head(Rest, ValueChars)));
   } else if (Keyword == u"CATALOG") {
-    FCatalog = Trim(Head(Rest, ValueChars));
+    FCatalog = WideTrim(Head(Rest, ValueChars));
   } else if (Keyword == u"INDEX") {
     ParseIndexLine(Rest);
   }
@@ -334,8 +320,8 @@ void TCueParser::ParseFileLine(const std::u16string& Rest) {
       Text.erase(0, LastBlank + 1);
     }
   }
-  FFileType = Trim(Head(Text, TypeChars));
-  FFileName = Trim(WithoutQuotes(Name));
+  FFileType = WideTrim(Head(Text, TypeChars));
+  FFileName = WideTrim(WithoutQuotes(Name));
 }
 
 void TCueParser::ParseTrackLine(const std::u16string& Rest) {

@@ -11,13 +11,6 @@ constexpr uint8_t LF = 0x0A;
 
 bool IsLineEnd(uint16_t Unit) { return Unit == CR || Unit == LF; }
 
-std::u16string TrimBlanks(const std::u16string& S) {
-  size_t First = 0, Last = S.size();
-  while (First < Last && S[First] <= 32) ++First;
-  while (Last > First && S[Last - 1] <= 32) --Last;
-  return S.substr(First, Last - First);
-}
-
 }  // namespace
 
 void TTextReader::LoadFromStream(TStream& Stream) {
@@ -137,7 +130,7 @@ void TWideStringList::LoadFromStream(TStream& Stream, int32_t CodePage) {
   // Fewer than two bytes left end the reading (see the reader's rules).
   while (Reader.Position() < Reader.Size() - 1) {
     Reader.ReadLine(CodePage, Line);
-    Add(TrimBlanks(Line));
+    Add(WideTrim(Line));
   }
 }
 

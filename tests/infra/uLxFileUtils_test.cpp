@@ -46,6 +46,12 @@ TEST(PathText, LetterCaseChangesOnlyAsciiLetters) {
   EXPECT_EQ(WideUpperAscii(u""), u"");
 }
 
+TEST(PathText, TrimDropsBlanksAndControlsAtBothEndsOnly) {
+  EXPECT_EQ(WideTrim(u"\t \x01 歌 曲.mp3\r\n "), u"歌 曲.mp3");
+  EXPECT_EQ(WideTrim(u" \t\r\n"), u"");
+  EXPECT_EQ(WideTrim(u"\u3000a\u3000"), u"\u3000a\u3000") << "an ideographic blank is text";
+}
+
 TEST(PathText, SlashSplitsLikeBackslashAndIsTheDelimiterAdded) {
   EXPECT_EQ(WideExtractFilePath(u"/home/u/a.b/c"), u"/home/u/a.b/");
   EXPECT_EQ(WideExtractFileName(u"/home/u/a.b/c"), u"c");

@@ -62,27 +62,16 @@ void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, 
     }
 }
 
-class TApeEncoderObject final : public IEncoder, public IApeEncoderParam {
+class TApeEncoderObject final : public TComObject<IEncoder, IApeEncoderParam> {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
     if (!obj)
       return E_POINTER;
-    *obj = nullptr;
     if (iid == IID_IUnknown || iid == IID_IEncoder)
-      *obj = static_cast<IEncoder*>(this);
-    else if (iid == IID_IApeEncoderParam)
-      *obj = static_cast<IApeEncoderParam*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  uint32_t MORVO_STDCALL AddRef() override { return FRefCount.fetch_add(1) + 1; }
-  uint32_t MORVO_STDCALL Release() override {
-    const uint32_t left = FRefCount.fetch_sub(1) - 1;
-    if (left == 0)
-      delete this;
-    return left;
+      return Answer<IEncoder>(obj);
+    if (iid == IID_IApeEncoderParam)
+      return Answer<IApeEncoderParam>(obj);
+    return Refuse(obj);
   }
 
   int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) override {
@@ -101,7 +90,7 @@ public:
   int32_t MORVO_STDCALL Reserved4(int32_t, int32_t) override { return 0; }
 
 private:
-  ~TApeEncoderObject() {
+  ~TApeEncoderObject() override {
     if (FCallback)
       FCallback->Release();
   }
@@ -114,7 +103,6 @@ private:
 
   enum class TState { Created, Open, Failed, Finished };
 
-  std::atomic<uint32_t> FRefCount{1};
   TState FState = TState::Created;
   int FLevel = 2000;
   IEncoderCallback* FCallback = nullptr;

@@ -13,17 +13,6 @@ constexpr int64_t kFixedBytes = kDescriptorBytes + kHeaderBytes;
 // Seek entries are 32-bit file offsets; a file must end below 4 GiB.
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 constexpr size_t kMoveChunk = 1 << 20;
-// The output object takes 32-bit signed offsets; seek in smaller steps.
-constexpr int64_t kMaxSeekStep = int64_t{1} << 30;
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
 
 } // namespace
 
@@ -33,13 +22,14 @@ uint32_t TApeFileWriter::DefaultReservation(const TApeStreamInfo& Info) {
       std::max<uint64_t>(1, (blocks + Info.BlocksPerFrame - 1) / Info.BlocksPerFrame));
 }
 
+// Relative to where we stand: positions count from where the file stood at
+// Init, which need not be its start.
 bool TApeOutput::SeekTo(int64_t Position) {
-  while (FPosition != Position) {
-    const int64_t step = std::clamp(Position - FPosition, -kMaxSeekStep, kMaxSeekStep);
-    if (FOutput->Seek(step, 1, nullptr) != 0)
-      return false;
-    FPosition += step;
-  }
+  if (FPosition == Position)
+    return true;
+  if (FOutput->Seek(Position - FPosition, 1, nullptr) != 0)
+    return false;
+  FPosition = Position;
   return true;
 }
 
@@ -201,28 +191,28 @@ bool TApeFileWriter::ReadFrame(uint32_t Index, std::vector<uint8_t>& Stored, uin
 }
 
 void TApeFileWriter::BuildHeader(uint8_t* Out) const {
-  Put16(Out + 0, FInfo.Level);
-  Put16(Out + 2, kFlagCreateWavHeader);
-  Put32(Out + 4, FInfo.BlocksPerFrame);
-  Put32(Out + 8, FLastFrameBlocks);
-  Put32(Out + 12, Frames());
-  Put16(Out + 16, FInfo.Bits);
-  Put16(Out + 18, FInfo.Channels);
-  Put32(Out + 20, FInfo.SampleRate);
+  PutLe16(Out + 0, FInfo.Level);
+  PutLe16(Out + 2, kFlagCreateWavHeader);
+  PutLe32(Out + 4, FInfo.BlocksPerFrame);
+  PutLe32(Out + 8, FLastFrameBlocks);
+  PutLe32(Out + 12, Frames());
+  PutLe16(Out + 16, FInfo.Bits);
+  PutLe16(Out + 18, FInfo.Channels);
+  PutLe32(Out + 20, FInfo.SampleRate);
 }
 
 void TApeFileWriter::BuildDescriptor(uint8_t* Out, uint32_t SeekBytes, uint64_t DataBytes,
                                      const uint8_t* Md5) const {
   std::memcpy(Out, "MAC ", 4);
-  Put16(Out + 4, kFileVersion);
-  Put16(Out + 6, 0);
-  Put32(Out + 8, kDescriptorBytes);
-  Put32(Out + 12, kHeaderBytes);
-  Put32(Out + 16, SeekBytes);
-  Put32(Out + 20, 0); // no stored WAV header
-  Put32(Out + 24, static_cast<uint32_t>(DataBytes));
-  Put32(Out + 28, static_cast<uint32_t>(DataBytes >> 32));
-  Put32(Out + 32, 0); // no terminating data
+  PutLe16(Out + 4, kFileVersion);
+  PutLe16(Out + 6, 0);
+  PutLe32(Out + 8, kDescriptorBytes);
+  PutLe32(Out + 12, kHeaderBytes);
+  PutLe32(Out + 16, SeekBytes);
+  PutLe32(Out + 20, 0); // no stored WAV header
+  PutLe32(Out + 24, static_cast<uint32_t>(DataBytes));
+  PutLe32(Out + 28, static_cast<uint32_t>(DataBytes >> 32));
+  PutLe32(Out + 32, 0); // no terminating data
   std::memcpy(Out + 36, Md5, 16);
 }
 
@@ -250,7 +240,7 @@ bool TApeFileWriter::Finish() {
 
   std::vector<uint8_t> table(size_t{4} * FReserved, 0);
   for (size_t i = 0; i < FSeekOffsets.size(); ++i)
-    Put32(table.data() + 4 * i, static_cast<uint32_t>(FDataStart + FSeekOffsets[i]));
+    PutLe32(table.data() + 4 * i, static_cast<uint32_t>(FDataStart + FSeekOffsets[i]));
   uint8_t header[kHeaderBytes];
   BuildHeader(header);
 

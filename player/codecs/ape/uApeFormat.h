@@ -46,6 +46,16 @@ constexpr TLevelParams kLevels[] = {
 };
 
 // The params of a level, or null for anything but 1000, 2000 ... 5000.
+// Little-endian fields of the headers and of the decoder's extradata.
+inline void PutLe16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void PutLe32(uint8_t* p, uint32_t v) {
+  PutLe16(p, v & 0xFFFF);
+  PutLe16(p + 2, v >> 16);
+}
+
 inline const TLevelParams* FindLevel(int Level) {
   for (const TLevelParams& params : kLevels)
     if (params.Level == Level)

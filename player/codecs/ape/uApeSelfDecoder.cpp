@@ -12,19 +12,6 @@ extern "C" {
 
 namespace ape {
 
-namespace {
-
-void PutLe16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-  PutLe16(p, v & 0xFFFF);
-  PutLe16(p + 2, v >> 16);
-}
-
-} // namespace
-
 TApeSelfDecoder::~TApeSelfDecoder() {
   av_frame_free(&FFrame);
   av_packet_free(&FPacket);

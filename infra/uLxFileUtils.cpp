@@ -128,7 +128,9 @@ bool WideForceDirectories(const std::u16string& Dir) {
   const bool NativeAbsolute = Folder[0] == u'/';
   if ((NativeAbsolute ? Folder == u"/" : Folder.size() < 3) || WideDirectoryExists(Folder)) return true;
   if (WideExtractFilePath(Folder) == Folder) return true;
-  return WideForceDirectories(WideExtractFilePath(Folder)) && WideCreateDir(Folder);
+  // Workers prepare their targets in parallel and may race for the same new
+  // folder: one that appeared meanwhile counts as made.
+  return WideForceDirectories(WideExtractFilePath(Folder)) && (WideCreateDir(Folder) || WideDirectoryExists(Folder));
 }
 
 std::u16string WideExpandFileName(const std::u16string& Name) { return platform::GetFullPathNameW(Name); }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 #include <fstream>
 
 #include "tests/support/uTempDir.h"
@@ -100,6 +103,24 @@ TEST(FileSystem, ForceDirectoriesCreatesEveryMissingParent) {
   // A file in the way: the folder cannot be made.
   std::ofstream(Dir / "file") << "x";
   EXPECT_FALSE(WideForceDirectories(W(Dir / "file/sub")));
+}
+
+TEST(FileSystem, ForceDirectoriesSucceedsForEveryThreadRacingForTheSameFolder) {
+  for (int Round = 0; Round < 20; ++Round) {
+    TTempDir Dir;
+    const std::u16string Deep = W(Dir / "out/a/b/c");
+    std::atomic<int> Ready{0};
+    std::atomic<int> Succeeded{0};
+    std::vector<std::thread> Threads;
+    for (int I = 0; I < 8; ++I)
+      Threads.emplace_back([&] {
+        ++Ready;
+        while (Ready.load() < 8) std::this_thread::yield();
+        if (WideForceDirectories(Deep)) ++Succeeded;
+      });
+    for (std::thread& T : Threads) T.join();
+    ASSERT_EQ(Succeeded.load(), 8) << "round " << Round;
+  }
 }
 
 TEST(FileSystem, ExistenceTests) {

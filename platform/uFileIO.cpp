@@ -289,11 +289,23 @@ bool FileTruncate(THandle Handle) {
   return true;
 }
 
+// Windows refuses to delete a file that is open without FILE_SHARE_DELETE,
+// which no open here grants: a target another worker or instance is still
+// writing must not vanish under it. The check and the unlink happen under
+// the same flock that serialises openers.
 bool DeleteFileW(const std::u16string& Name) {
   const std::string Path = WideToPath(Name);
-  if (unlink(Path.c_str()) == 0) return true;
-  SetErrnoError(Path);
-  return false;
+  const int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const bool Locked = Fd >= 0 && flock(Fd, LOCK_EX) == 0;
+  if (Locked && (MarkerHeldByOthers(Fd, MarkerReads) || MarkerHeldByOthers(Fd, MarkerWrites))) {
+    close(Fd);
+    LastErrorCode = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  const bool Deleted = unlink(Path.c_str()) == 0;
+  if (!Deleted) SetErrnoError(Path);
+  if (Fd >= 0) close(Fd);
+  return Deleted;
 }
 
 std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, TFindData& Data) {

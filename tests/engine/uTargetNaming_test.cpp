@@ -3,6 +3,7 @@
 
 #include "engine/uEncodeWorker.h"
 #include "engine/uTargetNaming.h"
+#include "platform/uFileIO.h"
 #include "uEngineTestKit.h"
 
 namespace enginetest {
@@ -149,6 +150,22 @@ TEST_F(NamingTest, UndeletableTargetFailsWithCode8) {
   Shell("chattr -i '" + FOut + "/locked.wav'");
   EXPECT_EQ(Task(id)->FResult, rcCannotOverwrite);
   EXPECT_EQ(ReadFile(FOut + "/locked.wav"), "old");
+}
+
+TEST_F(NamingTest, TargetStillBeingWrittenIsNotOverwritten) {
+  // Another worker or instance writing the same target keeps it open; the
+  // overwrite must not pull the file away from under it.
+  WriteFile(FOut + "/busy.wav", "in progress");
+  const platform::THandle Writer =
+      platform::CreateFileW(W(FOut + "/busy.wav"), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
+                            platform::TDisposition::OpenExisting);
+  ASSERT_NE(Writer, platform::INVALID_HANDLE_VALUE);
+  FManager->FExistPolicy = epOverwrite;
+  const int32_t id = Add(TSources::Get().Wav16, "busy.wav");
+  ConvertAll();
+  platform::CloseHandle(Writer);
+  EXPECT_EQ(Task(id)->FResult, rcCannotOverwrite);
+  EXPECT_EQ(ReadFile(FOut + "/busy.wav"), "in progress");
 }
 
 }  // namespace

@@ -110,6 +110,27 @@ TEST(FileIO, ShareModesHoldAcrossProcesses) {
   EXPECT_TRUE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ));
 }
 
+TEST(FileIO, AFileHeldOpenCannotBeDeleted) {
+  TTempDir Dir;
+  const std::string Path = Dir / "busy.mp3";
+  WriteText(Path, "being written");
+  // Even an open that shares reading and writing does not share deletion.
+  const THandle Held =
+      CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, TDisposition::OpenExisting);
+  ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+  std::thread Other([&] {
+    EXPECT_FALSE(DeleteFileW(W(Path)));
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  });
+  Other.join();
+  EXPECT_EQ(ReadText(Path), "being written");
+  CloseHandle(Held);
+  EXPECT_TRUE(DeleteFileW(W(Path)));
+  EXPECT_FALSE(std::ifstream(Path).good());
+  EXPECT_FALSE(DeleteFileW(W(Path)));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
 TEST(FileIO, OpenErrorsAreWindowsCodes) {
   TTempDir Dir;
   EXPECT_EQ(CreateFileW(W(Dir / "missing"), GENERIC_READ, 0, TDisposition::OpenExisting), INVALID_HANDLE_VALUE);

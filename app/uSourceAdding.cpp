@@ -54,8 +54,8 @@ std::u16string TrackTitleForName(const TCueTrack& Track, int32_t Number) {
       std::all_of(Track.Title.begin(), Track.Title.end(), [](char16_t C) { return C <= 32; });
   if (!Blank)
     return Track.Title;
-  const char16_t Digits[] = {char16_t(u'0' + Number / 10 % 10), char16_t(u'0' + Number % 10), 0};
-  return Number >= 100 ? u"100" : Digits;
+  const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
+  return Number < 10 ? u"0" + Digits : Digits;
 }
 
 std::u16string ErrorText(const std::exception& E) {
@@ -132,16 +132,8 @@ void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass)
     Refuse(Path, 0, TSourceRefusal::NotAFile);
     return;
   }
-  auto Item = std::make_unique<TTaskItem>();
-  Item->FKind = tkWholeFile;
-  Item->FSource = Path;
-  Item->FSourceClass = SourceClass;
-  Item->FTargetName = WholeFileTargetName(Path, FTargetExt);
-  Item->FTargetExt = FTargetExt;
-  Item->FQueued = 1;
-  Item->FStartMs = 0;
-  Item->FEndMs = -1;
-  SubmitTask(Item.release(), Path, 0);
+  SubmitTask(NewTask(tkWholeFile, Path, SourceClass, WholeFileTargetName(Path, FTargetExt), 0, -1),
+             Path, 0);
 }
 
 void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceClass) {
@@ -174,28 +166,38 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
       continue;
     }
     const TCueTrack& Track = Parser.Track(N);
-    auto Item = std::make_unique<TTaskItem>();
-    Item->FKind = tkCueTrack;
-    Item->FSource = Parser.FileName();
-    Item->FSourceClass = SourceClass;
-    Item->FTargetName =
+    const std::u16string TargetName =
         CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt);
-    Item->FTargetExt = FTargetExt;
-    Item->FQueued = 1;
-    Item->FStartMs = Track.StartMs;
     // The last track's end is the file's duration rounded to a millisecond;
     // the worker takes an end within a millisecond of the duration as the
     // end of the file, so no sample after it is lost.
-    Item->FEndMs = Track.EndMs;
-    SubmitTask(Item.release(), CuePath, N);
+    SubmitTask(NewTask(tkCueTrack, Parser.FileName(), SourceClass, TargetName, Track.StartMs,
+                       Track.EndMs),
+               CuePath, N);
   }
 }
 
-void TSourceAdder::SubmitTask(TTaskItem* Item, const std::u16string& Path, int32_t Track) {
-  std::unique_ptr<TTaskItem> Owned(Item);
-  const std::u16string TargetName = Owned->FTargetName;
+std::unique_ptr<TTaskItem> TSourceAdder::NewTask(uint8_t Kind, const std::u16string& Source,
+                                                 uint8_t SourceClass,
+                                                 const std::u16string& TargetName,
+                                                 int32_t StartMs, int32_t EndMs) const {
+  auto Item = std::make_unique<TTaskItem>();
+  Item->FKind = Kind;
+  Item->FSource = Source;
+  Item->FSourceClass = SourceClass;
+  Item->FTargetName = TargetName;
+  Item->FTargetExt = FTargetExt;
+  Item->FQueued = 1;
+  Item->FStartMs = StartMs;
+  Item->FEndMs = EndMs;
+  return Item;
+}
+
+void TSourceAdder::SubmitTask(std::unique_ptr<TTaskItem> Item, const std::u16string& Path,
+                              int32_t Track) {
+  const std::u16string TargetName = Item->FTargetName;
   const int32_t CountBefore = FManager.TaskCount();
-  FManager.AddTask(std::move(Owned));
+  FManager.AddTask(std::move(Item));
   if (FManager.TaskCount() > CountBefore)
     ++FAddedCount;
   else

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,10 @@ private:
   void AddWholeFile(const std::u16string& Path, uint8_t SourceClass);
   void AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser,
                        uint8_t SourceClass);
-  void SubmitTask(TTaskItem* Item, const std::u16string& Path, int32_t Track);
+  std::unique_ptr<TTaskItem> NewTask(uint8_t Kind, const std::u16string& Source,
+                                     uint8_t SourceClass, const std::u16string& TargetName,
+                                     int32_t StartMs, int32_t EndMs) const;
+  void SubmitTask(std::unique_ptr<TTaskItem> Item, const std::u16string& Path, int32_t Track);
   void ScanFolder(const std::u16string& Folder, int Depth);
   void Refuse(const std::u16string& Path, int32_t Track, TSourceRefusal Reason,
               const std::u16string& TargetName = {}, const std::u16string& Detail = {});

@@ -28,8 +28,8 @@ TTargetFolderCheck CheckTargetFolder(const std::u16string& FolderText) {
   const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(WideTrim(FolderText)));
   const std::u16string Drive = WideTrim(WideExtractFileDrive(Path));
   if (Drive.empty() || !IsLocalFixedDrive(Path)) return Refuse(Path, Quoted(Path) + u"为无效路径");
-  // A second attempt rides over a folder that a parallel process created
-  // between our test and our mkdir.
+  // A failed creation is tried once more before the folder is refused (a
+  // folder made meanwhile by someone else already counts as made).
   bool Created = false;
   for (int Attempt = 0; Attempt < 2 && !Created; ++Attempt) {
     try {

@@ -12,9 +12,9 @@ const std::map<std::string, int> kPriorities{{"fast", 0}, {"background", 1}};
 const std::map<std::string, int> kMp3Modes{{"cbr", 0}, {"abr", 1}, {"vbr", 2}};
 const std::map<std::string, int> kMp3Channels{{"stereo", 0}, {"joint", 1}, {"mono", 2}};
 
-void DefineOptions(CLI::App& App, TCliOptions& O, std::optional<int>& Mp3Mode,
-                   std::optional<int>& Mp3Channels, std::optional<int>& ApeLevel) {
+void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_option("SOURCE", O.Sources, "audio files, folders and cue sheets (one task per track)");
+  // The member check also stores the name as listed, so "MP3" arrives as "mp3".
   App.add_option("-f,--format", O.Format, "target format: mp3, ape, wav or flac")
       ->transform(CLI::IsMember({"mp3", "ape", "wav", "flac"}, CLI::ignore_case));
   App.add_option("-q,--quality", O.Quality, "index into the format's quality list")
@@ -26,11 +26,11 @@ void DefineOptions(CLI::App& App, TCliOptions& O, std::optional<int>& Mp3Mode,
   App.add_option("-p,--priority", O.Priority,
                  "fast (加速处理(较快)) or background (资源优先(偏慢))")
       ->transform(CLI::CheckedTransformer(kPriorities, CLI::ignore_case));
-  App.add_option("--mp3-mode", Mp3Mode, "MP3 bitrate mode: cbr, abr or vbr")
+  App.add_option("--mp3-mode", O.Mp3BitRateMode, "MP3 bitrate mode: cbr, abr or vbr")
       ->transform(CLI::CheckedTransformer(kMp3Modes, CLI::ignore_case));
-  App.add_option("--mp3-channels", Mp3Channels, "MP3 channels: stereo, joint or mono")
+  App.add_option("--mp3-channels", O.Mp3ChannelMode, "MP3 channels: stereo, joint or mono")
       ->transform(CLI::CheckedTransformer(kMp3Channels, CLI::ignore_case));
-  App.add_option("--ape-level", ApeLevel, "APE compression level 0 (快速) .. 4 (疯狂)")
+  App.add_option("--ape-level", O.ApeLevel, "APE compression level 0 (快速) .. 4 (疯狂)")
       ->check(CLI::Range(0, 4));
   App.add_flag("--delete-source", O.DeleteSource, "move each converted source to the trash");
   App.add_flag("--add-to-playlist", O.AddToPlaylist, "hand each converted target to the player");
@@ -45,8 +45,7 @@ TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
   TCliParseResult Result;
   CLI::App App{"Converts audio between MP3, APE, WAV and FLAC and cuts images by their cue sheets.",
                "morvo-convert"};
-  std::optional<int> Mp3Mode, Mp3Channels, ApeLevel;
-  DefineOptions(App, Result.Options, Mp3Mode, Mp3Channels, ApeLevel);
+  DefineOptions(App, Result.Options);
   try {
     App.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -60,10 +59,6 @@ TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
     Result.Message = std::string("morvo-convert: ") + E.what() + "\nRun with --help for the options.\n";
     return Result;
   }
-  Result.Options.Mp3BitRateMode = Mp3Mode;
-  Result.Options.Mp3ChannelMode = Mp3Channels;
-  Result.Options.ApeLevel = ApeLevel;
-  for (auto& C : Result.Options.Format) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
   if (Result.Options.Sources.empty() && !Result.Options.ListQualities) {
     Result.ExitCode = 2;
     Result.Message = "morvo-convert: no SOURCE given\nRun with --help for the options.\n";

@@ -83,9 +83,7 @@ void TCliReport::Summary(const std::u16string& Text) {
   std::lock_guard Lock(FMutex);
   FConverting.clear();
   FTotal = 0;
-  FSuspended = false;
-  for (const auto& [Stream, Line] : FDeferred) *Stream << Line << "\n";
-  FDeferred.clear();
+  FlushDeferred();
   ClearLive();
   (FJson ? FErr : FOut) << Utf8(Text) << "\n" << std::flush;
 }
@@ -98,10 +96,14 @@ void TCliReport::Suspend() {
 
 void TCliReport::Resume() {
   std::lock_guard Lock(FMutex);
+  FlushDeferred();
+  DrawLive();
+}
+
+void TCliReport::FlushDeferred() {
   FSuspended = false;
   for (const auto& [Stream, Line] : FDeferred) *Stream << Line << "\n";
   FDeferred.clear();
-  DrawLive();
 }
 
 // The live block is drawn on the error stream so that standard output keeps

@@ -45,6 +45,8 @@ public:
 
 private:
   void Print(std::ostream& Stream, const std::string& Line);
+  // Ends a suspension and prints the lines that waited for it.
+  void FlushDeferred();
   void ClearLive();
   void DrawLive();
   std::string FitLine(const std::string& Line) const;

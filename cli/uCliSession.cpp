@@ -82,24 +82,24 @@ int TCliSession::Prepare() {
 }
 
 bool TCliSession::ChooseFormat() {
-  TParamManager& Params = *FManager->FParamManager;
   if (!FOptions.Format.empty()) {
-    const std::string Ext = "." + FOptions.Format;
-    if (!Params.IsFormatAvailable(Ext) || !(FParam = Params.FindByExtension(Ext))) {
-      UsageError("the " + FOptions.Format + " encoder is not available (codec library missing?)");
-      return false;
-    }
-    FTargetExt = Wide(Ext);
-    return true;
+    if (UseFormat("." + FOptions.Format)) return true;
+    UsageError("the " + FOptions.Format + " encoder is not available (codec library missing?)");
+    return false;
   }
   for (const char* Ext : kFormatOrder) {
-    if (Params.IsFormatAvailable(Ext) && (FParam = Params.FindByExtension(Ext))) {
-      FTargetExt = Wide(Ext);
-      return true;
-    }
+    if (UseFormat(Ext)) return true;
   }
   UsageError("no target format is available");
   return false;
+}
+
+// False when the format's encoder or parameter object is missing.
+bool TCliSession::UseFormat(const std::string& Ext) {
+  const TParamManager& Params = *FManager->FParamManager;
+  if (!Params.IsFormatAvailable(Ext) || !(FParam = Params.FindByExtension(Ext))) return false;
+  FTargetExt = Wide(Ext);
+  return true;
 }
 
 // The advanced settings first, then the quality index into the list they
@@ -182,7 +182,10 @@ int TCliSession::Convert() {
   FManager->Shutdown();
   if (FInterrupts < 2) ReportRemaining();
   FReport->Summary(FManager->GetSummary());
-  const bool AllSucceeded = FManager->FSucceededCount == FManager->TaskCount() && !FAnyRefused && FInterrupts == 0;
+  // Counted against the run's total, not the list: a task whose source was
+  // deleted after its success has left the list.
+  const bool AllSucceeded =
+      FManager->FSucceededCount == FManager->FTotalCount && !FAnyRefused && FInterrupts == 0;
   return AllSucceeded ? ecAllSucceeded : ecSomeFailed;
 }
 
@@ -260,8 +263,8 @@ void TCliSession::ReportIfFinished(int32_t Id) {
   FReport->Totals(FManager->FFinishedCount, FManager->FTotalCount);
 }
 
-// Tasks that ended while the manager was shutting down (a stop) or that a
-// removal took out of the list are reported from the list itself.
+// Tasks that ended while the manager was shutting down (a stop), when the
+// change callback was already gone, are reported from the list itself.
 void TCliSession::ReportRemaining() {
   for (int32_t I = 0; I < FManager->TaskCount(); ++I) {
     if (TTaskItem* Task = FManager->GetTask(I)) ReportIfFinished(Task->FId);

@@ -35,6 +35,7 @@ public:
 private:
   int Prepare();
   bool ChooseFormat();
+  bool UseFormat(const std::string& Ext);
   bool ApplyParameters();
   void ListQualities() const;
   bool ChooseTargetFolder();

@@ -5,7 +5,6 @@
 #include <limits>
 #include <new>
 #include <type_traits>
-#include <vector>
 
 namespace {
 
@@ -25,20 +24,18 @@ template <int Bits> int64_t ReadSample(const uint8_t* p) {
   }
 }
 
-template <int Bits> constexpr int64_t LowerLimit() {
-  // The 32-bit lower limit is symmetric to the upper one on purpose.
-  return Bits == 32 ? -2147483647LL : -(int64_t(1) << (Bits - 1));
+template <int Bits> constexpr int64_t MinValue() {
+  return -(int64_t(1) << (Bits - 1));
 }
 
-template <int Bits> constexpr int64_t UpperLimit() {
+template <int Bits> constexpr int64_t MaxValue() {
   return (int64_t(1) << (Bits - 1)) - 1;
 }
 
+// The 32-bit lower limit is symmetric to the upper one on purpose.
+constexpr int64_t Lowest32 = -MaxValue<32>();
+
 template <int Bits> void WriteSample(uint8_t* p, int64_t Value) {
-  if (Value < LowerLimit<Bits>())
-    Value = LowerLimit<Bits>();
-  if (Value > UpperLimit<Bits>())
-    Value = UpperLimit<Bits>();
   if constexpr (Bits == 8) {
     p[0] = uint8_t(Value + 128);
   } else {
@@ -51,13 +48,22 @@ template <int Bits> void WriteSample(uint8_t* p, int64_t Value) {
 // Widening multiplies; narrowing divides with the quotient truncated toward
 // zero (C++ division), which differs from an arithmetic shift for negative
 // samples (-1 / 256 is 0, not -1).
-template <int SourceBits, int DestBits>
-void ConvertPair(const uint8_t* Source, uint8_t* Dest, size_t Count) {
+template <int SourceBits, int DestBits> constexpr int64_t Scale(int64_t Sample) {
   constexpr int Shift = DestBits > SourceBits ? DestBits - SourceBits : SourceBits - DestBits;
   constexpr int64_t Factor = int64_t(1) << Shift;
+  return DestBits > SourceBits ? Sample * Factor : Sample / Factor;
+}
+
+template <int SourceBits, int DestBits>
+void ConvertPair(const uint8_t* Source, uint8_t* Dest, size_t Count) {
+  // Scaling keeps every sample inside the destination's range, so the only
+  // clamp left per sample is the symmetric 32-bit lower limit.
+  static_assert(Scale<SourceBits, DestBits>(MinValue<SourceBits>()) >= MinValue<DestBits>() &&
+                Scale<SourceBits, DestBits>(MaxValue<SourceBits>()) <= MaxValue<DestBits>());
   for (size_t i = 0; i < Count; ++i) {
-    const int64_t s = ReadSample<SourceBits>(Source + i * (SourceBits / 8));
-    const int64_t v = DestBits > SourceBits ? s * Factor : s / Factor;
+    int64_t v = Scale<SourceBits, DestBits>(ReadSample<SourceBits>(Source + i * (SourceBits / 8)));
+    if constexpr (DestBits == 32)
+      v = v < Lowest32 ? Lowest32 : v;
     WriteSample<DestBits>(Dest + i * (DestBits / 8), v);
   }
 }
@@ -194,8 +200,6 @@ int32_t MORVO_STDCALL TWavEncoder::Encode(const void* Buffer, int32_t ByteCount)
   const int32_t inBits = FFormat.wBitsPerSample;
   if (FOutputBits == inBits)
     return WriteOut(Buffer, uint32_t(ByteCount));
-  if (inBits == 0)
-    return -1;
   // Only the four widths can be converted; anything else would put samples
   // on disk that do not match the header.
   if (!IsSupportedSampleWidth(inBits) || !IsSupportedSampleWidth(FOutputBits))
@@ -203,14 +207,14 @@ int32_t MORVO_STDCALL TWavEncoder::Encode(const void* Buffer, int32_t ByteCount)
   const uint64_t outCount = uint64_t(ByteCount / (inBits / 8)) * uint64_t(FOutputBits / 8);
   if (!FitsInRiff(outCount) || outCount > uint64_t(std::numeric_limits<int32_t>::max()))
     return -1;
-  std::vector<uint8_t> scratch;
   try {
-    scratch.resize(outCount);
+    if (FScratch.size() < outCount)
+      FScratch.resize(outCount);
   } catch (const std::bad_alloc&) {
     return -1;
   }
-  ConvertSampleFormat(Buffer, scratch.data(), ByteCount, FOutputBits, inBits);
-  return WriteOut(scratch.data(), uint32_t(outCount));
+  ConvertSampleFormat(Buffer, FScratch.data(), ByteCount, FOutputBits, inBits);
+  return WriteOut(FScratch.data(), uint32_t(outCount));
 }
 
 void TWavEncoder::FillHeader() {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "codecs/uEncodeIntf.h"
 
@@ -44,8 +45,6 @@ public:
   int32_t MORVO_STDCALL Reserved3(int32_t) override { return 0; }
   int32_t MORVO_STDCALL Reserved4(int32_t, int32_t) override { return 0; }
 
-  int32_t OutputBits() const { return FOutputBits; }
-
 private:
   ~TWavEncoder() override;
 
@@ -59,6 +58,9 @@ private:
   int32_t FOutputBits = 16;
   uint32_t FBytesWritten = 0;
   WAVEFORMATEX FFormat{};
+  // Converted samples of the current block; kept so that the conversion
+  // does not allocate for every block.
+  std::vector<uint8_t> FScratch;
 };
 
 // A new TWavEncoder (one reference, owned by the caller).

@@ -11,19 +11,12 @@
 
 namespace {
 
-// One counted load of a library file.
+// One counted load of a library file and the one entry the system calls in
+// it (read on worker threads without the lock).
 struct TCountedLibrary {
   int32_t UseCount = 0;
   platform::TLibHandle Module = nullptr;
-};
-
-struct TCodecLibrary : TCountedLibrary {
-  // Read by CreateEncoder on worker threads without the lock.
-  std::atomic<TDllGetClassObject> GetClassObject{nullptr};
-};
-
-struct TCpuControlLibrary : TCountedLibrary {
-  std::atomic<TLxPlayerCreateCpuControl> CreateControl{nullptr};
+  std::atomic<void*> Entry{nullptr};
 };
 
 // One lock for the codec loads and the CPU-control load. It is never freed,
@@ -33,8 +26,8 @@ std::recursive_mutex& LibraryLock() {
   return *lock;
 }
 
-TCodecLibrary GCodecLibraries[4]; // index = format type; 2 (WAV) unused
-TCpuControlLibrary GCpuControl;
+TCountedLibrary GCodecLibraries[4]; // index = format type; 2 (WAV) unused
+TCountedLibrary GCpuControl;
 
 bool IsCountedCodecType(TFormatType FormatType) {
   return FormatType == ftMP3 || FormatType == ftAPE || FormatType == ftFLAC;
@@ -67,16 +60,47 @@ std::string PlayerLibraryPath(const char* Name) {
   return platform::WideToAnsi(GetPlayerInstallDir()) + Name;
 }
 
-void UnloadCodecLibrary(TCodecLibrary& Library) {
-  Library.GetClassObject = nullptr;
+void Unload(TCountedLibrary& Library) {
+  Library.Entry = nullptr;
   platform::FreeLibrary(Library.Module);
   Library.Module = nullptr;
 }
 
-void UnloadCpuControlLibrary() {
-  GCpuControl.CreateControl = nullptr;
-  platform::FreeLibrary(GCpuControl.Module);
-  GCpuControl.Module = nullptr;
+// Counts one use and loads Name from the player folder unless it is loaded;
+// a library without the entry Resolve looks for is not kept.
+bool LoadCounted(TCountedLibrary& Library, const char* Name,
+                 void* (*Resolve)(platform::TLibHandle Module)) {
+  std::lock_guard guard(LibraryLock());
+  ++Library.UseCount; // also when the load below fails; the release undoes it
+  if (!Library.Module) {
+    Library.Module = platform::LoadLibraryA(PlayerLibraryPath(Name));
+    if (Library.Module) {
+      Library.Entry = Resolve(Library.Module);
+      if (!Library.Entry)
+        Unload(Library);
+    }
+  }
+  return Library.Module != nullptr;
+}
+
+void ReleaseCounted(TCountedLibrary& Library) {
+  std::lock_guard guard(LibraryLock());
+  if (Library.UseCount > 0)
+    --Library.UseCount;
+  if (Library.Module && Library.UseCount == 0)
+    Unload(Library);
+}
+
+int32_t UseCountOf(const TCountedLibrary& Library) {
+  std::lock_guard guard(LibraryLock());
+  return Library.UseCount;
+}
+
+// Program end: drops every counted use at once.
+void ReleaseAll(TCountedLibrary& Library) {
+  Library.UseCount = 0;
+  if (Library.Module)
+    Unload(Library);
 }
 
 template <class T> void ReleaseOutput(T*& Output) {
@@ -86,7 +110,8 @@ template <class T> void ReleaseOutput(T*& Output) {
 }
 
 void CreateLibraryEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param) {
-  const TDllGetClassObject getClassObject = GCodecLibraries[FormatType].GetClassObject;
+  const auto getClassObject =
+      reinterpret_cast<TDllGetClassObject>(GCodecLibraries[FormatType].Entry.load());
   if (!getClassObject)
     return;
   // An out pointer that comes with a failure code is not trusted.
@@ -115,37 +140,18 @@ bool LoadCodecLibrary(TFormatType FormatType) {
     return true; // built in; nothing to count
   if (!IsCountedCodecType(FormatType))
     return false;
-  std::lock_guard guard(LibraryLock());
-  TCodecLibrary& library = GCodecLibraries[FormatType];
-  ++library.UseCount; // also when the load below fails; the release undoes it
-  if (!library.Module) {
-    library.Module = platform::LoadLibraryA(PlayerLibraryPath("codecs.dll"));
-    if (library.Module) {
-      library.GetClassObject = reinterpret_cast<TDllGetClassObject>(
-          platform::GetProcAddress(library.Module, "DllGetClassObject"));
-      if (!library.GetClassObject)
-        UnloadCodecLibrary(library);
-    }
-  }
-  return library.Module != nullptr;
+  return LoadCounted(GCodecLibraries[FormatType], "codecs.dll", [](platform::TLibHandle Module) {
+    return platform::GetProcAddress(Module, "DllGetClassObject");
+  });
 }
 
 void ReleaseCodecLibrary(TFormatType FormatType) {
-  if (!IsCountedCodecType(FormatType))
-    return;
-  std::lock_guard guard(LibraryLock());
-  TCodecLibrary& library = GCodecLibraries[FormatType];
-  if (library.UseCount > 0)
-    --library.UseCount;
-  if (library.Module && library.UseCount == 0)
-    UnloadCodecLibrary(library);
+  if (IsCountedCodecType(FormatType))
+    ReleaseCounted(GCodecLibraries[FormatType]);
 }
 
 int32_t CodecLibraryUseCount(TFormatType FormatType) {
-  if (!IsCountedCodecType(FormatType))
-    return 0;
-  std::lock_guard guard(LibraryLock());
-  return GCodecLibraries[FormatType].UseCount;
+  return IsCountedCodecType(FormatType) ? UseCountOf(GCodecLibraries[FormatType]) : 0;
 }
 
 bool IsCodecLibraryLoaded(TFormatType FormatType) {
@@ -156,35 +162,21 @@ bool IsCodecLibraryLoaded(TFormatType FormatType) {
 }
 
 bool LoadCpuControlLibrary() {
-  std::lock_guard guard(LibraryLock());
-  ++GCpuControl.UseCount;
-  if (!GCpuControl.Module) {
-    GCpuControl.Module = platform::LoadLibraryA(PlayerLibraryPath("LxPlayer.dll"));
-    if (GCpuControl.Module) {
-      GCpuControl.CreateControl = reinterpret_cast<TLxPlayerCreateCpuControl>(
-          platform::GetProcAddressByOrdinal(GCpuControl.Module, 6));
-      if (!GCpuControl.CreateControl)
-        UnloadCpuControlLibrary();
-    }
-  }
-  return GCpuControl.Module != nullptr;
+  return LoadCounted(GCpuControl, "LxPlayer.dll", [](platform::TLibHandle Module) {
+    return platform::GetProcAddressByOrdinal(Module, 6);
+  });
 }
 
 void ReleaseCpuControlLibrary() {
-  std::lock_guard guard(LibraryLock());
-  if (GCpuControl.UseCount > 0)
-    --GCpuControl.UseCount;
-  if (GCpuControl.Module && GCpuControl.UseCount == 0)
-    UnloadCpuControlLibrary();
+  ReleaseCounted(GCpuControl);
 }
 
 TLxPlayerCreateCpuControl CpuControlFactory() {
-  return GCpuControl.CreateControl;
+  return reinterpret_cast<TLxPlayerCreateCpuControl>(GCpuControl.Entry.load());
 }
 
 int32_t CpuControlLibraryUseCount() {
-  std::lock_guard guard(LibraryLock());
-  return GCpuControl.UseCount;
+  return UseCountOf(GCpuControl);
 }
 
 bool CreateEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param) {
@@ -204,8 +196,6 @@ bool CreateEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param)
 void FinalizeCodecLibraries() {
   std::lock_guard guard(LibraryLock());
   for (TFormatType type : {ftAPE, ftFLAC, ftMP3})
-    while (CodecLibraryUseCount(type) > 0)
-      ReleaseCodecLibrary(type);
-  while (CpuControlLibraryUseCount() > 0)
-    ReleaseCpuControlLibrary();
+    ReleaseAll(GCodecLibraries[type]);
+  ReleaseAll(GCpuControl);
 }

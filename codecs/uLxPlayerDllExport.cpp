@@ -14,22 +14,18 @@ namespace {
 struct TPlayerLibrary {
   platform::TLibHandle Module = nullptr;
   int32_t Availability = plNotTried;
-  TLxPlayerOrdinalVoid Ordinal1 = nullptr; // required, never called
   TLxPlayerCreateDecoder CreateDecoder = nullptr;
-  TLxPlayerOrdinalVoid Ordinal3 = nullptr; // required, never called
 };
 
 TPlayerLibrary GPlayer;
 
-template <class T> T Ordinal(int Number) {
-  return reinterpret_cast<T>(platform::GetProcAddressByOrdinal(GPlayer.Module, Number));
+void* Ordinal(int Number) {
+  return platform::GetProcAddressByOrdinal(GPlayer.Module, Number);
 }
 
 void ForgetModule() {
   GPlayer.Module = nullptr;
-  GPlayer.Ordinal1 = nullptr;
   GPlayer.CreateDecoder = nullptr;
-  GPlayer.Ordinal3 = nullptr;
 }
 
 } // namespace
@@ -40,10 +36,10 @@ bool LoadPlayerLibrary() {
     return true;
   GPlayer.Module = platform::LoadLibraryW(GetPlayerInstallDir() + u"LxPlayer.dll");
   if (GPlayer.Module) {
-    GPlayer.Ordinal1 = Ordinal<TLxPlayerOrdinalVoid>(1);
-    GPlayer.CreateDecoder = Ordinal<TLxPlayerCreateDecoder>(2);
-    GPlayer.Ordinal3 = Ordinal<TLxPlayerOrdinalVoid>(3);
-    if (!GPlayer.Ordinal1 || !GPlayer.CreateDecoder || !GPlayer.Ordinal3) {
+    GPlayer.CreateDecoder = reinterpret_cast<TLxPlayerCreateDecoder>(Ordinal(2));
+    // Ordinals 1 and 3 are never called, but a library without them is not
+    // the player's.
+    if (!Ordinal(1) || !GPlayer.CreateDecoder || !Ordinal(3)) {
       platform::FreeLibrary(GPlayer.Module);
       ForgetModule();
     }

@@ -18,12 +18,7 @@ TCpuControl::~TCpuControl() {
 }
 
 int32_t TCpuControl::GetProcessorCount() {
-  try {
-    const uint32_t count = platform::ProcessorCount();
-    return count > 0 ? static_cast<int32_t>(count) : 1;
-  } catch (...) {
-    return 1;
-  }
+  return static_cast<int32_t>(platform::ProcessorCount());
 }
 
 void TCpuControl::CreateUsageControl(TProgressCallback*& Callback, IThreadCpuUsageControl*& Control) {
@@ -67,10 +62,8 @@ void TCpuControl::ClearPairs() {
     std::lock_guard lock(FPairsLock);
     dropped.swap(FPairs);
   }
-  for (TPair& pair : dropped) {
-    pair.Control.Reset();
-    pair.Callback.Reset();
-  }
+  // dropped releases the pairs here, outside the lock; a pair lets go of its
+  // control before its callback.
 }
 
 int64_t TCpuControl::ProgressOf(IThreadCpuUsageControl* Control) {

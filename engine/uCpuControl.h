@@ -47,6 +47,7 @@ public:
   TCpuControl(const TCpuControl&) = delete;
   TCpuControl& operator=(const TCpuControl&) = delete;
 
+  // At least 1.
   static int32_t GetProcessorCount();
 
   // Main thread. Both outputs are new references owned by the caller (the
@@ -64,6 +65,7 @@ public:
   const int32_t FProcessorCount;
 
 private:
+  // Control comes last so that a dropped pair releases it first.
   struct TPair {
     TComPtr<TProgressCallback> Callback;
     TComPtr<IThreadCpuUsageControl> Control;

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "codecs/uDecoderEx.h"
@@ -25,6 +24,10 @@ namespace {
 
 // A bounded wait for a question box that a worker has committed to open.
 constexpr uint32_t QuestionBoxAppearMs = 5000;
+// Bytes of one pump block and of the buffer.
+constexpr int32_t EncodeBlockSize = 16384;
+// Reads of 0 bytes tolerated before a source has delivered anything.
+constexpr int32_t EmptyReadLimit = 100;
 
 std::u16string WakeEventNameFor(uint32_t ThreadId) {
   char name[64];
@@ -58,8 +61,6 @@ TEncodeWorker::~TEncodeWorker() {
   FOutput.Reset();
   FDecoder.reset();
 }
-
-const std::u16string& TEncodeWorker::WakeEventName() const { return FWakeEvent->Name(); }
 
 std::u16string TEncodeWorker::QuestionCaption() const {
   return u"线程" + platform::Utf8ToWide(std::to_string(FNumber)) + u"文件存在";
@@ -181,17 +182,20 @@ void TEncodeWorker::DeleteCreatedTarget() {
 // ---------------------------------------------------------------------------
 // The pump
 
+// The buffer is not cleared before a read: only the bytes the decoder says
+// it delivered go on to the encoder, and the decoder writes exactly those.
 int32_t TEncodeWorker::ReadBlock(int64_t Length) {
-  std::memset(FBuffer.data(), 0, static_cast<size_t>(Length));
   return FDecoder->Read(FBuffer.data(), static_cast<int32_t>(Length));
 }
+
+bool TEncodeWorker::ReadsToEnd() const { return !FCueTrack || FTrackToEnd; }
 
 // Whole sample frames only, at most one block; a bounded cue track asks for
 // exactly what is left of it.
 int64_t TEncodeWorker::NextRequestLength() const {
   const int64_t frame = FFrameBytes > 0 ? FFrameBytes : 1;
   const int64_t block = EncodeBlockSize / frame * frame;
-  if (!FCueTrack || FTrackToEnd) return block;
+  if (ReadsToEnd()) return block;
   const uint64_t left = FTotalBytes > FDoneBytes ? FTotalBytes - FDoneBytes : 0;
   return left < static_cast<uint64_t>(block) ? static_cast<int64_t>(left) : block;
 }
@@ -203,7 +207,7 @@ bool TEncodeWorker::Pump() {
   // Whole files and tracks that run to the end of their source are read
   // until the decoder says the data ended; a bounded track until its bytes
   // are done.
-  const bool toEnd = !FCueTrack || FTrackToEnd;
+  const bool toEnd = ReadsToEnd();
   try {
     if (FCueTrack) FDecoder->Seek((static_cast<double>(FSeekPosition) + 0.5) / 10000000.0);
     read = ReadBlock(NextRequestLength());
@@ -228,7 +232,7 @@ bool TEncodeWorker::Pump() {
         if (FProgressCallback) FProgressCallback->FProgress = FPercent;
         if (percent != FPercent) {
           FPercent = percent;
-          if (!(FActive.load() == 0 && Terminated())) ReportProgress();
+          ReportProgress();
         }
       } else if (FDoneBytes > 0) {
         break;  // end of data

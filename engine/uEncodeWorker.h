@@ -38,18 +38,6 @@ class TProgressCallback;
 class TTaskItem;
 class TTaskManager;
 
-// Bytes of one pump block and of the buffer.
-constexpr int32_t EncodeBlockSize = 16384;
-// Reads of 0 bytes tolerated before a source has delivered anything.
-constexpr int32_t EmptyReadLimit = 100;
-
-// Whether a source counts as lossless by its extension.
-bool IsLosslessSource(const std::u16string& Source);
-
-// The PCM range of a cue track in sample frames: both bounds rounded from
-// milliseconds the same way, so consecutive tracks tile the source.
-int64_t MsToFrame(int64_t Ms, uint32_t SampleRate);
-
 class TEncodeWorker {
 public:
   // Starts the thread; it waits on its wake event until activated.
@@ -73,7 +61,6 @@ public:
   uint32_t ThreadId() const { return FThreadId; }
   // "线程%d文件存在" with this worker's number.
   std::u16string QuestionCaption() const;
-  const std::u16string& WakeEventName() const;
 
   // The worker's fields (see the class comment for who writes what).
   uint64_t FTotalBytes = 0;
@@ -107,6 +94,8 @@ private:
   bool Pump();
   int32_t ReadBlock(int64_t Length);
   int64_t NextRequestLength() const;
+  // Whole files and tracks that run to the end of their source.
+  bool ReadsToEnd() const;
   void CleanUp();
   void RequestWork();
   void MarkConverting();

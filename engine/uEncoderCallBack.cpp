@@ -17,14 +17,8 @@ HRESULT MORVO_STDCALL TEncoderCallBack::QueryInterface(const TGUID& iid, void** 
 int32_t MORVO_STDCALL TEncoderCallBack::Read(void* Buffer, int32_t Count) {
   if (!HasFile() || !Buffer) return -1;
   if (Count <= 0) return 0;
-  int64_t done = 0;
-  while (done < Count) {
-    const int64_t got = platform::FileRead(FStream, static_cast<char*>(Buffer) + done, Count - done);
-    if (got < 0) return -1;
-    if (got == 0) break;  // end of file
-    done += got;
-  }
-  return 0;
+  // FileRead goes on until Count bytes or the end of the file.
+  return platform::FileRead(FStream, Buffer, Count) < 0 ? -1 : 0;
 }
 
 int32_t MORVO_STDCALL TEncoderCallBack::Write(const void* Buffer, int32_t Count) {
@@ -33,14 +27,10 @@ int32_t MORVO_STDCALL TEncoderCallBack::Write(const void* Buffer, int32_t Count)
     return -1;
   }
   if (Count <= 0) return 0;
-  int64_t done = 0;
-  while (done < Count) {
-    const int64_t put = platform::FileWrite(FStream, static_cast<const char*>(Buffer) + done, Count - done);
-    if (put <= 0) {
-      FWriteFailed = true;
-      return -1;
-    }
-    done += put;
+  // FileWrite goes on until every byte is written or the file refuses more.
+  if (platform::FileWrite(FStream, Buffer, Count) != Count) {
+    FWriteFailed = true;
+    return -1;
   }
   return 0;
 }

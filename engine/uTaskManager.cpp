@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cwctype>
 
 #include "engine/uCpuControl.h"
 #include "engine/uEncodeWorker.h"
@@ -11,7 +10,6 @@
 #include "infra/uLxFileUtils.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
-#include "platform/uProgramDir.h"
 #include "platform/uThreads.h"
 
 TTaskManager::TTaskManager() {
@@ -23,8 +21,7 @@ TTaskManager::TTaskManager() {
   FParamManager = std::make_unique<TParamManager>();
   FParamManager->FOnChanged = [this](uint8_t FormatType) { OnParamsChanged(FormatType); };
   for (const char16_t* ext : {u".mp3", u".ape", u".wav", u".flac"}) FParamManager->Register(ext);
-  const int32_t count = std::max<int32_t>(1, FCpuControl->FProcessorCount);
-  for (int32_t i = 0; i < count; ++i) {
+  for (int32_t i = 0; i < FCpuControl->FProcessorCount; ++i) {
     FWorkers.push_back(std::make_unique<TEncodeWorker>(this));
     FWorkers.back()->FNumber = i + 1;
   }
@@ -56,10 +53,8 @@ void TTaskManager::OnParamsChanged(uint8_t) { Notify(-1, nkParamsChanged); }
 // The list
 
 std::u16string TTaskManager::ReplaceInvalidChars(std::u16string Name) {
-  for (char16_t bad : u"\\/:*?\"<>|") {
-    if (bad == 0) break;
+  for (char16_t bad : std::u16string_view(u"\\/:*?\"<>|"))
     std::replace(Name.begin(), Name.end(), bad, u'-');
-  }
   return Name;
 }
 

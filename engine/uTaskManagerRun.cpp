@@ -5,7 +5,6 @@
 #include "engine/uCpuControl.h"
 #include "engine/uEncodeWorker.h"
 #include "engine/uTaskManager.h"
-#include "infra/uLxLog.h"
 #include "platform/uThreads.h"
 
 void TTaskManager::StartConvert() {

@@ -2,21 +2,15 @@
 
 #include <string>
 
+#include "infra/uLxFileUtils.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
-#include "platform/uFileIO.h"
 #include "platform/uProfile.h"
 #include "platform/uProgramDir.h"
 
 namespace {
 
 constexpr const char* SectionGeneral = "General";
-
-bool IsExistingFile(const std::u16string& Name) {
-  const uint32_t Attributes = platform::GetFileAttributesW(Name);
-  return Attributes != platform::INVALID_FILE_ATTRIBUTES &&
-         !(Attributes & platform::FILE_ATTRIBUTE_DIRECTORY);
-}
 
 } // namespace
 
@@ -27,7 +21,7 @@ std::u16string DefaultTargetFolder() {
 void LoadTaskSettings(std::u16string& DestPath, int32_t& TipShow) {
   try {
     const std::u16string ConfigFile = TParamManager::ConfigFile();
-    if (!IsExistingFile(ConfigFile))
+    if (!WideFileExists(ConfigFile))
       return;
     const std::string Path = platform::GetPrivateProfileString(
         SectionGeneral, "DestPath", platform::WideToAnsi(DestPath), ConfigFile);

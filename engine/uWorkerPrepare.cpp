@@ -33,17 +33,20 @@ int64_t FirstPositionOfFrame(int64_t Frame, uint32_t Rate) {
   return seconds * HundredNsPerSecond + (rest * HundredNsPerSecond + Rate - 1) / Rate;
 }
 
-}  // namespace
-
+// Whether a source counts as lossless by its extension.
 bool IsLosslessSource(const std::u16string& Source) {
   const std::u16string ext = LowerCaseText(WideExtractFileExt(Source));
   return !ext.empty() && std::u16string(u"*.wav;*.ape;*.flac;*.cda;").find(ext) != std::u16string::npos;
 }
 
+// The PCM range of a cue track in sample frames: both bounds rounded from
+// milliseconds the same way, so consecutive tracks tile the source. Integer
+// arithmetic, half up: exact for any track length.
 int64_t MsToFrame(int64_t Ms, uint32_t SampleRate) {
-  // Integer arithmetic, half up: exact for any track length.
   return (Ms * static_cast<int64_t>(SampleRate) + 500) / 1000;
 }
+
+}  // namespace
 
 bool TEncodeWorker::Prepare() {
   if (!FTask) return false;

@@ -4,7 +4,6 @@
 #include <memory>
 #include <mutex>
 
-#include "infra/uLxSecurity.h"
 #include "platform/uSharedMemory.h"
 
 namespace {
@@ -19,8 +18,8 @@ std::unique_ptr<platform::TSharedMemory> Block;  // the mapping, kept for the pr
 bool ReadExeInterface(ExeInterfaceBlock& Out) {
   std::lock_guard<std::mutex> Lock(BlockMutex);
   if (!Block) {
-    // Security attributes would go here; this platform has none (mode 0600).
-    (void)LowIntegritySecurityAttributes();
+    // Default security: this platform has no low-integrity attributes
+    // (LowIntegritySecurityAttributes is always null); the block is mode 0600.
     Block = platform::TSharedMemory::CreateOrOpen(BlockName, ExeInterfaceSize);
     if (!Block) return false;
   }

@@ -140,9 +140,14 @@ platform::THandle WideFileOpen(const std::u16string& Name, uint16_t Mode) {
                                           platform::GENERIC_READ | platform::GENERIC_WRITE};
   static constexpr uint32_t ShareOf[] = {0, 0, platform::FILE_SHARE_READ, platform::FILE_SHARE_WRITE,
                                          platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE};
+  constexpr uint32_t ErrorInvalidParameter = 87;
   const unsigned Access = Mode & 3;
   const unsigned Share = (Mode & 0xF0) >> 4;
-  if (Access > 2 || Share > 4) return platform::INVALID_HANDLE_VALUE;
+  if (Access > 2 || Share > 4) {
+    // Refused without touching the file; the error still names the reason.
+    platform::SetLastError(ErrorInvalidParameter);
+    return platform::INVALID_HANDLE_VALUE;
+  }
   return platform::CreateFileW(Name, AccessOf[Access], ShareOf[Share], platform::TDisposition::OpenExisting);
 }
 
@@ -166,10 +171,8 @@ platform::THandle OpenForStream(const std::u16string& FileName, uint16_t Mode) {
     return Handle;
   }
   const platform::THandle Handle = WideFileOpen(FileName, Mode);
-  if (Handle == platform::INVALID_HANDLE_VALUE) {
-    if ((Mode & 3) > 2 || ((Mode & 0xF0) >> 4) > 4) platform::SetLastError(87);  // invalid parameter
+  if (Handle == platform::INVALID_HANDLE_VALUE)
     throw EFOpenError(FileErrorMessage("Cannot open file \"%s\". %s", FileName));
-  }
   return Handle;
 }
 

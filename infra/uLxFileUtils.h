@@ -62,8 +62,8 @@ constexpr uint16_t fmShareDenyWrite = 0x0020;
 constexpr uint16_t fmShareDenyRead = 0x0030;
 constexpr uint16_t fmShareDenyNone = 0x0040;
 
-// Opens an existing file; INVALID_HANDLE_VALUE (and nothing touched) for an
-// invalid mode or on failure. The caller closes the handle.
+// Opens an existing file; INVALID_HANDLE_VALUE on failure, and for an invalid
+// mode (nothing touched, last error 87). The caller closes the handle.
 platform::THandle WideFileOpen(const std::u16string& Name, uint16_t Mode);
 
 // A file stream opened by a wide name; owns its handle.

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "infra/uExeInterface.h"
-#include "infra/uLxFileUtils.h"
+#include "infra/uStreams.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileIO.h"
 #include "platform/uFileTime.h"
@@ -13,19 +13,21 @@
 
 namespace {
 
-const std::u16string HeaderLine = u"Time\tThreadID\tCatalog\tLevel\tInfo\r\n";
-
-std::u16string Ascii(const char* Text) {
-  std::u16string Out;
-  for (; *Text; ++Text) Out += static_cast<char16_t>(static_cast<unsigned char>(*Text));
-  return Out;
-}
-
 void AppendUtf16LE(std::string& Bytes, const std::u16string& Text) {
   for (char16_t Unit : Text) {
     Bytes += static_cast<char>(Unit & 0xFF);
     Bytes += static_cast<char>(Unit >> 8);
   }
+}
+
+// What a new log file starts with: the byte-order mark and the header line.
+const std::string& FileHead() {
+  static const std::string Head = [] {
+    std::string Bytes = "\xFF\xFE";
+    AppendUtf16LE(Bytes, u"Time\tThreadID\tCatalog\tLevel\tInfo\r\n");
+    return Bytes;
+  }();
+  return Head;
 }
 
 bool EntryBefore(const std::unique_ptr<TLxLogEntry>& A, const std::unique_ptr<TLxLogEntry>& B) {
@@ -66,7 +68,6 @@ void TLxLog::Add(const std::u16string& Text, uint16_t Catalog, uint8_t Level) {
     }
     // The batch is written (or dropped) outside the lock, in the order added.
     if (!Taken.empty() && ExeInterfaceLogSwitchOn()) WriteEntries(Taken);
-    Taken.clear();
     {
       std::lock_guard<std::mutex> Lock(FLock);
       Entry->Seq = static_cast<int32_t>(FPending.size());
@@ -84,7 +85,8 @@ std::u16string TLxLog::FormatEntry(const TLxLogEntry& Entry) const {
   std::snprintf(Numbers, sizeof(Numbers), "%.7f\t%.8X\t", Seconds, Entry.ThreadId);
   char LevelText[16];
   std::snprintf(LevelText, sizeof(LevelText), "\t%d\t", Entry.Level);
-  return Ascii(Numbers) + CatalogName(Entry.Catalog) + Ascii(LevelText) + Entry.Text + u"\r\n";
+  return platform::Utf8ToWide(Numbers) + CatalogName(Entry.Catalog) + platform::Utf8ToWide(LevelText) + Entry.Text +
+         u"\r\n";
 }
 
 void TLxLog::WriteEntries(const TEntryList& List, const TFilter& Filter) {
@@ -102,11 +104,7 @@ void TLxLog::WriteEntries(const TEntryList& List, const TFilter& Filter) {
                                                            platform::FILE_SHARE_READ, platform::TDisposition::OpenAlways);
     if (Handle == platform::INVALID_HANDLE_VALUE) return;
     THandleStream Stream(Handle);
-    if (Stream.Seek(0, soEnd) == 0) {
-      std::string Head = "\xFF\xFE";
-      AppendUtf16LE(Head, HeaderLine);
-      Bytes.insert(0, Head);
-    }
+    if (Stream.Seek(0, soEnd) == 0) Stream.Write(FileHead().data(), static_cast<int64_t>(FileHead().size()));
     Stream.Write(Bytes.data(), static_cast<int64_t>(Bytes.size()));
     platform::CloseHandle(Handle);
   } catch (...) {
@@ -118,15 +116,11 @@ void TLxLog::FlushPending(const TFilter& Filter) {
   WriteEntries(FPending, Filter);
 }
 
-void TLxLog::SortPending() {
-  std::lock_guard<std::mutex> Lock(FLock);
-  std::stable_sort(FPending.begin(), FPending.end(), EntryBefore);
-}
-
 void TLxLog::FinalWrite() {
   if (!ExeInterfaceLogSwitchOn()) return;
-  SortPending();
-  FlushPending();
+  std::lock_guard<std::mutex> Lock(FLock);
+  std::sort(FPending.begin(), FPending.end(), EntryBefore);
+  WriteEntries(FPending);
 }
 
 namespace {

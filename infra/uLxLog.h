@@ -44,13 +44,11 @@ public:
   void WriteEntries(const TEntryList& List, const TFilter& Filter = {});
   // Writes the pending lines under the lock; they stay pending.
   void FlushPending(const TFilter& Filter = {});
-  // Sorts the pending lines by thread id, time and sequence.
-  void SortPending();
-  // Program end: sorts and writes the pending lines when the switch is on.
+  // Program end: when the switch is on, writes the pending lines sorted by
+  // thread id, time and sequence, all under the lock.
   void FinalWrite();
 
   const std::u16string& FileName() const { return FFileName; }
-  uint64_t StartTime() const { return FStartTime; }
   size_t PendingCount();
   std::u16string CatalogName(uint16_t Code) const;
   // Tests and callers that know better may move these.

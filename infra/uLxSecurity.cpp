@@ -1,12 +1,9 @@
 #include "infra/uLxSecurity.h"
 
-namespace {
-// Stays null: there is no mandatory-label system list to build here.
-const TSecurityAttributes* Published = nullptr;
-}  // namespace
+// There is no mandatory-label system list to build on this platform: the
+// unit's start and end have nothing to do, and no attributes are published.
+void InitializeLxSecurity() {}
 
-void InitializeLxSecurity() { Published = nullptr; }
+void FinalizeLxSecurity() {}
 
-void FinalizeLxSecurity() { Published = nullptr; }
-
-const TSecurityAttributes* LowIntegritySecurityAttributes() { return Published; }
+const TSecurityAttributes* LowIntegritySecurityAttributes() { return nullptr; }

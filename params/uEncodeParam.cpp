@@ -78,6 +78,8 @@ std::string TEncodeParam::GetQualityText(const std::string& Value) const {
 }
 
 void TEncodeParam::ResetToDefault() {
+  SetDefaults();
+  Changed();
   FDelAftSucc = 0;
   FInsAftSucc = 0;
   FAutoRead = 0;
@@ -174,12 +176,6 @@ void TMp3Param::SetDefaults() {
   FBitRateMode = 0;
 }
 
-void TMp3Param::ResetToDefault() {
-  SetDefaults();
-  Changed();
-  TEncodeParam::ResetToDefault();
-}
-
 void TMp3Param::SaveToFile() {
   SaveGeneral();
   WriteInt(SectionMp3, "Mp3Mode", FMode);
@@ -262,10 +258,8 @@ void TApeParam::LoadFromFile() {
   FQuality = ReadByte(SectionApe, "Qulity", 0);
 }
 
-void TApeParam::ResetToDefault() {
+void TApeParam::SetDefaults() {
   FQuality = 1;
-  Changed();
-  TEncodeParam::ResetToDefault();
 }
 
 void TApeParam::SaveToFile() {
@@ -296,8 +290,9 @@ bool TFlacParam::IsEncoderAvailable() {
 
 const TStringList& TFlacParam::BuildQualityList() {
   FQualityList.clear();
+  const std::string Prefix = SystemText(FlacQualityPrefix);
   for (int Level = 0; Level < FlacLevelCount; ++Level)
-    FQualityList.push_back(GetQualityText(SystemText(FlacQualityPrefix) + std::to_string(Level)));
+    FQualityList.push_back(GetQualityText(Prefix + std::to_string(Level)));
   return FQualityList;
 }
 
@@ -308,10 +303,8 @@ void TFlacParam::LoadFromFile() {
   FQuality = ReadByte(SectionFlac, "Qulity", 1);
 }
 
-void TFlacParam::ResetToDefault() {
+void TFlacParam::SetDefaults() {
   FQuality = 1;
-  Changed();
-  TEncodeParam::ResetToDefault();
 }
 
 void TFlacParam::SaveToFile() {
@@ -351,10 +344,8 @@ void TWavParam::LoadFromFile() {
   FOutputBps = ReadByte(SectionWav, "OutputBps", 0);
 }
 
-void TWavParam::ResetToDefault() {
+void TWavParam::SetDefaults() {
   FOutputBps = 0;
-  Changed();
-  TEncodeParam::ResetToDefault();
 }
 
 void TWavParam::SaveToFile() {

@@ -133,6 +133,9 @@ public:
 protected:
   explicit TEncodeParam(const std::u16string& ConfigFile);
 
+  // The format's own fields back to what a new object holds (ResetToDefault).
+  virtual void SetDefaults() = 0;
+
   // Construction as the class reference's Create does it: the descendant's
   // defaults (its constructor), the base's, then the file and the list.
   template <class T>
@@ -163,7 +166,6 @@ public:
   std::string GetQualityText(const std::string& Value) const override;
   const TStringList& BuildQualityList() override;
   void LoadFromFile() override;
-  void ResetToDefault() override;
   void SaveToFile() override;
 
   // What reaches the encoder (indexes clamped into their tables).
@@ -189,7 +191,7 @@ public:
 private:
   friend class TEncodeParam;
   using TEncodeParam::TEncodeParam;
-  void SetDefaults();
+  void SetDefaults() override;
 };
 
 // APE through our Monkey's Audio compatible encoder: compression level.
@@ -202,7 +204,6 @@ public:
   std::string GetQualityText(const std::string& Value) const override;
   const TStringList& BuildQualityList() override;
   void LoadFromFile() override;
-  void ResetToDefault() override;
   void SaveToFile() override;
 
   int32_t CompressionLevelCode() const; // 1000 .. 5000
@@ -213,6 +214,7 @@ public:
 private:
   friend class TEncodeParam;
   using TEncodeParam::TEncodeParam;
+  void SetDefaults() override;
 };
 
 // FLAC through libFLAC: compression level.
@@ -224,7 +226,6 @@ public:
   const TEncodeParamClass& ClassType() const override { return Class(); }
   const TStringList& BuildQualityList() override;
   void LoadFromFile() override;
-  void ResetToDefault() override;
   void SaveToFile() override;
 
   int32_t CompressionLevel() const; // 0 .. 8
@@ -236,6 +237,7 @@ public:
 private:
   friend class TEncodeParam;
   using TEncodeParam::TEncodeParam;
+  void SetDefaults() override;
 };
 
 // WAV through the built-in encoder: output bit depth.
@@ -247,7 +249,6 @@ public:
   const TEncodeParamClass& ClassType() const override { return Class(); }
   const TStringList& BuildQualityList() override;
   void LoadFromFile() override;
-  void ResetToDefault() override;
   void SaveToFile() override;
 
   int32_t OutputChoice() const; // 0..3
@@ -258,6 +259,7 @@ public:
 private:
   friend class TEncodeParam;
   using TEncodeParam::TEncodeParam;
+  void SetDefaults() override;
 };
 
 // ---------------------------------------------------------------------------

@@ -21,7 +21,6 @@ TParamManager::TParamManager() {
 TParamManager::~TParamManager() {
   for (TParamEntry& Entry : FEntries)
     Entry.Param.reset();
-  FEntries.clear();
 }
 
 std::u16string TParamManager::ConfigFile() {

@@ -111,6 +111,43 @@ uint32_t AttributesOf(const struct stat& St, const std::string& Path) {
   return Attr == 0 ? FILE_ATTRIBUTE_NORMAL : Attr;
 }
 
+// A file that is open but no longer has a name.
+bool IsUnlinked(int Fd) {
+  struct stat St;
+  return fstat(Fd, &St) == 0 && St.st_nlink == 0;
+}
+
+bool IsDirectory(int Fd) {
+  struct stat St;
+  return fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode);
+}
+
+// Opens Path and claims the share mode; -1 with the last error set. An open
+// that waited while a deleter removed the file would hold a file without a
+// name: it opens the name again, as an open after the delete does.
+int OpenClaimed(const std::string& Path, int Flags, uint32_t Access, uint32_t Share) {
+  for (;;) {
+    int Fd = open(Path.c_str(), Flags, 0666);
+    if (Fd < 0 && errno == EACCES && Access == GENERIC_WRITE) Fd = open(Path.c_str(), (Flags & ~O_RDWR) | O_WRONLY, 0666);
+    if (Fd < 0) {
+      SetErrnoError(Path);
+      return -1;
+    }
+    if (IsDirectory(Fd)) {
+      close(Fd);
+      LastErrorCode = ERROR_ACCESS_DENIED;
+      return -1;
+    }
+    if (!ClaimShareMode(Fd, Access, Share)) {
+      close(Fd);
+      LastErrorCode = ERROR_SHARING_VIOLATION;
+      return -1;
+    }
+    if (!IsUnlinked(Fd)) return Fd;
+    close(Fd);
+  }
+}
+
 }  // namespace
 
 uint32_t GetLastError() { return LastErrorCode; }
@@ -199,23 +236,8 @@ THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share,
   }
   int Flags = O_CLOEXEC | ((Access & GENERIC_WRITE) ? O_RDWR : O_RDONLY);
   if (Disposition != TDisposition::OpenExisting) Flags |= O_CREAT;
-  int Fd = open(Path.c_str(), Flags, 0666);
-  if (Fd < 0 && errno == EACCES && Access == GENERIC_WRITE) Fd = open(Path.c_str(), (Flags & ~O_RDWR) | O_WRONLY, 0666);
-  if (Fd < 0) {
-    SetErrnoError(Path);
-    return INVALID_HANDLE_VALUE;
-  }
-  struct stat St;
-  if (fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
-    close(Fd);
-    LastErrorCode = ERROR_ACCESS_DENIED;
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!ClaimShareMode(Fd, Access, Share)) {
-    close(Fd);
-    LastErrorCode = ERROR_SHARING_VIOLATION;
-    return INVALID_HANDLE_VALUE;
-  }
+  const int Fd = OpenClaimed(Path, Flags, Access, Share);
+  if (Fd < 0) return INVALID_HANDLE_VALUE;
   // Truncate only after the share check, so a refused create leaves the
   // other opener's data alone.
   if (Disposition == TDisposition::CreateAlways && ftruncate(Fd, 0) != 0) {
@@ -291,13 +313,13 @@ bool FileTruncate(THandle Handle) {
 
 // Windows refuses to delete a file that is open without FILE_SHARE_DELETE,
 // which no open here grants: a target another worker or instance is still
-// writing must not vanish under it. The check and the unlink happen under
-// the same flock that serialises openers.
+// writing must not vanish under it. Deleting is therefore an open that wants
+// no access and shares nothing, held until the name is gone: an open in
+// between is refused, and one that got hold of the old file reopens the name.
 bool DeleteFileW(const std::u16string& Name) {
   const std::string Path = WideToPath(Name);
   const int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  const bool Locked = Fd >= 0 && flock(Fd, LOCK_EX) == 0;
-  if (Locked && (MarkerHeldByOthers(Fd, MarkerReads) || MarkerHeldByOthers(Fd, MarkerWrites))) {
+  if (Fd >= 0 && !ClaimShareMode(Fd, 0, 0)) {
     close(Fd);
     LastErrorCode = ERROR_SHARING_VIOLATION;
     return false;

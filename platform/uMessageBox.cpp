@@ -10,6 +10,11 @@ namespace platform {
 
 namespace {
 
+// Answered boxes stay listed until their asker wakes; they count as closed.
+bool IsOpen(const TMessageBoxPtr& Box, const std::u16string* Caption) {
+  return (!Caption || Box->Caption() == *Caption) && !Box->Answered();
+}
+
 // Boxes open right now, oldest first.
 class TRegistry {
 public:
@@ -24,22 +29,19 @@ public:
     std::lock_guard<std::mutex> Lock(FMutex);
     FOpen.erase(std::remove(FOpen.begin(), FOpen.end(), Box), FOpen.end());
   }
-  std::vector<TMessageBoxPtr> WithCaption(const std::u16string& Caption) {
+  // The open boxes, all of them or those with one caption.
+  std::vector<TMessageBoxPtr> Open(const std::u16string* Caption = nullptr) {
     std::lock_guard<std::mutex> Lock(FMutex);
     std::vector<TMessageBoxPtr> Found;
     for (const TMessageBoxPtr& Box : FOpen)
-      if (Box->Caption() == Caption && !Box->Answered()) Found.push_back(Box);
+      if (IsOpen(Box, Caption)) Found.push_back(Box);
     return Found;
-  }
-  std::vector<TMessageBoxPtr> All() {
-    std::lock_guard<std::mutex> Lock(FMutex);
-    return FOpen;
   }
   bool WaitFor(const std::u16string& Caption, uint32_t Milliseconds) {
     std::unique_lock<std::mutex> Lock(FMutex);
     return FChanged.wait_for(Lock, std::chrono::milliseconds(Milliseconds), [&] {
       return std::any_of(FOpen.begin(), FOpen.end(),
-                         [&](const TMessageBoxPtr& Box) { return Box->Caption() == Caption && !Box->Answered(); });
+                         [&](const TMessageBoxPtr& Box) { return IsOpen(Box, &Caption); });
     });
   }
   void SetAnswerer(std::shared_ptr<IMessageBoxAnswerer> Answerer) {
@@ -117,12 +119,12 @@ int MessageBox(const void* Owner, const std::string& Text, const std::string& Ca
   return MessageBoxW(Owner, AnsiToWide(Text), AnsiToWide(Caption), Flags);
 }
 
-bool FindMessageBox(const std::u16string& Caption) { return !Registry().WithCaption(Caption).empty(); }
+bool FindMessageBox(const std::u16string& Caption) { return !Registry().Open(&Caption).empty(); }
 
 int CloseMessageBox(const std::u16string& Caption) {
   int Closed = 0;
   auto Answerer = Registry().Answerer();
-  for (const TMessageBoxPtr& Box : Registry().WithCaption(Caption)) {
+  for (const TMessageBoxPtr& Box : Registry().Open(&Caption)) {
     if (!Box->Answer(0)) continue;
     ++Closed;
     if (Answerer) Answerer->BoxClosed(Box);
@@ -131,7 +133,7 @@ int CloseMessageBox(const std::u16string& Caption) {
 }
 
 bool AnswerMessageBox(const std::u16string& Caption, int Result) {
-  for (const TMessageBoxPtr& Box : Registry().WithCaption(Caption))
+  for (const TMessageBoxPtr& Box : Registry().Open(&Caption))
     if (Box->Answer(Result)) return true;
   return false;
 }
@@ -140,7 +142,7 @@ bool WaitForMessageBox(const std::u16string& Caption, uint32_t Milliseconds) {
   return Registry().WaitFor(Caption, Milliseconds);
 }
 
-std::vector<TMessageBoxPtr> OpenMessageBoxes() { return Registry().All(); }
+std::vector<TMessageBoxPtr> OpenMessageBoxes() { return Registry().Open(); }
 
 void TScriptedAnswerer::Push(int Result) {
   std::lock_guard<std::mutex> Lock(FMutex);

@@ -89,6 +89,7 @@ int CloseMessageBox(const std::u16string& Caption);
 bool AnswerMessageBox(const std::u16string& Caption, int Result);
 // Waits until a box with this caption is open; false on timeout.
 bool WaitForMessageBox(const std::u16string& Caption, uint32_t Milliseconds);
+// The boxes not yet answered, oldest first.
 std::vector<TMessageBoxPtr> OpenMessageBoxes();
 // The answer of the first button of Flags (OK, Abort, Yes or Retry).
 int DefaultButton(uint32_t Flags);

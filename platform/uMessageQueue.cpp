@@ -47,6 +47,7 @@ struct TQueued {
   intptr_t LParam = 0;
   std::function<void()> Fn;  // set for Synchronize
   std::shared_ptr<TReply> Reply;  // set for SendMessage and Synchronize
+  uint64_t Serial = 0;  // order of queuing, set by the queue
 };
 
 class TQueue {
@@ -55,6 +56,7 @@ public:
     std::function<void()> Wake;
     {
       std::lock_guard<std::mutex> Lock(FMutex);
+      Item.Serial = FNextSerial++;
       FItems.push_back(std::move(Item));
       Wake = FWake;
     }
@@ -62,10 +64,20 @@ public:
     if (Wake) Wake();
   }
 
-  // Takes the items queued so far, so that handlers may queue new ones.
-  std::deque<TQueued> TakeAll() {
+  // Where the queue stands now: items queued from here on are later ones.
+  uint64_t NextSerial() {
     std::lock_guard<std::mutex> Lock(FMutex);
-    return std::exchange(FItems, {});
+    return FNextSerial;
+  }
+
+  // Takes the oldest item if it was queued before Limit. One at a time, so
+  // that a handler's RemoveMessages still reaches the items not yet handled.
+  bool TakeBefore(uint64_t Limit, TQueued& Item) {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    if (FItems.empty() || FItems.front().Serial >= Limit) return false;
+    Item = std::move(FItems.front());
+    FItems.pop_front();
+    return true;
   }
 
   // Waits until something is queued or quit is asked; true on quit.
@@ -105,6 +117,7 @@ private:
   std::condition_variable FChanged;
   std::deque<TQueued> FItems;
   std::function<void()> FWake;
+  uint64_t FNextSerial = 0;
   bool FQuit = false;
   int FExitCode = 0;
 };
@@ -139,6 +152,8 @@ TQueue& Queue() {
   return Instance;
 }
 
+// A waiting sender gets the result or the exception; a posted message's
+// exception is reported.
 void Handle(TQueued& Item) {
   intptr_t Result = 0;
   std::exception_ptr Failure;
@@ -153,7 +168,7 @@ void Handle(TQueued& Item) {
   if (Item.Reply)
     Item.Reply->Finish(Result, Failure);
   else if (Failure)
-    std::rethrow_exception(Failure);
+    ReportUnhandled(Failure);
 }
 
 }  // namespace
@@ -184,15 +199,11 @@ void Synchronize(const std::function<void()>& Fn) {
 
 int ProcessMessages() {
   assert(IsMainThread() && "the queue is served by the main thread only");
-  std::deque<TQueued> Items = Queue().TakeAll();
-  for (TQueued& Item : Items) {
-    try {
-      Handle(Item);
-    } catch (...) {
-      ReportUnhandled(std::current_exception());
-    }
-  }
-  return static_cast<int>(Items.size());
+  // What handlers queue meanwhile waits for the next call.
+  const uint64_t Limit = Queue().NextSerial();
+  int Handled = 0;
+  for (TQueued Item; Queue().TakeBefore(Limit, Item); ++Handled) Handle(Item);
+  return Handled;
 }
 
 int RunMessageLoop() {

@@ -38,12 +38,14 @@ intptr_t SendMessage(IMessageTarget* Target, uint32_t Msg, uintptr_t WParam, int
 // rethrown in the caller.
 void Synchronize(const std::function<void()>& Fn);
 
-// Main thread only: handles every message queued so far; returns how many.
+// Main thread only: handles every message queued so far (not those its
+// handlers queue); returns how many.
 int ProcessMessages();
 // Main thread only: serves the queue until QuitMessageLoop; returns the code
 // given to it.
 int RunMessageLoop();
-// Ends RunMessageLoop after the message being handled (any thread).
+// Ends RunMessageLoop once the messages it is handling now are done; later
+// ones stay queued (any thread).
 void QuitMessageLoop(int ExitCode = 0);
 // Main thread only: drops queued messages to Target; waiting senders get 0.
 void RemoveMessages(IMessageTarget* Target);

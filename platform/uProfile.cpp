@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "platform/uCodePage.h"
+#include "platform/uFileIO.h"
 
 namespace platform {
 
@@ -94,9 +94,14 @@ struct TKeyValue {
   std::string_view Value; // trimmed, still quoted
 };
 
+// A line that starts so is a comment or a section header, never a key.
+bool StartsNonKeyLine(std::string_view Trimmed) {
+  return Trimmed.empty() || Trimmed.front() == ';' || Trimmed.front() == '#' ||
+         Trimmed.front() == '[';
+}
+
 std::optional<TKeyValue> KeyValue(std::string_view Line) {
-  const std::string_view Trimmed = Trim(Line);
-  if (Trimmed.empty() || Trimmed.front() == ';' || Trimmed.front() == '#' || Trimmed.front() == '[')
+  if (StartsNonKeyLine(Trim(Line)))
     return std::nullopt;
   const size_t Eq = Line.find('=');
   if (Eq == std::string_view::npos)
@@ -171,32 +176,25 @@ void LimitLength(std::string& Value) {
 enum class TReadResult { Ok, Missing, Failed };
 
 // Missing: no such file system entry. Failed: it exists but is not a
-// regular file or cannot be read.
-TReadResult ReadWholeFile(const std::string& Path, std::string& Data) {
+// regular file or cannot be read. Status, when asked for, receives the
+// file's status.
+TReadResult ReadWholeFile(const std::string& Path, std::string& Data,
+                          struct stat* Status = nullptr) {
   const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
   if (Fd < 0)
     return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
   struct stat St {};
-  if (::fstat(Fd, &St) != 0 || !S_ISREG(St.st_mode)) {
-    ::close(Fd);
-    return TReadResult::Failed;
-  }
-  Data.clear();
-  char Buffer[16384];
-  for (;;) {
-    const ssize_t N = ::read(Fd, Buffer, sizeof(Buffer));
-    if (N < 0 && errno == EINTR)
-      continue;
-    if (N < 0) {
-      ::close(Fd);
-      return TReadResult::Failed;
-    }
-    if (N == 0)
-      break;
-    Data.append(Buffer, static_cast<size_t>(N));
+  bool Read = ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode);
+  if (Read) {
+    Data.resize(static_cast<size_t>(St.st_size));
+    const int64_t Got = FileRead(Fd, Data.data(), St.st_size);
+    Read = Got >= 0;
+    Data.resize(Read ? static_cast<size_t>(Got) : 0);
   }
   ::close(Fd);
-  return TReadResult::Ok;
+  if (Status)
+    *Status = St;
+  return Read ? TReadResult::Ok : TReadResult::Failed;
 }
 
 std::optional<std::string> ReadValue(const std::string& Section, const std::string& Key,
@@ -277,7 +275,8 @@ bool IsWritable(std::string_view Section, std::string_view Key, std::string_view
     return false;
   if (Section.find(']') != std::string_view::npos || Key.find('=') != std::string_view::npos)
     return false;
-  return Key.find_first_of(";[") != 0 && Value.find('\0') == std::string_view::npos;
+  // A key the reader would take for a comment could never be found again.
+  return !StartsNonKeyLine(Trim(Key)) && Value.find('\0') == std::string_view::npos;
 }
 
 // The line end the file already uses; LF for a new file.
@@ -326,18 +325,6 @@ std::string FolderOf(const std::string& Path) {
   return Slash == 0 ? "/" : Path.substr(0, Slash);
 }
 
-bool WriteAll(int Fd, std::string_view Data) {
-  while (!Data.empty()) {
-    const ssize_t N = ::write(Fd, Data.data(), Data.size());
-    if (N < 0 && errno == EINTR)
-      continue;
-    if (N <= 0)
-      return false;
-    Data.remove_prefix(static_cast<size_t>(N));
-  }
-  return true;
-}
-
 // Opens a new temporary file in Folder; its name goes to TempPath.
 int CreateTempBeside(const std::string& Path, std::string& TempPath) {
   static std::atomic<unsigned> Counter{0};
@@ -374,7 +361,8 @@ bool ReplaceAtomically(const std::string& Path, std::string_view Content, const 
       // Only the owner or root may give a file away; the mode is what matters.
     }
   }
-  Ok = Ok && WriteAll(Fd, Content) && ::fsync(Fd) == 0;
+  const auto Size = static_cast<int64_t>(Content.size());
+  Ok = Ok && FileWrite(Fd, Content.data(), Size) == Size && ::fsync(Fd) == 0;
   Ok = (::close(Fd) == 0) && Ok;
   Ok = Ok && ::rename(TempPath.c_str(), Path.c_str()) == 0;
   if (!Ok) {
@@ -432,11 +420,11 @@ bool WritePrivateProfileString(const std::string& Section, const std::string& Ke
   const std::lock_guard<std::mutex> Guard(WriteLock);
   const std::string Path = ResolveLink(WideToPath(FileName));
   std::string Data;
-  const TReadResult Read = ReadWholeFile(Path, Data);
+  struct stat Old {};
+  const TReadResult Read = ReadWholeFile(Path, Data, &Old);
   if (Read == TReadResult::Failed)
     return false;
-  struct stat Old {};
-  const bool Exists = Read == TReadResult::Ok && ::stat(Path.c_str(), &Old) == 0;
+  const bool Exists = Read == TReadResult::Ok;
   if (Exists && IsReadOnly(Old))
     return false;
   const std::string Content = UpdatedContent(Data, Section, Key, Value);

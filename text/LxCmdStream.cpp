@@ -2,11 +2,6 @@
 
 #include <cstring>
 
-TCmdStream::~TCmdStream() {
-  FBuffer = nullptr;
-  FCapacity = FSize = FPosition = 0;
-}
-
 void TCmdStream::BeginRead(const void* Buffer, int32_t Size) {
   FPosition = 0;
   FBuffer = static_cast<uint8_t*>(const_cast<void*>(Buffer));  // only read from
@@ -36,7 +31,7 @@ void TCmdStream::ReadWideString(std::u16string& S) {
   S.clear();
   const uint8_t Length = ReadByte(0);
   if (Length == 0) return;
-  uint8_t Units[2048];
+  uint8_t Units[2 * CmdStreamMaxStringLength];
   if (!ReadBytes(Units, 2 * Length)) return;
   for (int I = 0; I < Length; ++I) S += static_cast<char16_t>(Units[2 * I] | Units[2 * I + 1] << 8);
 }

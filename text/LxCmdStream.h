@@ -11,7 +11,6 @@
 class TCmdStream {
 public:
   TCmdStream() = default;
-  ~TCmdStream();
   TCmdStream(const TCmdStream&) = delete;
   TCmdStream& operator=(const TCmdStream&) = delete;
 

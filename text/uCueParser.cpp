@@ -28,6 +28,12 @@ std::u16string Head(std::u16string_view S, size_t Count) {
   return std::u16string(S.substr(0, Count));
 }
 
+// The text before the first blank (empty when there is none).
+std::u16string FirstWord(std::u16string_view S) {
+  const size_t Blank = FindBlank(S);
+  return Blank == std::u16string_view::npos ? std::u16string() : Head(S, Blank);
+}
+
 std::u16string WithoutQuotes(std::u16string S) {
   std::erase(S, u'"');
   return S;
@@ -76,11 +82,6 @@ std::u16string TakeBefore(std::u16string& Text, char16_t Delimiter) {
   return Before;
 }
 
-std::u16string NameWithoutExt(const std::u16string& Path) {
-  const std::u16string Name = WideExtractFileName(Path);
-  return Name.substr(0, Name.size() - WideExtractFileExt(Name).size());
-}
-
 std::u16string WithSlashes(std::u16string S) {
   std::replace(S.begin(), S.end(), u'\\', u'/');
   return S;
@@ -111,23 +112,14 @@ bool ResolveExistingFile(std::u16string& Path) {
   return true;
 }
 
-bool StartsWith(const std::vector<uint8_t>& Bytes, std::string_view Mark) {
-  return Bytes.size() >= Mark.size() &&
-         std::equal(Mark.begin(), Mark.end(), Bytes.begin(),
-                    [](char M, uint8_t B) { return uint8_t(M) == B; });
-}
-
 // Code page for a sheet without byte-order mark, decided for the sheet as a
 // whole: on a UTF-8 desktop a sheet that is not UTF-8 throughout is in the
 // legacy code page, also on its lines whose bytes happen to form valid
 // UTF-8 (the GBK bytes of "学习" do). 0 is the system code page.
 int32_t SheetCodePage(const std::vector<uint8_t>& Bytes) {
-  if (StartsWith(Bytes, "\xEF\xBB\xBF") || StartsWith(Bytes, "\xFF\xFE") ||
-      StartsWith(Bytes, "\xFE\xFF"))
-    return 0;
-  if (!platform::AnsiIsUtf8())
-    return 0;
   const std::string_view Text(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
+  if (EncodingOfMark(Text) != teAnsi || !platform::AnsiIsUtf8())
+    return 0;
   return platform::IsValidUtf8(Text) ? 0 : int32_t(platform::LegacyCodePage());
 }
 
@@ -160,7 +152,6 @@ void TCueParser::ResetForParse() {
   FPerformer.clear();
   FCurrentTrack = 0;
   FSkippingTrack = false;
-  FAudioFileFound = false;
   FParseFailed = false;
   FTracks = {};
   FTrackCount = 0;
@@ -189,7 +180,6 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
       return false;
     }
     FFileName = Path;
-    FAudioFileFound = true;
     if (Result)
       CloseLastTrack(Path);
     return Result;
@@ -223,7 +213,7 @@ bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string
   // The sheet may have been renamed together with its image, or the image
   // compressed to APE after the sheet was written.
   const std::u16string FileExt = WideExtractFileExt(FFileName);
-  Path = Folder + NameWithoutExt(CueFileName) + FileExt;
+  Path = WideChangeFileExt(CueFileName, FileExt);
   if (ResolveExistingFile(Path))
     return true;
   if (WideLowerAscii(FileExt) == u".ape")
@@ -233,18 +223,14 @@ bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string
 }
 
 void TCueParser::CloseLastTrack(const std::u16string& Path) {
-  IDecoderEx* Decoder = nullptr;
+  // Released on every way out, exceptions of the library's calls included.
+  TComPtr<IDecoderEx> Decoder;
   if (IsPlayerLibraryAvailable())
-    CreateDecoder(Decoder);
-  if (Decoder == nullptr) {
+    CreateDecoder(*Decoder.Put());
+  if (!Decoder) {
     ClearTrackTimes();
     return;
   }
-  // Released on every way out, exceptions of the library's calls included.
-  struct TRelease {
-    IDecoderEx* D;
-    ~TRelease() { D->Release(); }
-  } Release{Decoder};
   if ((Decoder->Open(Path.c_str()) & 0xFF) == 0)
     return;
   TDecoderInfo Info{};
@@ -259,10 +245,8 @@ void TCueParser::ClearTrackTimes() {
   }
 }
 
-TCueTrack* TCueParser::CurrentTrack() {
-  if (FSkippingTrack || FCurrentTrack < 1 || FCurrentTrack > MaxTracks)
-    return nullptr;
-  return &FTracks[size_t(FCurrentTrack - 1)];
+TCueTrack& TCueParser::CurrentTrack() {
+  return FTracks[size_t(FCurrentTrack - 1)];
 }
 
 bool TCueParser::ParseLine(const std::string& Line) {
@@ -275,25 +259,23 @@ bool TCueParser::ParseLine(const std::string& Line) {
 
   if (Keyword == u"TRACK") {
     ParseTrackLine(Rest);
-  } else if (FSkippingTrack) {
-    // A line of a track that was refused for its number: dropped, except
-    // FILE, which names the audio file of every track that follows.
-    if (Keyword == u"FILE")
-      ParseFileLine(Rest);
   } else if (Keyword == u"FILE") {
+    // Also within a refused track: FILE names the audio of all that follow.
     ParseFileLine(Rest);
+  } else if (FSkippingTrack) {
+    // Any other line of a track that was refused for its number: dropped.
   } else if (Keyword == u"TITLE") {
     const std::u16string V = WithoutQuotes(Head(Rest, ValueChars));
     if (FCurrentTrack == 0)
       FTitle = WideTrim(V);
-    else if (TCueTrack* Track = CurrentTrack())
-      Track->Title = V;
+    else
+      CurrentTrack().Title = V;
   } else if (Keyword == u"PERFORMER") {
     const std::u16string V = WithoutQuotes(Head(Rest, ValueChars));
     if (FCurrentTrack == 0)
       FPerformer = V;
-    else if (TCueTrack* Track = CurrentTrack())
-      Track->Performer = V;
+    else
+      CurrentTrack().Performer = V;
   } else if (Keyword == u"SONGWRITER") {
     FSongwriter = WideTrim(WithoutQuotes(Head(Rest, ValueChars)));
   } else if (Keyword == u"CATALOG") {
@@ -325,11 +307,8 @@ void TCueParser::ParseFileLine(const std::u16string& Rest) {
 }
 
 void TCueParser::ParseTrackLine(const std::u16string& Rest) {
-  const size_t Blank = FindBlank(Rest);
   int32_t Number = 0;
-  const std::u16string NumberText =
-      Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
-  if (!TryParseInt(NumberText, Number))
+  if (!TryParseInt(FirstWord(Rest), Number))
     Number = 1;
   FSkippingTrack = Number < 1 || Number > MaxTracks;
   if (!FSkippingTrack)
@@ -337,18 +316,18 @@ void TCueParser::ParseTrackLine(const std::u16string& Rest) {
 }
 
 void TCueParser::ParseIndexLine(const std::u16string& Rest) {
-  const size_t Blank = FindBlank(Rest);
-  const std::u16string NumberText =
-      Blank == std::u16string::npos ? std::u16string() : Rest.substr(0, Blank);
+  const std::u16string NumberText = FirstWord(Rest);
   int32_t Number = 0;
   if (!TryParseInt(NumberText, Number))
     throw std::invalid_argument("'" + platform::WideToUtf8(NumberText) +
                                 "' is not a valid integer value");
   if (Number != 1)
     return;
-  const int32_t Start = ParseCueTime(platform::WideToAnsi(Head(Rest.substr(Blank + 1), TypeChars)));
+  // A number was read, so a blank follows it.
+  const int32_t Start =
+      ParseCueTime(platform::WideToAnsi(Head(Rest.substr(NumberText.size() + 1), TypeChars)));
   if (FCurrentTrack > 0)
-    FTracks[size_t(FCurrentTrack - 1)].StartMs = Start;
+    CurrentTrack().StartMs = Start;
   if (FCurrentTrack > 1)
     FTracks[size_t(FCurrentTrack - 2)].EndMs = Start;
 }

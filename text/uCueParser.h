@@ -50,9 +50,6 @@ public:
   const TCueTrack& Track(int Number) const;
   // After a successful Parse: the full path of the audio file found.
   const std::u16string& FileName() const { return FFileName; }
-  // True when Parse found the audio file (false also for a sheet that
-  // failed on a line before the lookup).
-  bool AudioFileFound() const { return FAudioFileFound; }
   // True when the last Parse ended on an error (a line that could not be
   // read, or a failing decoder call).
   bool ParseFailed() const { return FParseFailed; }
@@ -68,7 +65,8 @@ private:
   void ParseFileLine(const std::u16string& Rest);
   void ParseTrackLine(const std::u16string& Rest);
   void ParseIndexLine(const std::u16string& Rest);
-  TCueTrack* CurrentTrack();
+  // The track of the lines being read; only while FCurrentTrack > 0.
+  TCueTrack& CurrentTrack();
   bool FindAudioFile(const std::u16string& CueFileName, std::u16string& Path) const;
   void CloseLastTrack(const std::u16string& Path);
 
@@ -76,9 +74,9 @@ private:
   int32_t FTrackCount = 0;
   int32_t FCurrentTrack = 0;
   // True after a TRACK line with a number outside 1..MaxTracks: the lines
-  // that belong to that track are dropped until the next valid TRACK.
+  // that belong to that track (FILE excepted) are dropped until the next
+  // valid TRACK.
   bool FSkippingTrack = false;
-  bool FAudioFileFound = false;
   bool FParseFailed = false;
   std::u16string FFileType;
   std::u16string FFileName;

@@ -11,23 +11,24 @@ constexpr uint8_t LF = 0x0A;
 
 bool IsLineEnd(uint16_t Unit) { return Unit == CR || Unit == LF; }
 
+// The byte-order mark of each encoding, indexed by TTextEncoding; none for
+// ANSI. Read and written alike.
+constexpr std::string_view Marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+
 }  // namespace
+
+TTextEncoding EncodingOfMark(std::string_view Head) {
+  for (TTextEncoding Encoding : {teUtf8, teUtf16LE, teUtf16BE})
+    if (Head.starts_with(Marks[Encoding])) return Encoding;
+  return teAnsi;
+}
 
 void TTextReader::LoadFromStream(TStream& Stream) {
   const int64_t Start = Stream.Position();
-  uint8_t Head[4] = {0, 0, 0, 0};
+  char Head[4] = {0, 0, 0, 0};
   const int64_t Got = Stream.Read(Head, 4);
-  int64_t MarkSize = 0;
-  if (Got >= 3 && Head[0] == 0xEF && Head[1] == 0xBB && Head[2] == 0xBF) {
-    FEncoding = teUtf8, MarkSize = 3;
-  } else if (Got >= 2 && Head[0] == 0xFF && Head[1] == 0xFE) {
-    FEncoding = teUtf16LE, MarkSize = 2;
-  } else if (Got >= 2 && Head[0] == 0xFE && Head[1] == 0xFF) {
-    FEncoding = teUtf16BE, MarkSize = 2;
-  } else {
-    FEncoding = teAnsi;
-  }
-  Stream.Seek(Start + MarkSize, soBeginning);
+  FEncoding = EncodingOfMark(std::string_view(Head, static_cast<size_t>(Got)));
+  Stream.Seek(Start + static_cast<int64_t>(Marks[FEncoding].size()), soBeginning);
   FBuffer.Clear();
   uint8_t Chunk[65536];
   for (int64_t Read; (Read = Stream.Read(Chunk, sizeof(Chunk))) > 0;) FBuffer.Write(Chunk, Read);
@@ -92,11 +93,6 @@ void TTextReader::ReadWordLine(std::u16string& Line) {
   for (int64_t At = Start; At < End; At += 2) Line += static_cast<char16_t>(UnitAt(At));
 }
 
-TWideStringList::~TWideStringList() {
-  OnChange = nullptr;  // no notification while dying
-  Clear();
-}
-
 void TWideStringList::Changed(int32_t Index) {
   if (OnChange) OnChange(this, Index);
 }
@@ -140,8 +136,7 @@ void TWideStringList::SaveToFile(const std::u16string& FileName, uint8_t Index) 
 }
 
 void TWideStringList::SaveToStream(TStream& Stream, uint8_t Index) {
-  static const std::string Marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
-  if (Index <= 3) Stream.WriteBuffer(Marks[Index].data(), static_cast<int64_t>(Marks[Index].size()));
+  if (Index <= teUtf16BE) Stream.WriteBuffer(Marks[Index].data(), static_cast<int64_t>(Marks[Index].size()));
   for (const std::u16string& Item : FItems) {
     const std::u16string Line = Item + u"\r\n";
     std::string Bytes;
@@ -160,12 +155,9 @@ void TWideStringList::SaveToStream(TStream& Stream, uint8_t Index) {
 
 void FinalizeTextReader() {
   WriteLog(u"uTextReader finalzation");
-  try {
-    // The unit holds no resources of its own on this platform.
-    WriteLog(u"uTextReader finalzation ok");
-  } catch (...) {
-    WriteLog(u"uTextReader finalzation Failed");
-  }
+  // The unit holds no resources of its own on this platform: nothing to
+  // release, so its end cannot fail.
+  WriteLog(u"uTextReader finalzation ok");
 }
 
 TUnitLifetime TextReaderUnit() { return TUnitLifetime{"uTextReader", nullptr, FinalizeTextReader}; }

@@ -10,12 +10,16 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "infra/uStreams.h"
 #include "infra/uUnitLifetime.h"
 
 enum TTextEncoding : uint8_t { teAnsi = 0, teUtf8 = 1, teUtf16LE = 2, teUtf16BE = 3 };
+
+// The encoding whose byte-order mark Head starts with; teAnsi without one.
+TTextEncoding EncodingOfMark(std::string_view Head);
 
 // Raised for a UTF-16 text whose last line has an odd number of bytes.
 class EAssertionFailed : public std::runtime_error {
@@ -48,7 +52,6 @@ public:
   using TChangeEvent = std::function<void(TWideStringList* Sender, int32_t Index)>;
 
   TWideStringList() = default;
-  ~TWideStringList();
   TWideStringList(const TWideStringList&) = delete;
   TWideStringList& operator=(const TWideStringList&) = delete;
 
@@ -65,6 +68,7 @@ public:
   void SaveToFile(const std::u16string& FileName, uint8_t Index);
   void SaveToStream(TStream& Stream, uint8_t Index);
 
+  // Add, Delete and Clear notify; the list's end does not.
   TChangeEvent OnChange;
 
 private:
@@ -72,7 +76,8 @@ private:
   std::vector<std::u16string> FItems;
 };
 
-// Unit end: logs "uTextReader finalzation" and "... ok" / "... Failed".
+// Unit end: logs "uTextReader finalzation" and "uTextReader finalzation ok"
+// (the unit holds nothing here whose release could fail).
 void FinalizeTextReader();
 // For AddUnit before StartUnits.
 TUnitLifetime TextReaderUnit();

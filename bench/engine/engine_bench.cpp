@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/uCpuControl.h"
 #include "engine/uTaskManager.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
@@ -115,10 +116,8 @@ int main(int argc, char** argv) {
     wavs.push_back(wav);
     audioSeconds += (fs::file_size(wav) - 44) / 176400.0;
   }
-  const unsigned workers = [] {
-    TTaskManager probe;
-    return static_cast<unsigned>(probe.Workers().size());
-  }();
+  // The task manager makes one worker per processor.
+  const unsigned workers = static_cast<unsigned>(TCpuControl::GetProcessorCount());
   std::printf("%zu files, %.0f s of audio, %u workers\n", wavs.size(), audioSeconds, workers);
   std::fflush(stdout);
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "tests/support/uBuiltLibrary.h"
 
 namespace fs = std::filesystem;
 
@@ -130,14 +131,14 @@ double ShareUnderLimit(const TLibrary& Lib, const fs::path& Path, int Limit, dou
 }  // namespace
 
 int main() {
-  void* handle = dlopen(MORVO_BIN_DIR "/libLxPlayer.so", RTLD_NOW | RTLD_LOCAL);
+  void* handle = morvotest::OpenBuiltLibrary("libLxPlayer.so");
   if (!handle) {
     std::fprintf(stderr, "cannot load libLxPlayer.so: %s\n", dlerror());
     return 1;
   }
   TLibrary lib;
-  lib.CreateDecoder = reinterpret_cast<TLxPlayerCreateDecoder>(dlsym(handle, "LxPlayerOrdinal2"));
-  lib.CreateControl = reinterpret_cast<TLxPlayerCreateCpuControl>(dlsym(handle, "LxPlayerOrdinal6"));
+  lib.CreateDecoder = morvotest::BuiltEntry<TLxPlayerCreateDecoder>(handle, "LxPlayerOrdinal2");
+  lib.CreateControl = morvotest::BuiltEntry<TLxPlayerCreateCpuControl>(handle, "LxPlayerOrdinal6");
   if (!lib.CreateDecoder || !lib.CreateControl) return 1;
 
   char pattern[] = "/tmp/lxplayer_bench_XXXXXX";

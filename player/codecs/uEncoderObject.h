@@ -33,8 +33,8 @@ public:
     if (!IsPlainPcm(*Format) || !AcceptsFormat(*Format)) return -1;
     FFormat = *Format;
     FFrameBytes = uint32_t(FFormat.nChannels) * (FFormat.wBitsPerSample / 8);
-    FCallback = Callback;
-    FCallback->AddRef();
+    Callback->AddRef();
+    FCallback = TComPtr<IEncoderCallback>(Callback);
     if (FCallback->Seek(0, 1, &FStartPos) != 0 || !Guarded([this] { return Open(); })) return -1;
     FState = TState::Open;
     return 0;
@@ -66,9 +66,6 @@ public:
 
 protected:
   TEncoderObject() = default;
-  ~TEncoderObject() override {
-    if (FCallback) FCallback->Release();
-  }
 
   // The format-specific part. AcceptsFormat sees a PCM record with a
   // supported sample width; Open runs once with FFormat and FCallback set;
@@ -141,7 +138,7 @@ private:
   }
 
   TState FState = TState::Created;
-  IEncoderCallback* FCallback = nullptr;
+  TComPtr<IEncoderCallback> FCallback;
   int64_t FStartPos = 0;
   std::vector<uint8_t> FPartial;
 };

@@ -92,10 +92,9 @@ private:
   bool EncodeFrames(const uint8_t* Data, uint32_t FrameCount) override {
     const size_t count = size_t(FrameCount) * FFormat.nChannels;
     if (FSamples.size() < count) FSamples.resize(count);
-    UnpackPcm(Data, count, FFormat.wBitsPerSample, FSamples.data());
-    ScaleToInt32(FSamples.data(), count, FFormat.wBitsPerSample);
+    UnpackPcm(Data, count, FFormat.wBitsPerSample, FSamples.data(), true);
     // Worst case given in lame.h: 1.25 × samples + 7200 bytes.
-    FOutput.resize(size_t(FrameCount) * 5 / 4 + 7200);
+    GrowOutput(size_t(FrameCount) * 5 / 4 + 7200);
     const int n = FFormat.nChannels == 2
                       ? lame_encode_buffer_interleaved_int(FLame, FSamples.data(), int(FrameCount), FOutput.data(),
                                                            int(FOutput.size()))
@@ -104,8 +103,13 @@ private:
     return n >= 0 && WriteOut(FOutput.data(), size_t(n));
   }
 
+  // The buffer only grows: shrinking and growing again would clear it anew.
+  void GrowOutput(size_t Bytes) {
+    if (FOutput.size() < Bytes) FOutput.resize(Bytes);
+  }
+
   bool Close() override {
-    FOutput.resize(7200);
+    GrowOutput(7200);
     const int n = lame_encode_flush(FLame, FOutput.data(), int(FOutput.size()));
     return n >= 0 && WriteOut(FOutput.data(), size_t(n)) && WriteInfoFrame();
   }

@@ -6,48 +6,36 @@ bool IsSupportedPcmWidth(int Bits) { return Bits == 8 || Bits == 16 || Bits == 2
 
 namespace {
 
-void Unpack8(const uint8_t* Source, size_t Count, int32_t* Dest) {
-  for (size_t i = 0; i < Count; ++i) Dest[i] = int32_t(Source[i]) - 128;
+// Each reader gives one little-endian sample right-justified, sign extended.
+int32_t Read8(const uint8_t* p) { return int32_t(p[0]) - 128; }
+
+int32_t Read16(const uint8_t* p) { return int16_t(uint16_t(p[0] | (p[1] << 8))); }
+
+int32_t Read24(const uint8_t* p) {
+  // Place the three bytes in the top of a 32-bit word, then shift back
+  // arithmetically to extend the sign.
+  const uint32_t top = (uint32_t(p[0]) << 8) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 24);
+  return int32_t(top) >> 8;
 }
 
-void Unpack16(const uint8_t* Source, size_t Count, int32_t* Dest) {
-  for (size_t i = 0; i < Count; ++i) {
-    const uint8_t* p = Source + 2 * i;
-    Dest[i] = int16_t(uint16_t(p[0] | (p[1] << 8)));
-  }
+int32_t Read32(const uint8_t* p) {
+  return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
 }
 
-void Unpack24(const uint8_t* Source, size_t Count, int32_t* Dest) {
-  for (size_t i = 0; i < Count; ++i) {
-    const uint8_t* p = Source + 3 * i;
-    // Place the three bytes in the top of a 32-bit word, then shift back
-    // arithmetically to extend the sign.
-    const uint32_t top = (uint32_t(p[0]) << 8) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 24);
-    Dest[i] = int32_t(top) >> 8;
-  }
-}
-
-void Unpack32(const uint8_t* Source, size_t Count, int32_t* Dest) {
-  for (size_t i = 0; i < Count; ++i) {
-    const uint8_t* p = Source + 4 * i;
-    Dest[i] = int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
-  }
+template <size_t Bytes, int32_t (*Read)(const uint8_t*)>
+void UnpackWith(const uint8_t* Source, size_t Count, int Shift, int32_t* Dest) {
+  for (size_t i = 0; i < Count; ++i) Dest[i] = int32_t(uint32_t(Read(Source + Bytes * i)) << Shift);
 }
 
 }  // namespace
 
-void UnpackPcm(const uint8_t* Source, size_t Count, int Bits, int32_t* Dest) {
+void UnpackPcm(const uint8_t* Source, size_t Count, int Bits, int32_t* Dest, bool FullScale) {
+  const int shift = FullScale ? 32 - Bits : 0;
   switch (Bits) {
-    case 8: Unpack8(Source, Count, Dest); break;
-    case 16: Unpack16(Source, Count, Dest); break;
-    case 24: Unpack24(Source, Count, Dest); break;
-    case 32: Unpack32(Source, Count, Dest); break;
+    case 8: UnpackWith<1, Read8>(Source, Count, shift, Dest); break;
+    case 16: UnpackWith<2, Read16>(Source, Count, shift, Dest); break;
+    case 24: UnpackWith<3, Read24>(Source, Count, shift, Dest); break;
+    case 32: UnpackWith<4, Read32>(Source, Count, shift, Dest); break;
     default: std::memset(Dest, 0, Count * sizeof(int32_t)); break;
   }
-}
-
-void ScaleToInt32(int32_t* Samples, size_t Count, int Bits) {
-  const int shift = 32 - Bits;
-  if (shift <= 0 || shift >= 32) return;
-  for (size_t i = 0; i < Count; ++i) Samples[i] = int32_t(uint32_t(Samples[i]) << shift);
 }

@@ -8,9 +8,7 @@
 // (packed in three bytes) and 32 bits, all little-endian.
 bool IsSupportedPcmWidth(int Bits);
 
-// Unpacks Count interleaved samples of Bits width from Source into signed,
-// right-justified 32-bit values (an 8-bit byte 128 becomes 0).
-void UnpackPcm(const uint8_t* Source, size_t Count, int Bits, int32_t* Dest);
-
-// Shifts right-justified samples of Bits width up to the full 32-bit range.
-void ScaleToInt32(int32_t* Samples, size_t Count, int Bits);
+// Unpacks Count interleaved samples of Bits width from Source into signed
+// 32-bit values: right-justified (an 8-bit byte 128 becomes 0), or with
+// FullScale shifted up to the full 32-bit range in the same pass.
+void UnpackPcm(const uint8_t* Source, size_t Count, int Bits, int32_t* Dest, bool FullScale = false);

@@ -55,6 +55,13 @@ TThrottleRegistry& Registry() {
 }  // namespace
 
 void TThrottle::Pace() {
+  const int32_t limit = Limit.load();
+  // An unlimited thread keeps no ledger (no clock reads on its reads); it
+  // starts a fresh one when it is limited.
+  if (limit >= 100) {
+    Primed = false;
+    return;
+  }
   const int64_t cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
   const int64_t wall = ClockNs(CLOCK_MONOTONIC);
   if (!Primed) {
@@ -63,34 +70,31 @@ void TThrottle::Pace() {
     LastWallNs = wall;
     return;
   }
-  const int32_t limit = Limit.load();
   // Each nanosecond of CPU needs 100/limit nanoseconds of wall time.
-  DebtNs += (cpu - LastCpuNs) * 100 / std::max(limit, 1) - (wall - LastWallNs);
+  DebtNs += (cpu - LastCpuNs) * 100 / limit - (wall - LastWallNs);
   DebtNs = std::max(DebtNs, -kMaxCreditNs);
   LastCpuNs = cpu;
   LastWallNs = wall;
-  if (limit >= 100 || DebtNs <= 0) return;
+  if (DebtNs <= 0) return;
 
   std::unique_lock lock(Lock);
   Wake.wait_for(lock, std::chrono::nanoseconds(std::min(DebtNs, kMaxPauseNs)), [this] { return Detached; });
 }
 
 void ThrottleCurrentThread() {
+  thread_local const uint32_t self = static_cast<uint32_t>(gettid());
   std::shared_ptr<TThrottle> throttle;
   {
     TThrottleRegistry& registry = Registry();
     std::lock_guard lock(registry.Lock);
-    const auto it = registry.ByThread.find(static_cast<uint32_t>(gettid()));
+    const auto it = registry.ByThread.find(self);
     if (it == registry.ByThread.end()) return;
     throttle = it->second;
   }
   throttle->Pace();
 }
 
-TThreadCpuUsageControl::~TThreadCpuUsageControl() {
-  Detach();
-  if (FCallback) FCallback->Release();
-}
+TThreadCpuUsageControl::~TThreadCpuUsageControl() { Detach(); }
 
 int32_t MORVO_STDCALL TThreadCpuUsageControl::AttachThread(uint32_t ThreadId) {
   if (FThrottle && ThreadId != FThreadId) Detach();
@@ -100,19 +104,13 @@ int32_t MORVO_STDCALL TThreadCpuUsageControl::AttachThread(uint32_t ThreadId) {
 
 int32_t MORVO_STDCALL TThreadCpuUsageControl::SetProgressCallback(IProgressCallback* Callback) {
   if (Callback) Callback->AddRef();
-  if (FCallback) FCallback->Release();
-  FCallback = Callback;
+  FCallback = TComPtr<IProgressCallback>(Callback);
   return 0;
 }
 
 int32_t MORVO_STDCALL TThreadCpuUsageControl::SetCpuLimit(int32_t Percent) {
   FLimit = std::clamp(Percent, 1, 100);
   if (FThrottle) FThrottle->Limit = FLimit;
-  return 0;
-}
-
-int32_t MORVO_STDCALL TThreadCpuUsageControl::SetCpuLimitMode(int32_t Mode) {
-  FMode = Mode;  // one way of measuring is offered; the value is kept only
   return 0;
 }
 

@@ -30,7 +30,8 @@ public:
   int32_t MORVO_STDCALL SetProgressCallback(IProgressCallback* Callback) override;
   // Percent of one core, 1..100; 100 leaves the thread unthrottled.
   int32_t MORVO_STDCALL SetCpuLimit(int32_t Percent) override;
-  int32_t MORVO_STDCALL SetCpuLimitMode(int32_t Mode) override;
+  // One way of measuring is offered, whatever the mode.
+  int32_t MORVO_STDCALL SetCpuLimitMode(int32_t) override { return 0; }
   int32_t MORVO_STDCALL Reserved1(int32_t) override { return 0; }
   int32_t MORVO_STDCALL Reserved2(int32_t) override { return 0; }
   // Begins holding the attached thread; -1 when no thread is attached.
@@ -43,8 +44,7 @@ private:
 
   uint32_t FThreadId = 0;
   int32_t FLimit = 100;
-  int32_t FMode = 0;
-  IProgressCallback* FCallback = nullptr;
+  TComPtr<IProgressCallback> FCallback;
   std::shared_ptr<TThrottle> FThrottle;  // set once started
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string_view>
 
 extern "C" {
@@ -72,12 +71,15 @@ bool TDecoderSource::OpenDecoder() {
   return avcodec_open2(FDecoder, codec, nullptr) >= 0;
 }
 
-bool TDecoderSource::DemuxerStampsExactly() const {
+// A stamp must be able to name every single sample.
+bool TDecoderSource::StampsNameSingleSamples() const {
   const AVRational tb = FStream->time_base;
   const int rate = FStream->codecpar->sample_rate;
-  if (tb.num <= 0 || tb.den <= 0 || rate <= 0) return false;
-  // A stamp must be able to name every single sample.
-  if (static_cast<int64_t>(tb.num) * rate > tb.den) return false;
+  return tb.num > 0 && tb.den > 0 && rate > 0 && static_cast<int64_t>(tb.num) * rate <= tb.den;
+}
+
+bool TDecoderSource::DemuxerStampsExactly() const {
+  if (!StampsNameSingleSamples()) return false;
   for (std::string_view name : kExactDemuxers)
     if (NameListContains(FFormat->iformat->name, name)) return true;
   return false;
@@ -153,12 +155,10 @@ bool TDecoderSource::SkipPacketsBefore(int64_t Sample) {
   // against a straight run; stamps must name single samples.
   static constexpr std::array<AVCodecID, 6> kSkippable = {AV_CODEC_ID_MP1, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3,
                                                          AV_CODEC_ID_AAC, AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3};
-  const AVRational tb = FStream->time_base;
-  const int rate = FStream->codecpar->sample_rate;
   if (std::find(kSkippable.begin(), kSkippable.end(), FStream->codecpar->codec_id) == kSkippable.end() ||
-      static_cast<int64_t>(tb.num) * rate > tb.den)
+      !StampsNameSingleSamples())
     return false;
-  const AVRational sampleBase{1, rate};
+  const AVRational sampleBase{1, FStream->codecpar->sample_rate};
   int64_t firstPts = AV_NOPTS_VALUE;
   int64_t startSkip = 0;  // encoder delay the decoder drops from packet one
   int64_t elapsed = 0;  // in stream time base, from the first packet

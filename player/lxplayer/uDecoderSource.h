@@ -59,6 +59,7 @@ public:
 private:
   bool OpenDecoder();
   int ReadPacket();
+  bool StampsNameSingleSamples() const;
   bool DemuxerStampsExactly() const;
   static int64_t FramePts(const AVFrame& Frame);
 

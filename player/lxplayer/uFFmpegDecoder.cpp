@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/uCodePage.h"
 #include "uCpuUsageControl.h"
-#include "uUtf16Path.h"
 
 namespace {
 constexpr int64_t k100nsPerSecond = 10'000'000;
@@ -39,9 +39,8 @@ bool TFFmpegDecoder::OpenSource() {
 
 bool TFFmpegDecoder::OpenFile(const char16_t* FileName) {
   Close();
-  const auto path = Utf16PathToUtf8(FileName);
-  if (!path || !FFrame) return false;
-  FPath = *path;
+  if (!FileName || !FFrame) return false;
+  FPath = platform::WideToPath(FileName);
   // The first frame proves that the stream decodes and shows its real
   // format (some decoders settle rate and channels only when decoding).
   if (!OpenSource() || FSource->ReceiveFrame(FFrame) != 1) {

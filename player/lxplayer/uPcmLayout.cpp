@@ -5,7 +5,6 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 }
 
 namespace {
@@ -42,8 +41,7 @@ void AppendPacked24(const uint8_t* S32, size_t Samples, std::vector<uint8_t>& Ou
   }
 }
 
-}  // namespace
-
+// Output width for a stream whose decoder produces DecodedFormat.
 int ChooseOutputBits(AVCodecID Codec, AVSampleFormat DecodedFormat, int RawBits, int CodedBits) {
   const AVCodecDescriptor* descriptor = avcodec_descriptor_get(Codec);
   const int props = descriptor ? descriptor->props : 0;
@@ -59,6 +57,8 @@ int ChooseOutputBits(AVCodecID Codec, AVSampleFormat DecodedFormat, int RawBits,
   bits = (bits + 7) / 8 * 8;
   return std::clamp(bits, 8, 32);
 }
+
+}  // namespace
 
 TPcmLayout ChooseLayout(const AVCodecContext& Decoder, const AVCodecParameters& Stream, const AVFrame& Frame) {
   TPcmLayout layout;
@@ -108,12 +108,10 @@ bool TPcmConverter::Convert(const AVFrame& Frame, int SkipSamples, std::vector<u
   const int channels = Frame.ch_layout.nb_channels;
   const int sampleBytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(Frame.format));
   const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(Frame.format));
-  std::vector<const uint8_t*> in(planar ? channels : 1);
-  for (size_t i = 0; i < in.size(); ++i) {
-    const size_t stride = planar ? sampleBytes : static_cast<size_t>(sampleBytes) * channels;
-    in[i] = Frame.extended_data[i] + stride * SkipSamples;
-  }
-  return Emit(in.data(), Frame.nb_samples - SkipSamples, Out);
+  const size_t stride = planar ? sampleBytes : static_cast<size_t>(sampleBytes) * channels;
+  FInPlanes.resize(planar ? channels : 1);
+  for (size_t i = 0; i < FInPlanes.size(); ++i) FInPlanes[i] = Frame.extended_data[i] + stride * SkipSamples;
+  return Emit(FInPlanes.data(), Frame.nb_samples - SkipSamples, Out);
 }
 
 bool TPcmConverter::Drain(std::vector<uint8_t>& Out) {
@@ -129,14 +127,16 @@ bool TPcmConverter::Emit(const uint8_t** In, int InSamples, std::vector<uint8_t>
   if (capacity == 0) return true;
   const AVSampleFormat format = SwrOutputFormat(FOut.Bits);
   const size_t frameBytes = static_cast<size_t>(av_get_bytes_per_sample(format)) * FOut.Channels;
-  FScratch.resize(frameBytes * capacity);
-  uint8_t* dst = FScratch.data();
+  // 24-bit output is made as s32 and packed afterwards; every other width
+  // is converted straight onto the end of Out.
+  const bool packed24 = FOut.Bits == 24;
+  std::vector<uint8_t>& target = packed24 ? FScratch : Out;
+  const size_t start = packed24 ? 0 : Out.size();
+  target.resize(start + frameBytes * capacity);
+  uint8_t* dst = target.data() + start;
   const int produced = swr_convert(FSwr, &dst, capacity, In, InSamples);
+  target.resize(start + frameBytes * std::max(produced, 0));
   if (produced < 0) return false;
-  if (FOut.Bits == 24) {
-    AppendPacked24(FScratch.data(), static_cast<size_t>(produced) * FOut.Channels, Out);
-  } else {
-    Out.insert(Out.end(), FScratch.begin(), FScratch.begin() + frameBytes * produced);
-  }
+  if (packed24) AppendPacked24(FScratch.data(), static_cast<size_t>(produced) * FOut.Channels, Out);
   return true;
 }

@@ -22,9 +22,6 @@ struct TPcmLayout {
   int BlockAlign() const { return Bits / 8 * Channels; }
 };
 
-// Output width for a stream whose decoder produces DecodedFormat.
-int ChooseOutputBits(AVCodecID Codec, AVSampleFormat DecodedFormat, int RawBits, int CodedBits);
-
 // The layout handed out for a source whose first decoded frame is Frame.
 TPcmLayout ChooseLayout(const AVCodecContext& Decoder, const AVCodecParameters& Stream, const AVFrame& Frame);
 
@@ -54,5 +51,6 @@ private:
   AVSampleFormat FInFormat = AV_SAMPLE_FMT_NONE;
   AVChannelLayout FInLayout{};
   int FInRate = 0;
-  std::vector<uint8_t> FScratch;
+  std::vector<const uint8_t*> FInPlanes;  // where the samples to convert start
+  std::vector<uint8_t> FScratch;  // s32 output before it is packed to 24 bits
 };

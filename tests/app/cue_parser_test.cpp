@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Utf8WithMark",
             [](const std::u16string& S) { return "\xEF\xBB\xBF" + platform::WideToUtf8(S); }},
         TSheetEncoding{"Utf8", [](const std::u16string& S) { return platform::WideToUtf8(S); }},
-        TSheetEncoding{"Utf16LE", [](const std::u16string& S) { return Utf16Le(S, true); }},
+        TSheetEncoding{"Utf16LE", [](const std::u16string& S) { return Utf16Le(S); }},
         TSheetEncoding{"Utf16BE", [](const std::u16string& S) { return Utf16Be(S); }},
         TSheetEncoding{
             "Gbk", [](const std::u16string& S) { return platform::WideToCharset("CP936", S); }}),

@@ -200,7 +200,7 @@ TEST_F(SourceAddingTest, UnreadableCueSheetStopsTheBatchWithItsError) {
   const auto Before = File("before.wav");
   const auto After = File("after.wav");
   // UTF-16 with an odd byte count and no final terminator cannot be read.
-  const auto Broken = File("broken.cue", Utf16Le(u"TITLE \"x\"", true) + "y");
+  const auto Broken = File("broken.cue", Utf16Le(u"TITLE \"x\"") + "y");
   EXPECT_ANY_THROW(FAdder->AddSources({Before, Broken, After}, TSourceAdder::ModeUser));
   EXPECT_EQ(Sources(), (std::vector<std::u16string>{Before}));
   ASSERT_EQ(FAdder->Refused().size(), 1u);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/uCodePage.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uTestFiles.h"
 #include "tests/support/uTestTools.h"
@@ -49,22 +50,13 @@ inline void UseChineseUtf8Desktop() {
   unsetenv("LC_CTYPE");
 }
 
-inline std::string Utf16Le(const std::u16string& S, bool WithMark) {
-  std::string Out = WithMark ? std::string("\xFF\xFE", 2) : std::string();
-  for (char16_t C : S) {
-    Out += char(C & 0xFF);
-    Out += char(C >> 8);
-  }
-  return Out;
+// UTF-16 text with its byte-order mark.
+inline std::string Utf16Le(const std::u16string& S) {
+  return std::string("\xFF\xFE", 2) + platform::WideToCharset("UTF-16LE", S);
 }
 
 inline std::string Utf16Be(const std::u16string& S) {
-  std::string Out("\xFE\xFF", 2);
-  for (char16_t C : S) {
-    Out += char(C >> 8);
-    Out += char(C & 0xFF);
-  }
-  return Out;
+  return std::string("\xFE\xFF", 2) + platform::WideToCharset("UTF-16BE", S);
 }
 
 // A 16-bit stereo 44100 Hz WAV of Seconds of white noise (noise makes every

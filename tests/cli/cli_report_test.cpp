@@ -49,8 +49,8 @@ TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
 
 TEST(CliOptions, ParsesNamesIntoTheWindowsValues) {
   const char* Argv[] = {"morvo-convert", "-f", "MP3", "-e", "overwrite", "-p", "background", "--mp3-mode",
-                        "abr", "--mp3-channels", "joint", "-q", "5", "a.wav", "dir"};
-  const TCliParseResult R = ParseCliOptions(15, Argv);
+                        "abr", "--mp3-channels", "joint", "-q", "5", "--ape-level", "3", "a.wav", "dir"};
+  const TCliParseResult R = ParseCliOptions(17, Argv);
   ASSERT_TRUE(R.Run) << R.Message;
   EXPECT_EQ(R.Options.Format, "mp3");
   EXPECT_EQ(R.Options.ExistPolicy, 2);
@@ -58,6 +58,7 @@ TEST(CliOptions, ParsesNamesIntoTheWindowsValues) {
   EXPECT_EQ(R.Options.Mp3BitRateMode, 1);
   EXPECT_EQ(R.Options.Mp3ChannelMode, 1);
   EXPECT_EQ(R.Options.Quality, 5);
+  EXPECT_EQ(R.Options.ApeLevel, 3);
   EXPECT_EQ(R.Options.Sources.size(), 2u);
 }
 

@@ -33,11 +33,13 @@ protected:
     fs::create_directories(FRoot / "src");
   }
 
-  // Runs morvo-convert with Args (already quoted), standard input closed.
+  // Runs morvo-convert with Args (already quoted), standard input closed;
+  // the user's trash lies in the test folder.
   TRun Convert(const std::string& Args) {
     const fs::path Out = FRoot / "stdout", Err = FRoot / "stderr";
     const std::string Command = "cd " + Quote(FRoot.string()) + " && MORVO_PROGRAM_DIR=" +
-                                Quote((FRoot / "prog").string()) + " " + Quote(std::string(MORVO_BIN_DIR) + "/morvo-convert") +
+                                Quote((FRoot / "prog").string()) + " XDG_DATA_HOME=" + Quote((FRoot / "data").string()) +
+                                " " + Quote(std::string(MORVO_BIN_DIR) + "/morvo-convert") +
                                 " " + Args + " </dev/null >" + Quote(Out.string()) + " 2>" + Quote(Err.string());
     const int Raw = std::system(Command.c_str());
     TRun Run;
@@ -164,6 +166,14 @@ TEST_F(CliRun, AskWithoutATerminalAnswersNo) {
   EXPECT_EQ(Renamed.Status, 0) << Renamed.Out;
   EXPECT_TRUE(fs::exists(Out / "复件(0) a.wav"));
   EXPECT_EQ(ReadBytes(Out / "a.wav"), "keep me");
+}
+
+TEST_F(CliRun, DeletedSourcesStillCountAsSucceeded) {
+  const fs::path Source = MakeWav("a.wav", 0.5);
+  TRun Run = Convert("-f flac -o out --delete-source " + Quote(Source.string()));
+  EXPECT_EQ(Run.Status, 0) << Run.Out << Run.Err;
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "a.flac"));
+  EXPECT_FALSE(fs::exists(Source)) << "the source went to the trash";
 }
 
 TEST_F(CliRun, JsonLinesForScripts) {

@@ -1,7 +1,10 @@
 // The output object handed to encoders and the CPU usage control pairs.
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "engine/uCpuControl.h"
+#include "engine/uEncodeWorker.h"
 #include "engine/uEncoderCallBack.h"
 #include "platform/uThreads.h"
 #include "uEngineTestKit.h"
@@ -13,10 +16,10 @@ class CallbackTest : public TEngineTest {};
 
 TEST_F(CallbackTest, OutputWritesReadsAndSeeks) {
   const std::string path = FOut + "/out.bin";
-  WriteFile(path, "previous content that must go");
+  WriteBytes(path, "previous content that must go");
   auto* out = new TEncoderCallBack(W(path));
   ASSERT_TRUE(out->HasFile());
-  EXPECT_EQ(ReadFile(path), "") << "the file is created anew";
+  EXPECT_EQ(ReadBytes(path), "") << "the file is created anew";
   EXPECT_EQ(out->Write("abcdef", 6), 0);
   int64_t position = -1;
   EXPECT_EQ(out->Seek(0, 2, &position), 0);
@@ -38,7 +41,7 @@ TEST_F(CallbackTest, OutputWritesReadsAndSeeks) {
   EXPECT_TRUE(out->WriteFailed());  // the null write counts
   out->Release();
   std::filesystem::resize_file(path, 6);
-  EXPECT_EQ(ReadFile(path), "abZdef");
+  EXPECT_EQ(ReadBytes(path), "abZdef");
 }
 
 TEST_F(CallbackTest, OutputWithoutFileAnswersMinusOne) {
@@ -78,11 +81,37 @@ TEST_F(CallbackTest, CpuControlPairsAndProgress) {
 
 TEST_F(CallbackTest, WorkersCarryAControlWhileConverting) {
   FManager->FPriority = tpResourcesFirst;
-  const int32_t id = Add(TSources::Get().Wav16, "limited.flac");
+  const size_t workers = FManager->Workers().size();
+  std::vector<int32_t> ids;
+  for (size_t i = 0; i < workers + 2; ++i)
+    ids.push_back(Add(TSources::Get().Wav16, "limited" + std::to_string(i) + ".flac"));
+  int converting = 0, withoutControl = 0;
+  FOnReport = [&](const TReport& r) {
+    if (r.Posted || r.Kind != nkChanged) return;
+    for (const auto& worker : FManager->Workers()) {
+      const TTaskItem* task = worker->FTask;
+      if (!task || task->FId != r.Value || task->FState != tsConverting) continue;
+      ++converting;
+      withoutControl += !worker->FCpuUsage || !worker->FProgressCallback;
+    }
+  };
   ConvertAll();
-  EXPECT_EQ(Task(id)->FResult, rcSucceeded);
-  // One pair per worker that took a task, at most.
-  EXPECT_LE(FManager->FCpuControl->PairCount(), FManager->Workers().size());
+  for (int32_t id : ids) EXPECT_EQ(Task(id)->FResult, rcSucceeded);
+  TCpuControl& control = *FManager->FCpuControl;
+  if (control.PairCount() == 0) GTEST_SKIP() << "the player library makes no CPU usage control";
+  EXPECT_EQ(converting, static_cast<int>(ids.size()));
+  EXPECT_EQ(withoutControl, 0);
+  // Each hand-out replaces the worker's previous pair: one per worker at
+  // most, however many tasks it took.
+  EXPECT_LE(control.PairCount(), workers);
+  // The pump keeps the worker's callback up to date, and the control finds
+  // it through its pair.
+  for (const auto& worker : FManager->Workers()) {
+    if (!worker->FCpuUsage) continue;
+    const int64_t progress = worker->FProgressCallback->FProgress.load();
+    EXPECT_GT(progress, 0);
+    EXPECT_EQ(control.ProgressOf(worker->FCpuUsage.Get()), progress);
+  }
 }
 
 }  // namespace

@@ -2,16 +2,12 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
-#include "engine/uEncodeWorker.h"
 #include "platform/uCodePage.h"
 
 namespace fs = std::filesystem;
@@ -21,21 +17,9 @@ namespace enginetest {
 std::u16string W(const std::string& Utf8) { return platform::Utf8ToWide(Utf8); }
 std::string U(const std::u16string& Wide) { return platform::WideToUtf8(Wide); }
 
-int Shell(const std::string& Command) { return std::system(Command.c_str()); }
+int Shell(const std::string& Command) { return morvotest::RunTool(Command).ExitCode; }
 
 bool FileExists(const std::string& Path) { return fs::is_regular_file(Path); }
-
-std::string ReadFile(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& Path, const std::string& Data) {
-  std::ofstream out(Path, std::ios::binary | std::ios::trunc);
-  out << Data;
-}
 
 static uint32_t Le32(const std::string& S, size_t At) {
   uint32_t v = 0;
@@ -51,7 +35,7 @@ static uint16_t Le16(const std::string& S, size_t At) {
 
 TWavData ReadWav(const std::string& Path) {
   TWavData wav;
-  const std::string s = ReadFile(Path);
+  const std::string s = ReadBytes(Path);
   if (s.size() < 12 || s.compare(0, 4, "RIFF") != 0 || s.compare(8, 4, "WAVE") != 0) return wav;
   size_t at = 12;
   while (at + 8 <= s.size()) {
@@ -73,23 +57,17 @@ TWavData ReadWav(const std::string& Path) {
 
 TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec) {
   const std::string out = Path + ".decoded.wav";
-  const std::string cmd = "ffmpeg -nostdin -v error -y -i '" + Path + "' -map_metadata -1 -bitexact -c:a " +
-                          PcmCodec + " '" + out + "'";
-  if (Shell(cmd) != 0) return {};
+  const std::string cmd = "ffmpeg -nostdin -v error -y -i " + Quote(Path) + " -map_metadata -1 -bitexact -c:a " +
+                          PcmCodec + " " + Quote(out);
+  if (!morvotest::RunCommand(cmd)) return {};
   TWavData wav = ReadWav(out);
   fs::remove(out);
   return wav;
 }
 
 std::string Probe(const std::string& Path) {
-  const std::string cmd = "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,bit_rate -of "
-                          "csv=p=0 '" + Path + "'";
-  std::string result;
-  if (FILE* pipe = popen(cmd.c_str(), "r")) {
-    char line[256];
-    while (std::fgets(line, sizeof line, pipe)) result += line;
-    pclose(pipe);
-  }
+  std::string result = morvotest::RunTool("ffprobe -v error -select_streams a:0 -show_entries "
+                                          "stream=codec_name,bit_rate -of csv=p=0 " + Quote(Path)).Output;
   while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
   return result;
 }
@@ -123,7 +101,7 @@ void MakeSparseRf64(const std::string& Path, uint64_t Seconds) {
   put16(16);
   h += "data";
   put32(0xFFFFFFFFu);
-  WriteFile(Path, h);
+  WriteBytes(Path, h);
   std::filesystem::resize_file(Path, h.size() + data);
 }
 
@@ -132,8 +110,8 @@ static std::string MakeNoise(const std::string& Dir, const std::string& Name, in
   const std::string path = Dir + "/" + Name;
   const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.4*random(0)-0.2|0.4*random(1)-0.2:s=" +
                           std::to_string(Rate) + ":d=" + std::to_string(Seconds) +
-                          "\" -map_metadata -1 -bitexact -c:a " + Codec + " '" + path + "'";
-  if (Shell(cmd) != 0) ADD_FAILURE() << "cannot make " << path;
+                          "\" -map_metadata -1 -bitexact -c:a " + Codec + " " + Quote(path);
+  EXPECT_TRUE(morvotest::RunCommand(cmd));
   return path;
 }
 
@@ -155,9 +133,9 @@ const TSources& TSources::Get() {
     s.Wav24 = MakeNoise(s.Dir, "noise24.wav", 2, 48000, "pcm_s24le");
     s.Long16 = MakeNoise(s.Dir, "long16.wav", 95, 44100, "pcm_s16le");
     s.Mp3_128 = s.Dir + "/noise128.mp3";
-    if (Shell("lame --silent -b 128 '" + s.Wav16 + "' '" + s.Mp3_128 + "'") != 0) ADD_FAILURE() << "lame failed";
+    EXPECT_TRUE(morvotest::RunCommand("lame --silent -b 128 " + Quote(s.Wav16) + " " + Quote(s.Mp3_128)));
     s.Flac = s.Dir + "/noise16.flac";
-    if (Shell("flac -s -f -5 '" + s.Wav16 + "' -o '" + s.Flac + "'") != 0) ADD_FAILURE() << "flac failed";
+    EXPECT_TRUE(morvotest::RunCommand("flac -s -f -5 " + Quote(s.Wav16) + " -o " + Quote(s.Flac)));
     return s;
   }();
   return sources;
@@ -169,7 +147,7 @@ public:
   void TearDown() override {
     if (getenv("MORVO_KEEP_SCRATCH")) return;  // for looking at what a test made
     const TSources& s = TSources::Get();
-    Shell("chattr -R -i '" + s.Root + "' 2>/dev/null");
+    Shell("chattr -R -i " + Quote(s.Root));
     std::error_code ignored;
     fs::remove_all(s.Root, ignored);
   }

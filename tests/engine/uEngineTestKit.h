@@ -16,15 +16,20 @@
 #include "engine/uTaskManager.h"
 #include "platform/uMessageBox.h"
 #include "platform/uMessageQueue.h"
+#include "tests/support/uTestFiles.h"
+#include "tests/support/uTestTools.h"
 
 namespace enginetest {
 
+using morvotest::Quote;
+using morvotest::ReadBytes;
+using morvotest::WriteBytes;
+
 std::u16string W(const std::string& Utf8);
 std::string U(const std::u16string& Wide);
+// The exit code of Command (its output is dropped); -1 when it could not run.
 int Shell(const std::string& Command);
 bool FileExists(const std::string& Path);
-std::string ReadFile(const std::string& Path);
-void WriteFile(const std::string& Path, const std::string& Data);
 
 // The data chunk of a RIFF/WAVE file and its format fields.
 struct TWavData {

@@ -26,24 +26,24 @@ TEST(CopyNameTest, NumberedCopiesFollowEachOther) {
 class NamingTest : public TEngineTest {};
 
 TEST_F(NamingTest, MakeCopyNameSkipsExistingCopies) {
-  for (const char* name : {"a.mp3", "复件(0) a.mp3", "复件(1) a.mp3"}) WriteFile(FOut + "/" + name, "x");
+  for (const char* name : {"a.mp3", "复件(0) a.mp3", "复件(1) a.mp3"}) WriteBytes(FOut + "/" + name, "x");
   EXPECT_EQ(U(MakeCopyName(W(FOut + "/a.mp3"))), FOut + "/复件(2) a.mp3");
   EXPECT_EQ(U(MakeCopyName(W(FOut + "/free.mp3"))), FOut + "/free.mp3");
 }
 
 TEST_F(NamingTest, RenamePolicyWritesBesideTheExistingTarget) {
-  WriteFile(FOut + "/t.flac", "old");
+  WriteBytes(FOut + "/t.flac", "old");
   FManager->FExistPolicy = epRename;
   const int32_t id = Add(TSources::Get().Wav16, "t.flac");
   ConvertAll();
   ASSERT_EQ(Task(id)->FResult, rcSucceeded);
   EXPECT_EQ(U(Task(id)->FTargetName), "复件(0) t.flac");
-  EXPECT_EQ(ReadFile(FOut + "/t.flac"), "old");
-  EXPECT_GT(ReadFile(FOut + "/复件(0) t.flac").size(), 1000u);
+  EXPECT_EQ(ReadBytes(FOut + "/t.flac"), "old");
+  EXPECT_GT(ReadBytes(FOut + "/复件(0) t.flac").size(), 1000u);
 }
 
 TEST_F(NamingTest, OverwritePolicyReplacesAnotherFile) {
-  WriteFile(FOut + "/t.wav", "old");
+  WriteBytes(FOut + "/t.wav", "old");
   FManager->FExistPolicy = epOverwrite;
   const int32_t id = Add(TSources::Get().Wav16, "t.wav");
   ConvertAll();
@@ -54,7 +54,7 @@ TEST_F(NamingTest, OverwritePolicyReplacesAnotherFile) {
 TEST_F(NamingTest, SourceIsNeverItsOwnTarget) {
   const std::string dir = NewDir("music");
   const std::string source = CopySource(TSources::Get().Wav16, dir, "a.wav");
-  const std::string original = ReadFile(source);
+  const std::string original = ReadBytes(source);
   FManager->SetDestPath(W(dir));  // no trailing delimiter
   for (uint8_t policy : {epOverwrite, epRename}) {
     FManager->FExistPolicy = policy;
@@ -62,7 +62,7 @@ TEST_F(NamingTest, SourceIsNeverItsOwnTarget) {
     const int32_t id = Add(source, policy == epRename ? "A.wav" : "a.wav");
     ConvertAll();
     ASSERT_EQ(Task(id)->FResult, rcSucceeded) << int(policy);
-    EXPECT_EQ(ReadFile(source), original);
+    EXPECT_EQ(ReadBytes(source), original);
     FManager->RemoveTask(id);
   }
   EXPECT_TRUE(FileExists(dir + "/复件(0) a.wav"));
@@ -71,7 +71,7 @@ TEST_F(NamingTest, SourceIsNeverItsOwnTarget) {
 TEST_F(NamingTest, AskPolicyAnswers) {
   const std::string dir = NewDir("music");
   const std::string source = CopySource(TSources::Get().Wav16, dir, "a.wav");
-  WriteFile(FOut + "/other.wav", "old");
+  WriteBytes(FOut + "/other.wav", "old");
   FManager->FExistPolicy = epAsk;
   int restores = 0;
   FOnOtherMessage = [&](uint32_t Msg) { restores += Msg == platform::WM_ENCODE_RESTORE; };
@@ -86,11 +86,11 @@ TEST_F(NamingTest, AskPolicyAnswers) {
 
   // No keeps the existing file.
   FAnswerer->Push(platform::IDNO);
-  WriteFile(FOut + "/other.wav", "old");
+  WriteBytes(FOut + "/other.wav", "old");
   const int32_t no = Add(TSources::Get().Wav16, "other.wav");
   ConvertAll();
   EXPECT_EQ(Task(no)->FResult, rcExistsUserAbort);
-  EXPECT_EQ(ReadFile(FOut + "/other.wav"), "old");
+  EXPECT_EQ(ReadBytes(FOut + "/other.wav"), "old");
   FManager->RemoveTask(no);
 
   // The source itself: the question is whether to rename.
@@ -112,7 +112,7 @@ TEST_F(NamingTest, AskPolicyAnswers) {
 }
 
 TEST_F(NamingTest, QuestionClosedByShutdownKeepsTheTarget) {
-  WriteFile(FOut + "/other.wav", "old");
+  WriteBytes(FOut + "/other.wav", "old");
   FManager->FExistPolicy = epAsk;
   const int32_t id = Add(TSources::Get().Wav16, "other.wav");
   bool shutDown = false;
@@ -134,28 +134,28 @@ TEST_F(NamingTest, QuestionClosedByShutdownKeepsTheTarget) {
   RunUntil([&] { return shutDown; });
   ASSERT_EQ(FAnswerer->Seen().size(), 1u);
   EXPECT_EQ(FAnswerer->Seen()[0]->WaitForAnswer(), 0);
-  EXPECT_EQ(ReadFile(FOut + "/other.wav"), "old");
+  EXPECT_EQ(ReadBytes(FOut + "/other.wav"), "old");
   EXPECT_NE(Task(id)->FState, tsDone);
 }
 
 TEST_F(NamingTest, UndeletableTargetFailsWithCode8) {
   // Tests run as root, who may delete read-only files: an immutable file
   // (chattr +i) is what root cannot delete.
-  WriteFile(FOut + "/locked.wav", "old");
-  if (Shell("chattr +i '" + FOut + "/locked.wav' 2>/dev/null") != 0)
+  WriteBytes(FOut + "/locked.wav", "old");
+  if (Shell("chattr +i " + Quote(FOut + "/locked.wav")) != 0)
     GTEST_SKIP() << "the file system cannot make a file immutable";
   FManager->FExistPolicy = epOverwrite;
   const int32_t id = Add(TSources::Get().Wav16, "locked.wav");
   ConvertAll();
-  Shell("chattr -i '" + FOut + "/locked.wav'");
+  Shell("chattr -i " + Quote(FOut + "/locked.wav"));
   EXPECT_EQ(Task(id)->FResult, rcCannotOverwrite);
-  EXPECT_EQ(ReadFile(FOut + "/locked.wav"), "old");
+  EXPECT_EQ(ReadBytes(FOut + "/locked.wav"), "old");
 }
 
 TEST_F(NamingTest, TargetStillBeingWrittenIsNotOverwritten) {
   // Another worker or instance writing the same target keeps it open; the
   // overwrite must not pull the file away from under it.
-  WriteFile(FOut + "/busy.wav", "in progress");
+  WriteBytes(FOut + "/busy.wav", "in progress");
   const platform::THandle Writer =
       platform::CreateFileW(W(FOut + "/busy.wav"), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
                             platform::TDisposition::OpenExisting);
@@ -165,7 +165,7 @@ TEST_F(NamingTest, TargetStillBeingWrittenIsNotOverwritten) {
   ConvertAll();
   platform::CloseHandle(Writer);
   EXPECT_EQ(Task(id)->FResult, rcCannotOverwrite);
-  EXPECT_EQ(ReadFile(FOut + "/busy.wav"), "in progress");
+  EXPECT_EQ(ReadBytes(FOut + "/busy.wav"), "in progress");
 }
 
 }  // namespace

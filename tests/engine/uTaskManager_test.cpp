@@ -3,6 +3,7 @@
 // success and the list of converted files.
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "engine/uEncodeWorker.h"
 #include "params/uParamManager.h"
@@ -17,6 +18,21 @@ protected:
     for (auto it = FReports.rbegin(); it != FReports.rend(); ++it)
       if (it->Kind == nkRefused) return it->Value;
     return -2;
+  }
+  // A task on two hours of audio: an action on its first progress report
+  // lands in the pump however late it comes.
+  int32_t AddTwoHourTask(const std::string& TargetName) {
+    const std::string source = NewDir("long") + "/two-hours.wav";
+    MakeSparseRf64(source, 7200);
+    return Add(source, TargetName);
+  }
+  void OnFirstProgress(const std::function<void()>& Action) {
+    FOnReport = [Action, done = false](const TReport& r) mutable {
+      if (r.Posted && r.Kind == nkProgress && !done) {
+        done = true;
+        Action();
+      }
+    };
   }
 };
 
@@ -130,17 +146,8 @@ TEST_F(TaskManagerTest, ResetAllAndCountersAfterRemovals) {
 }
 
 TEST_F(TaskManagerTest, StopDuringThePump) {
-  // Two hours of audio: the stop lands in the pump however late it comes.
-  const std::string source = NewDir("long") + "/two-hours.wav";
-  MakeSparseRf64(source, 7200);
-  const int32_t id = Add(source, "stopped.flac");
-  bool stopped = false;
-  FOnReport = [&](const TReport& r) {
-    if (r.Posted && r.Kind == nkProgress && !stopped) {
-      stopped = true;
-      FManager->StopConvert();
-    }
-  };
+  const int32_t id = AddTwoHourTask("stopped.flac");
+  OnFirstProgress([this] { FManager->StopConvert(); });
   FManager->StartConvert();
   RunUntil([&] { return Task(id)->FState == tsFailed; });
   EXPECT_EQ(Task(id)->FResult, rcAbortedInPump);
@@ -168,17 +175,13 @@ TEST_F(TaskManagerTest, StopBeforeThePump) {
 }
 
 TEST_F(TaskManagerTest, ShutdownDuringThePump) {
-  const std::string source = NewDir("long") + "/two-hours.wav";
-  MakeSparseRf64(source, 7200);
-  const int32_t id = Add(source, "shut.flac");
+  const int32_t id = AddTwoHourTask("shut.flac");
   bool shut = false;
-  FOnReport = [&](const TReport& r) {
-    if (r.Posted && r.Kind == nkProgress && !shut) {
-      shut = true;
-      FManager->Shutdown();
-      platform::QuitMessageLoop(0);
-    }
-  };
+  OnFirstProgress([&] {
+    shut = true;
+    FManager->Shutdown();
+    platform::QuitMessageLoop(0);
+  });
   FManager->StartConvert();
   RunUntil([&] { return shut; });
   EXPECT_FALSE(FileExists(TargetPath(id)));
@@ -278,24 +281,24 @@ TEST_F(TaskManagerTest, PlaylistQueueAfterSuccess) {
 TEST_F(TaskManagerTest, ConvertedListKeepsOnlyNewExistingPaths) {
   const std::string log = TSources::Get().Root + "/program/encode-" + std::to_string(getpid()) + ".log";
   const std::string kept = FOut + "/kept.wav";
-  WriteFile(kept, "x");
+  WriteBytes(kept, "x");
   // An earlier list in UTF-8 with one existing path and blank lines.
-  WriteFile(log, "\xEF\xBB\xBF" + kept + "\r\n  \r\n");
+  WriteBytes(log, "\xEF\xBB\xBF" + kept + "\r\n  \r\n");
   const int32_t id = Add(TSources::Get().Wav16, "fresh.wav");
   ConvertAll();
   FManager->FConverted.push_back(W(kept));                 // already listed
   FManager->FConverted.push_back(W(FOut + "/gone.wav"));   // deleted meanwhile
   FManager->SaveConvertedList(W(log));
   const std::u16string expected = u"\uFEFF" + W(kept) + u"\r\n" + W(TargetPath(id)) + u"\r\n";
-  const std::string bytes = ReadFile(log);
+  const std::string bytes = ReadBytes(log);
   ASSERT_EQ(bytes.size(), expected.size() * 2);
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2), expected);
 
   // Nothing new: the file is not rewritten (a rewrite would be UTF-16).
   FManager->FConverted = {W(kept)};
-  WriteFile(log, "\xEF\xBB\xBF" + kept + "\r\n");
+  WriteBytes(log, "\xEF\xBB\xBF" + kept + "\r\n");
   FManager->SaveConvertedList(W(log));
-  EXPECT_EQ(ReadFile(log), "\xEF\xBB\xBF" + kept + "\r\n");
+  EXPECT_EQ(ReadBytes(log), "\xEF\xBB\xBF" + kept + "\r\n");
 }
 
 TEST_F(TaskManagerTest, SettingsSurviveTheManager) {

@@ -1,27 +1,23 @@
 #include "infra/uLxFileUtils.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
-#include <fstream>
 
-#include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
+#include "tests/support/uTempDir.h"
+#include "tests/support/uTestFiles.h"
 
 using morvotest::TTempDir;
 
 namespace {
 
 std::u16string W(const std::string& Path) { return platform::PathToWide(Path); }
-
-std::string ReadText(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
 
 }  // namespace
 
@@ -140,10 +136,9 @@ TEST(FileSystem, OpenModesAndInvalidModes) {
   TTempDir Dir;
   const std::string Path = Dir / "m.bin";
   std::ofstream(Path) << "abc";
-  struct stat Before;
-  stat(Path.c_str(), &Before);
 
   EXPECT_EQ(WideFileOpen(W(Path), 0x03), platform::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(platform::GetLastError(), 87u);  // invalid parameter
   EXPECT_EQ(WideFileOpen(W(Path), 0x50), platform::INVALID_HANDLE_VALUE);
   EXPECT_EQ(WideFileOpen(W(Dir / "absent"), fmOpenRead), platform::INVALID_HANDLE_VALUE);
   EXPECT_FALSE(std::filesystem::exists(Dir / "absent"));  // opening never creates
@@ -157,7 +152,7 @@ TEST(FileSystem, OpenModesAndInvalidModes) {
   platform::CloseHandle(Writer);
   EXPECT_EQ(platform::FileWrite(Handle, "Z", 1), 1);
   platform::CloseHandle(Handle);
-  EXPECT_EQ(ReadText(Path), "Zbc");  // opened as it was: not truncated
+  EXPECT_EQ(morvotest::ReadBytes(Path), "Zbc");  // opened as it was: not truncated
 
   // Exclusive (share 0 and 1) shuts everyone out.
   for (uint16_t Mode : {uint16_t(fmOpenRead | fmShareCompat), uint16_t(fmOpenRead | fmShareExclusive)}) {
@@ -178,6 +173,14 @@ TEST(FileSystem, FileStreamRaisesWithTheFileName) {
                                          platform::SysErrorMessage(platform::ERROR_FILE_NOT_FOUND));
   }
   EXPECT_THROW(TFileStreamW(W(Dir / "no/dir/x"), fmCreate), EFCreateError);
+  std::ofstream(Dir / "exists.txt") << "x";
+  try {
+    TFileStreamW Stream(W(Dir / "exists.txt"), 0x03);
+    FAIL() << "opened with an invalid mode";
+  } catch (const EFOpenError& E) {
+    EXPECT_EQ(std::string(E.what()), "Cannot open file \"" + (Dir / "exists.txt").string() + "\". " +
+                                         platform::SysErrorMessage(87));
+  }
   {
     TFileStreamW Out(W(Dir / "s.bin"), fmCreate);
     Out.WriteBuffer("12345", 5);

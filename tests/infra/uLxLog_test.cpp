@@ -5,16 +5,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
-#include "tests/support/uTempDir.h"
 #include "infra/uExeInterface.h"
 #include "infra/uUnitLifetime.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileTime.h"
 #include "platform/uSharedMemory.h"
+#include "tests/support/uTempDir.h"
+#include "tests/support/uTestFiles.h"
 
 using morvotest::TTempDir;
 
@@ -51,8 +52,7 @@ void PublishSwitchFromChild(bool On) {
 
 // The file's lines (after the mark), without CR LF; Mark tells if FF FE led.
 std::vector<std::u16string> ReadLogLines(const std::string& Path, bool* Mark = nullptr) {
-  std::ifstream In(Path, std::ios::binary);
-  const std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+  const std::string Bytes = morvotest::ReadBytes(Path);
   const bool HasMark = Bytes.size() >= 2 && Bytes[0] == '\xFF' && Bytes[1] == '\xFE';
   if (Mark) *Mark = HasMark;
   std::u16string Text;

@@ -1,6 +1,7 @@
 // A program folder (MORVO_PROGRAM_DIR) and a player folder published through
-// the registry file (XDG_CONFIG_HOME), both temporary, with or without the
-// tiny codec library; every codec library load is undone before and after.
+// the registry file (XDG_CONFIG_HOME), both temporary, with or without a
+// codec library (the codec tests' stand-in); every codec library load is
+// undone before and after.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,8 +23,7 @@ public:
     WriteBytes(FConfig / "Morva/registry.ini",
                "[Software\\Morva]\nMorva8=" + (FPlayer / "Morva.exe").string() + "\n");
     if (WithCodecs)
-      std::filesystem::copy_file(std::filesystem::path(MORVO_PARAMS_PLAYER_DIR) / "libcodecs.so",
-                                 FPlayer / "libcodecs.so");
+      std::filesystem::copy_file(MORVO_PARAMS_CODECS_LIBRARY, FPlayer / "libcodecs.so");
   }
   ~TPlayerSetup() { FinalizeCodecLibraries(); }
 

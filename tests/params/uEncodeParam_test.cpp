@@ -183,10 +183,13 @@ TEST(SampleCountTest, RoundsHalfToEvenAndGuardsZeroAndOverflow) {
 }
 
 TEST_F(EncodeParamTest, ResetWritesTheDefaultsInReadingOrderAndTellsTheOwner) {
-  WriteIni("[General]\nDelAftSucc=1\nInsAftSucc=1\nAutoRead=1\n[MP3]\nMp3VBR=7\n[APE]\nQulity=4\n");
+  WriteIni("[General]\nDelAftSucc=1\nInsAftSucc=1\nAutoRead=1\n[MP3]\nMp3VBR=7\n[APE]\nQulity=4\n"
+           "[FLAC]\nQulity=6\n[Wav]\nOutputBps=2\n");
   std::vector<std::unique_ptr<TEncodeParam>> Params;
   Params.push_back(Make<TMp3Param>());
   Params.push_back(Make<TApeParam>());
+  Params.push_back(Make<TFlacParam>());
+  Params.push_back(Make<TWavParam>());
   for (const auto& Param : Params) {
     std::vector<TFormatType> Told;
     Param->FOnChanged = [&](TFormatType Type) { Told.push_back(Type); };
@@ -196,7 +199,8 @@ TEST_F(EncodeParamTest, ResetWritesTheDefaultsInReadingOrderAndTellsTheOwner) {
   }
   EXPECT_EQ(ReadBytes(IniPath),
             "[General]\nDelAftSucc=0\nInsAftSucc=0\nAutoRead=0\n[MP3]\nMp3VBR=4\n"
-            "Mp3Mode=0\nBitRateMode=0\nMp3CBR=3\nMp3ABR=3\n[APE]\nQulity=1\n");
+            "Mp3Mode=0\nBitRateMode=0\nMp3CBR=3\nMp3ABR=3\n[APE]\nQulity=1\n[FLAC]\nQulity=1\n"
+            "[Wav]\nOutputBps=0\n");
   EXPECT_EQ(Make<TApeParam>()->FQualityList, TStringList{"编码器V1.02,压缩级别: 正常"});
 }
 

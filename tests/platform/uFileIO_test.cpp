@@ -1,6 +1,9 @@
 #include "platform/uFileIO.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,6 +132,33 @@ TEST(FileIO, AFileHeldOpenCannotBeDeleted) {
   EXPECT_FALSE(std::ifstream(Path).good());
   EXPECT_FALSE(DeleteFileW(W(Path)));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// A create that opened the old file while a deleter held the openers' lock
+// must not write into the nameless file the delete leaves behind.
+TEST(FileIO, ACreateThatWaitedForADeleteWritesUnderTheName) {
+  TTempDir Dir;
+  const std::string Path = Dir / "target.mp3";
+  WriteText(Path, "old");
+  const int Deleter = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(Deleter, 0);
+  ASSERT_EQ(flock(Deleter, LOCK_EX), 0);
+  const int Watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(Watch, 0);
+  ASSERT_GE(inotify_add_watch(Watch, Path.c_str(), IN_OPEN), 0);
+  std::thread Creator([&] {
+    const THandle Handle = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::CreateAlways);
+    ASSERT_NE(Handle, INVALID_HANDLE_VALUE);
+    FileWrite(Handle, "new", 3);
+    CloseHandle(Handle);
+  });
+  char Event[sizeof(inotify_event) + 256];
+  ASSERT_GT(read(Watch, Event, sizeof(Event)), 0);  // the creator has the old file open
+  ASSERT_EQ(unlink(Path.c_str()), 0);
+  close(Deleter);
+  Creator.join();
+  close(Watch);
+  EXPECT_EQ(ReadText(Path), "new");
 }
 
 TEST(FileIO, OpenErrorsAreWindowsCodes) {

@@ -43,6 +43,7 @@ TEST_F(MessageBoxes, SeveralOpenBoxesAreClosedByCaptionOnly) {
   EXPECT_EQ(OpenMessageBoxes().size(), 2u);
 
   EXPECT_EQ(CloseMessageBox(u"线程1文件存在"), 1);  // the terminated worker's box
+  EXPECT_EQ(OpenMessageBoxes().size(), 1u);  // closed at once, whether or not its worker woke yet
   A.join();
   EXPECT_EQ(First, 0);
   EXPECT_TRUE(FindMessageBox(u"线程2文件存在"));

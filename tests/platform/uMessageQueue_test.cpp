@@ -106,16 +106,36 @@ TEST(MessageQueue, RemovedTargetReleasesItsWaitingSender) {
   intptr_t Result = -1;
   PostMessage(&Target, WM_USER, 1, 0);
   std::thread Worker([&] {
-    SetWakeHandler([&] { Queued = true; });
+    SetWakeHandler([&] {
+      Queued = true;
+      Queued.notify_one();
+    });
     Result = SendMessage(&Target, WM_USER, 2, 0);
   });
-  while (!Queued) std::this_thread::yield();  // the wake handler tells us the send is queued
+  Queued.wait(false);  // the wake handler tells us the send is queued
   SetWakeHandler(nullptr);
   RemoveMessages(&Target);
   Worker.join();
   EXPECT_EQ(Result, 0);
   EXPECT_EQ(ProcessMessages(), 0);
   EXPECT_TRUE(Target.Seen.empty());
+}
+
+TEST(MessageQueue, TargetRemovedByAHandlerGetsNoneOfItsQueuedMessages) {
+  TRecorder Doomed;
+  struct TCloser : IMessageTarget {
+    intptr_t HandleMessage(uint32_t, uintptr_t, intptr_t) override {
+      RemoveMessages(Victim);  // as a window does when it closes another
+      return 0;
+    }
+    IMessageTarget* Victim = nullptr;
+  } Closer;
+  Closer.Victim = &Doomed;
+  PostMessage(&Closer, WM_USER, 0, 0);
+  PostMessage(&Doomed, WM_USER, 1, 0);
+  PostMessage(&Doomed, WM_USER, 2, 0);
+  EXPECT_EQ(ProcessMessages(), 1);
+  EXPECT_TRUE(Doomed.Seen.empty());
 }
 
 TEST(MessageQueue, ErrorInAPostedHandlerDoesNotStopTheQueue) {

@@ -27,7 +27,6 @@ public:
 
   // False once any frame so far fails in one of the decoders.
   bool AddFrame(const TApeFrameEvents& Events);
-  bool Compatible() const { return FCompatible; }
   bool InterimMode() const { return FInterim; }
 
 private:

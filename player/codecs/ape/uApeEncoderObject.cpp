@@ -1,6 +1,5 @@
 #include "player/codecs/ape/uApeEncoderObject.h"
 
-#include <atomic>
 #include <memory>
 #include <new>
 #include <vector>
@@ -43,21 +42,25 @@ struct TApePipeline {
   }
 };
 
-// Interleaves channel samples back into WAV bytes of the stored width.
-void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, int Bits,
+// Interleaves channel samples of the stored width back into bytes as Encode
+// receives them: 32-bit input gets its zero low byte back, as the input
+// after a fallback is still 32-bit.
+void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, int InputBits,
                 std::vector<uint8_t>& Out) {
   const int channels = C1.empty() ? 1 : 2;
-  const int bytes = Bits / 8;
+  const int bytes = InputBits / 8;
+  const int shift = InputBits == 32 ? 8 : 0;
   Out.resize(C0.size() * channels * bytes);
   uint8_t* p = Out.data();
   for (size_t i = 0; i < C0.size(); ++i)
     for (int c = 0; c < channels; ++c) {
       const int32_t v = c == 0 ? C0[i] : C1[i];
-      if (Bits == 8) {
+      if (InputBits == 8) {
         *p++ = static_cast<uint8_t>(v + 128);
       } else {
+        const uint32_t u = static_cast<uint32_t>(v) << shift;
         for (int b = 0; b < bytes; ++b)
-          *p++ = static_cast<uint8_t>(v >> (8 * b));
+          *p++ = static_cast<uint8_t>(u >> (8 * b));
       }
     }
 }
@@ -109,9 +112,6 @@ private:
   TApeOutput FOutput;
   WAVEFORMATEX FFormat{};
   TApePipeline FPipeline;
-  // Set once the file was started again at a lower level behind the first
-  // attempt.
-  bool FFellBack = false;
   std::vector<int32_t> FChannel0, FChannel1, FKeep0, FKeep1;
   std::vector<uint8_t> FFrameBytes;
 };
@@ -152,9 +152,9 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
     FKeep0 = FChannel0, FKeep1 = FChannel1;
   const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameBytes);
   if (!p.Compat->AddFrame(events) && p.Level > 1000) {
-    // Back to bytes first: encoding the earlier frames again reuses FKeep*.
+    // This frame goes in again as input, behind the frames written before.
     std::vector<uint8_t> pcm;
-    ToPcmBytes(FKeep0, FKeep1, p.Buffer.StoredBits(), pcm);
+    ToPcmBytes(FKeep0, FKeep1, FFormat.wBitsPerSample, pcm);
     if (!FallBack())
       return false;
     return Feed(pcm.data(), pcm.size()) &&
@@ -177,18 +177,20 @@ bool TApeEncoderObject::FallBack() {
   if (!FOutput.SeekTo(old.Writer.End()))
     return false;
   FPipeline = TApePipeline();
-  FPipeline.Init(1000, bits, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
-  FFellBack = true;
+  FPipeline.Init(1000, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
 
   std::vector<uint8_t> stored, pcm;
+  std::vector<int32_t> channel0, channel1;
   const uint32_t blocksPerFrame = old.Buffer.BlocksPerFrame();
   for (uint32_t i = 0; i < old.Writer.Frames(); ++i) {
     uint32_t skip = 0;
-    pcm.clear();
     const int64_t resume = FOutput.Position();
     if (!old.Writer.ReadFrame(i, stored, skip) || !FOutput.SeekTo(resume))
       return false;
-    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, pcm) || !Feed(pcm.data(), pcm.size()))
+    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, channel0, channel1))
+      return false;
+    ToPcmBytes(channel0, channel1, FFormat.wBitsPerSample, pcm);
+    if (!Feed(pcm.data(), pcm.size()))
       return false;
   }
   return true;
@@ -223,11 +225,12 @@ bool TApeEncoderObject::FinishFile() {
     return false;
   if (!FPipeline.Writer.Finish())
     return false;
-  if (!FFellBack)
-    return true;
-  // Move the second attempt to the front; zero what is left of the first
-  // (the output cannot be shortened; decoders ignore bytes after the data).
+  // A file started again at a lower level stands behind the first attempt.
+  // Move it to the front; zero what is left of the first (the output cannot
+  // be shortened; decoders ignore bytes after the data).
   const int64_t from = FPipeline.Writer.Origin();
+  if (from == 0)
+    return true;
   const int64_t length = FPipeline.Writer.End() - from;
   return FOutput.Copy(from, 0, length) && FOutput.SeekTo(length) && FOutput.WriteZeros(from);
 }

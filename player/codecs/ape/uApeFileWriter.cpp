@@ -14,6 +14,21 @@ constexpr int64_t kFixedBytes = kDescriptorBytes + kHeaderBytes;
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 constexpr size_t kMoveChunk = 1 << 20;
 
+// The callback moves at most 2^31 - 1 bytes a call: larger transfers go in
+// pieces. Step(pointer, count) gives the callback's result.
+template <class TByte, class TStep>
+bool InPieces(TByte* Data, size_t Bytes, int64_t& Position, TStep Step) {
+  while (Bytes > 0) {
+    const auto piece = static_cast<int32_t>(std::min<size_t>(Bytes, 1u << 30));
+    if (Step(Data, piece) != 0)
+      return false;
+    Data += piece;
+    Bytes -= static_cast<size_t>(piece);
+    Position += piece;
+  }
+  return true;
+}
+
 } // namespace
 
 uint32_t TApeFileWriter::DefaultReservation(const TApeStreamInfo& Info) {
@@ -34,29 +49,13 @@ bool TApeOutput::SeekTo(int64_t Position) {
 }
 
 bool TApeOutput::Write(const void* Data, size_t Bytes) {
-  const auto* p = static_cast<const uint8_t*>(Data);
-  while (Bytes > 0) {
-    const auto chunk = static_cast<int32_t>(std::min<size_t>(Bytes, 1u << 30));
-    if (FOutput->Write(p, chunk) != 0)
-      return false;
-    p += chunk;
-    Bytes -= static_cast<size_t>(chunk);
-    FPosition += chunk;
-  }
-  return true;
+  return InPieces(static_cast<const uint8_t*>(Data), Bytes, FPosition,
+                  [this](const uint8_t* p, int32_t n) { return FOutput->Write(p, n); });
 }
 
 bool TApeOutput::Read(void* Data, size_t Bytes) {
-  auto* p = static_cast<uint8_t*>(Data);
-  while (Bytes > 0) {
-    const auto chunk = static_cast<int32_t>(std::min<size_t>(Bytes, 1u << 30));
-    if (FOutput->Read(p, chunk) != 0)
-      return false;
-    p += chunk;
-    Bytes -= static_cast<size_t>(chunk);
-    FPosition += chunk;
-  }
-  return true;
+  return InPieces(static_cast<uint8_t*>(Data), Bytes, FPosition,
+                  [this](uint8_t* p, int32_t n) { return FOutput->Read(p, n); });
 }
 
 bool TApeOutput::Copy(int64_t From, int64_t To, int64_t Bytes) {
@@ -93,7 +92,6 @@ void TApeFileWriter::Begin(TApeOutput& Output, const TApeStreamInfo& Info,
   FInfo = Info;
   FPlannedReservation = std::max<uint32_t>(1, ReservedEntries);
   FReserved = 0;
-  FStarted = false;
   FFailed = false;
   FLogicalBytes = 0;
   FStoredBytes = 0;
@@ -108,7 +106,6 @@ bool TApeFileWriter::WriteStart(uint32_t Entries) {
   FReserved = Entries;
   FDataStart = kFixedBytes + int64_t{4} * Entries;
   std::vector<uint8_t> zeros(static_cast<size_t>(FDataStart), 0);
-  FStarted = true;
   return Write(zeros.data(), zeros.size());
 }
 
@@ -122,7 +119,7 @@ bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t
                               bool Last) {
   if (FFailed)
     return false;
-  if (!FStarted && !WriteStart(Last && FSeekOffsets.empty() ? 1 : FPlannedReservation))
+  if (FReserved == 0 && !WriteStart(Last && FSeekOffsets.empty() ? 1 : FPlannedReservation))
     return FFailed = true, false;
   const uint64_t end = kFixedBytes + 4ull * std::max<size_t>(FReserved, FSeekOffsets.size() + 1) +
                        FLogicalBytes + LogicalBytes.size() + 4;

@@ -19,8 +19,7 @@
 namespace ape {
 
 // The output callback with the position kept here, counted from where the
-// file stood when the object was made. Seeks go in relative steps of at
-// most 1 GiB, as the engine's output object takes 32-bit offsets only.
+// file stood when the object was made; seeks are relative to it.
 class TApeOutput {
 public:
   explicit TApeOutput(IEncoderCallback* Output = nullptr) : FOutput(Output) {}
@@ -63,8 +62,6 @@ public:
   bool Finish();
 
   uint32_t Frames() const { return static_cast<uint32_t>(FSeekOffsets.size()); }
-  uint32_t ReservedEntries() const { return FReserved; }
-  const TApeStreamInfo& Info() const { return FInfo; }
   // Where the file's bytes end (relative to Output's positions).
   int64_t End() const { return FOrigin + FDataStart + static_cast<int64_t>(FStoredBytes); }
   int64_t Origin() const { return FOrigin; }
@@ -86,9 +83,8 @@ private:
   TApeOutput* FOutput = nullptr;
   int64_t FOrigin = 0;
   TApeStreamInfo FInfo;
-  uint32_t FReserved = 0;
+  uint32_t FReserved = 0; // entries of the table written; 0 before the first frame
   uint32_t FPlannedReservation = 0;
-  bool FStarted = false;
   bool FFailed = false;
   int64_t FDataStart = 0;     // file offset of the frame data area
   uint64_t FLogicalBytes = 0; // frame bytes so far, before padding

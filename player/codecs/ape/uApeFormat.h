@@ -19,8 +19,6 @@ constexpr uint32_t kSpecialSilenceSecond = 1; // channel 1 (mono: the only one) 
 constexpr uint32_t kSpecialSilenceFirst = 2;  // channel 0 all zero
 constexpr uint32_t kSpecialPseudoStereo = 4;  // both channels equal in every block
 
-constexpr int kMaxChannels = 2;
-
 struct TNNFilterParams {
   int Order;
   int Shift;
@@ -45,7 +43,6 @@ constexpr TLevelParams kLevels[] = {
     {5000, kBaseBlocksPerFrame * 16, 3, {{1280, 15}, {256, 13}, {16, 11}}},
 };
 
-// The params of a level, or null for anything but 1000, 2000 ... 5000.
 // Little-endian fields of the headers and of the decoder's extradata.
 inline void PutLe16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -56,6 +53,7 @@ inline void PutLe32(uint8_t* p, uint32_t v) {
   PutLe16(p + 2, v >> 16);
 }
 
+// The params of a level, or null for anything but 1000, 2000 ... 5000.
 inline const TLevelParams* FindLevel(int Level) {
   for (const TLevelParams& params : kLevels)
     if (params.Level == Level)

@@ -13,7 +13,6 @@ void TApeFrameBuffer::Init(int InputBits, int Channels, uint32_t BlocksPerFrame)
   FChannels = Channels;
   FBlocksPerFrame = BlocksPerFrame;
   FInputBlockAlign = static_cast<size_t>(InputBits / 8) * Channels;
-  FStreamOffset = 0;
   FBytes.assign(FInputBlockAlign * BlocksPerFrame, 0);
   FFill = 0;
 }
@@ -21,8 +20,9 @@ void TApeFrameBuffer::Init(int InputBits, int Channels, uint32_t BlocksPerFrame)
 bool TApeFrameBuffer::Accepts(const uint8_t* Data, size_t Bytes) const {
   if (FInputBits != 32)
     return true;
-  // The low byte of each little-endian sample comes first.
-  const size_t phase = (FStreamOffset + FFill) % 4;
+  // The low byte of each little-endian sample comes first; a frame always
+  // ends on a whole block, so FFill tells where the next sample starts.
+  const size_t phase = FFill % 4;
   for (size_t i = phase == 0 ? 0 : 4 - phase; i < Bytes; i += 4)
     if (Data[i] != 0)
       return false;
@@ -100,17 +100,12 @@ uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0,
     break;
   }
 
-  uLong crc = crc32(0L, Z_NULL, 0);
-  for (size_t done = 0; done < storedBytes;) {
-    const auto chunk = static_cast<uInt>(std::min<size_t>(storedBytes - done, 1u << 30));
-    crc = crc32(crc, bytes + done, chunk);
-    done += chunk;
-  }
+  // A frame holds at most a few MiB: one call covers it.
+  const uLong crc = crc32(0L, bytes, static_cast<uInt>(storedBytes));
 
   // Keep the bytes of an unfinished block for the next frame.
   const size_t rest = FFill - used;
   std::memmove(bytes, bytes + used, rest);
-  FStreamOffset = (FStreamOffset + used) % 4;
   FFill = rest;
   return static_cast<uint32_t>(crc);
 }

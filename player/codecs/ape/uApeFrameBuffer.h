@@ -18,7 +18,6 @@ public:
 
   // Bits per sample as stored in the file.
   int StoredBits() const { return FStoredBits; }
-  int Channels() const { return FChannels; }
   uint32_t BlocksPerFrame() const { return FBlocksPerFrame; }
 
   // False when the bytes hold a 32-bit sample whose low 8 bits are not
@@ -44,7 +43,6 @@ private:
   int FChannels = 2;
   uint32_t FBlocksPerFrame = 0;
   size_t FInputBlockAlign = 4;
-  size_t FStreamOffset = 0; // bytes seen so far modulo the sample size
   std::vector<uint8_t> FBytes;
   size_t FFill = 0;
 };

@@ -1,6 +1,7 @@
 #include "player/codecs/ape/uApeNNFilter.h"
 
 #include <cstring>
+#include <iterator>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -9,7 +10,7 @@
 
 namespace ape {
 
-namespace detail {
+namespace {
 
 namespace scalar {
 
@@ -30,14 +31,6 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 
 } // namespace scalar
-
-size_t CompressBlockScalar(TApeNNState& State, int32_t* Data, size_t Count) {
-  return scalar::CompressBlock(State, Data, Count);
-}
-size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                          size_t Count) {
-  return scalar::CompressPair(A, DataA, B, DataB, Count);
-}
 
 #ifdef APE_HAVE_X86
 
@@ -68,14 +61,6 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 
 } // namespace sse2
-
-size_t CompressBlockSse2(TApeNNState& State, int32_t* Data, size_t Count) {
-  return sse2::CompressBlock(State, Data, Count);
-}
-size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                        size_t Count) {
-  return sse2::CompressPair(A, DataA, B, DataB, Count);
-}
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
@@ -122,14 +107,6 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 
 } // namespace avx2
 
-size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count) {
-  return avx2::CompressBlock(State, Data, Count);
-}
-size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                        size_t Count) {
-  return avx2::CompressPair(A, DataA, B, DataB, Count);
-}
-
 #pragma GCC pop_options
 
 // GCC 12 warns inside its own AVX-512 headers (their "undefined" vectors).
@@ -170,44 +147,38 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 
 } // namespace avx512
 
-size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count) {
-  return avx512::CompressBlock(State, Data, Count);
-}
-size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                          size_t Count) {
-  return avx512::CompressPair(A, DataA, B, DataB, Count);
-}
-
 #pragma GCC pop_options
 #pragma GCC diagnostic pop
 
-#else
-
-size_t CompressBlockSse2(TApeNNState& State, int32_t* Data, size_t Count) {
-  return CompressBlockScalar(State, Data, Count);
-}
-size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count) {
-  return CompressBlockScalar(State, Data, Count);
-}
-size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count) {
-  return CompressBlockScalar(State, Data, Count);
-}
-size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                        size_t Count) {
-  return CompressPairScalar(A, DataA, B, DataB, Count);
-}
-size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                        size_t Count) {
-  return CompressPairScalar(A, DataA, B, DataB, Count);
-}
-size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                          size_t Count) {
-  return CompressPairScalar(A, DataA, B, DataB, Count);
-}
-
 #endif // APE_HAVE_X86
 
-} // namespace detail
+// One loop per instruction set, for one filter and for a pair of filters.
+struct TPath {
+  size_t (*Block)(TApeNNState& State, int32_t* Data, size_t Count);
+  size_t (*Pair)(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB, size_t Count);
+};
+
+// Indexed by TApeSimd; without x86 every entry is the plain loop.
+constexpr TPath kPaths[] = {
+    {scalar::CompressBlock, scalar::CompressPair},
+#ifdef APE_HAVE_X86
+    {sse2::CompressBlock, sse2::CompressPair},
+    {avx2::CompressBlock, avx2::CompressPair},
+    {avx512::CompressBlock, avx512::CompressPair},
+#else
+    {scalar::CompressBlock, scalar::CompressPair},
+    {scalar::CompressBlock, scalar::CompressPair},
+    {scalar::CompressBlock, scalar::CompressPair},
+#endif
+};
+
+static_assert(std::size(kPaths) == static_cast<size_t>(TApeSimd::Avx512) + 1);
+
+const TPath& PathOf(TApeSimd Simd) {
+  return kPaths[static_cast<int>(Simd)];
+}
+
+} // namespace
 
 TApeSimd TApeNNFilter::BestSimd() {
 #ifdef APE_HAVE_X86
@@ -254,29 +225,11 @@ size_t TApeNNFilter::CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter&
                                   size_t Count) {
   if (A.FSimd != B.FSimd)
     return A.CompressBlock(DataA, Count) + B.CompressBlock(DataB, Count);
-  switch (A.FSimd) {
-  case TApeSimd::Avx512:
-    return detail::CompressPairAvx512(A.FState, DataA, B.FState, DataB, Count);
-  case TApeSimd::Avx2:
-    return detail::CompressPairAvx2(A.FState, DataA, B.FState, DataB, Count);
-  case TApeSimd::Sse2:
-    return detail::CompressPairSse2(A.FState, DataA, B.FState, DataB, Count);
-  default:
-    return detail::CompressPairScalar(A.FState, DataA, B.FState, DataB, Count);
-  }
+  return PathOf(A.FSimd).Pair(A.FState, DataA, B.FState, DataB, Count);
 }
 
 size_t TApeNNFilter::CompressBlock(int32_t* Data, size_t Count) {
-  switch (FSimd) {
-  case TApeSimd::Avx512:
-    return detail::CompressBlockAvx512(FState, Data, Count);
-  case TApeSimd::Avx2:
-    return detail::CompressBlockAvx2(FState, Data, Count);
-  case TApeSimd::Sse2:
-    return detail::CompressBlockSse2(FState, Data, Count);
-  default:
-    return detail::CompressBlockScalar(FState, Data, Count);
-  }
+  return PathOf(FSimd).Block(FState, Data, Count);
 }
 
 } // namespace ape

@@ -49,8 +49,6 @@ public:
   static size_t CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB,
                              size_t Count);
 
-  int Order() const { return FState.Order; }
-
   // The best path this processor supports.
   static TApeSimd BestSimd();
 
@@ -59,20 +57,5 @@ private:
   TApeNNState FState;
   TApeSimd FSimd;
 };
-
-namespace detail {
-size_t CompressBlockScalar(TApeNNState& State, int32_t* Data, size_t Count);
-size_t CompressBlockSse2(TApeNNState& State, int32_t* Data, size_t Count);
-size_t CompressBlockAvx2(TApeNNState& State, int32_t* Data, size_t Count);
-size_t CompressBlockAvx512(TApeNNState& State, int32_t* Data, size_t Count);
-size_t CompressPairScalar(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                          size_t Count);
-size_t CompressPairSse2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                        size_t Count);
-size_t CompressPairAvx2(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                        size_t Count);
-size_t CompressPairAvx512(TApeNNState& A, int32_t* DataA, TApeNNState& B, int32_t* DataB,
-                          size_t Count);
-} // namespace detail
 
 } // namespace ape

@@ -43,33 +43,34 @@ bool TApeSelfDecoder::Open(int Level, int Bits, int Channels, uint32_t SampleRat
   return avcodec_open2(FContext, codec, nullptr) == 0;
 }
 
-bool TApeSelfDecoder::AppendFrame(std::vector<uint8_t>& Pcm) {
-  const int bytes = FBits / 8;
-  const size_t at = Pcm.size();
-  const int n = FFrame->nb_samples;
-  Pcm.resize(at + static_cast<size_t>(n) * bytes * FChannels);
-  uint8_t* out = Pcm.data() + at;
-  for (int i = 0; i < n; ++i)
-    for (int c = 0; c < FChannels; ++c) {
-      const uint8_t* plane = FFrame->extended_data[c];
-      if (FBits == 8) {
-        *out++ = plane[i];
-      } else if (FBits == 16) {
-        std::memcpy(out, plane + 2 * i, 2);
-        out += 2;
-      } else {
-        int32_t v;
-        std::memcpy(&v, plane + 4 * i, 4);
-        v >>= 8; // 24-bit samples come back scaled to 32 bits
-        for (int b = 0; b < 3; ++b)
-          *out++ = static_cast<uint8_t>(v >> (8 * b));
-      }
-    }
-  return true;
+// The decoder hands out planes of unsigned 8, signed 16 or signed 32 bits.
+int32_t TApeSelfDecoder::Sample(int Channel, int Index) const {
+  const uint8_t* plane = FFrame->extended_data[Channel];
+  if (FBits == 8)
+    return int32_t{plane[Index]} - 128;
+  if (FBits == 16) {
+    int16_t v;
+    std::memcpy(&v, plane + 2 * Index, 2);
+    return v;
+  }
+  int32_t v;
+  std::memcpy(&v, plane + 4 * Index, 4);
+  return v >> 8; // 24-bit samples come back scaled to 32 bits
+}
+
+void TApeSelfDecoder::AppendFrame(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1) {
+  for (int c = 0; c < FChannels; ++c) {
+    std::vector<int32_t>& out = c == 0 ? Channel0 : Channel1;
+    for (int i = 0; i < FFrame->nb_samples; ++i)
+      out.push_back(Sample(c, i));
+  }
 }
 
 bool TApeSelfDecoder::DecodeFrame(const std::vector<uint8_t>& Stored, uint32_t Skip,
-                                  uint32_t Blocks, std::vector<uint8_t>& Pcm) {
+                                  uint32_t Blocks, std::vector<int32_t>& Channel0,
+                                  std::vector<int32_t>& Channel1) {
+  Channel0.clear();
+  Channel1.clear();
   // The demuxer's packet: block count, skip, then the frame's words.
   if (av_new_packet(FPacket, static_cast<int>(Stored.size() + 8)) != 0)
     return false;
@@ -80,17 +81,16 @@ bool TApeSelfDecoder::DecodeFrame(const std::vector<uint8_t>& Stored, uint32_t S
   av_packet_unref(FPacket);
   if (sent != 0)
     return false;
-  const size_t expected = Pcm.size() + static_cast<size_t>(Blocks) * (FBits / 8) * FChannels;
   for (;;) {
     const int got = avcodec_receive_frame(FContext, FFrame);
     if (got == AVERROR(EAGAIN))
       break;
     if (got != 0)
       return false;
-    AppendFrame(Pcm);
+    AppendFrame(Channel0, Channel1);
     av_frame_unref(FFrame);
   }
-  return Pcm.size() == expected;
+  return Channel0.size() == Blocks;
 }
 
 } // namespace ape

@@ -1,5 +1,5 @@
 // Decodes frames that this encoder wrote, with FFmpeg's APE decoder
-// (libavcodec), back to PCM bytes in WAV layout. Used when a file has to be
+// (libavcodec), back to the samples of each channel. Used when a file has to be
 // encoded again at another level (see TApeDecoderCompat): the encoder keeps
 // no PCM of earlier frames. Not thread-safe; one object per file.
 #pragma once
@@ -22,12 +22,14 @@ public:
 
   bool Open(int Level, int Bits, int Channels, uint32_t SampleRate);
   // Stored: the frame's whole words as stored; Skip: its offset inside
-  // the first word. Appends the PCM (WAV layout) to Pcm.
+  // the first word. Channel0/Channel1 (empty for mono) receive the
+  // frame's signed samples of the stored width.
   bool DecodeFrame(const std::vector<uint8_t>& Stored, uint32_t Skip, uint32_t Blocks,
-                   std::vector<uint8_t>& Pcm);
+                   std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1);
 
 private:
-  bool AppendFrame(std::vector<uint8_t>& Pcm);
+  int32_t Sample(int Channel, int Index) const;
+  void AppendFrame(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1);
 
   AVCodecContext* FContext = nullptr;
   AVPacket* FPacket = nullptr;

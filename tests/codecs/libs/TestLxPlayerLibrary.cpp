@@ -5,6 +5,7 @@
 // only counts. With MORVO_TEST_PARTIAL only ordinals 1 and 2 exist (a library
 // the loaders must refuse).
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "codecs/uEncodeIntf.h"
@@ -16,24 +17,6 @@ namespace {
 constexpr int32_t kRate = 44100;
 constexpr int32_t kFrameBytes = 4;
 
-std::string Utf16ToUtf8(const char16_t* Text) {
-  std::string out;
-  for (; *Text; ++Text) {
-    const char32_t c = *Text; // test paths have no surrogate pairs
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 class TRawDecoder final : public TComObject<IDecoderEx> {
 public:
   ~TRawDecoder() override {
@@ -41,7 +24,8 @@ public:
       std::fclose(FFile);
   }
   int32_t MORVO_STDCALL Open(const char16_t* FileName) override {
-    FFile = std::fopen(Utf16ToUtf8(FileName).c_str(), "rb");
+    // The path's native (UTF-8) spelling.
+    FFile = std::fopen(std::filesystem::path(std::u16string(FileName)).c_str(), "rb");
     if (!FFile)
       return 0;
     std::fseek(FFile, 0, SEEK_END);

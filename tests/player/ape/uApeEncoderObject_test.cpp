@@ -12,13 +12,6 @@ using namespace apetest;
 
 namespace {
 
-uint32_t Le32(const std::vector<uint8_t>& f, size_t at) {
-  return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (uint32_t{f[at + 3]} << 24);
-}
-uint16_t Le16(const std::vector<uint8_t>& f, size_t at) {
-  return static_cast<uint16_t>(f[at] | (f[at + 1] << 8));
-}
-
 struct TGolden {
   const char* Signal;
   int Level;
@@ -106,6 +99,33 @@ TPcm Concat(TPcm a, const TPcm& b) {
   return a;
 }
 
+// 24-bit PCM as lossless 32-bit input: each sample above a zero low byte.
+TPcm Widen(const TPcm& narrow) {
+  TPcm wide = narrow;
+  wide.Bits = 32;
+  wide.Bytes.clear();
+  for (size_t i = 0; i < narrow.Bytes.size(); i += 3)
+    wide.Bytes.insert(wide.Bytes.end(),
+                      {0, narrow.Bytes[i], narrow.Bytes[i + 1], narrow.Bytes[i + 2]});
+  return wide;
+}
+
+// Encodes 32-bit input; FFmpeg must give back the 24-bit samples.
+std::vector<uint8_t> EncodeWideAndVerify(const TPcm& narrow, int level, const std::string& name,
+                                         size_t chunk) {
+  const std::string path = TempDir() + "/" + name + ".ape";
+  const TEncodeResult result = EncodeFile(Widen(narrow), level, path, chunk);
+  EXPECT_EQ(result.EncodeResult, 0);
+  EXPECT_EQ(result.FinishResult, 0);
+  EXPECT_EQ(result.RefsAfterRelease, 0);
+  std::vector<uint8_t> decoded;
+  std::string errors;
+  EXPECT_TRUE(FFmpegDecode(path, 24, decoded, errors)) << name << ": " << errors;
+  EXPECT_TRUE(decoded == narrow.Bytes)
+      << name << ": decoded " << decoded.size() << " bytes of " << narrow.Bytes.size();
+  return ReadFile(path);
+}
+
 } // namespace
 
 // Every width, channel count and level on signals that stress different
@@ -186,41 +206,45 @@ TEST(ApeEncoderObject, LoudTwentyFourBitStereoAtInsaneUsesExactArithmetic) {
 }
 
 TEST(ApeEncoderObject, FallsBackToFastWhenNoEncodingSatisfiesBothDecoders) {
-  // Quiet 24-bit mono for more than one level-5000 frame, then full-scale
-  // noise: that frame's rounding and prediction wraps cannot be read alike
-  // by both decoders, so the file is written again at level 1000.
-  const TPcm pcm =
-      Concat(MakeTri(24, 1, 96000, 1179648 + 5000, 11), MakeNoise(24, 1, 96000, 150000, 12));
-  const std::vector<uint8_t> file = EncodeAndVerify(pcm, 5000, "fallback", 16386);
-  ASSERT_GE(file.size(), 76u);
-  EXPECT_EQ(Le16(file, 52), 1000);
-  EXPECT_EQ(Le32(file, 56), 73728u);
-  EXPECT_EQ(Le32(file, 64), (pcm.Blocks() + 73727) / 73728);
-  // The stretch after the data that the first attempt left is zeroed.
-  const size_t end = 76 + Le32(file, 16) + Le32(file, 24);
-  for (size_t i = end; i < file.size(); ++i)
-    ASSERT_EQ(file[i], 0) << i;
+  // Full-scale 24-bit mono noise: that frame's rounding and prediction
+  // wraps cannot be read alike by both decoders, so the file is written
+  // again at level 1000, behind the frames written so far (then moved to
+  // the front) or, when the first frame fails, in place. Input goes on
+  // after the failing frame.
+  const TPcm noise = MakeNoise(24, 1, 96000, 150000, 12);
+  const TPcm quiet = MakeTri(24, 1, 96000, 1179648, 13);
+  const TPcm late = Concat(Concat(MakeTri(24, 1, 96000, 1179648 + 5000, 11), noise), quiet);
+  const TPcm early = Concat(noise, quiet);
+  // 32-bit input is stored as 24 bits: the input after the fallback must
+  // still be read as 32-bit samples.
+  const struct {
+    const char* Name;
+    const TPcm& Pcm;
+    bool Wide;
+  } cases[] = {
+      {"fallback", late, false}, {"fallback32", late, true}, {"fallback_first", early, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::vector<uint8_t> file = c.Wide ? EncodeWideAndVerify(c.Pcm, 5000, c.Name, 16388)
+                                             : EncodeAndVerify(c.Pcm, 5000, c.Name, 16386);
+    ASSERT_GE(file.size(), 76u);
+    EXPECT_EQ(Le16(file, 52), 1000);
+    EXPECT_EQ(Le32(file, 56), 73728u);
+    EXPECT_EQ(Le32(file, 64), (c.Pcm.Blocks() + 73727) / 73728);
+    // The stretch after the data that the first attempt left is zeroed.
+    const size_t end = 76 + Le32(file, 16) + Le32(file, 24);
+    for (size_t i = end; i < file.size(); ++i)
+      ASSERT_EQ(file[i], 0) << i;
+  }
 }
 
 TEST(ApeEncoderObject, ThirtyTwoBitInputIsStoredAsTwentyFourBitsWhenLossless) {
-  TPcm wide;
-  wide.Bits = 32;
-  wide.Channels = 2;
   const TPcm narrow = MakeTri(24, 2, 44100, 5000, 9);
-  for (size_t i = 0; i < narrow.Bytes.size(); i += 3)
-    wide.Bytes.insert(wide.Bytes.end(),
-                      {0, narrow.Bytes[i], narrow.Bytes[i + 1], narrow.Bytes[i + 2]});
-  const std::string path = TempDir() + "/wide.ape";
-  const TEncodeResult ok = EncodeFile(wide, 2000, path, 1001);
-  EXPECT_EQ(ok.EncodeResult, 0);
-  EXPECT_EQ(ok.FinishResult, 0);
-  std::vector<uint8_t> decoded;
-  std::string errors;
-  EXPECT_TRUE(FFmpegDecode(path, 24, decoded, errors)) << errors;
-  EXPECT_TRUE(decoded == narrow.Bytes);
-  EXPECT_EQ(Le16(ReadFile(path), 68), 24);
+  EXPECT_EQ(Le16(EncodeWideAndVerify(narrow, 2000, "wide", 1001), 68), 24);
 
   // One sample with a low bit set: refused, and no file is completed.
+  const std::string path = TempDir() + "/wide.ape";
+  TPcm wide = Widen(narrow);
   wide.Bytes[4 * 4000] = 1;
   const TEncodeResult lossy = EncodeFile(wide, 2000, path, 1001);
   EXPECT_LT(lossy.EncodeResult, 0);

@@ -3,8 +3,6 @@
 // field), growth of a too small seek table, and unused reserved entries.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include "player/codecs/ape/uApeFileWriter.h"
 #include "player/codecs/ape/uApeFrameBuffer.h"
 #include "player/codecs/ape/uApeFrameEncoder.h"
@@ -14,10 +12,6 @@ using namespace ape;
 using namespace apetest;
 
 namespace {
-
-uint32_t Le32(const std::vector<uint8_t>& f, size_t at) {
-  return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (uint32_t{f[at + 3]} << 24);
-}
 
 // Encodes Pcm at Level through the units (no object) with the given seek
 // table reservation; returns the file.

@@ -1,15 +1,13 @@
 #include "tests/player/ape/uApeTestSupport.h"
 
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 #include "player/codecs/ape/uApeEncoderObject.h"
+#include "tests/support/uTempDir.h"
 
 namespace apetest {
 
@@ -149,11 +147,6 @@ TEncodeResult EncodeFile(const TPcm& Pcm, int Level, const std::string& Path, si
   return result;
 }
 
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string Md5Hex(const uint8_t* Data, size_t Bytes) {
   md5_ctx ctx;
   md5_init(&ctx);
@@ -209,19 +202,8 @@ bool FFmpegDecodeMusic(const std::string& Path, TPcm& Pcm, double Seconds) {
 }
 
 std::string TempDir() {
-  // Plain storage: the exit handler below runs after static destructors.
-  static char path[] = "/tmp/morvo_ape_XXXXXX";
-  static const bool made = [] {
-    if (!mkdtemp(path))
-      return false;
-    // Gone when the process ends, with everything written into it.
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    });
-    return true;
-  }();
-  return made ? path : "/tmp";
+  static const morvotest::TTempDir dir;
+  return dir.Path().string();
 }
 
 } // namespace apetest

@@ -4,14 +4,13 @@
 
 #include <nettle/md5.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
 #include "tests/support/uFileCallback.h"
+#include "tests/support/uTestFiles.h"
 
 namespace apetest {
 
@@ -50,8 +49,18 @@ struct TEncodeResult {
 // Finish, Release.
 TEncodeResult EncodeFile(const TPcm& Pcm, int Level, const std::string& Path, size_t Chunk = 16384);
 
-std::vector<uint8_t> ReadFile(const std::string& Path);
+inline std::vector<uint8_t> ReadFile(const std::string& Path) {
+  return morvotest::ReadBytes<std::vector<uint8_t>>(Path);
+}
 std::string Md5Hex(const uint8_t* Data, size_t Bytes);
+
+// Little-endian fields of a written file.
+inline uint32_t Le32(const std::vector<uint8_t>& File, size_t At) {
+  return File[At] | (File[At + 1] << 8) | (File[At + 2] << 16) | (uint32_t{File[At + 3]} << 24);
+}
+inline uint16_t Le16(const std::vector<uint8_t>& File, size_t At) {
+  return static_cast<uint16_t>(File[At] | (File[At + 1] << 8));
+}
 
 // Decodes with the ffmpeg command line tool (CRC checks on, errors fatal);
 // false when ffmpeg failed or wrote anything to stderr.
@@ -60,7 +69,8 @@ bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm,
 // Decodes a music file to interleaved 16-bit PCM at its own rate.
 bool FFmpegDecodeMusic(const std::string& Path, TPcm& Pcm, double Seconds);
 
-// A fresh folder for a test's files.
+// A fresh folder for the files of this process's tests, removed with
+// everything in it when the process ends.
 std::string TempDir();
 
 } // namespace apetest

@@ -34,7 +34,7 @@ TEST(CodecsExport, UnknownClassOrInterfaceIsRefusedWithNullOutput) {
 }
 
 TEST(CodecsExport, EachEncoderAnswersOnlyItsOwnParameterInterface) {
-  for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_FlacEncoder}) {
+  for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_ApeEncoder, &CLSID_FlacEncoder}) {
     TEncoderPair pair;
     ASSERT_TRUE(CreateLibraryEncoder(*classId, pair));
     for (const TGUID* other : {&IID_ILameStreamEncoder, &IID_IFlacEncoderParam, &IID_IApeEncoderParam}) {
@@ -63,26 +63,9 @@ TEST(CodecsExport, FactoryRefusesAggregation) {
   factory->Release();
 }
 
-TEST(CodecsExport, ApeEncoderIsEitherCompleteOrCleanlyRefused) {
-  IClassFactory* factory = FactoryFor(CLSID_ApeEncoder);
-  ASSERT_NE(factory, nullptr);
-  IEncoder* encoder = reinterpret_cast<IEncoder*>(1);
-  const HRESULT hr = factory->CreateInstance(nullptr, IID_IEncoder, reinterpret_cast<void**>(&encoder));
-  factory->Release();
-  if (!Succeeded(hr)) {
-    EXPECT_EQ(encoder, nullptr);
-    return;
-  }
-  ASSERT_NE(encoder, nullptr);
-  IApeEncoderParam* param = nullptr;
-  EXPECT_EQ(encoder->QueryInterface(IID_IApeEncoderParam, reinterpret_cast<void**>(&param)), S_OK);
-  if (param) param->Release();
-  encoder->Release();
-}
-
 TEST(CodecsExport, EncodersRefuseUnusableInputAndMisuse) {
   TTempDir dir;
-  for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_FlacEncoder}) {
+  for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_ApeEncoder, &CLSID_FlacEncoder}) {
     TFileCallback output(dir / "refused.bin");
     {
       TEncoderPair pair;
@@ -133,4 +116,47 @@ TEST(CodecsExport, EmptySourceIsFinishedLikeTheTools) {
                             Quote(dir / "tool.mp3"));
   ASSERT_EQ(tool.ExitCode, 0) << tool.Output;
   EXPECT_EQ(std::filesystem::file_size(dir / "empty.mp3"), std::filesystem::file_size(dir / "tool.mp3"));
+}
+
+// A failing target disk is reported by every encoder, never fatal: a disk
+// that fills up, an output that stops seeking before the headers are
+// completed, and an output closed before Init.
+TEST(CodecsExport, FailingOutputIsReportedNotFatal) {
+  TTempDir dir;
+  const TPcm pcm = MakePcm(44100 * 3, 2, 16, 44100);
+  struct TCase {
+    const char* Name;
+    const TGUID* ClassId;
+    int64_t WriteBudget;  // bytes the disk takes before it is full
+  };
+  for (const TCase& c : {TCase{"MP3", &CLSID_Mp3Encoder, 20000}, TCase{"FLAC", &CLSID_FlacEncoder, 30000}}) {
+    SCOPED_TRACE(c.Name);
+    {
+      TFileCallback output(dir / "full.bin");  // outlives the encoder, which holds it
+      TEncoderPair pair;
+      ASSERT_TRUE(CreateLibraryEncoder(*c.ClassId, pair));
+      output.FailWritesAfter(c.WriteBudget);
+      const TEncodeResult result = Drive(pair.Encoder, output, pcm);
+      EXPECT_TRUE(result.EncodeFailed);
+      EXPECT_NE(result.FinishResult, 0);
+    }
+    {
+      TFileCallback output(dir / "noseek.bin");
+      TEncoderPair pair;
+      ASSERT_TRUE(CreateLibraryEncoder(*c.ClassId, pair));
+      ASSERT_EQ(pair.Encoder->Init(&output, &pcm.Format), 0);
+      EXPECT_GE(pair.Encoder->Encode(pcm.Bytes.data(), 16384), 0);
+      output.FailSeeks();
+      EXPECT_NE(pair.Encoder->Finish(), 0);
+    }
+    {
+      TFileCallback output(dir / "closed.bin");
+      TEncoderPair pair;
+      ASSERT_TRUE(CreateLibraryEncoder(*c.ClassId, pair));
+      output.Close();
+      const TEncodeResult result = Drive(pair.Encoder, output, pcm);
+      EXPECT_NE(result.InitResult, 0);
+      EXPECT_NE(result.FinishResult, 0);
+    }
+  }
 }

@@ -8,7 +8,6 @@
 #include <tuple>
 
 #include "tests/player/codecs/uCodecTestKit.h"
-#include "tests/player/codecs/uOutputFailures.h"
 
 using namespace codectest;
 namespace fs = std::filesystem;
@@ -141,17 +140,6 @@ TEST(FlacEncoder, StreamInfoAndSeekTableFollowTheTrueLength) {
     EXPECT_EQ(seek.ExitCode, 0) << seek.Output;
     EXPECT_EQ(ReadWavData(dir / "s.wav").size(), 100u * 4);
   }
-}
-
-TEST(FlacEncoder, FailingOutputIsReportedNotFatal) {
-  TTempDir dir;
-  const TPcm pcm = MakePcm(44100 * 3, 2, 16, 44100);
-  ExpectFullDiskReported(CLSID_FlacEncoder, dir / "full.flac", 30000, pcm);
-  // Without the seek back, STREAMINFO cannot be completed.
-  ExpectLostSeekReported(CLSID_FlacEncoder, dir / "noseek.flac", pcm);
-  const TEncodeResult closed = DriveIntoClosedOutput(CLSID_FlacEncoder, dir / "closed.flac", pcm);
-  EXPECT_NE(closed.InitResult, 0);
-  EXPECT_NE(closed.FinishResult, 0);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "tests/player/codecs/uCodecTestKit.h"
-#include "tests/player/codecs/uOutputFailures.h"
 
 using namespace codectest;
 namespace fs = std::filesystem;
@@ -146,17 +145,6 @@ TEST(Mp3Encoder, RatesMpegCannotCarryAreResampled) {
   EXPECT_EQ(Probe(dir / "hi.mp3", "stream=sample_rate"), "48000\n");
   const TPcm decoded = Decode(dir / "hi.mp3", 2, dir / "hi.raw");
   EXPECT_NEAR(decoded.Frames(), pcm.Frames() / 2.0, 48);
-}
-
-TEST(Mp3Encoder, FailingOutputIsReportedNotFatal) {
-  TTempDir dir;
-  const TPcm pcm = MakePcm(44100 * 3, 2, 16, 44100);
-  ExpectFullDiskReported(CLSID_Mp3Encoder, dir / "full.mp3", 20000, pcm);
-  // Without the seek back, the information frame cannot be placed.
-  ExpectLostSeekReported(CLSID_Mp3Encoder, dir / "noseek.mp3", pcm);
-  const TEncodeResult closed = DriveIntoClosedOutput(CLSID_Mp3Encoder, dir / "closed.mp3", pcm);
-  EXPECT_TRUE(closed.InitResult != 0 || closed.EncodeFailed);
-  EXPECT_NE(closed.FinishResult, 0);
 }
 
 }  // namespace

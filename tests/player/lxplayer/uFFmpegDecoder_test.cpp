@@ -26,7 +26,10 @@ TEST(LxPlayerLibrary, ExportsOnlyItsOrdinals) {
   EXPECT_NE(lib.Ordinal2, nullptr);
   EXPECT_NE(lib.Ordinal3, nullptr);
   EXPECT_NE(lib.Ordinal6, nullptr);
-  EXPECT_EQ(dlsym(lib.Handle, "_Z21ThrottleCurrentThreadv"), nullptr);
+  const auto symbols = morvotest::RunTool("nm -D --defined-only " MORVO_BIN_DIR
+                                          "/libLxPlayer.so | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort");
+  ASSERT_EQ(symbols.ExitCode, 0) << symbols.Output;
+  EXPECT_EQ(symbols.Output, "LxPlayerOrdinal1\nLxPlayerOrdinal2\nLxPlayerOrdinal3\nLxPlayerOrdinal6\n");
 }
 
 // --- Lossless sources: exact samples and exact seeks ------------------------

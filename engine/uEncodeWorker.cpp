@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "codecs/uDecoderEx.h"
@@ -182,9 +183,10 @@ void TEncodeWorker::DeleteCreatedTarget() {
 // ---------------------------------------------------------------------------
 // The pump
 
-// The buffer is not cleared before a read: only the bytes the decoder says
-// it delivered go on to the encoder, and the decoder writes exactly those.
+// The decoder lives in the player's library: should it report more bytes
+// than it wrote, the encoder gets silence rather than the previous block.
 int32_t TEncodeWorker::ReadBlock(int64_t Length) {
+  std::memset(FBuffer.data(), 0, static_cast<size_t>(Length));
   return FDecoder->Read(FBuffer.data(), static_cast<int32_t>(Length));
 }
 

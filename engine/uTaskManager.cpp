@@ -88,12 +88,7 @@ bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std
 }
 
 bool TTaskManager::IsTargetFormatAvailable(const std::u16string& Ext) {
-  const std::u16string ext = LowerCaseText(Ext);
-  if (ext == u".mp3") return FParamManager->FMp3Available;
-  if (ext == u".wav") return FParamManager->FWavAvailable;
-  if (ext == u".ape") return FParamManager->FApeAvailable;
-  if (ext == u".flac") return FParamManager->FFlacAvailable;
-  return false;
+  return FParamManager->IsFormatAvailable(platform::WideToUtf8(Ext));
 }
 
 void TTaskManager::AddTask(std::unique_ptr<TTaskItem> Item) {

@@ -1,7 +1,5 @@
 #include "infra/uLxFileUtils.h"
 
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 
@@ -221,24 +219,10 @@ namespace {
 std::mutex ParamsMutex;
 std::optional<std::vector<std::u16string>> ExplicitParams;
 
-// The process's arguments after the program name (UTF-8 on this platform).
-std::vector<std::u16string> ProcessParams() {
-  std::ifstream In("/proc/self/cmdline", std::ios::binary);
-  const std::string Raw((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-  std::vector<std::u16string> Params;
-  size_t Start = Raw.find('\0');
-  while (Start != std::string::npos && Start + 1 < Raw.size()) {
-    const size_t End = Raw.find('\0', Start + 1);
-    Params.push_back(platform::PathToWide(Raw.substr(Start + 1, End - Start - 1)));
-    Start = End;
-  }
-  return Params;
-}
-
 std::vector<std::u16string> Params() {
   std::lock_guard<std::mutex> Lock(ParamsMutex);
   if (ExplicitParams) return *ExplicitParams;
-  return ProcessParams();
+  return platform::ProcessArguments();
 }
 
 }  // namespace

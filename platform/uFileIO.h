@@ -61,7 +61,8 @@ std::u16string GetFullPathNameW(const std::u16string& Name);
 
 THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition);
 bool CloseHandle(THandle Handle);
-// Byte counts transferred; -1 on failure.
+// Byte counts transferred: both keep going until the whole count, the end
+// of the file or an error; -1 on failure.
 int64_t FileRead(THandle Handle, void* Buffer, int64_t Count);
 int64_t FileWrite(THandle Handle, const void* Buffer, int64_t Count);
 // Origin 0 beginning, 1 current, 2 end; the new position or -1.

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/uCodePage.h"
@@ -58,6 +60,20 @@ std::u16string UserConfigDir() {
   const std::string Xdg = EnvValue("XDG_CONFIG_HOME");
   if (!Xdg.empty()) return PathToWide(WithTrailingSlash(Xdg));
   return HomeDir() + u".config/";
+}
+
+// Linux keeps them NUL-separated in /proc; they are UTF-8 here.
+std::vector<std::u16string> ProcessArguments() {
+  std::ifstream In("/proc/self/cmdline", std::ios::binary);
+  const std::string Raw((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+  std::vector<std::u16string> Arguments;
+  size_t Start = Raw.find('\0');
+  while (Start != std::string::npos && Start + 1 < Raw.size()) {
+    const size_t End = Raw.find('\0', Start + 1);
+    Arguments.push_back(PathToWide(Raw.substr(Start + 1, End - Start - 1)));
+    Start = End;
+  }
+  return Arguments;
 }
 
 }  // namespace platform

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
 std::u16string ExecutablePath();
+// The arguments the process was started with, after the program's name.
+std::vector<std::u16string> ProcessArguments();
 std::u16string ExecutableDir();
 // Folder of EncodeConfig.ini, encode.log and output.log: MORVO_PROGRAM_DIR
 // when set, else the executable's folder.

@@ -76,15 +76,17 @@ protected:
   virtual bool EncodeFrames(const uint8_t* Data, uint32_t FrameCount) = 0;
   virtual bool Close() = 0;
 
+  // True from Init on: parameters no longer take effect.
+  bool Started() const { return FState != TState::Created; }
+
   bool WriteOut(const void* Data, size_t Size) {
-    const auto* p = static_cast<const uint8_t*>(Data);
-    while (Size > 0) {
-      const int32_t piece = Size > kMaxWrite ? int32_t(kMaxWrite) : int32_t(Size);
-      if (FCallback->Write(p, piece) != 0) return false;
-      p += piece;
-      Size -= size_t(piece);
-    }
-    return true;
+    return InPieces(static_cast<const uint8_t*>(Data), Size,
+                    [this](const uint8_t* p, int32_t n) { return FCallback->Write(p, n); });
+  }
+  // Reads back what was written before.
+  bool ReadIn(void* Data, size_t Size) {
+    return InPieces(static_cast<uint8_t*>(Data), Size,
+                    [this](uint8_t* p, int32_t n) { return FCallback->Read(p, n); });
   }
   // Positions are counted from where the file stood at Init.
   bool SeekTo(int64_t Position) { return FCallback->Seek(FStartPos + Position, 0, nullptr) == 0; }
@@ -101,7 +103,20 @@ protected:
 
 private:
   enum class TState { Created, Open, Failed, Finished };
-  static constexpr size_t kMaxWrite = 1u << 30;
+  static constexpr size_t kMaxTransfer = 1u << 30;
+
+  // The callback moves at most 2^31 - 1 bytes a call: larger transfers go
+  // in pieces. Step(pointer, count) gives the callback's result.
+  template <class TByte, class TStep>
+  static bool InPieces(TByte* Data, size_t Size, TStep Step) {
+    while (Size > 0) {
+      const int32_t piece = Size > kMaxTransfer ? int32_t(kMaxTransfer) : int32_t(Size);
+      if (Step(Data, piece) != 0) return false;
+      Data += piece;
+      Size -= size_t(piece);
+    }
+    return true;
+  }
 
   // No exception (an allocation failing) may cross into the caller, which
   // lives in another module; it counts as a failed step.

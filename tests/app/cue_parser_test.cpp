@@ -15,8 +15,6 @@ namespace {
 
 class CueParserTest : public ::testing::Test {
 protected:
-  void SetUp() override { UseChineseUtf8Desktop(); }
-
   std::u16string WriteSheet(const std::string& Name, const std::string& Bytes) {
     return FDir.Write(Name, Bytes);
   }
@@ -24,6 +22,7 @@ protected:
     MakeNoiseWav(FDir.Path() / Name, Seconds);
   }
 
+  TChineseUtf8Desktop FDesktop;
   TTempDir FDir;
   TCueParser FParser;
 };

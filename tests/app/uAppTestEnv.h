@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 #include "engine/uTaskManager.h"
@@ -18,14 +17,11 @@ namespace cuetest {
 class TManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    UseChineseUtf8Desktop();
     platform::RegisterMainThread();
-    setenv("MORVO_PROGRAM_DIR", FProgramDir.Path().c_str(), 1);
     FManager = std::make_unique<TTaskManager>();
   }
   void TearDown() override {
     FManager.reset();
-    unsetenv("MORVO_PROGRAM_DIR");
   }
 
   std::vector<TTaskItem*> Tasks() {
@@ -35,7 +31,9 @@ protected:
     return Result;
   }
 
+  TChineseUtf8Desktop FDesktop;
   TTempDir FProgramDir;
+  morvotest::TScopedEnv FProgramEnv{"MORVO_PROGRAM_DIR", FProgramDir.Path().string()};
   TTempDir FDir;
   std::unique_ptr<TTaskManager> FManager;
 };

@@ -1,19 +1,19 @@
 // Test helpers for cue sheets and audio images: a test folder that names
-// itself as a wide path, UTF-16 sheet bytes, and audio made with the ffmpeg
-// and flac command-line tools.
+// itself as a wide path, a Chinese UTF-8 desktop for one test, and audio made
+// with the ffmpeg and flac command-line tools.
 #pragma once
 
 #include <gtest/gtest.h>
-
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
 
 #include "platform/uCodePage.h"
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uTestFiles.h"
 #include "tests/support/uTestTools.h"
+#include "tests/support/uUtf16.h"
 
 namespace cuetest {
 
@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 using morvotest::Quote;
 using morvotest::ReadBytes;
 using morvotest::RunCommand;
+using morvotest::Utf16Be;
+using morvotest::Utf16Le;
 using morvotest::WavData;
 using morvotest::WriteBytes;
 
@@ -42,22 +44,12 @@ public:
   static std::u16string Utf8ToU16(const std::string& S) { return fs::path(S).u16string(); }
 };
 
-// A UTF-8 desktop of a Chinese user: 8-bit text that is not UTF-8 is GBK.
-inline void UseChineseUtf8Desktop() {
-  setenv("MORVO_ACP", "65001", 1);
-  setenv("LANG", "zh_CN.UTF-8", 1);
-  unsetenv("LC_ALL");
-  unsetenv("LC_CTYPE");
-}
-
-// UTF-16 text with its byte-order mark.
-inline std::string Utf16Le(const std::u16string& S) {
-  return std::string("\xFF\xFE", 2) + platform::WideToCharset("UTF-16LE", S);
-}
-
-inline std::string Utf16Be(const std::u16string& S) {
-  return std::string("\xFE\xFF", 2) + platform::WideToCharset("UTF-16BE", S);
-}
+// A UTF-8 desktop of a Chinese user for one scope: 8-bit text that is not
+// UTF-8 is GBK.
+class TChineseUtf8Desktop : morvotest::TScopedLocale {
+public:
+  TChineseUtf8Desktop() : TScopedLocale("zh_CN.UTF-8", "65001") {}
+};
 
 // A 16-bit stereo 44100 Hz WAV of Seconds of white noise (noise makes every
 // sample differ, so a lost or doubled sample shows in a comparison).

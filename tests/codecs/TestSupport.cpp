@@ -1,6 +1,5 @@
 #include "tests/codecs/TestSupport.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -14,18 +13,11 @@ TPlayerFolder::TPlayerFolder()
                                                    TDataExchange::BlockSize)) {
   if (FBlock && !FBlock->Created())
     FSavedBlock.assign(FBlock->Data(), FBlock->Data() + FBlock->Size());
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"))
-    FSavedXdg = xdg;
-  setenv("XDG_CONFIG_HOME", FConfigHome.Path().c_str(), 1);
   // An empty folder field: the block says nothing until a test publishes.
   PublishInBlock(u"");
 }
 
 TPlayerFolder::~TPlayerFolder() {
-  if (FSavedXdg)
-    setenv("XDG_CONFIG_HOME", FSavedXdg->c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
   if (!FBlock)
     return;
   if (FBlock->Created())

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
 #include "tests/support/uFileCallback.h"
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uTestFiles.h"
 
@@ -44,7 +44,7 @@ private:
   std::unique_ptr<platform::TSharedMemory> FBlock;
   std::vector<uint8_t> FSavedBlock;
   TTempDir FConfigHome;
-  std::optional<std::string> FSavedXdg;
+  morvotest::TScopedEnv FConfigEnv{"XDG_CONFIG_HOME", FConfigHome.Path().string()};
 };
 
 // The folders the test libraries were built into.
@@ -53,9 +53,5 @@ fs::path PartialPlayerDir(); // both present but lacking required entries
 
 // Whether the process has the file mapped (a loaded library).
 bool IsMapped(const fs::path& File);
-
-inline std::vector<uint8_t> ReadFileBytes(const fs::path& Path) {
-  return morvotest::ReadBytes<std::vector<uint8_t>>(Path);
-}
 
 } // namespace testing_codecs

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "codecs/uLxPlayerDllExport.h"
 #include "infra/uLxLog.h"
 #include "tests/codecs/TestSupport.h"
+#include "tests/support/uUtf16.h"
 
 using namespace testing_codecs;
 
@@ -105,19 +105,10 @@ TEST_F(PlayerLibrary, TheWrapperOpensReadsAndSeeksInHundredNanosecondUnits) {
 // run (its end would read the player's log-switch block).
 TLxLog& LogInto(const fs::path& Folder) {
   if (!LxLog()) {
-    setenv("MORVO_PROGRAM_DIR", Folder.c_str(), 1);
+    const morvotest::TScopedEnv ProgramDir("MORVO_PROGRAM_DIR", Folder.string());
     InitializeLxLog();
-    unsetenv("MORVO_PROGRAM_DIR");
   }
   return *LxLog();
-}
-
-std::u16string ReadUtf16File(const fs::path& Path) {
-  const std::vector<uint8_t> bytes = ReadFileBytes(Path);
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-    text += char16_t(bytes[i] | bytes[i + 1] << 8);
-  return text;
 }
 
 TEST_F(PlayerLibrary, FinalizationLogsAndUnloads) {
@@ -130,7 +121,7 @@ TEST_F(PlayerLibrary, FinalizationLogsAndUnloads) {
   EXPECT_EQ(PlayerLibraryAvailability(), plNotTried);
 
   log.FlushPending();
-  const std::u16string written = ReadUtf16File(log.FileName());
+  const std::u16string written = morvotest::Utf16LeText(morvotest::ReadBytes(log.FileName()));
   EXPECT_NE(written.find(u"\tuLxPlayerDllExport finalization\r\n"), std::u16string::npos);
   EXPECT_EQ(written.find(u"finalization Failed"), std::u16string::npos);
 }

@@ -165,7 +165,7 @@ struct TWavEncoderFile : ::testing::Test {
   }
   std::vector<uint8_t> Written() {
     Callback.Close();
-    return ReadFileBytes(File);
+    return morvotest::ReadBytes<std::vector<uint8_t>>(File);
   }
 };
 
@@ -315,7 +315,7 @@ struct TRoundTrip {
 std::vector<int32_t> DecodeToS32(const fs::path& Wav, const fs::path& Out) {
   EXPECT_TRUE(RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(Wav) +
                          " -f s32le -acodec pcm_s32le " + Quote(Out)));
-  const std::vector<uint8_t> bytes = ReadFileBytes(Out);
+  const std::vector<uint8_t> bytes = morvotest::ReadBytes<std::vector<uint8_t>>(Out);
   std::vector<int32_t> samples(bytes.size() / 4);
   std::memcpy(samples.data(), bytes.data(), samples.size() * 4);
   return samples;

@@ -118,7 +118,7 @@ TEST_F(CodecLibraries, LibraryEncodersComeWithTheirFormatsParameterInterface) {
   encoder = nullptr;
   param = nullptr;
   callback.Close();
-  const std::vector<uint8_t> bytes = ReadFileBytes(dir.Path() / "x.ape");
+  const std::vector<uint8_t> bytes = morvotest::ReadBytes<std::vector<uint8_t>>(dir.Path() / "x.ape");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "TESTabcdLEVEL=4000");
 
   ASSERT_TRUE(LoadCodecLibrary(ftMP3));

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -21,39 +20,7 @@ int Shell(const std::string& Command) { return morvotest::RunTool(Command).ExitC
 
 bool FileExists(const std::string& Path) { return fs::is_regular_file(Path); }
 
-static uint32_t Le32(const std::string& S, size_t At) {
-  uint32_t v = 0;
-  std::memcpy(&v, S.data() + At, 4);
-  return v;
-}
-
-static uint16_t Le16(const std::string& S, size_t At) {
-  uint16_t v = 0;
-  std::memcpy(&v, S.data() + At, 2);
-  return v;
-}
-
-TWavData ReadWav(const std::string& Path) {
-  TWavData wav;
-  const std::string s = ReadBytes(Path);
-  if (s.size() < 12 || s.compare(0, 4, "RIFF") != 0 || s.compare(8, 4, "WAVE") != 0) return wav;
-  size_t at = 12;
-  while (at + 8 <= s.size()) {
-    const std::string id = s.substr(at, 4);
-    const uint32_t size = Le32(s, at + 4);
-    if (id == "fmt ") {
-      wav.Channels = Le16(s, at + 10);
-      wav.Rate = Le32(s, at + 12);
-      wav.Bits = Le16(s, at + 22);
-    } else if (id == "data") {
-      wav.Pcm = s.substr(at + 8, std::min<size_t>(size, s.size() - at - 8));
-      wav.Valid = true;
-      return wav;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return wav;
-}
+TWavData ReadWav(const std::string& Path) { return morvotest::ParseWav(ReadBytes(Path)); }
 
 TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec) {
   const std::string out = Path + ".decoded.wav";

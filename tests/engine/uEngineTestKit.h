@@ -32,13 +32,7 @@ int Shell(const std::string& Command);
 bool FileExists(const std::string& Path);
 
 // The data chunk of a RIFF/WAVE file and its format fields.
-struct TWavData {
-  uint16_t Channels = 0;
-  uint32_t Rate = 0;
-  uint16_t Bits = 0;
-  std::string Pcm;
-  bool Valid = false;
-};
+using TWavData = morvotest::TWav<std::string>;
 TWavData ReadWav(const std::string& Path);
 // Decodes any audio file to 16/24-bit WAV with ffmpeg (codec kept lossless).
 TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec);

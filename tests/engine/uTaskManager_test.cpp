@@ -7,6 +7,7 @@
 
 #include "engine/uEncodeWorker.h"
 #include "params/uParamManager.h"
+#include "tests/support/uUtf16.h"
 #include "uEngineTestKit.h"
 
 namespace enginetest {
@@ -292,7 +293,7 @@ TEST_F(TaskManagerTest, ConvertedListKeepsOnlyNewExistingPaths) {
   const std::u16string expected = u"\uFEFF" + W(kept) + u"\r\n" + W(TargetPath(id)) + u"\r\n";
   const std::string bytes = ReadBytes(log);
   ASSERT_EQ(bytes.size(), expected.size() * 2);
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2), expected);
+  EXPECT_EQ(morvotest::Utf16LeText(bytes), expected);
 
   // Nothing new: the file is not rewritten (a rewrite would be UTF-16).
   FManager->FConverted = {W(kept)};

@@ -14,8 +14,10 @@
 #include "platform/uCodePage.h"
 #include "platform/uFileTime.h"
 #include "platform/uSharedMemory.h"
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uTestFiles.h"
+#include "tests/support/uUtf16.h"
 
 using morvotest::TTempDir;
 
@@ -55,9 +57,7 @@ std::vector<std::u16string> ReadLogLines(const std::string& Path, bool* Mark = n
   const std::string Bytes = morvotest::ReadBytes(Path);
   const bool HasMark = Bytes.size() >= 2 && Bytes[0] == '\xFF' && Bytes[1] == '\xFE';
   if (Mark) *Mark = HasMark;
-  std::u16string Text;
-  for (size_t I = HasMark ? 2 : 0; I + 1 < Bytes.size(); I += 2)
-    Text += static_cast<char16_t>(static_cast<unsigned char>(Bytes[I]) | static_cast<unsigned char>(Bytes[I + 1]) << 8);
+  const std::u16string Text = morvotest::Utf16LeText(std::string_view(Bytes).substr(HasMark ? 2 : 0));
   std::vector<std::u16string> Lines;
   for (size_t Start = 0; Start < Text.size();) {
     const size_t End = Text.find(u"\r\n", Start);
@@ -196,7 +196,7 @@ TEST(LxLog, OverlappingBatchWritesLoseNoLines) {
 TEST(LxLog, UnitsStartAndEndInOrderWithTheirLogLines) {
   PublishSwitchFromChild(true);
   TTempDir Dir;
-  setenv("MORVO_PROGRAM_DIR", Dir.Path().c_str(), 1);
+  const morvotest::TScopedEnv ProgramDir("MORVO_PROGRAM_DIR", Dir.Path().string());
   std::vector<std::string> Order;
   AddUnit({"first", [&] { Order.push_back("first+"); }, [&] {
              Order.push_back("first-");
@@ -210,7 +210,6 @@ TEST(LxLog, UnitsStartAndEndInOrderWithTheirLogLines) {
   ASSERT_NE(LxLog(), nullptr);
   EXPECT_EQ(LxLog()->FileName(), platform::PathToWide((Dir / "output.log").string()));
   EndUnits();
-  unsetenv("MORVO_PROGRAM_DIR");
   EXPECT_EQ(LxLog(), nullptr);
   WriteLog(u"after the end");  // ignored, not a crash
   EXPECT_EQ(Order, (std::vector<std::string>{"first+", "second+", "second-", "first-"}));

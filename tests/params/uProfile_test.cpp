@@ -126,6 +126,7 @@ TEST_F(ProfileTest, ValuesThatWouldBreakTheFileAreRefused) {
   EXPECT_FALSE(WritePrivateProfileString("General", "DestPath", "/new/\n[MP3]\nMp3Mode=9", Ini));
   EXPECT_FALSE(WritePrivateProfileString("Gen]eral", "DestPath", "x", Ini));
   EXPECT_FALSE(WritePrivateProfileString("General", "Dest=Path", "x", Ini));
+  EXPECT_FALSE(WritePrivateProfileString("General", "#Key", "x", Ini));
   EXPECT_EQ(ReadBytes(IniPath), "[General]\nDestPath=/old/\n");
 }
 

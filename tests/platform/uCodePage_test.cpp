@@ -1,31 +1,15 @@
 #include "platform/uCodePage.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <string>
 
+#include "tests/support/uScopedEnv.h"
+
 using namespace platform;
+using morvotest::TScopedLocale;
 
 namespace {
-
-// Sets the locale variables the conversions look at, for one test.
-class TLocaleEnv {
-public:
-  TLocaleEnv(const char* Lang, const char* Acp) {
-    unsetenv("LC_ALL");
-    unsetenv("LC_CTYPE");
-    setenv("LANG", Lang, 1);
-    if (Acp)
-      setenv("MORVO_ACP", Acp, 1);
-    else
-      unsetenv("MORVO_ACP");
-  }
-  ~TLocaleEnv() {
-    setenv("LANG", "C.UTF-8", 1);
-    unsetenv("MORVO_ACP");
-  }
-};
 
 // "中文歌曲.mp3" in GBK.
 const std::string GbkName = "\xD6\xD0\xCE\xC4\xB8\xE8\xC7\xFA.mp3";
@@ -49,7 +33,7 @@ TEST(CodePage, InvalidUtf8AndLoneSurrogatesBecomeReplacementCharacters) {
 }
 
 TEST(CodePage, GbkTextReadsOnUtf8DesktopThroughLegacyFallback) {
-  TLocaleEnv Env("zh_CN.UTF-8", nullptr);
+  TScopedLocale Env("zh_CN.UTF-8", std::nullopt);
   EXPECT_TRUE(AnsiIsUtf8());
   EXPECT_EQ(LegacyCodePage(), 936u);
   EXPECT_EQ(AnsiToWide(GbkName), WideName);
@@ -67,31 +51,31 @@ TEST(CodePage, LegacyCodePageFollowsTheUsersLanguage) {
                {"ko_KR.UTF-8", 949}, {"ru_RU.UTF-8", 1251}, {"uk_UA.UTF-8", 1251}, {"de_DE.UTF-8", 1252},
                {"fr_FR@euro", 1252}, {"C.UTF-8", 936},      {"", 936}};
   for (const auto& Case : Cases) {
-    TLocaleEnv Env(Case.Lang, nullptr);
+    TScopedLocale Env(Case.Lang, std::nullopt);
     EXPECT_EQ(LegacyCodePage(), Case.CodePage) << Case.Lang;
   }
 }
 
 TEST(CodePage, RussianLegacyTextUsesCp1251) {
-  TLocaleEnv Env("ru_RU.UTF-8", nullptr);
+  TScopedLocale Env("ru_RU.UTF-8", std::nullopt);
   EXPECT_EQ(AnsiToWide("\xCF\xF0\xE8\xE2\xE5\xF2"), u"Привет");
 }
 
 TEST(CodePage, MorvoAcpNamesTheAnsiCodePage) {
   {
-    TLocaleEnv Env("en_US.UTF-8", "936");
+    TScopedLocale Env("en_US.UTF-8", "936");
     EXPECT_FALSE(AnsiIsUtf8());
     EXPECT_EQ(AnsiCharset(), "CP936");
     EXPECT_EQ(WideToAnsi(WideName), GbkName);
     EXPECT_EQ(AnsiToWide(GbkName), WideName);
   }
   {
-    TLocaleEnv Env("en_US.UTF-8", "ISO-8859-1");
+    TScopedLocale Env("en_US.UTF-8", "ISO-8859-1");
     EXPECT_EQ(AnsiCharset(), "ISO-8859-1");
     EXPECT_EQ(WideToAnsi(u"caf\u00E9"), "caf\xE9");
   }
   {
-    TLocaleEnv Env("zh_CN.GBK", nullptr);  // no override: the locale's charset
+    TScopedLocale Env("zh_CN.GBK", std::nullopt);  // no override: the locale's charset
     EXPECT_EQ(AnsiCharset(), "GBK");
     EXPECT_EQ(AnsiToWide(GbkName), WideName);
   }

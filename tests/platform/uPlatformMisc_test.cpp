@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
 #include "platform/uDriveType.h"
@@ -17,6 +18,7 @@
 #include "platform/uThreads.h"
 #include "platform/uTrash.h"
 
+using morvotest::TScopedEnv;
 using morvotest::TTempDir;
 
 using namespace platform;
@@ -74,7 +76,7 @@ TEST(FileTimes, ProcessCreationPrecedesNowAndUnitsAre100ns) {
 }
 
 TEST(FileTimes, DosDateTime) {
-  setenv("TZ", "UTC", 1);
+  const TScopedEnv Utc("TZ", "UTC");
   tzset();
   // 2024-03-05 13:45:30 UTC
   const uint32_t Dos = FileTimeToLocalDosDateTime(UnixTimeToFileTime(1709646330, 0));
@@ -112,7 +114,7 @@ TEST(DriveType, PathsAreJudgedByTheMountThatHoldsThem) {
 TEST(Trash, FileMovesToTheUsersTrash) {
   TTempDir Dir;
   // GLib reads XDG_DATA_HOME once per process: this is the only GLib user here.
-  setenv("XDG_DATA_HOME", (Dir / "data").c_str(), 1);
+  const TScopedEnv DataHome("XDG_DATA_HOME", (Dir / "data").string());
   std::filesystem::create_directories(Dir / "data");
   const std::string Victim = Dir / "source.wav";
   std::ofstream(Victim) << "RIFF";

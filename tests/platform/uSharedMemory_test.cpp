@@ -6,7 +6,10 @@
 
 #include <string>
 
+#include "tests/support/uScopedEnv.h"
+
 using namespace platform;
+using morvotest::TScopedEnv;
 
 namespace {
 
@@ -24,7 +27,7 @@ protected:
 }  // namespace
 
 TEST_F(SharedMemory, ObjectNameDropsLocalPrefixAndAddsUserId) {
-  unsetenv("MORVO_SHM_NAMESPACE");
+  const TScopedEnv NoNamespace("MORVO_SHM_NAMESPACE", std::nullopt);
   EXPECT_EQ(TSharedMemory::ObjectName(u"Local\\MorvoExeInterface"), "/MorvoExeInterface." + std::to_string(getuid()));
   EXPECT_EQ(TSharedMemory::ObjectName(u"MorvoEncoderMappingFile"),
             "/MorvoEncoderMappingFile." + std::to_string(getuid()));
@@ -68,9 +71,10 @@ TEST_F(SharedMemory, OpenExistingRefusesABlockSmallerThanAsked) {
 }
 
 TEST_F(SharedMemory, NamespaceKeepsTestRunsApart) {
-  setenv("MORVO_SHM_NAMESPACE", "probe", 1);
-  const std::string Separate = TSharedMemory::ObjectName(BlockName);
-  unsetenv("MORVO_SHM_NAMESPACE");
+  const std::string Separate = [] {
+    const TScopedEnv Probe("MORVO_SHM_NAMESPACE", "probe");
+    return TSharedMemory::ObjectName(BlockName);
+  }();
   EXPECT_NE(Separate, TSharedMemory::ObjectName(BlockName));
   EXPECT_EQ(Separate.substr(Separate.size() - 6), ".probe");
 }

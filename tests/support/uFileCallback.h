@@ -45,12 +45,16 @@ public:
   int32_t MORVO_STDCALL Read(void* Buffer, int32_t Count) override {
     if (!FFile || !Buffer)
       return -1;
+    if (Count <= 0)
+      return 0;
     std::fread(Buffer, 1, size_t(Count), FFile);
     return 0;
   }
   int32_t MORVO_STDCALL Write(const void* Buffer, int32_t Count) override {
     if (!FFile || !Buffer)
       return -1;
+    if (Count <= 0)
+      return 0;
     if (FWriteBudget >= 0) {
       if (Count > FWriteBudget)
         return -1;

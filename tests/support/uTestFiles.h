@@ -1,5 +1,5 @@
-// Whole files read and written byte for byte, and the samples of a WAV file.
-// Plain functions, safe on any thread.
+// Whole files read and written byte for byte, and the format and samples of a
+// WAV file. Plain functions, safe on any thread.
 #pragma once
 
 #include <algorithm>
@@ -33,24 +33,49 @@ inline void WriteBytes(const std::filesystem::path& File, const std::vector<uint
   WriteBytes(File, std::string_view(reinterpret_cast<const char*>(Bytes.data()), Bytes.size()));
 }
 
-// The bytes of the "data" chunk of a RIFF/WAVE file; empty when there is
-// none. A chunk cut short by the end of the file gives what is there.
-template <class TBytes> TBytes WavData(const TBytes& Wav) {
+// A RIFF/WAVE file taken apart: the format fields and the bytes of the
+// "data" chunk. A chunk cut short by the end of the file gives what is there.
+template <class TBytes> struct TWav {
+  uint16_t Channels = 0;
+  uint32_t Rate = 0;
+  uint16_t Bits = 0;
+  TBytes Pcm;
+  bool Valid = false; // a RIFF/WAVE header and a data chunk were found
+};
+
+template <class TBytes> TWav<TBytes> ParseWav(const TBytes& Wav) {
+  const auto Le = [&Wav](size_t At, int Bytes) {
+    uint32_t Value = 0;
+    for (int I = Bytes - 1; I >= 0; --I)
+      Value = (Value << 8) | uint8_t(Wav[At + size_t(I)]);
+    return Value;
+  };
+  const auto IdAt = [&Wav](size_t At, std::string_view Id) {
+    return std::equal(Id.begin(), Id.end(), Wav.begin() + long(At));
+  };
+  TWav<TBytes> Result;
+  const bool IsRiffWave = Wav.size() >= 12 && IdAt(0, "RIFF") && IdAt(8, "WAVE");
   size_t Pos = 12; // after "RIFF", size, "WAVE"
   while (Pos + 8 <= Wav.size()) {
-    uint32_t Size = 0;
-    for (int I = 3; I >= 0; --I)
-      Size = (Size << 8) | uint8_t(Wav[Pos + 4 + size_t(I)]);
-    const bool IsData = Wav[Pos] == 'd' && Wav[Pos + 1] == 'a' && Wav[Pos + 2] == 't' &&
-                        Wav[Pos + 3] == 'a';
-    if (IsData) {
+    const uint32_t Size = Le(Pos + 4, 4);
+    if (IdAt(Pos, "fmt ") && Pos + 24 <= Wav.size()) {
+      Result.Channels = uint16_t(Le(Pos + 10, 2));
+      Result.Rate = Le(Pos + 12, 4);
+      Result.Bits = uint16_t(Le(Pos + 22, 2));
+    } else if (IdAt(Pos, "data")) {
       const size_t End = std::min(Wav.size(), Pos + 8 + size_t(Size));
-      return TBytes(Wav.begin() + long(Pos + 8), Wav.begin() + long(End));
+      Result.Pcm = TBytes(Wav.begin() + long(Pos + 8), Wav.begin() + long(End));
+      Result.Valid = IsRiffWave;
+      return Result;
     }
     Pos += 8 + size_t(Size) + (Size & 1);
   }
-  return {};
+  return Result;
 }
+
+// The bytes of the "data" chunk of a RIFF/WAVE file; empty when there is
+// none.
+template <class TBytes> TBytes WavData(const TBytes& Wav) { return ParseWav(Wav).Pcm; }
 
 inline std::vector<uint8_t> ReadWavData(const std::filesystem::path& File) {
   return WavData(ReadBytes<std::vector<uint8_t>>(File));

@@ -1,15 +1,18 @@
 #include "text/uTextReader.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
+#include "tests/support/uUtf16.h"
 #include "infra/uLxFileUtils.h"
 #include "platform/uCodePage.h"
 
+using morvotest::TScopedLocale;
 using morvotest::TTempDir;
+using morvotest::Utf16Bytes;
 
 namespace {
 
@@ -27,16 +30,6 @@ std::vector<std::u16string> Load(const std::string& Bytes, int32_t CodePage = 0)
   std::vector<std::u16string> Lines;
   for (int32_t I = 0; I < List.Count(); ++I) Lines.push_back(List.Get(I));
   return Lines;
-}
-
-std::string Utf16(const std::u16string& Text, bool BigEndian) {
-  std::string Bytes;
-  for (char16_t Unit : Text) {
-    const char Low = static_cast<char>(Unit & 0xFF), High = static_cast<char>(Unit >> 8);
-    Bytes += BigEndian ? High : Low;
-    Bytes += BigEndian ? Low : High;
-  }
-  return Bytes;
 }
 
 using TLines = std::vector<std::u16string>;
@@ -94,13 +87,10 @@ TEST(TextReader, Utf8LinesKeepCharactersOutsideTheAnsiCodePage) {
 TEST(TextReader, AnsiUsesTheCallersCodePageOrTheLegacyFallback) {
   const std::string Gbk = "TITLE \"\xD6\xD0\xCE\xC4\"\r\nFILE \"\xB8\xE8.ape\" WAVE";
   EXPECT_EQ(Load(Gbk, 936), (TLines{u"TITLE \"中文\"", u"FILE \"歌.ape\" WAVE"}));
-  unsetenv("LC_ALL");
-  unsetenv("LC_CTYPE");
-  unsetenv("MORVO_ACP");
-  setenv("LANG", "zh_CN.UTF-8", 1);  // a UTF-8 desktop: GBK bytes are not valid UTF-8
+  // A UTF-8 desktop: GBK bytes are not valid UTF-8.
+  const TScopedLocale Utf8Desktop("zh_CN.UTF-8", std::nullopt);
   EXPECT_EQ(Load(Gbk, 0), (TLines{u"TITLE \"中文\"", u"FILE \"歌.ape\" WAVE"}));
   EXPECT_EQ(Load("TITLE \"\xE4\xB8\xAD\"\r\nxy", 0), (TLines{u"TITLE \"中\"", u"xy"}));
-  setenv("LANG", "C.UTF-8", 1);
 }
 
 TEST(TextReader, Utf16TerminatorRulesInBothByteOrders) {
@@ -108,19 +98,19 @@ TEST(TextReader, Utf16TerminatorRulesInBothByteOrders) {
     const std::string Mark = BigEndian ? "\xFE\xFF" : "\xFF\xFE";
     SCOPED_TRACE(BigEndian ? "big-endian" : "little-endian");
     // CR LF ends, and the final line without terminator is read too.
-    EXPECT_EQ(Load(Mark + Utf16(u"一\r\n二\r\nthree", BigEndian)), (TLines{u"一", u"二", u"three"}));
-    EXPECT_EQ(Load(Mark + Utf16(u"a\n\rb\rc", BigEndian)), (TLines{u"a", u"", u"b", u"c"}));
+    EXPECT_EQ(Load(Mark + Utf16Bytes(u"一\r\n二\r\nthree", BigEndian)), (TLines{u"一", u"二", u"three"}));
+    EXPECT_EQ(Load(Mark + Utf16Bytes(u"a\n\rb\rc", BigEndian)), (TLines{u"a", u"", u"b", u"c"}));
     // A single final code unit is never a terminator (and is trimmed away).
-    EXPECT_EQ(Load(Mark + Utf16(u"a\n", BigEndian)), (TLines{u"a"}));
-    EXPECT_EQ(Load(Mark + Utf16(u"x", BigEndian)), (TLines{u"x"}));
+    EXPECT_EQ(Load(Mark + Utf16Bytes(u"a\n", BigEndian)), (TLines{u"a"}));
+    EXPECT_EQ(Load(Mark + Utf16Bytes(u"x", BigEndian)), (TLines{u"x"}));
     EXPECT_EQ(Load(Mark), TLines{});
     // Odd byte count with a terminator in the last whole unit: the odd byte is ignored.
-    EXPECT_EQ(Load(Mark + Utf16(u"ab\n", BigEndian) + "z"), (TLines{u"ab"}));
+    EXPECT_EQ(Load(Mark + Utf16Bytes(u"ab\n", BigEndian) + "z"), (TLines{u"ab"}));
   }
 }
 
 TEST(TextReader, OddUtf16TextRaisesAndKeepsEarlierLines) {
-  TMemoryStream Stream = StreamOf("\xFF\xFE" + Utf16(u"ok\r\nbad", false) + "z");
+  TMemoryStream Stream = StreamOf(morvotest::Utf16Le(u"ok\r\nbad") + "z");
   TWideStringList List;
   EXPECT_THROW(List.LoadFromStream(Stream, 0), EAssertionFailed);
   ASSERT_EQ(List.Count(), 1);

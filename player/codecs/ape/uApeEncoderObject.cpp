@@ -10,6 +10,7 @@
 #include "player/codecs/ape/uApeFrameBuffer.h"
 #include "player/codecs/ape/uApeFrameEncoder.h"
 #include "player/codecs/ape/uApeSelfDecoder.h"
+#include "player/codecs/uEncoderObject.h"
 
 namespace ape {
 
@@ -24,7 +25,8 @@ struct TApePipeline {
   std::unique_ptr<TApeDecoderCompat> Compat;
   TApeFileWriter Writer;
 
-  void Init(int Level_, int InputBits, int Channels, uint32_t SampleRate, TApeOutput& Output) {
+  void Init(int Level_, int InputBits, int Channels, uint32_t SampleRate, TApeOutput& Output,
+            int64_t Origin) {
     Level = Level_;
     const TLevelParams& level = *FindLevel(Level);
     Buffer.Init(InputBits, Channels, level.BlocksPerFrame);
@@ -38,7 +40,7 @@ struct TApePipeline {
     info.Channels = static_cast<uint16_t>(Channels);
     info.SampleRate = SampleRate;
     info.BlocksPerFrame = level.BlocksPerFrame;
-    Writer.Begin(Output, info, TApeFileWriter::DefaultReservation(info));
+    Writer.Begin(Output, Origin, info, TApeFileWriter::DefaultReservation(info));
   }
 };
 
@@ -65,82 +67,45 @@ void ToPcmBytes(const std::vector<int32_t>& C0, const std::vector<int32_t>& C1, 
     }
 }
 
-class TApeEncoderObject final : public TComObject<IEncoder, IApeEncoderParam> {
+class TApeEncoderObject final : public TEncoderObject<IApeEncoderParam, IID_IApeEncoderParam>,
+                                private TApeOutput {
 public:
-  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (!obj)
-      return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEncoder)
-      return Answer<IEncoder>(obj);
-    if (iid == IID_IApeEncoderParam)
-      return Answer<IApeEncoderParam>(obj);
-    return Refuse(obj);
-  }
-
   int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) override {
-    if (FState != TState::Created || FindLevel(Level) == nullptr)
+    if (Started() || FindLevel(Level) == nullptr)
       return -1;
     FLevel = Level;
     return 0;
   }
 
-  int32_t MORVO_STDCALL Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) override;
-  int32_t MORVO_STDCALL Encode(const void* Buffer, int32_t ByteCount) override;
-  int32_t MORVO_STDCALL Finish() override;
-  int32_t MORVO_STDCALL Reserved1(int32_t) override { return 0; }
-  int32_t MORVO_STDCALL Reserved2(int32_t) override { return 0; }
-  int32_t MORVO_STDCALL Reserved3(int32_t) override { return 0; }
-  int32_t MORVO_STDCALL Reserved4(int32_t, int32_t) override { return 0; }
-
 private:
-  ~TApeEncoderObject() override {
-    if (FCallback)
-      FCallback->Release();
+  bool AcceptsFormat(const WAVEFORMATEX& Format) const override {
+    return Format.nChannels == 1 || Format.nChannels == 2;
   }
+  bool Open() override {
+    FPipeline.Init(FLevel, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, *this,
+                   0);
+    return true;
+  }
+  bool EncodeFrames(const uint8_t* Data, uint32_t FrameCount) override {
+    const size_t bytes = size_t{FrameCount} * FFrameBytes;
+    return FPipeline.Buffer.Accepts(Data, bytes) && Feed(Data, bytes);
+  }
+  bool Close() override;
 
-  static bool Supported(const WAVEFORMATEX& Format);
+  // The container writes through the base's output.
+  bool SeekTo(int64_t Position) override { return TEncoderObject::SeekTo(Position); }
+  bool Write(const void* Data, size_t Bytes) override { return WriteOut(Data, Bytes); }
+  bool Read(void* Data, size_t Bytes) override { return ReadIn(Data, Bytes); }
+
   bool Feed(const uint8_t* Data, size_t Bytes);
   bool EncodeFrame(bool Last);
   bool FallBack();
-  bool FinishFile();
 
-  enum class TState { Created, Open, Failed, Finished };
-
-  TState FState = TState::Created;
   int FLevel = 2000;
-  IEncoderCallback* FCallback = nullptr;
-  TApeOutput FOutput;
-  WAVEFORMATEX FFormat{};
   TApePipeline FPipeline;
   std::vector<int32_t> FChannel0, FChannel1, FKeep0, FKeep1;
-  std::vector<uint8_t> FFrameBytes;
+  std::vector<uint8_t> FFrameData;
 };
-
-bool TApeEncoderObject::Supported(const WAVEFORMATEX& Format) {
-  const int bits = Format.wBitsPerSample;
-  return Format.wFormatTag == WAVE_FORMAT_PCM && (Format.nChannels == 1 || Format.nChannels == 2) &&
-         Format.nSamplesPerSec > 0 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-}
-
-int32_t TApeEncoderObject::Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) {
-  if (FState != TState::Created || !Callback || !Format)
-    return -1;
-  FState = TState::Failed;
-  if (!Supported(*Format))
-    return -1;
-  FCallback = Callback;
-  FCallback->AddRef();
-  FFormat = *Format;
-  FOutput = TApeOutput(FCallback);
-  try {
-    FPipeline.Init(FLevel, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec,
-                   FOutput);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  FState = TState::Open;
-  return 0;
-}
 
 bool TApeEncoderObject::EncodeFrame(bool Last) {
   TApePipeline& p = FPipeline;
@@ -150,7 +115,7 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
   // level 1000 always passes).
   if (p.Level > 1000)
     FKeep0 = FChannel0, FKeep1 = FChannel1;
-  const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameBytes);
+  const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameData);
   if (!p.Compat->AddFrame(events) && p.Level > 1000) {
     // This frame goes in again as input, behind the frames written before.
     std::vector<uint8_t> pcm;
@@ -160,7 +125,7 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
     return Feed(pcm.data(), pcm.size()) &&
            (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));
   }
-  return p.Writer.AddFrame(FFrameBytes, blocks, Last);
+  return p.Writer.AddFrame(FFrameData, blocks, Last);
 }
 
 // Some frame cannot be written at this level so that both decoders read
@@ -174,18 +139,19 @@ bool TApeEncoderObject::FallBack() {
   TApeSelfDecoder decoder;
   if (!decoder.Open(old.Level, bits, FFormat.nChannels, FFormat.nSamplesPerSec))
     return false;
-  if (!FOutput.SeekTo(old.Writer.End()))
+  if (!SeekTo(old.Writer.End()))
     return false;
   FPipeline = TApePipeline();
-  FPipeline.Init(1000, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, FOutput);
+  FPipeline.Init(1000, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, *this,
+                 old.Writer.End());
 
   std::vector<uint8_t> stored, pcm;
   std::vector<int32_t> channel0, channel1;
   const uint32_t blocksPerFrame = old.Buffer.BlocksPerFrame();
   for (uint32_t i = 0; i < old.Writer.Frames(); ++i) {
     uint32_t skip = 0;
-    const int64_t resume = FOutput.Position();
-    if (!old.Writer.ReadFrame(i, stored, skip) || !FOutput.SeekTo(resume))
+    int64_t resume = 0;
+    if (!Tell(resume) || !old.Writer.ReadFrame(i, stored, skip) || !SeekTo(resume))
       return false;
     if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, channel0, channel1))
       return false;
@@ -206,21 +172,7 @@ bool TApeEncoderObject::Feed(const uint8_t* Data, size_t Bytes) {
   return true;
 }
 
-int32_t TApeEncoderObject::Encode(const void* Buffer, int32_t ByteCount) {
-  if (FState != TState::Open || ByteCount < 0 || (!Buffer && ByteCount > 0))
-    return -1;
-  const auto* data = static_cast<const uint8_t*>(Buffer);
-  const auto bytes = static_cast<size_t>(ByteCount);
-  try {
-    if (FPipeline.Buffer.Accepts(data, bytes) && Feed(data, bytes))
-      return 0;
-  } catch (const std::bad_alloc&) {
-  }
-  FState = TState::Failed;
-  return -1;
-}
-
-bool TApeEncoderObject::FinishFile() {
+bool TApeEncoderObject::Close() {
   if (FPipeline.Buffer.Blocks() > 0 && !EncodeFrame(true))
     return false;
   if (!FPipeline.Writer.Finish())
@@ -232,19 +184,7 @@ bool TApeEncoderObject::FinishFile() {
   if (from == 0)
     return true;
   const int64_t length = FPipeline.Writer.End() - from;
-  return FOutput.Copy(from, 0, length) && FOutput.SeekTo(length) && FOutput.WriteZeros(from);
-}
-
-int32_t TApeEncoderObject::Finish() {
-  const bool open = FState == TState::Open;
-  FState = TState::Finished;
-  if (!open)
-    return -1;
-  try {
-    return FinishFile() ? 0 : -1;
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
+  return Copy(from, 0, length) && SeekTo(length) && WriteZeros(from);
 }
 
 } // namespace

@@ -8,9 +8,10 @@
 //
 // Accepts integer PCM, 8, 16 or 24 bits, mono or stereo, any rate; 32-bit
 // input only while every sample's low 8 bits are zero (it is stored as
-// 24-bit; Encode fails at the first sample that would lose bits). Memory
-// is bounded by one frame (up to 1 179 648 blocks at level 5000). An input
-// without a single sample makes Finish fail and leaves the output empty.
+// 24-bit; the Encode call that completes a sample frame which would lose
+// bits fails). Memory is bounded by one frame (up to 1 179 648 blocks at
+// level 5000). An input without a single sample makes Finish fail and
+// leaves the output empty.
 #pragma once
 
 #include "codecs/uEncodeIntf.h"

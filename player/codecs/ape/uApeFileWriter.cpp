@@ -14,48 +14,12 @@ constexpr int64_t kFixedBytes = kDescriptorBytes + kHeaderBytes;
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 constexpr size_t kMoveChunk = 1 << 20;
 
-// The callback moves at most 2^31 - 1 bytes a call: larger transfers go in
-// pieces. Step(pointer, count) gives the callback's result.
-template <class TByte, class TStep>
-bool InPieces(TByte* Data, size_t Bytes, int64_t& Position, TStep Step) {
-  while (Bytes > 0) {
-    const auto piece = static_cast<int32_t>(std::min<size_t>(Bytes, 1u << 30));
-    if (Step(Data, piece) != 0)
-      return false;
-    Data += piece;
-    Bytes -= static_cast<size_t>(piece);
-    Position += piece;
-  }
-  return true;
-}
-
 } // namespace
 
 uint32_t TApeFileWriter::DefaultReservation(const TApeStreamInfo& Info) {
   const uint64_t blocks = uint64_t{Info.SampleRate} * 20 * 60;
   return static_cast<uint32_t>(
       std::max<uint64_t>(1, (blocks + Info.BlocksPerFrame - 1) / Info.BlocksPerFrame));
-}
-
-// Relative to where we stand: positions count from where the file stood at
-// Init, which need not be its start.
-bool TApeOutput::SeekTo(int64_t Position) {
-  if (FPosition == Position)
-    return true;
-  if (FOutput->Seek(Position - FPosition, 1, nullptr) != 0)
-    return false;
-  FPosition = Position;
-  return true;
-}
-
-bool TApeOutput::Write(const void* Data, size_t Bytes) {
-  return InPieces(static_cast<const uint8_t*>(Data), Bytes, FPosition,
-                  [this](const uint8_t* p, int32_t n) { return FOutput->Write(p, n); });
-}
-
-bool TApeOutput::Read(void* Data, size_t Bytes) {
-  return InPieces(static_cast<uint8_t*>(Data), Bytes, FPosition,
-                  [this](uint8_t* p, int32_t n) { return FOutput->Read(p, n); });
 }
 
 bool TApeOutput::Copy(int64_t From, int64_t To, int64_t Bytes) {
@@ -85,10 +49,10 @@ bool TApeOutput::WriteZeros(int64_t Bytes) {
   return true;
 }
 
-void TApeFileWriter::Begin(TApeOutput& Output, const TApeStreamInfo& Info,
+void TApeFileWriter::Begin(TApeOutput& Output, int64_t Origin, const TApeStreamInfo& Info,
                            uint32_t ReservedEntries) {
   FOutput = &Output;
-  FOrigin = Output.Position();
+  FOrigin = Origin;
   FInfo = Info;
   FPlannedReservation = std::max<uint32_t>(1, ReservedEntries);
   FReserved = 0;

@@ -14,26 +14,22 @@
 #include <cstdint>
 #include <vector>
 
-#include "codecs/uEncodeIntf.h"
-
 namespace ape {
 
-// The output callback with the position kept here, counted from where the
-// file stood when the object was made; seeks are relative to it.
+// Where the container goes: the encoder object's output, positions counted
+// from where the output stood at Init.
 class TApeOutput {
 public:
-  explicit TApeOutput(IEncoderCallback* Output = nullptr) : FOutput(Output) {}
-  int64_t Position() const { return FPosition; }
-  bool SeekTo(int64_t Position);
-  bool Write(const void* Data, size_t Bytes);
-  bool Read(void* Data, size_t Bytes);
+  virtual bool SeekTo(int64_t Position) = 0;
+  virtual bool Write(const void* Data, size_t Bytes) = 0;
+  virtual bool Read(void* Data, size_t Bytes) = 0;
+
   // Copies Bytes from From to To; the ranges may overlap.
   bool Copy(int64_t From, int64_t To, int64_t Bytes);
   bool WriteZeros(int64_t Bytes);
 
-private:
-  IEncoderCallback* FOutput;
-  int64_t FPosition = 0;
+protected:
+  ~TApeOutput() = default;
 };
 
 struct TApeStreamInfo {
@@ -50,9 +46,9 @@ public:
   // The default covers 20 minutes of audio.
   static uint32_t DefaultReservation(const TApeStreamInfo& Info);
 
-  // Output: positioned where the file is to start (its Position() becomes
-  // the file's offset 0 for everything written here).
-  void Begin(TApeOutput& Output, const TApeStreamInfo& Info, uint32_t ReservedEntries);
+  // Origin: where the file starts in Output, which stands there.
+  void Begin(TApeOutput& Output, int64_t Origin, const TApeStreamInfo& Info,
+             uint32_t ReservedEntries);
   // Appends one frame's logical bytes. Last: no frame follows (lets a
   // one-frame file get an exact table). False when writing failed or the
   // file would outgrow the 32-bit seek entries.

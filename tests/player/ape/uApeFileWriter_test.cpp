@@ -13,13 +13,29 @@ using namespace apetest;
 
 namespace {
 
+// The container straight on a file, as the encoder object's output is.
+class TCallbackOutput final : public TApeOutput {
+public:
+  explicit TCallbackOutput(IEncoderCallback& Callback) : FCallback(Callback) {}
+  bool SeekTo(int64_t Position) override { return FCallback.Seek(Position, 0, nullptr) == 0; }
+  bool Write(const void* Data, size_t Bytes) override {
+    return FCallback.Write(Data, static_cast<int32_t>(Bytes)) == 0;
+  }
+  bool Read(void* Data, size_t Bytes) override {
+    return FCallback.Read(Data, static_cast<int32_t>(Bytes)) == 0;
+  }
+
+private:
+  IEncoderCallback& FCallback;
+};
+
 // Encodes Pcm at Level through the units (no object) with the given seek
 // table reservation; returns the file.
 std::vector<uint8_t> WriteFile(const TPcm& pcm, int level, uint32_t reservation,
                                const std::string& name) {
   const std::string path = TempDir() + "/" + name;
   TFileCallback callback(path);
-  TApeOutput output(&callback);
+  TCallbackOutput output(callback);
   const TLevelParams& params = *FindLevel(level);
   TApeStreamInfo info;
   info.Level = static_cast<uint16_t>(level);
@@ -28,7 +44,7 @@ std::vector<uint8_t> WriteFile(const TPcm& pcm, int level, uint32_t reservation,
   info.SampleRate = pcm.Rate;
   info.BlocksPerFrame = params.BlocksPerFrame;
   TApeFileWriter writer;
-  writer.Begin(output, info, reservation);
+  writer.Begin(output, 0, info, reservation);
   TApeFrameBuffer buffer;
   buffer.Init(pcm.Bits, pcm.Channels, params.BlocksPerFrame);
   TApeFrameEncoder encoder(params, pcm.Channels, pcm.Bits, TArithmetic::Wrap32Predict);
@@ -97,9 +113,9 @@ TEST(ApeFileWriter, UnusedReservedEntriesStayZeroAndTheFileDecodes) {
 TEST(ApeFileWriter, NoFrameNoFile) {
   const std::string path = TempDir() + "/none.ape";
   TFileCallback callback(path);
-  TApeOutput output(&callback);
+  TCallbackOutput output(callback);
   TApeFileWriter writer;
-  writer.Begin(output, TApeStreamInfo(), 10);
+  writer.Begin(output, 0, TApeStreamInfo(), 10);
   EXPECT_FALSE(writer.Finish());
   callback.Close();
   EXPECT_TRUE(ReadFile(path).empty());

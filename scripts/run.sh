@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 build="${MORVO_BUILD_DIR:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
-cmake --build "$build" -j "$(nproc)" --target morvo-convert LxPlayer codecs
+cmake --build "$build" -j "$(nproc)" --target morvo-convert morvo_player_library morvo_codec_library
 
 scratch=$(mktemp -d /tmp/morvo-demo.XXXXXX)
 album="$scratch/album"

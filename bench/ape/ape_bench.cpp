@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/player/ape/uApeTestSupport.h"
+#include "tests/player/codecs/ape/uApeTestSupport.h"
 
 using namespace apetest;
 

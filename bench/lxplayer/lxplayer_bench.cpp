@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 #include "tests/support/uBuiltLibrary.h"
 
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 // the MP3, APE and FLAC encoders.
 #include <new>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 #include "player/codecs/ape/uApeEncoderObject.h"
 #include "player/codecs/uFlacEncoder.h"
 #include "player/codecs/uLameEncoder.h"

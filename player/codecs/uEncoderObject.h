@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 #include "player/codecs/uPcmSamples.h"
 
 template <class TParamIntf, const TGUID& ParamId>

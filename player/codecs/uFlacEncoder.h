@@ -2,7 +2,7 @@
 // Threading and ownership as every encoder object (uEncoderObject.h).
 #pragma once
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 
 // A new FLAC encoder with one reference, answering IEncoder and
 // IFlacEncoderParam; null when it cannot be made.

@@ -2,7 +2,7 @@
 // Threading and ownership as every encoder object (uEncoderObject.h).
 #pragma once
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 
 // A new MP3 encoder with one reference, answering IEncoder and
 // ILameStreamEncoder; null when it cannot be made.

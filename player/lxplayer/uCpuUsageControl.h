@@ -17,7 +17,7 @@
 
 #include <memory>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 
 struct TThrottle;
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 #include "uDecoderSource.h"
 #include "uPcmLayout.h"
 

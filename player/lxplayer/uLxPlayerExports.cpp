@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 #include "uCpuUsageControl.h"
 #include "uFFmpegDecoder.h"
 

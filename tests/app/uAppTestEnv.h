@@ -10,7 +10,7 @@
 
 #include "engine/uTaskManager.h"
 #include "platform/uThreads.h"
-#include "tests/app/uCueTestFiles.h"
+#include "tests/support/uCueTestFiles.h"
 
 namespace cuetest {
 

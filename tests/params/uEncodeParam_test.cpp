@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TestDir.h"
+#include "tests/support/uTestDir.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "PlayerSetup.h"
+#include "tests/support/uPlayerSetup.h"
 
 namespace {
 

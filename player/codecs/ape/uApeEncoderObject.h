@@ -14,7 +14,7 @@
 // leaves the output empty.
 #pragma once
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 
 // A new APE encoder with one reference, answering IEncoder and
 // IApeEncoderParam; null when it cannot be made.

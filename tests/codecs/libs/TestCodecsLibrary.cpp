@@ -5,7 +5,7 @@
 // MORVO_TEST_NO_ENTRY is defined (a library the loader must refuse).
 #include <cstdio>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -6,7 +6,7 @@
 #include "player/codecs/ape/uApeFileWriter.h"
 #include "player/codecs/ape/uApeFrameBuffer.h"
 #include "player/codecs/ape/uApeFrameEncoder.h"
-#include "tests/player/ape/uApeTestSupport.h"
+#include "tests/player/codecs/ape/uApeTestSupport.h"
 
 using namespace ape;
 using namespace apetest;

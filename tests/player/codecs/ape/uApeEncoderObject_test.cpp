@@ -6,7 +6,7 @@
 #include <string>
 
 #include "player/codecs/ape/uApeEncoderObject.h"
-#include "tests/player/ape/uApeTestSupport.h"
+#include "tests/player/codecs/ape/uApeTestSupport.h"
 
 using namespace apetest;
 

@@ -4,7 +4,7 @@
 #include <zlib.h>
 
 #include "player/codecs/ape/uApeFrameBuffer.h"
-#include "tests/player/ape/uApeTestSupport.h"
+#include "tests/player/codecs/ape/uApeTestSupport.h"
 
 using namespace ape;
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "TestDir.h"
+#include "tests/support/uTestDir.h"
 
 using platform::GetPrivateProfileInt;
 using platform::GetPrivateProfileString;

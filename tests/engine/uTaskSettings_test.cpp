@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PlayerSetup.h"
+#include "tests/support/uPlayerSetup.h"
 
 namespace {
 

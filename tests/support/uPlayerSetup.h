@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "TestDir.h"
+#include "tests/support/uTestDir.h"
 #include "codecs/uDataExchange.h"
 #include "codecs/uEncodeIntf.h"
 
@@ -23,7 +23,7 @@ public:
     WriteBytes(FConfig / "Morva/registry.ini",
                "[Software\\Morva]\nMorva8=" + (FPlayer / "Morva.exe").string() + "\n");
     if (WithCodecs)
-      std::filesystem::copy_file(MORVO_PARAMS_CODECS_LIBRARY, FPlayer / "libcodecs.so");
+      std::filesystem::copy_file(MORVO_TEST_CODECS_LIBRARY, FPlayer / "libcodecs.so");
   }
   ~TPlayerSetup() { FinalizeCodecLibraries(); }
 

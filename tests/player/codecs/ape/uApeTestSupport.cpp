@@ -1,4 +1,4 @@
-#include "tests/player/ape/uApeTestSupport.h"
+#include "tests/player/codecs/ape/uApeTestSupport.h"
 
 #include <sys/wait.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/uEncodeIntf.h"
+#include "interfaces/uCodecInterfaces.h"
 #include "tests/support/uFileCallback.h"
 #include "tests/support/uTestFiles.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "platform/uCodePage.h"
-#include "tests/app/uCueTestFiles.h"
+#include "tests/support/uCueTestFiles.h"
 
 using namespace cuetest;
 

@@ -2,6 +2,7 @@
 
 #include <sched.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -38,5 +39,17 @@ uint32_t ProcessorCount() {
 }
 
 void Sleep(uint32_t Milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
+
+namespace {
+int64_t ClockNs(clockid_t Clock) {
+  timespec Now{};
+  clock_gettime(Clock, &Now);
+  return int64_t(Now.tv_sec) * 1000000000 + Now.tv_nsec;
+}
+}  // namespace
+
+int64_t ThreadCpuTimeNs() { return ClockNs(CLOCK_THREAD_CPUTIME_ID); }
+
+int64_t MonotonicTimeNs() { return ClockNs(CLOCK_MONOTONIC); }
 
 }  // namespace platform

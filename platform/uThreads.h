@@ -1,5 +1,5 @@
 // Threads and time slices: kernel thread ids, the main thread, the processor
-// count and Sleep. All functions may be called from any thread.
+// count, Sleep and the clocks a thread measures itself with. All functions may be called from any thread.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +17,9 @@ bool IsMainThread();
 uint32_t ProcessorCount();
 // A fixed pause, not a way to wait for something.
 void Sleep(uint32_t Milliseconds);
+// Processor time the calling thread has used, in nanoseconds.
+int64_t ThreadCpuTimeNs();
+// A monotonic clock in nanoseconds (never set back; origin unspecified).
+int64_t MonotonicTimeNs();
 
 }  // namespace platform

@@ -1,13 +1,12 @@
 #include "uCpuUsageControl.h"
 
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <unordered_map>
+
+#include "platform/uThreads.h"
 
 namespace {
 
@@ -15,12 +14,6 @@ namespace {
 // this much credit, so the share holds over any window of about a second.
 constexpr int64_t kMaxCreditNs = 50'000'000;
 constexpr int64_t kMaxPauseNs = 250'000'000;
-
-int64_t ClockNs(clockid_t Clock) {
-  timespec ts{};
-  clock_gettime(Clock, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 }  // namespace
 
@@ -62,8 +55,8 @@ void TThrottle::Pace() {
     Primed = false;
     return;
   }
-  const int64_t cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-  const int64_t wall = ClockNs(CLOCK_MONOTONIC);
+  const int64_t cpu = platform::ThreadCpuTimeNs();
+  const int64_t wall = platform::MonotonicTimeNs();
   if (!Primed) {
     Primed = true;
     LastCpuNs = cpu;
@@ -82,7 +75,7 @@ void TThrottle::Pace() {
 }
 
 void ThrottleCurrentThread() {
-  thread_local const uint32_t self = static_cast<uint32_t>(gettid());
+  thread_local const uint32_t self = platform::CurrentThreadId();
   std::shared_ptr<TThrottle> throttle;
   {
     TThrottleRegistry& registry = Registry();

@@ -6,6 +6,8 @@
 #include "app/uQualityChoice.h"
 #include "app/uSourceAdding.h"
 #include "app/uTargetFolder.h"
+#include "codecs/uEncodeIntf.h"
+#include "codecs/uLxPlayerDllExport.h"
 #include "cli/uCliAnswerer.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
@@ -33,6 +35,16 @@ std::u16string AbsoluteUnlessDrive(const std::u16string& Name) {
   if (Name.empty() || !WideExtractFileDrive(Name).empty()) return Name;
   const std::u16string Full = WideExpandFileName(Name);
   return Full.empty() ? Name : Full;
+}
+
+// ": <the loader's reason>" when the format's library failed to load, else
+// the hint that it is missing.
+std::string LibraryFailure(const std::string& Ext) {
+  std::string Reason;
+  if (Ext == ".mp3") Reason = CodecLibraryLoadError(ftMP3);
+  else if (Ext == ".ape") Reason = CodecLibraryLoadError(ftAPE);
+  else if (Ext == ".flac") Reason = CodecLibraryLoadError(ftFLAC);
+  return Reason.empty() ? " (codec library missing?)" : ": " + Reason;
 }
 
 }  // namespace
@@ -74,6 +86,9 @@ int TCliSession::Prepare() {
   FManager->FPriority = static_cast<uint8_t>(FOptions.Priority);
   AddSources();
   FManager->ResetAll();
+  if (FManager->PendingCount() > 0 && !IsPlayerLibraryAvailable())
+    FReport->Notice(u"the player library could not be loaded, no source can be decoded: " +
+                    Wide(PlayerLibraryLoadError()));
   if (FManager->PendingCount() == 0) {
     FReport->Notice(u"没有需要转换的任务，请添加后重试。  ");
     return ecSomeFailed;
@@ -84,7 +99,8 @@ int TCliSession::Prepare() {
 bool TCliSession::ChooseFormat() {
   if (!FOptions.Format.empty()) {
     if (UseFormat("." + FOptions.Format)) return true;
-    UsageError("the " + FOptions.Format + " encoder is not available (codec library missing?)");
+    UsageError("the " + FOptions.Format + " encoder is not available" +
+               LibraryFailure("." + FOptions.Format));
     return false;
   }
   for (const char* Ext : kFormatOrder) {

@@ -6,6 +6,7 @@
 
 #include "codecs/uDataExchange.h"
 #include "codecs/uEncodeImple.h"
+#include "infra/uLxLog.h"
 #include "platform/uCodePage.h"
 #include "platform/uDynLib.h"
 
@@ -17,6 +18,7 @@ struct TCountedLibrary {
   int32_t UseCount = 0;
   platform::TLibHandle Module = nullptr;
   std::atomic<void*> Entry{nullptr};
+  std::string LoadError;  // why the last load failed; empty once loaded
 };
 
 // One lock for the codec loads and the CPU-control load. It is never freed,
@@ -66,6 +68,18 @@ void Unload(TCountedLibrary& Library) {
   Library.Module = nullptr;
 }
 
+// Keeps the loader's reason for a failed load, and logs it: a user whose
+// conversions find no encoder can then see why the library was refused.
+void RecordLoadOutcome(TCountedLibrary& Library, const char* Name) {
+  if (Library.Module) {
+    Library.LoadError.clear();
+    return;
+  }
+  Library.LoadError = platform::LastLibraryError();
+  WriteLog(u"Loading " + platform::AnsiToWide(Name) + u" failed: " +
+           platform::Utf8ToWide(Library.LoadError));
+}
+
 // Counts one use and loads Name from the player folder unless it is loaded;
 // a library without the entry Resolve looks for is not kept.
 bool LoadCounted(TCountedLibrary& Library, const char* Name,
@@ -79,6 +93,7 @@ bool LoadCounted(TCountedLibrary& Library, const char* Name,
       if (!Library.Entry)
         Unload(Library);
     }
+    RecordLoadOutcome(Library, Name);
   }
   return Library.Module != nullptr;
 }
@@ -148,6 +163,12 @@ bool LoadCodecLibrary(TFormatType FormatType) {
 void ReleaseCodecLibrary(TFormatType FormatType) {
   if (IsCountedCodecType(FormatType))
     ReleaseCounted(GCodecLibraries[FormatType]);
+}
+
+std::string CodecLibraryLoadError(TFormatType FormatType) {
+  if (!IsCountedCodecType(FormatType)) return {};
+  std::lock_guard guard(LibraryLock());
+  return GCodecLibraries[FormatType].LoadError;
 }
 
 int32_t CodecLibraryUseCount(TFormatType FormatType) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "interfaces/uCodecInterfaces.h"
 
@@ -21,6 +22,10 @@ TLxPlayerCreateCpuControl CpuControlFactory();
 
 // Use count and load state of a format's codec library (diagnostics, tests).
 int32_t CodecLibraryUseCount(TFormatType FormatType);
+// Why the last load of a format's codec library failed (the loader's text:
+// the file and dlopen's or dlsym's reason); empty when it loaded or was
+// never tried. The failure is also logged.
+std::string CodecLibraryLoadError(TFormatType FormatType);
 bool IsCodecLibraryLoaded(TFormatType FormatType);
 int32_t CpuControlLibraryUseCount();
 

@@ -6,6 +6,7 @@
 
 #include "codecs/uDataExchange.h"
 #include "infra/uLxLog.h"
+#include "platform/uCodePage.h"
 #include "platform/uDynLib.h"
 #include "platform/uThreads.h"
 
@@ -15,6 +16,7 @@ struct TPlayerLibrary {
   platform::TLibHandle Module = nullptr;
   int32_t Availability = plNotTried;
   TLxPlayerCreateDecoder CreateDecoder = nullptr;
+  std::string LoadError;  // why the last load failed; empty once loaded
 };
 
 TPlayerLibrary GPlayer;
@@ -40,11 +42,18 @@ bool LoadPlayerLibrary() {
     // Ordinals 1 and 3 are never called, but a library without them is not
     // the player's.
     if (!Ordinal(1) || !GPlayer.CreateDecoder || !Ordinal(3)) {
+      GPlayer.LoadError = platform::LastLibraryError();
       platform::FreeLibrary(GPlayer.Module);
       ForgetModule();
     }
+  } else {
+    GPlayer.LoadError = platform::LastLibraryError();
   }
   GPlayer.Availability = GPlayer.Module ? plLoaded : plFailed;
+  if (GPlayer.Module)
+    GPlayer.LoadError.clear();
+  else
+    WriteLog(u"Loading LxPlayer.dll failed: " + platform::Utf8ToWide(GPlayer.LoadError));
   return GPlayer.Module != nullptr;
 }
 
@@ -52,6 +61,10 @@ bool IsPlayerLibraryAvailable() {
   if (GPlayer.Availability == plNotTried)
     LoadPlayerLibrary();
   return GPlayer.Availability == plLoaded;
+}
+
+std::string PlayerLibraryLoadError() {
+  return GPlayer.LoadError;
 }
 
 int32_t PlayerLibraryAvailability() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "codecs/uEncodeIntf.h"
 
@@ -22,6 +23,10 @@ bool LoadPlayerLibrary();
 // Attempts a load only while no attempt was made yet; true when loaded.
 bool IsPlayerLibraryAvailable();
 int32_t PlayerLibraryAvailability();
+// Why the last load failed (the loader's text: the file and dlopen's or
+// dlsym's reason); empty when it loaded or was never tried. The failure is
+// also logged.
+std::string PlayerLibraryLoadError();
 // Releases what Decoder holds, loads the library when needed and asks it
 // for a new decoder; Decoder stays null when there is none. The caller owns
 // one reference.

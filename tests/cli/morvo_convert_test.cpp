@@ -35,11 +35,12 @@ protected:
 
   // Runs morvo-convert with Args (already quoted), standard input closed;
   // the user's trash lies in the test folder.
-  TRun Convert(const std::string& Args) {
+  TRun Convert(const std::string& Args,
+               const std::string& Executable = std::string(MORVO_BIN_DIR) + "/morvo-convert") {
     const fs::path Out = FRoot / "stdout", Err = FRoot / "stderr";
     const std::string Command = "cd " + Quote(FRoot.string()) + " && MORVO_PROGRAM_DIR=" +
                                 Quote((FRoot / "prog").string()) + " XDG_DATA_HOME=" + Quote((FRoot / "data").string()) +
-                                " " + Quote(std::string(MORVO_BIN_DIR) + "/morvo-convert") +
+                                " " + Quote(Executable) +
                                 " " + Args + " </dev/null >" + Quote(Out.string()) + " 2>" + Quote(Err.string());
     const int Raw = std::system(Command.c_str());
     TRun Run;
@@ -86,6 +87,18 @@ TEST_F(CliRun, HelpVersionAndUsageErrors) {
   TRun BadQuality = Convert("-f flac -q 9 x.wav");
   EXPECT_EQ(BadQuality.Status, 2);
   EXPECT_NE(BadQuality.Err.find("0..8"), std::string::npos);
+}
+
+// A copy of the program without the run-time libraries beside it says why
+// the encoder is missing, in the loader's words.
+TEST_F(CliRun, AMissingCodecLibraryIsExplained) {
+  const fs::path Lone = FRoot / "lone" / "morvo-convert";
+  fs::create_directories(Lone.parent_path());
+  fs::copy_file(std::string(MORVO_BIN_DIR) + "/morvo-convert", Lone);
+  const TRun Run = Convert("-f mp3 " + Quote(MakeWav("a.wav", 0.2).string()), Lone.string());
+  EXPECT_EQ(Run.Status, 2);
+  EXPECT_NE(Run.Err.find("libcodecs.so"), std::string::npos) << Run.Err;
+  EXPECT_NE(Run.Err.find("No such file"), std::string::npos) << Run.Err;
 }
 
 TEST_F(CliRun, ListsQualitiesWithTheCurrentChoiceMarked) {

@@ -48,6 +48,8 @@ TEST_F(PlayerLibrary, AvailabilityIsAskedOnceUntilCreateDecoderSucceeds) {
   Player.PublishInBlock(PartialPlayerDir().u16string());
   EXPECT_EQ(PlayerLibraryAvailability(), plNotTried);
   EXPECT_FALSE(IsPlayerLibraryAvailable()) << "ordinal 3 missing";
+  EXPECT_NE(PlayerLibraryLoadError().find("LxPlayerOrdinal3"), std::string::npos)
+      << PlayerLibraryLoadError();
   EXPECT_EQ(PlayerLibraryAvailability(), plFailed);
   EXPECT_FALSE(IsMapped(PartialPlayerDir() / "libLxPlayer.so"));
 
@@ -58,6 +60,7 @@ TEST_F(PlayerLibrary, AvailabilityIsAskedOnceUntilCreateDecoderSucceeds) {
   CreateDecoder(decoder);
   ASSERT_NE(decoder, nullptr);
   EXPECT_TRUE(IsPlayerLibraryAvailable());
+  EXPECT_EQ(PlayerLibraryLoadError(), "");
   EXPECT_EQ(PlayerLibraryAvailability(), plLoaded);
   decoder->Release();
 }

@@ -24,6 +24,10 @@ TEST_F(CodecLibraries, AFailedLoadStillCountsAndItsReleaseUnloadsNothing) {
   EXPECT_FALSE(LoadCodecLibrary(ftMP3));
   EXPECT_EQ(CodecLibraryUseCount(ftMP3), 1);
   EXPECT_FALSE(IsCodecLibraryLoaded(ftMP3));
+  // The loader's reason names the file it looked for.
+  const std::string reason = CodecLibraryLoadError(ftMP3);
+  EXPECT_NE(reason.find((Empty.Path() / "libcodecs.so").string()), std::string::npos) << reason;
+  EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
   ReleaseCodecLibrary(ftMP3);
   EXPECT_EQ(CodecLibraryUseCount(ftMP3), 0);
   ReleaseCodecLibrary(ftMP3);
@@ -35,6 +39,8 @@ TEST_F(CodecLibraries, ALibraryWithoutTheClassObjectEntryIsRefused) {
   EXPECT_FALSE(LoadCodecLibrary(ftFLAC));
   EXPECT_EQ(CodecLibraryUseCount(ftFLAC), 1);
   EXPECT_FALSE(IsMapped(PartialPlayerDir() / "libcodecs.so"));
+  EXPECT_NE(CodecLibraryLoadError(ftFLAC).find("DllGetClassObject"), std::string::npos)
+      << CodecLibraryLoadError(ftFLAC);
   IEncoder* encoder = nullptr;
   IUnknown* param = nullptr;
   EXPECT_FALSE(CreateEncoder(ftFLAC, encoder, param));
@@ -46,6 +52,7 @@ TEST_F(CodecLibraries, TheModuleStaysWhileAnyLoadOfItsTypeIsCounted) {
   const fs::path library = FullPlayerDir() / "libcodecs.so";
   ASSERT_TRUE(LoadCodecLibrary(ftAPE));
   ASSERT_TRUE(LoadCodecLibrary(ftAPE));
+  EXPECT_EQ(CodecLibraryLoadError(ftAPE), "");
   EXPECT_EQ(CodecLibraryUseCount(ftAPE), 2);
   EXPECT_TRUE(IsMapped(library));
   ReleaseCodecLibrary(ftAPE);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 
 #include "engine/uEncodeWorker.h"
 #include "engine/uTaskItem.h"
@@ -56,7 +57,11 @@ std::u16string NextCopyName(const std::u16string& Name) {
 std::u16string MakeCopyName(const std::u16string& Path) {
   const std::u16string folder = WideExtractFilePath(Path);
   std::u16string candidate = Path;
-  while (WideFileExists(candidate)) candidate = folder + NextCopyName(WideExtractFileName(candidate));
+  while (WideFileExists(candidate)) {
+    std::u16string next = folder;
+    next += NextCopyName(WideExtractFileName(candidate));
+    candidate = std::move(next);
+  }
   return candidate;
 }
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/uEnvironment.h"
+
 namespace platform {
 
 namespace {
@@ -72,11 +74,6 @@ size_t DecodeUtf8(std::string_view Text, size_t Pos, char32_t& C) {
   return Len;
 }
 
-std::string EnvValue(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value ? std::string(Value) : std::string();
-}
-
 // The locale name that governs character handling (LC_ALL, LC_CTYPE, LANG).
 std::string LocaleName() {
   for (const char* Name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -103,7 +100,7 @@ template <class TOut>
 bool IconvConvert(const std::string& From, const std::string& To, const char* Data, size_t Size,
                   size_t UnitSize, const TOut& Invalid, TOut& Out) {
   iconv_t Cd = iconv_open(To.c_str(), From.c_str());
-  if (Cd == reinterpret_cast<iconv_t>(-1)) return false;
+  if (Cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
   using TChar = typename TOut::value_type;
   char* In = const_cast<char*>(Data);
   size_t InLeft = Size;
@@ -197,7 +194,7 @@ std::string CodePageCharset(unsigned CodePage) {
 }
 
 std::string AnsiCharset() {
-  const std::string Acp = EnvValue("MORVO_ACP");
+  std::string Acp = EnvValue("MORVO_ACP");
   if (!Acp.empty()) {
     char* End = nullptr;
     const unsigned long Number = std::strtoul(Acp.c_str(), &End, 10);

@@ -26,7 +26,8 @@ bool IsRegularFile(const std::string& Path) {
 }
 
 void RememberDlError(const std::string& Context) {
-  const char* Reason = dlerror();
+  // dlerror's text is kept per thread.
+  const char* Reason = dlerror();  // NOLINT(concurrency-mt-unsafe)
   LastError = Context + ": " + (Reason ? Reason : "unknown error");
 }
 
@@ -55,7 +56,7 @@ TLibHandle LoadLibraryW(const std::u16string& FileName) {
     const std::string Beside = WideToPath(ExecutableDir()) + Native;
     if (IsRegularFile(Beside)) Candidate = Beside;
   }
-  dlerror();
+  dlerror();  // NOLINT(concurrency-mt-unsafe): clears this thread's text
   void* Handle = dlopen(Candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!Handle) RememberDlError("dlopen " + Candidate);
   return Handle;
@@ -66,7 +67,7 @@ void* GetProcAddress(TLibHandle Library, const char* Name) {
     LastError = "no library or no name";
     return nullptr;
   }
-  dlerror();
+  dlerror();  // NOLINT(concurrency-mt-unsafe): clears this thread's text
   void* Address = dlsym(Library, Name);
   if (!Address) RememberDlError(std::string("dlsym ") + Name);
   return Address;

@@ -169,7 +169,10 @@ std::string SysErrorMessage(uint32_t Code) {
     case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long";
     default: break;
   }
-  if (Code & 0x20000000u) return std::strerror(static_cast<int>(Code & 0xFFFF));
+  if (Code & 0x20000000u) {
+    char Buffer[256];
+    return strerror_r(static_cast<int>(Code & 0xFFFF), Buffer, sizeof Buffer);
+  }
   return "System error " + std::to_string(Code);
 }
 
@@ -344,7 +347,8 @@ std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, 
   }
   std::unique_ptr<TFindSearch> Search(new TFindSearch);
   const std::string Prefix = Folder == "/" ? "/" : Folder + "/";
-  while (const dirent* Entry = readdir(Dir)) {
+  // readdir is safe here: this stream belongs to this search alone.
+  while (const dirent* Entry = readdir(Dir)) {  // NOLINT(concurrency-mt-unsafe)
     if (fnmatch(Pattern.c_str(), Entry->d_name, 0) != 0) continue;
     const std::string Full = Prefix + Entry->d_name;
     struct stat St;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/uCodePage.h"
+#include "platform/uEnvironment.h"
 
 namespace platform {
 
@@ -17,11 +18,6 @@ namespace {
 std::string WithTrailingSlash(std::string Dir) {
   if (Dir.empty() || Dir.back() != '/') Dir += '/';
   return Dir;
-}
-
-std::string EnvValue(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value ? std::string(Value) : std::string();
 }
 
 std::string NativeExecutablePath() {
@@ -50,7 +46,11 @@ std::u16string ProgramDataDir() {
 std::u16string HomeDir() {
   std::string Home = EnvValue("HOME");
   if (Home.empty()) {
-    if (const passwd* Entry = getpwuid(getuid())) Home = Entry->pw_dir ? Entry->pw_dir : "";
+    passwd Entry{};
+    passwd* Found = nullptr;
+    std::string Buffer(16384, '\0');
+    if (getpwuid_r(getuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found && Found->pw_dir)
+      Home = Found->pw_dir;
   }
   if (Home.empty()) Home = "/tmp";
   return PathToWide(WithTrailingSlash(Home));

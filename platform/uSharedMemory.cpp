@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/uCodePage.h"
+#include "platform/uEnvironment.h"
 
 namespace platform {
 
@@ -34,8 +35,8 @@ std::string TSharedMemory::ObjectName(const std::u16string& Name) {
   for (std::u16string_view Prefix : {u"Local\\", u"Global\\"})
     if (Short.substr(0, Prefix.size()) == Prefix) Short.remove_prefix(Prefix.size());
   std::string Object = "/" + WideToUtf8(Short) + "." + std::to_string(getuid());
-  if (const char* Namespace = std::getenv("MORVO_SHM_NAMESPACE"); Namespace && *Namespace)
-    Object += std::string(".") + Namespace;
+  if (const std::string Namespace = EnvValue("MORVO_SHM_NAMESPACE"); !Namespace.empty())
+    Object += "." + Namespace;
   for (size_t I = 1; I < Object.size(); ++I)
     if (Object[I] == '/') Object[I] = '_';  // one path component only
   return Object;

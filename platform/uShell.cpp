@@ -13,8 +13,10 @@ namespace platform {
 
 bool LaunchProgram(const std::u16string& Program, const std::vector<std::u16string>& Args) {
   std::vector<std::string> Text{WideToPath(Program)};
+  Text.reserve(Args.size() + 1);
   for (const auto& Arg : Args) Text.push_back(WideToUtf8(Arg));
   std::vector<char*> Argv;
+  Argv.reserve(Text.size() + 1);
   for (auto& T : Text) Argv.push_back(T.data());
   Argv.push_back(nullptr);
   pid_t Child = 0;

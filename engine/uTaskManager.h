@@ -37,9 +37,11 @@ class TParamManager;
 using TTaskChangedEvent = std::function<void(int32_t Value, uint8_t Kind)>;
 
 // Policies for an existing target (FExistPolicy).
-constexpr uint8_t epRename = 0;
-constexpr uint8_t epAsk = 1;
-constexpr uint8_t epOverwrite = 2;
+enum TExistPolicy : uint8_t {
+  epRename = 0,
+  epAsk = 1,
+  epOverwrite = 2,
+};
 
 // Task priorities (FPriority).
 constexpr uint8_t tpFaster = 0;
@@ -55,6 +57,12 @@ public:
 
   // The list.
   void AddTask(std::unique_ptr<TTaskItem> Item);
+  // Whether a task Id may have Source and TargetName. When not, Reason says
+  // why and ConflictId names the task in the way (Id itself when none):
+  //   0 another task has the same source and target name (letter case
+  //     ignored), 1 the target format is not available, 2 reserved for a
+  //     source/target compatibility check, 3 the name has nothing before its
+  //     extension. Reason is -1 when the check passes.
   bool CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName, int32_t& Reason,
                  int32_t& ConflictId);
   bool IsTargetFormatAvailable(const std::u16string& Ext);
@@ -66,7 +74,9 @@ public:
   void ResetAll();
   void RenameTarget(int32_t Id, const std::u16string& NewName);
   static std::u16string ReplaceInvalidChars(std::u16string Name);
-  // Key 0 source, 1 target name, 2 result; direction 1 ascending, 2 descending.
+  // Key 0 source path, 1 target name (both ordinal, letter case counts),
+  // 2 result code; direction 1 ascending, 2 descending. Any other key or
+  // direction keeps the order; the whole list is reported changed anyway.
   void Sort(int32_t Key, int32_t Direction);
   std::u16string GetSummary();
   // The quality entries of the format registered for Ext, or null.
@@ -80,7 +90,7 @@ public:
   void Shutdown();
   void RequestTask(TEncodeWorker* Worker);
   bool TakeNextTask(uint8_t SourceClass, TTaskItem*& Item);
-  void SetTaskState(int32_t Id, uint8_t State);
+  void SetTaskState(int32_t Id, TTaskState State);
   // Worker thread: stores the percentage and posts kind 6, while running.
   void SetTaskProgress(TTaskItem* Item, int32_t Percent);
   // Any thread: posts WM_ENCODE_NOTIFY (kind, value) to FMainForm if set.

@@ -129,7 +129,7 @@ bool TTaskManager::TakeNextTask(uint8_t SourceClass, TTaskItem*& Item) {
   return Item != nullptr;
 }
 
-void TTaskManager::SetTaskState(int32_t Id, uint8_t State) {
+void TTaskManager::SetTaskState(int32_t Id, TTaskState State) {
   AssertMainThread();
   TTaskItem* task = FindTask(Id);
   if (!task || task->FState == State) return;

@@ -13,7 +13,7 @@
 #include "platform/uTrash.h"
 #include "engine/uEncoderCallBack.h"
 #include "engine/uTaskItem.h"
-#include "engine/uTaskManager.h"
+#include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
 #include "infra/uLxLog.h"
 #include "platform/uCodePage.h"
@@ -38,7 +38,7 @@ std::u16string WakeEventNameFor(uint32_t ThreadId) {
 
 }  // namespace
 
-TEncodeWorker::TEncodeWorker(TTaskManager* Manager) : FManager(Manager) {
+TEncodeWorker::TEncodeWorker(IWorkerHost* Host) : FHost(Host) {
   std::future<uint32_t> id = FIdPromise.get_future();
   std::shared_future<void> ready = FReady.get_future().share();
   FThread = std::thread([this, ready] {
@@ -46,7 +46,7 @@ TEncodeWorker::TEncodeWorker(TTaskManager* Manager) : FManager(Manager) {
     ready.wait();
     Execute();
     FEnded = true;
-    platform::PostMessage(FManager, TTaskManager::WM_WORKER_ENDED, 0, 0);
+    FHost->WorkerEnded(this);
   });
   FThreadId = id.get();
   FWakeEvent = std::make_unique<platform::TEvent>(WakeEventNameFor(FThreadId));
@@ -264,17 +264,17 @@ void TEncodeWorker::RequestWork() {
     FTask = nullptr;
     return;
   }
-  FManager->RequestTask(this);
+  FHost->RequestTask(this);
 }
 
 void TEncodeWorker::MarkConverting() {
   if (Terminated() || !FTask) return;
-  FManager->SetTaskState(FTask->FId, tsConverting);
+  FHost->SetTaskState(FTask->FId, tsConverting);
 }
 
 void TEncodeWorker::ReportProgress() {
   if (Terminated()) return;
-  FManager->SetTaskProgress(FTask, FPercent);
+  FHost->SetTaskProgress(FTask, FPercent);
 }
 
 void TEncodeWorker::TaskSucceeded() {
@@ -283,19 +283,16 @@ void TEncodeWorker::TaskSucceeded() {
   // The worker is done with its task: the list may remove it from now on.
   FTask = nullptr;
   if (!Terminated()) {
-    FManager->SetTaskState(task->FId, tsDone);
-    FManager->FConverted.push_back(FTargetPath);
+    FHost->SetTaskState(task->FId, tsDone);
+    FHost->AddConverted(FTargetPath);
   }
-  TEncodeParam* param = FManager->FParamManager->FindById(task->FParamId);
+  TEncodeParam* param = FHost->FindParam(task->FParamId);
   if (!param) return;
-  if (param->FInsAftSucc == 1 && !Terminated()) {
-    FManager->FPlaylistQueue.push_back(FTargetPath);
-    FManager->PostNotify(nkPlaylistQueued, -1);
-  }
+  if (param->FInsAftSucc == 1 && !Terminated()) FHost->QueueForPlaylist(FTargetPath);
   if (param->FDelAftSucc == 1) {
     // The source of a cue track is shared with the other tracks: it stays.
     if (task->FKind == tkWholeFile) platform::MoveToTrash(task->FSource);
-    FManager->RemoveTask(task->FId);
+    FHost->RemoveTask(task->FId);
   }
 }
 
@@ -307,5 +304,5 @@ void TEncodeWorker::TaskFailed() {
   TTaskItem* task = std::exchange(FTask, nullptr);
   WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " + task->FSource + u" -> " +
            FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())));
-  if (!Terminated()) FManager->SetTaskState(task->FId, tsFailed);
+  if (!Terminated()) FHost->SetTaskState(task->FId, tsFailed);
 }

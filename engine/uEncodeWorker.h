@@ -4,9 +4,12 @@
 // decoder into the encoder in blocks of at most 16 KiB and reports success
 // or failure, then asks for the next task.
 //
+// The worker knows its owner only as an IWorkerHost (uWorkerHost.h): the
+// task manager in the program, a stand-in in tests.
+//
 // Threading contract:
 // - Activate, Deactivate, TerminateWorker, WaitFor and the destructor are
-//   called on the main thread. The manager's RequestTask writes FTask,
+//   called on the main thread. The host's RequestTask writes FTask,
 //   FWantedClass, FProgressCallback and FCpuUsage on the main thread while
 //   the worker waits in its synchronised RequestWork step.
 // - Every step that touches the task list or the window runs on the main
@@ -14,9 +17,9 @@
 //   reaches the window only as a posted message.
 // - FActive and the terminated flag are written on the main thread and read
 //   by the worker at its checks.
-// Ownership: the manager owns the workers; a worker owns its decoder, its
+// Ownership: the host owns the workers; a worker owns its decoder, its
 // encoder and output references and its wake event; the task belongs to the
-// manager.
+// host.
 #pragma once
 
 #include <atomic>
@@ -36,12 +39,12 @@ class TEncodeParam;
 class TEncoderCallBack;
 class TProgressCallback;
 class TTaskItem;
-class TTaskManager;
+class IWorkerHost;
 
 class TEncodeWorker {
 public:
   // Starts the thread; it waits on its wake event until activated.
-  explicit TEncodeWorker(TTaskManager* Manager);
+  explicit TEncodeWorker(IWorkerHost* Host);
   // Terminates the thread if still running, waits for it and releases what
   // the worker still holds.
   ~TEncodeWorker();
@@ -66,7 +69,7 @@ public:
   uint64_t FTotalBytes = 0;
   uint64_t FDoneBytes = 0;
   uint16_t FPercent = 0;
-  TTaskManager* const FManager;
+  IWorkerHost* const FHost;
   TTaskItem* FTask = nullptr;
   std::unique_ptr<TDecoderEx> FDecoder;
   TComPtr<TProgressCallback> FProgressCallback;
@@ -108,7 +111,7 @@ private:
   // Runs Step on the main thread and waits; exceptions are swallowed.
   void Synchronized(void (TEncodeWorker::*Step)());
 
-  // Existing targets (uTargetNaming.cpp).
+  // Existing targets (uEncodeWorkerTarget.cpp).
   bool ResolveExistingTarget();
   bool ReplaceExisting(bool TargetIsSource);
   bool AskOverwrite(bool TargetIsSource);

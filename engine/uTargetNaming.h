@@ -1,7 +1,7 @@
 // Target naming: numbered copy names ("复件(0) 歌曲.mp3", "复件(1) 歌曲.mp3",
 // ...) and the comparisons the engine uses for paths and names. The policy
 // for an existing target (rename, ask, overwrite) is applied by the worker
-// (TEncodeWorker::ResolveExistingTarget, uTargetNaming.cpp).
+// (TEncodeWorker::ResolveExistingTarget, uEncodeWorkerTarget.cpp).
 // All functions are thread-safe.
 #pragma once
 

@@ -13,10 +13,12 @@
 #include <string>
 
 // Task states (FState).
-constexpr uint8_t tsWaiting = 0;
-constexpr uint8_t tsConverting = 1;
-constexpr uint8_t tsDone = 2;
-constexpr uint8_t tsFailed = 3;
+enum TTaskState : uint8_t {
+  tsWaiting = 0,
+  tsConverting = 1,
+  tsDone = 2,
+  tsFailed = 3,
+};
 
 // Task kinds (FKind).
 constexpr uint8_t tkWholeFile = 0;
@@ -26,20 +28,23 @@ constexpr uint8_t tkCueTrack = 1;
 constexpr uint8_t scOptical = 0;
 constexpr uint8_t scOther = 1;
 
-// Result codes (FResult). 1..11 name the step that failed.
-constexpr int32_t rcUserAbort = 1;
-constexpr int32_t rcEncodeFailed = 2;
-constexpr int32_t rcLowToHigh = 3;
-constexpr int32_t rcExistsUserAbort = 4;
-constexpr int32_t rcSourceMissing = 5;
-constexpr int32_t rcReadFailed = 6;
-constexpr int32_t rcBadFolder = 7;
-constexpr int32_t rcCannotOverwrite = 8;
-constexpr int32_t rcLossyToLossless = 9;
-constexpr int32_t rcMp3TooLow = 10;
-constexpr int32_t rcAbortedInPump = 11;
-constexpr int32_t rcSucceeded = 12;
-constexpr int32_t rcNotRun = 13;
+// Result codes (FResult). 1..11 name the step that failed. The field stays
+// 32 bits wide: the window, the command line and stored lists read it so.
+enum TResultCode : uint8_t {
+  rcUserAbort = 1,
+  rcEncodeFailed = 2,
+  rcLowToHigh = 3,
+  rcExistsUserAbort = 4,
+  rcSourceMissing = 5,
+  rcReadFailed = 6,
+  rcBadFolder = 7,
+  rcCannotOverwrite = 8,
+  rcLossyToLossless = 9,
+  rcMp3TooLow = 10,
+  rcAbortedInPump = 11,
+  rcSucceeded = 12,
+  rcNotRun = 13,
+};
 
 // True for the codes of a user abort, which the run counters leave out.
 inline bool IsUserAbort(int32_t Result) { return Result == rcUserAbort || Result == rcAbortedInPump; }
@@ -47,17 +52,20 @@ inline bool IsUserAbort(int32_t Result) { return Result == rcUserAbort || Result
 // The failure text of a result code; empty for 12, 13 and unknown codes.
 std::u16string TaskResultText(int32_t Result);
 
-// Notification kinds, shared by the change callback and WM_ENCODE_NOTIFY.
-constexpr uint8_t nkAdded = 0;
-constexpr uint8_t nkRemoved = 1;
-constexpr uint8_t nkChanged = 2;
-constexpr uint8_t nkListChanged = 3;
-constexpr uint8_t nkSelect = 4;
-constexpr uint8_t nkRefused = 5;
-constexpr uint8_t nkProgress = 6;
-constexpr uint8_t nkRunning = 7;
-constexpr uint8_t nkParamsChanged = 8;
-constexpr uint8_t nkPlaylistQueued = 9;
+// Notification kinds, shared by the change callback and WM_ENCODE_NOTIFY
+// (its WParam).
+enum TNotifyKind : uint8_t {
+  nkAdded = 0,
+  nkRemoved = 1,
+  nkChanged = 2,
+  nkListChanged = 3,
+  nkSelect = 4,
+  nkRefused = 5,
+  nkProgress = 6,
+  nkRunning = 7,
+  nkParamsChanged = 8,
+  nkPlaylistQueued = 9,
+};
 
 class TTaskItem {
 public:
@@ -73,7 +81,7 @@ public:
   int32_t FEndMs = 0;
   int32_t FParamId = -1;
   std::atomic<int32_t> FProgress = 0;
-  uint8_t FState = tsWaiting;
+  TTaskState FState = tsWaiting;
   uint8_t FSelected = 0;
   int32_t FColor = -1;
   std::atomic<int32_t> FResult = rcNotRun;

@@ -3,8 +3,9 @@
 // parameter manager, the list of converted files and the playlist queue.
 //
 // Threading contract:
-// - Every operation runs on the main thread, except SetTaskProgress and
-//   PostNotify (worker threads) and the accessors marked "any thread".
+// - Every operation runs on the main thread, except SetTaskProgress,
+//   PostNotify and WorkerEnded (worker threads) and the accessors marked
+//   "any thread" (here and in uWorkerHost.h).
 //   Workers reach RequestTask, SetTaskState and the other list operations
 //   only through a synchronised step on the main thread.
 // - FLock (re-entrant) guards the task list and the run counters; the
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "engine/uTaskItem.h"
+#include "engine/uWorkerHost.h"
 #include "platform/uMessageQueue.h"
 #include "platform/uSync.h"
 
@@ -36,16 +38,11 @@ class TParamManager;
 // Receives (value, kind): see the notification kinds in uTaskItem.h.
 using TTaskChangedEvent = std::function<void(int32_t Value, uint8_t Kind)>;
 
-// Policies for an existing target (FExistPolicy).
-constexpr uint8_t epRename = 0;
-constexpr uint8_t epAsk = 1;
-constexpr uint8_t epOverwrite = 2;
-
 // Task priorities (FPriority).
 constexpr uint8_t tpFaster = 0;
 constexpr uint8_t tpResourcesFirst = 1;
 
-class TTaskManager final : public platform::IMessageTarget {
+class TTaskManager final : public platform::IMessageTarget, public IWorkerHost {
 public:
   TTaskManager();
   // Ends the workers (as Shutdown) and frees everything.
@@ -55,10 +52,16 @@ public:
 
   // The list.
   void AddTask(std::unique_ptr<TTaskItem> Item);
+  // Whether a task Id may have Source and TargetName. When not, Reason says
+  // why and ConflictId names the task in the way (Id itself when none):
+  //   0 another task has the same source and target name (letter case
+  //     ignored), 1 the target format is not available, 2 reserved for a
+  //     source/target compatibility check, 3 the name has nothing before its
+  //     extension. Reason is -1 when the check passes.
   bool CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName, int32_t& Reason,
                  int32_t& ConflictId);
   bool IsTargetFormatAvailable(const std::u16string& Ext);
-  void RemoveTask(int32_t Id);
+  void RemoveTask(int32_t Id) override;
   TTaskItem* FindTask(int32_t Id);
   TTaskItem* GetTask(int32_t Index);
   int32_t TaskCount();
@@ -66,7 +69,9 @@ public:
   void ResetAll();
   void RenameTarget(int32_t Id, const std::u16string& NewName);
   static std::u16string ReplaceInvalidChars(std::u16string Name);
-  // Key 0 source, 1 target name, 2 result; direction 1 ascending, 2 descending.
+  // Key 0 source path, 1 target name (both ordinal, letter case counts),
+  // 2 result code; direction 1 ascending, 2 descending. Any other key or
+  // direction keeps the order; the whole list is reported changed anyway.
   void Sort(int32_t Key, int32_t Direction);
   std::u16string GetSummary();
   // The quality entries of the format registered for Ext, or null.
@@ -78,13 +83,13 @@ public:
   // Ends every worker (waiting for each, serving the main thread's queue
   // meanwhile, so a worker waiting for a synchronised step can finish).
   void Shutdown();
-  void RequestTask(TEncodeWorker* Worker);
+  void RequestTask(TEncodeWorker* Worker) override;
   bool TakeNextTask(uint8_t SourceClass, TTaskItem*& Item);
-  void SetTaskState(int32_t Id, uint8_t State);
+  void SetTaskState(int32_t Id, TTaskState State) override;
   // Worker thread: stores the percentage and posts kind 6, while running.
-  void SetTaskProgress(TTaskItem* Item, int32_t Percent);
+  void SetTaskProgress(TTaskItem* Item, int32_t Percent) override;
   // Any thread: posts WM_ENCODE_NOTIFY (kind, value) to FMainForm if set.
-  void PostNotify(uint8_t Kind, int32_t Value);
+  void PostNotify(uint8_t Kind, int32_t Value) override;
   void SetRunning(uint8_t Flag);
 
   // Settings and files.
@@ -95,8 +100,16 @@ public:
   void SaveConvertedList(const std::u16string& Path);
 
   // The target folder is read by workers while the window may change it.
-  std::u16string DestPath() const;  // any thread
+  std::u16string DestPath() const override;  // any thread
   void SetDestPath(const std::u16string& Path);
+
+  // The rest of what a worker asks of its host (see uWorkerHost.h).
+  void AddConverted(const std::u16string& Target) override;
+  void QueueForPlaylist(const std::u16string& Target) override;
+  uint8_t ExistPolicy() const override { return FExistPolicy.load(); }
+  platform::IMessageTarget* MainForm() const override { return FMainForm.load(); }
+  TEncodeParam* FindParam(int32_t ParamId) const override;
+  void WorkerEnded(TEncodeWorker* Worker) override;
 
   // Any thread.
   bool IsRunning() const { return FRunning.load() != 0; }

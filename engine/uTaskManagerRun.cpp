@@ -5,6 +5,7 @@
 #include "engine/uCpuControl.h"
 #include "engine/uEncodeWorker.h"
 #include "engine/uTaskManager.h"
+#include "params/uParamManager.h"
 #include "platform/uThreads.h"
 
 void TTaskManager::StartConvert() {
@@ -55,6 +56,9 @@ void TTaskManager::WaitForWorkers() {
   FWaitingForWorkers = false;
   if (foreignQuit) platform::QuitMessageLoop(foreignCode);
 }
+
+// Posted, so that the manager hears of it on the main thread.
+void TTaskManager::WorkerEnded(TEncodeWorker*) { platform::PostMessage(this, WM_WORKER_ENDED, 0, 0); }
 
 intptr_t TTaskManager::HandleMessage(uint32_t Msg, uintptr_t, intptr_t) {
   // Only a Shutdown waiting for the workers cares that one ended.
@@ -129,7 +133,7 @@ bool TTaskManager::TakeNextTask(uint8_t SourceClass, TTaskItem*& Item) {
   return Item != nullptr;
 }
 
-void TTaskManager::SetTaskState(int32_t Id, uint8_t State) {
+void TTaskManager::SetTaskState(int32_t Id, TTaskState State) {
   AssertMainThread();
   TTaskItem* task = FindTask(Id);
   if (!task || task->FState == State) return;
@@ -162,6 +166,19 @@ void TTaskManager::PostNotify(uint8_t Kind, int32_t Value) {
   if (platform::IMessageTarget* form = FMainForm.load())
     platform::PostMessage(form, platform::WM_ENCODE_NOTIFY, Kind, Value);
 }
+
+void TTaskManager::AddConverted(const std::u16string& Target) {
+  AssertMainThread();
+  FConverted.push_back(Target);
+}
+
+void TTaskManager::QueueForPlaylist(const std::u16string& Target) {
+  AssertMainThread();
+  FPlaylistQueue.push_back(Target);
+  PostNotify(nkPlaylistQueued, -1);
+}
+
+TEncodeParam* TTaskManager::FindParam(int32_t ParamId) const { return FParamManager->FindById(ParamId); }
 
 void TTaskManager::SetRunning(uint8_t Flag) {
   if (FRunning == Flag) return;

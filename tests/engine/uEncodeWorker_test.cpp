@@ -1,9 +1,13 @@
 // Whole conversions through the task manager and its workers: formats,
 // cue tracks, refusals and the order of the reports.
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "engine/uEncodeWorker.h"
+#include "engine/uWorkerHost.h"
 #include "params/uParamManager.h"
 #include "uEngineTestKit.h"
 
@@ -240,6 +244,80 @@ TEST_F(ConversionTest, FullDiskFailsTheTaskWithCode2) {
   EXPECT_EQ(Task(id)->FResult, rcEncodeFailed) << "a target that lost data is no success";
   EXPECT_FALSE(FileExists(small + "/full.wav"));
   Shell("umount " + Quote(small));
+}
+
+// A host that is not the task manager: one task, and a record of what the
+// worker reports.
+class TFakeHost final : public IWorkerHost {
+public:
+  explicit TFakeHost(std::unique_ptr<TTaskItem> Task) : FTask(std::move(Task)) {
+    FParams.Register(std::string(".flac"));
+    FTask->FParamId = FParams.FindIdByExtension(".flac");
+  }
+  void RequestTask(TEncodeWorker* Worker) override {
+    Worker->FTask = nullptr;
+    if (FHandedOut || !Worker->FActive) return;
+    FHandedOut = true;
+    Worker->FTask = FTask.get();
+  }
+  void SetTaskState(int32_t, TTaskState State) override {
+    FStates.push_back(State);
+    FTask->FState = State;
+  }
+  void SetTaskProgress(TTaskItem* Item, int32_t Percent) override { Item->FProgress = Percent; }
+  void PostNotify(uint8_t, int32_t) override {}
+  void RemoveTask(int32_t) override { ++FRemoved; }
+  void AddConverted(const std::u16string& Target) override { FConverted.push_back(Target); }
+  void QueueForPlaylist(const std::u16string&) override {}
+  std::u16string DestPath() const override { return FDest; }
+  uint8_t ExistPolicy() const override { return epRename; }
+  platform::IMessageTarget* MainForm() const override { return nullptr; }
+  TEncodeParam* FindParam(int32_t ParamId) const override { return FParams.FindById(ParamId); }
+  void WorkerEnded(TEncodeWorker*) override {}
+
+  TParamManager FParams;
+  std::unique_ptr<TTaskItem> FTask;
+  bool FHandedOut = false;
+  std::vector<TTaskState> FStates;
+  std::vector<std::u16string> FConverted;
+  int FRemoved = 0;
+  std::u16string FDest;
+};
+
+// Serves the main thread's queue until Done holds or a minute has passed.
+bool ServeUntil(const std::function<bool()>& Done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!Done() && std::chrono::steady_clock::now() < end) {
+    if (platform::ProcessMessages() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return Done();
+}
+
+TEST(WorkerWithItsOwnHost, ConvertsTheTaskItIsGiven) {
+  const TSources& s = TSources::Get();
+  auto task = std::make_unique<TTaskItem>();
+  task->FId = 7;
+  task->FSource = W(s.Wav16);
+  task->FTargetName = u"hosted.flac";
+  task->FTargetExt = u".flac";
+  TFakeHost host(std::move(task));
+  const std::string out = s.Root + "/fake-host";
+  std::filesystem::create_directories(out);
+  host.FDest = W(out + "/");
+  {
+    TEncodeWorker worker(&host);
+    worker.FNumber = 1;
+    worker.Activate();
+    ASSERT_TRUE(ServeUntil([&] { return host.FTask->FState == tsDone || host.FTask->FState == tsFailed; }));
+    worker.TerminateWorker();
+    ASSERT_TRUE(ServeUntil([&] { return worker.Ended(); }));
+  }
+  EXPECT_EQ(host.FStates, (std::vector<TTaskState>{tsConverting, tsDone}));
+  EXPECT_EQ(host.FTask->FProgress, 100);
+  ASSERT_EQ(host.FConverted.size(), 1u);
+  EXPECT_EQ(U(host.FConverted[0]), out + "/hosted.flac");
+  EXPECT_EQ(DecodeWithFfmpeg(out + "/hosted.flac", "pcm_s16le").Pcm, ReadWav(s.Wav16).Pcm);
+  EXPECT_EQ(host.FRemoved, 0);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "engine/uEncoderCallBack.h"
 #include "engine/uTargetNaming.h"
 #include "engine/uTaskItem.h"
-#include "engine/uTaskManager.h"
+#include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
 #include "params/uParamManager.h"
 #include "platform/uThreads.h"
@@ -65,7 +65,7 @@ bool TEncodeWorker::Prepare() {
     StoreResult(rcReadFailed);
     if (!FSourceOpened || !ComputeWaveFormat() || !CheckTrackBounds()) return false;
 
-    const std::u16string folder = FManager->DestPath();
+    const std::u16string folder = FHost->DestPath();
     StoreResult(rcBadFolder);
     if (WideExtractFileDrive(folder).empty()) return false;
     if (!WideDirectoryExists(folder) && !WideForceDirectories(folder)) return false;
@@ -164,7 +164,7 @@ bool TEncodeWorker::SetupEncoder(const std::u16string& TargetExt) {
   else
     return false;
 
-  TEncodeParam* settings = FManager->FParamManager->FindById(FTask->FParamId);
+  TEncodeParam* settings = FHost->FindParam(FTask->FParamId);
   IEncoder* encoder = nullptr;
   IUnknown* param = nullptr;
   const bool made = CreateEncoder(type, encoder, param);

@@ -6,6 +6,7 @@
 #   MORVO_TEST_TARGETS  build only these targets (default: all)
 #   MORVO_TEST_LABELS   run only the tests whose label (the test program's
 #                       name) matches this regular expression
+#   MORVO_TEST_EXCLUDE  skip the tests whose name matches this expression
 # Warnings are errors (MORVO_WERROR=OFF turns that off).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,8 +28,7 @@ else
   cmake --build "$build" -j "$(nproc)"
 fi
 cd "$build"
-if [ -n "${MORVO_TEST_LABELS:-}" ]; then
-  ctest --output-on-failure -j "$(nproc)" -L "$MORVO_TEST_LABELS"
-else
-  ctest --output-on-failure -j "$(nproc)"
-fi
+select=()
+[ -n "${MORVO_TEST_LABELS:-}" ] && select+=(-L "$MORVO_TEST_LABELS")
+[ -n "${MORVO_TEST_EXCLUDE:-}" ] && select+=(-E "$MORVO_TEST_EXCLUDE")
+ctest --output-on-failure -j "$(nproc)" "${select[@]}"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Fails when a tracked C++ file does not follow .clang-format.
+# With --fix, formats them in place instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files '*.cpp' '*.h' '*.inc')
+if [ "${1:-}" = "--fix" ]; then
+  clang-format -i "${files[@]}"
+else
+  clang-format --dry-run -Werror "${files[@]}"
+fi

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -37,10 +38,23 @@ std::u16string ExecutableDir() {
   return PathToWide(Path.substr(0, Path.rfind('/') + 1));
 }
 
+// A copy run from a folder it may write to (a portable copy, the build
+// tree) keeps its files beside itself. An installed program may not write
+// there; nor does root write into the package manager's /usr.
+bool MayKeepFilesBesideExecutable(const std::string& Folder) {
+  if (Folder.rfind("/usr/", 0) == 0) return false;
+  return access(Folder.c_str(), W_OK) == 0;
+}
+
 std::u16string ProgramDataDir() {
   const std::string Override = EnvValue("MORVO_PROGRAM_DIR");
   if (!Override.empty()) return PathToWide(WithTrailingSlash(Override));
-  return ExecutableDir();
+  const std::u16string Beside = ExecutableDir();
+  if (MayKeepFilesBesideExecutable(WideToPath(Beside))) return Beside;
+  const std::u16string Config = UserConfigDir() + u"Morvo/";
+  std::error_code Ignored;  // a folder that cannot be made fails the first write instead
+  std::filesystem::create_directories(WideToPath(Config), Ignored);
+  return Config;
 }
 
 std::u16string HomeDir() {

@@ -11,7 +11,9 @@ std::u16string ExecutablePath();
 std::vector<std::u16string> ProcessArguments();
 std::u16string ExecutableDir();
 // Folder of EncodeConfig.ini, encode.log and output.log: MORVO_PROGRAM_DIR
-// when set, else the executable's folder.
+// when set; else the executable's folder when the program may write there
+// (not under /usr/); else ${XDG_CONFIG_HOME:-$HOME/.config}/Morvo/, made
+// when missing.
 std::u16string ProgramDataDir();
 std::u16string HomeDir();
 // ${XDG_CONFIG_HOME:-$HOME/.config}/

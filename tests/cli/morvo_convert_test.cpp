@@ -217,6 +217,9 @@ TEST_F(CliRun, MidiAndMusepackSourcesConvertToMp3) {
   EXPECT_EQ(Probe(FRoot / "out" / "song.mp3", "bit_rate"), "320000");
   // The song (3.4 s) and the release tail (2 s).
   EXPECT_NEAR(std::stod(Probe(FRoot / "out" / "song.mp3", "duration")), 5.4, 0.06);
+  // Rendered or not, MIDI counts as a lossy source: MP3 targets only.
+  TRun ToWav = Convert("-f wav -o out " + Quote(Midi.string()));
+  EXPECT_NE(ToWav.Out.find("song.wav: 失败(不支持有损转无损)"), std::string::npos) << ToWav.Out;
 
   const fs::path Mpc = FRoot / "src" / "tone.mpc";
   ASSERT_TRUE(RunCommand("mpcenc --silent --overwrite " + Quote(MakeWav("tone.wav", 1.2).string()) + " " +

@@ -18,7 +18,8 @@ struct TLoadResult {
 template <class TEntry>
 bool Resolve(platform::TLibHandle Handle, const char* Name, TEntry& Entry, std::string& Reason) {
   Entry = reinterpret_cast<TEntry>(platform::GetProcAddress(Handle, Name));
-  if (!Entry && Reason.empty()) Reason = platform::LastLibraryError();
+  if (!Entry && Reason.empty())
+    Reason = platform::LastLibraryError();
   return Entry != nullptr;
 }
 
@@ -26,7 +27,8 @@ TLoadResult Load() {
   TLoadResult result;
   platform::TLibHandle handle = platform::LoadLibraryW(kLibraryName);
   if (!handle) {
-    result.Reason = "the FluidSynth library cannot be loaded (" + platform::LastLibraryError() + ")";
+    result.Reason =
+        "the FluidSynth library cannot be loaded (" + platform::LastLibraryError() + ")";
     return result;
   }
   TFluidSynthLibrary& lib = result.Library;
@@ -56,12 +58,13 @@ TLoadResult Load() {
   }
   // FluidSynth's messages would go to the host's terminal; failures reach
   // the host as the decoder's reasons instead.
-  for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) lib.SetLogFunction(level, nullptr, nullptr);
+  for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level)
+    lib.SetLogFunction(level, nullptr, nullptr);
   result.Loaded = true;
   return result;
 }
 
-}  // namespace
+} // namespace
 
 const TFluidSynthLibrary* FluidSynthLibrary(std::string& Reason) {
   // The handle is never freed: decoders of other threads may still use the

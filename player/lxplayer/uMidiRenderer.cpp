@@ -6,10 +6,12 @@ constexpr int kMidiChannels = 16;
 constexpr int kSustainPedal = 64;
 constexpr int kSostenutoPedal = 66;
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<TMidiRenderer> TMidiRenderer::Create(const TFluidSynthLibrary& Library, const std::string& SoundFont,
-                                                     const std::vector<uint8_t>& Smf, std::string& Reason) {
+std::unique_ptr<TMidiRenderer> TMidiRenderer::Create(const TFluidSynthLibrary& Library,
+                                                     const std::string& SoundFont,
+                                                     const std::vector<uint8_t>& Smf,
+                                                     std::string& Reason) {
   const TFluidSynthLibrary& lib = Library;
   // Checked first: for other files FluidSynth tries further loaders, whose
   // complaints would reach the host's terminal.
@@ -42,7 +44,8 @@ std::unique_ptr<TMidiRenderer> TMidiRenderer::Create(const TFluidSynthLibrary& L
     return nullptr;
   }
   renderer->FPlayer = lib.NewPlayer(renderer->FSynth);
-  if (!renderer->FPlayer || lib.PlayerAddMem(renderer->FPlayer, Smf.data(), Smf.size()) != FLUID_OK ||
+  if (!renderer->FPlayer ||
+      lib.PlayerAddMem(renderer->FPlayer, Smf.data(), Smf.size()) != FLUID_OK ||
       lib.PlayerPlay(renderer->FPlayer) != FLUID_OK) {
     Reason = "FluidSynth cannot play the song";
     return nullptr;
@@ -51,9 +54,12 @@ std::unique_ptr<TMidiRenderer> TMidiRenderer::Create(const TFluidSynthLibrary& L
 }
 
 TMidiRenderer::~TMidiRenderer() {
-  if (FPlayer) FLib.DeletePlayer(FPlayer);
-  if (FSynth) FLib.DeleteSynth(FSynth);
-  if (FSettings) FLib.DeleteSettings(FSettings);
+  if (FPlayer)
+    FLib.DeletePlayer(FPlayer);
+  if (FSynth)
+    FLib.DeleteSynth(FSynth);
+  if (FSettings)
+    FLib.DeleteSettings(FSettings);
 }
 
 bool TMidiRenderer::Render(float* Out, int Frames) {

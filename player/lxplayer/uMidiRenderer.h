@@ -19,8 +19,10 @@ public:
 
   // Sets up a synthesiser with SoundFont and starts playing Smf (a Standard
   // MIDI File's bytes). Null with Reason when that fails.
-  static std::unique_ptr<TMidiRenderer> Create(const TFluidSynthLibrary& Library, const std::string& SoundFont,
-                                               const std::vector<uint8_t>& Smf, std::string& Reason);
+  static std::unique_ptr<TMidiRenderer> Create(const TFluidSynthLibrary& Library,
+                                               const std::string& SoundFont,
+                                               const std::vector<uint8_t>& Smf,
+                                               std::string& Reason);
   ~TMidiRenderer();
   TMidiRenderer(const TMidiRenderer&) = delete;
   TMidiRenderer& operator=(const TMidiRenderer&) = delete;

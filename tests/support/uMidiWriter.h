@@ -23,19 +23,23 @@ inline void AppendMidiNumber(std::vector<uint8_t>& Out, uint32_t Value) {
     groups[count++] = Value & 0x7F;
     Value >>= 7;
   } while (Value);
-  while (count > 1) Out.push_back(groups[--count] | 0x80);
+  while (count > 1)
+    Out.push_back(groups[--count] | 0x80);
   Out.push_back(groups[0]);
 }
 
 inline void AppendBigEndian(std::vector<uint8_t>& Out, uint32_t Value, int Bytes) {
-  for (int shift = (Bytes - 1) * 8; shift >= 0; shift -= 8) Out.push_back(uint8_t(Value >> shift));
+  for (int shift = (Bytes - 1) * 8; shift >= 0; shift -= 8)
+    Out.push_back(uint8_t(Value >> shift));
 }
 
 // A track chunk ("MTrk") holding Events (sorted by tick here) and an
 // end-of-track event at EndTick. With RunningStatus, a channel event that
 // repeats the previous channel event's status byte leaves it out.
-inline std::vector<uint8_t> MidiTrack(std::vector<TMidiEvent> Events, uint32_t EndTick, bool RunningStatus = false) {
-  std::stable_sort(Events.begin(), Events.end(), [](const auto& a, const auto& b) { return a.Tick < b.Tick; });
+inline std::vector<uint8_t> MidiTrack(std::vector<TMidiEvent> Events, uint32_t EndTick,
+                                      bool RunningStatus = false) {
+  std::stable_sort(Events.begin(), Events.end(),
+                   [](const auto& a, const auto& b) { return a.Tick < b.Tick; });
   Events.push_back({EndTick, {0xFF, 0x2F, 0x00}});
   std::vector<uint8_t> body;
   uint32_t tick = 0;
@@ -46,7 +50,8 @@ inline std::vector<uint8_t> MidiTrack(std::vector<TMidiEvent> Events, uint32_t E
     const uint8_t status = event.Bytes[0];
     const bool skipStatus = RunningStatus && status < 0xF0 && status == running;
     body.insert(body.end(), event.Bytes.begin() + (skipStatus ? 1 : 0), event.Bytes.end());
-    if (status < 0xF0) running = status;
+    if (status < 0xF0)
+      running = status;
   }
   std::vector<uint8_t> chunk = {'M', 'T', 'r', 'k'};
   AppendBigEndian(chunk, uint32_t(body.size()), 4);
@@ -54,19 +59,22 @@ inline std::vector<uint8_t> MidiTrack(std::vector<TMidiEvent> Events, uint32_t E
   return chunk;
 }
 
-inline std::vector<uint8_t> MidiFile(int Format, int Division, const std::vector<std::vector<uint8_t>>& Tracks) {
+inline std::vector<uint8_t> MidiFile(int Format, int Division,
+                                     const std::vector<std::vector<uint8_t>>& Tracks) {
   std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
   AppendBigEndian(file, uint32_t(Format), 2);
   AppendBigEndian(file, uint32_t(Tracks.size()), 2);
   AppendBigEndian(file, uint32_t(Division), 2);
-  for (const auto& track : Tracks) file.insert(file.end(), track.begin(), track.end());
+  for (const auto& track : Tracks)
+    file.insert(file.end(), track.begin(), track.end());
   return file;
 }
 
 // Smf inside a RIFF "RMID" form, as Windows stores ".rmi" files.
 inline std::vector<uint8_t> RiffMidi(const std::vector<uint8_t>& Smf) {
   const auto le32 = [](std::vector<uint8_t>& Out, uint32_t Value) {
-    for (int i = 0; i < 4; ++i) Out.push_back(uint8_t(Value >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+      Out.push_back(uint8_t(Value >> (8 * i)));
   };
   const uint32_t padded = uint32_t(Smf.size() + (Smf.size() & 1));
   std::vector<uint8_t> file = {'R', 'I', 'F', 'F'};
@@ -74,12 +82,17 @@ inline std::vector<uint8_t> RiffMidi(const std::vector<uint8_t>& Smf) {
   file.insert(file.end(), {'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'});
   le32(file, uint32_t(Smf.size()));
   file.insert(file.end(), Smf.begin(), Smf.end());
-  if (Smf.size() & 1) file.push_back(0);
+  if (Smf.size() & 1)
+    file.push_back(0);
   return file;
 }
 
 inline std::vector<uint8_t> TempoEvent(uint32_t MicrosPerQuarter) {
-  return {0xFF, 0x51, 0x03, uint8_t(MicrosPerQuarter >> 16), uint8_t(MicrosPerQuarter >> 8),
+  return {0xFF,
+          0x51,
+          0x03,
+          uint8_t(MicrosPerQuarter >> 16),
+          uint8_t(MicrosPerQuarter >> 8),
           uint8_t(MicrosPerQuarter)};
 }
 
@@ -96,7 +109,9 @@ struct TTestSong {
     return double(kTempoChangeTick) * kFirstTempo / kDivision / 1e6 +
            double(kEndTick - kTempoChangeTick) * kSecondTempo / kDivision / 1e6;
   }
-  static std::vector<TMidiEvent> TempoMap() { return {{0, TempoEvent(kFirstTempo)}, {kTempoChangeTick, TempoEvent(kSecondTempo)}}; }
+  static std::vector<TMidiEvent> TempoMap() {
+    return {{0, TempoEvent(kFirstTempo)}, {kTempoChangeTick, TempoEvent(kSecondTempo)}};
+  }
   static std::vector<TMidiEvent> Notes() {
     std::vector<TMidiEvent> notes = {{0, {0xC0, 0}}, {0, {0xC1, 48}}};
     const uint8_t piano[] = {60, 64, 67, 72, 67, 64};
@@ -112,14 +127,16 @@ struct TTestSong {
   }
   // Type 1: the tempo map in its own track, the notes in a second one.
   static std::vector<uint8_t> Type1(bool RunningStatus = false) {
-    return MidiFile(1, kDivision, {MidiTrack(TempoMap(), kEndTick), MidiTrack(Notes(), kEndTick, RunningStatus)});
+    return MidiFile(1, kDivision,
+                    {MidiTrack(TempoMap(), kEndTick), MidiTrack(Notes(), kEndTick, RunningStatus)});
   }
   // Type 0: everything in one track.
   static std::vector<uint8_t> Type0() {
     std::vector<TMidiEvent> all = TempoMap();
-    for (auto& note : Notes()) all.push_back(note);
+    for (auto& note : Notes())
+      all.push_back(note);
     return MidiFile(0, kDivision, {MidiTrack(all, kEndTick)});
   }
 };
 
-}  // namespace morvotest
+} // namespace morvotest

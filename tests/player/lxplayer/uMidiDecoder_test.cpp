@@ -16,7 +16,7 @@ using morvotest::TTestSong;
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kBlock = 4;  // 16-bit stereo
+constexpr int kBlock = 4; // 16-bit stereo
 constexpr int64_t k100ns = 10'000'000;
 // The decoder's fixed release tail after the song's end.
 constexpr int64_t kTailFrames = 2 * kRate;
@@ -41,7 +41,9 @@ protected:
   morvotest::TScopedEnv FSoundFont{"MORVO_SOUNDFONT", std::string(kSoundFont)};
 };
 
-int64_t ExpectedFrames() { return std::llround(TTestSong::Seconds() * kRate) + kTailFrames; }
+int64_t ExpectedFrames() {
+  return std::llround(TTestSong::Seconds() * kRate) + kTailFrames;
+}
 
 TEST_F(MidiSource, LengthIsTheTempoMapPlusTheTailAndReadDeliversExactlyThat) {
   TComPtr<IDecoderEx> decoder(OpenDecoder(FMid));
@@ -58,7 +60,8 @@ TEST_F(MidiSource, LengthIsTheTempoMapPlusTheTailAndReadDeliversExactlyThat) {
   // An odd block size makes the decoder cut whole samples inside its buffers.
   const std::vector<uint8_t> pcm = ReadToEnd(decoder.Get(), 4099);
   EXPECT_EQ(int64_t(pcm.size()), frames * kBlock);
-  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 64), 0) << "a finished source keeps reporting its end";
+  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 64), 0)
+      << "a finished source keeps reporting its end";
   // What the worker computes from the duration is the byte count delivered.
   EXPECT_EQ(std::llround(double(info.Duration) / k100ns * kRate) * kBlock, int64_t(pcm.size()));
 }
@@ -67,8 +70,8 @@ TEST_F(MidiSource, RendersTheSameSamplesAsTheFluidSynthTool) {
   const fs::path wav = FDir / "tool.wav";
   // HOME points at an empty folder so that no user configuration of the
   // tool's own applies; /dev/null stands for its configuration file.
-  ASSERT_TRUE(RunCommand("HOME=" + Quote(FDir.Path()) + " fluidsynth -q -ni -f /dev/null -F " + Quote(wav) +
-                         " -r 44100 " + Quote(kSoundFont) + " " + Quote(FMid)));
+  ASSERT_TRUE(RunCommand("HOME=" + Quote(FDir.Path()) + " fluidsynth -q -ni -f /dev/null -F " +
+                         Quote(wav) + " -r 44100 " + Quote(kSoundFont) + " " + Quote(FMid)));
   const auto tool = morvotest::ParseWav(ReadBytes(wav));
   ASSERT_TRUE(tool.Valid);
   ASSERT_EQ(tool.Bits, 16);
@@ -85,10 +88,12 @@ TEST_F(MidiSource, RendersTheSameSamplesAsTheFluidSynthTool) {
       firstDifference = i;
       break;
     }
-  EXPECT_EQ(firstDifference, common) << "first differing byte at frame " << firstDifference / kBlock;
+  EXPECT_EQ(firstDifference, common)
+      << "first differing byte at frame " << firstDifference / kBlock;
   // The song is not silence.
   double energy = 0;
-  for (size_t i = 0; i + 1 < common; i += 2) energy += std::abs(int16_t(ours[i] | ours[i + 1] << 8));
+  for (size_t i = 0; i + 1 < common; i += 2)
+    energy += std::abs(int16_t(ours[i] | ours[i + 1] << 8));
   EXPECT_GT(energy / (common / 2), 100.0);
 }
 
@@ -103,7 +108,8 @@ TEST_F(MidiSource, EveryRenderingIsTheSameAndSeeksLandOnTheSampleAReadingFromThe
     decoder->Seek(Position);
     const size_t start = size_t(std::llround(double(Position) * kRate / k100ns)) * kBlock;
     const std::vector<uint8_t> got = ReadBytesFrom(decoder.Get(), 20000 * kBlock);
-    const std::vector<uint8_t> want(whole.begin() + start, whole.begin() + std::min(whole.size(), start + got.size()));
+    const std::vector<uint8_t> want(whole.begin() + start,
+                                    whole.begin() + std::min(whole.size(), start + got.size()));
     EXPECT_EQ(got.size(), std::min<size_t>(20000 * kBlock, whole.size() - start)) << What;
     EXPECT_TRUE(got == want) << What;
   };
@@ -111,13 +117,15 @@ TEST_F(MidiSource, EveryRenderingIsTheSameAndSeeksLandOnTheSampleAReadingFromThe
   expectFrom(3'000'000, "seek back to 0.3 s");
   expectFrom(34'000'000, "seek onto the song's end");
   decoder->Seek(1'000'000'000);
-  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 64), 0) << "a seek past the end leaves nothing to read";
+  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 64), 0)
+      << "a seek past the end leaves nothing to read";
 }
 
 TEST_F(MidiSource, TypeZeroRiffWrappedAndRunningStatusFilesSoundTheSame) {
   const std::vector<uint8_t> reference = DecodeAll(FMid);
   ASSERT_FALSE(reference.empty());
-  const fs::path type0 = FDir / "type0.mid", rmi = FDir / "song.rmi", running = FDir / "running.mid";
+  const fs::path type0 = FDir / "type0.mid", rmi = FDir / "song.rmi",
+                 running = FDir / "running.mid";
   WriteBytes(type0, TTestSong::Type0());
   WriteBytes(rmi, morvotest::RiffMidi(TTestSong::Type1()));
   WriteBytes(running, TTestSong::Type1(true));
@@ -151,4 +159,4 @@ TEST_F(MidiSource, WithoutAUsableSoundFontOpenFailsWithTheReason) {
   EXPECT_TRUE(decoder) << "no SoundFont found in the Debian folders";
 }
 
-}  // namespace
+} // namespace

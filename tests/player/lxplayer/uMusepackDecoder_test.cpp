@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kBlock = 4;  // 16-bit stereo
+constexpr int kBlock = 4; // 16-bit stereo
 constexpr int64_t k100ns = 10'000'000;
 
 // What mpcdec makes of Source: its samples as 16-bit WAV data.
@@ -29,9 +29,10 @@ protected:
   // 2.3 s of two tones made by ffmpeg, encoded by mpcenc (stream version 8).
   fs::path MakeSv8() {
     const fs::path wav = FDir / "tones.wav", mpc = FDir / "tones.mpc";
-    EXPECT_TRUE(RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=2.3 -f lavfi -i "
-                           "sine=frequency=660:duration=2.3 -filter_complex amerge -ar 44100 -c:a pcm_s16le " +
-                           Quote(wav)));
+    EXPECT_TRUE(RunCommand(
+        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=2.3 -f lavfi -i "
+        "sine=frequency=660:duration=2.3 -filter_complex amerge -ar 44100 -c:a pcm_s16le " +
+        Quote(wav)));
     EXPECT_TRUE(RunCommand("mpcenc --silent --overwrite " + Quote(wav) + " " + Quote(mpc)));
     return mpc;
   }
@@ -57,11 +58,12 @@ protected:
 };
 
 TEST_F(MusepackSource, StreamVersion8OpensWithItsExactLengthAndDecodesLikeMpcdec) {
-  ExpectDecodesLikeMpcdec(MakeSv8(), 101430);  // 2.3 s, without the encoder's delay or padding
+  ExpectDecodesLikeMpcdec(MakeSv8(), 101430); // 2.3 s, without the encoder's delay or padding
 }
 
 TEST_F(MusepackSource, StreamVersion7OpensWithItsExactLengthAndDecodesLikeMpcdec) {
-  ExpectDecodesLikeMpcdec(fs::path(MORVO_SOURCE_DIR) / "tests/player/lxplayer/data/click-sv7.mpc", 2717);
+  ExpectDecodesLikeMpcdec(fs::path(MORVO_SOURCE_DIR) / "tests/player/lxplayer/data/click-sv7.mpc",
+                          2717);
 }
 
 TEST_F(MusepackSource, SeeksLandOnTheSampleMpcdecGivesThere) {
@@ -78,18 +80,20 @@ TEST_F(MusepackSource, SeeksLandOnTheSampleMpcdecGivesThere) {
         << "seek to " << position;
   }
   decoder->Seek(23'000'000);
-  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 64), 0) << "a seek to the end leaves nothing to read";
+  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 64), 0)
+      << "a seek to the end leaves nothing to read";
 }
 
 TEST_F(MusepackSource, ADamagedStreamHeaderFailsToOpenWithTheReason) {
   std::vector<uint8_t> bytes = ReadBytes(MakeSv8());
-  bytes.resize(24);  // the magic and a cut stream header
+  bytes.resize(24); // the magic and a cut stream header
   const fs::path cut = FDir / "cut.mpc";
   WriteBytes(cut, bytes);
   TComPtr<IDecoderEx> decoder(NewDecoder());
   const std::u16string path = cut.u16string();
   EXPECT_EQ(decoder->Open(path.c_str()) & 0xFF, 0);
-  EXPECT_NE(FailureReason(decoder.Get()).find("Musepack"), std::string::npos) << FailureReason(decoder.Get());
+  EXPECT_NE(FailureReason(decoder.Get()).find("Musepack"), std::string::npos)
+      << FailureReason(decoder.Get());
 }
 
-}  // namespace
+} // namespace

@@ -8,6 +8,9 @@ namespace {
 constexpr int64_t kDefaultTempo = 500'000; // microseconds per quarter note (120 bpm)
 // The synthesiser counts tracks in one signed byte; more cannot be played.
 constexpr int kMaxTracks = 127;
+// Longer songs come only from damaged or hostile files; refusing them keeps
+// every length, in samples and in 100-ns units, far from overflowing.
+constexpr double kMaxSeconds = 24 * 3600;
 
 bool HasTag(std::span<const uint8_t> Bytes, size_t At, const char* Tag) {
   return Bytes.size() >= At + 4 && std::memcmp(Bytes.data() + At, Tag, 4) == 0;
@@ -235,5 +238,9 @@ std::optional<TMidiSong> ParseMidiSong(std::span<const uint8_t> Bytes, std::stri
     pos += 8 + size; // chunks of other kinds are skipped
   }
   song.Seconds = SecondsAt(song.EndTick, std::move(tempi), song.Division);
+  if (!(song.Seconds <= kMaxSeconds)) {
+    Reason = "damaged MIDI file: its tempo map makes it last more than a day";
+    return std::nullopt;
+  }
   return song;
 }

@@ -26,5 +26,5 @@ bool LooksLikeMidi(std::span<const uint8_t> Head);
 
 // Reads a whole file's bytes. nullopt with Reason when the file is not a
 // playable Standard MIDI File of type 0 or 1 (damaged chunks, running past
-// the end of a track, SMPTE time division, ...).
+// the end of a track, SMPTE time division, lasting more than a day, ...).
 std::optional<TMidiSong> ParseMidiSong(std::span<const uint8_t> Bytes, std::string& Reason);

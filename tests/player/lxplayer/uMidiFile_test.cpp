@@ -101,6 +101,10 @@ TEST_F(MidiFileShape, FilesThatCannotBePlayedAreRefusedWithTheReason) {
   noStatus.insert(noStatus.begin() + 22, {0x00, 0x3C, 0x40});
   noStatus[21] += 3;
   EXPECT_NE(Refusal(noStatus).find("without a status byte"), std::string::npos);
+  // Slow tempo and long pauses: a file that would play for months.
+  const auto slow =
+      MidiTrack({{0, TempoEvent(0xFFFFFF)}, {0x0FFFFFFF, Note(0x90, 60)}}, 0x0FFFFFFF);
+  EXPECT_NE(Refusal(MidiFile(0, 1, {slow})).find("more than a day"), std::string::npos);
   // A RIFF form without its data chunk.
   std::vector<uint8_t> riff = morvotest::RiffMidi(MidiFile(0, 96, {track}));
   riff.resize(20);

@@ -18,8 +18,7 @@ struct TLoadResult {
 template <class TEntry>
 bool Resolve(platform::TLibHandle Handle, const char* Name, TEntry& Entry, std::string& Reason) {
   Entry = reinterpret_cast<TEntry>(platform::GetProcAddress(Handle, Name));
-  if (!Entry && Reason.empty())
-    Reason = platform::LastLibraryError();
+  if (!Entry && Reason.empty()) Reason = platform::LastLibraryError();
   return Entry != nullptr;
 }
 
@@ -64,7 +63,7 @@ TLoadResult Load() {
   return result;
 }
 
-} // namespace
+}  // namespace
 
 const TFluidSynthLibrary* FluidSynthLibrary(std::string& Reason) {
   // The handle is never freed: decoders of other threads may still use the

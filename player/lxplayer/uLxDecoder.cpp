@@ -26,22 +26,17 @@ std::array<uint8_t, 12> FileHead(const std::string& Path, size_t& Count) {
 std::unique_ptr<TSourceDecoder> DecoderFor(const std::string& Path) {
   size_t count = 0;
   const auto head = FileHead(Path, count);
-  if (LooksLikeMidi(std::span(head.data(), count)))
-    return std::make_unique<TMidiDecoder>();
-  if (TMusepackDecoder::Recognizes(head.data(), count))
-    return std::make_unique<TMusepackDecoder>();
+  if (LooksLikeMidi(std::span(head.data(), count))) return std::make_unique<TMidiDecoder>();
+  if (TMusepackDecoder::Recognizes(head.data(), count)) return std::make_unique<TMusepackDecoder>();
   return std::make_unique<TFFmpegDecoder>();
 }
 
-} // namespace
+}  // namespace
 
 HRESULT MORVO_STDCALL TLxDecoder::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj)
-    return E_POINTER;
-  if (iid == IID_IUnknown)
-    return Answer<IDecoderEx>(obj);
-  if (iid == IID_IDecoderFailureInfo)
-    return Answer<IDecoderFailureInfo>(obj);
+  if (!obj) return E_POINTER;
+  if (iid == IID_IUnknown) return Answer<IDecoderEx>(obj);
+  if (iid == IID_IDecoderFailureInfo) return Answer<IDecoderFailureInfo>(obj);
   return Refuse(obj);
 }
 
@@ -50,8 +45,7 @@ bool TLxDecoder::OpenFile(const char16_t* FileName) {
   FInfo = TDecoderInfo{};
   FReason.clear();
   FFailed = false;
-  if (!FileName)
-    return false;
+  if (!FileName) return false;
   const std::string path = platform::WideToPath(FileName);
   std::unique_ptr<TSourceDecoder> decoder = DecoderFor(path);
   std::string reason;
@@ -82,8 +76,7 @@ int32_t MORVO_STDCALL TLxDecoder::Open(const char16_t* FileName) {
 
 int32_t MORVO_STDCALL TLxDecoder::Read(void* Buffer, int32_t Size) {
   ThrottleCurrentThread();
-  if (!FDecoder || FFailed)
-    return -1;
+  if (!FDecoder || FFailed) return -1;
   try {
     return FDecoder->ReadInto(Buffer, Size);
   } catch (...) {
@@ -93,8 +86,7 @@ int32_t MORVO_STDCALL TLxDecoder::Read(void* Buffer, int32_t Size) {
 }
 
 int32_t MORVO_STDCALL TLxDecoder::Seek(int64_t Position) {
-  if (!FDecoder)
-    return -1;
+  if (!FDecoder) return -1;
   try {
     const int32_t result = FDecoder->SeekTo(Position);
     FFailed = false;
@@ -106,8 +98,7 @@ int32_t MORVO_STDCALL TLxDecoder::Seek(int64_t Position) {
 }
 
 int32_t MORVO_STDCALL TLxDecoder::GetInfo(TDecoderInfo* Info) {
-  if (!Info)
-    return -1;
+  if (!Info) return -1;
   *Info = FInfo;
   return 0;
 }

@@ -34,8 +34,8 @@ public:
 private:
   bool OpenFile(const char16_t* FileName);
 
-  std::unique_ptr<TSourceDecoder> FDecoder; // set while a source is open
+  std::unique_ptr<TSourceDecoder> FDecoder;  // set while a source is open
   TDecoderInfo FInfo{};
-  std::u16string FReason; // why the last Open failed
-  bool FFailed = false;   // a call threw: reads fail until a seek succeeds
+  std::u16string FReason;  // why the last Open failed
+  bool FFailed = false;    // a call threw: reads fail until a seek succeeds
 };

@@ -45,30 +45,23 @@ bool ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes, std::st
 // synthesiser's command-line tool sample by sample.
 int16_t ToSample(float Value) {
   const float scaled = Value * 2147483648.0f;
-  if (std::isnan(scaled))
-    return 0;
-  if (scaled >= 1.0 * 0x7FFFFFFF)
-    return 32767;
-  if (scaled <= -2147483648.0)
-    return -32768;
+  if (std::isnan(scaled)) return 0;
+  if (scaled >= 1.0 * 0x7FFFFFFF) return 32767;
+  if (scaled <= -2147483648.0) return -32768;
   return static_cast<int16_t>(static_cast<int32_t>(std::lrint(scaled)) >> 16);
 }
 
-} // namespace
+}  // namespace
 
 bool TMidiDecoder::OpenFile(const std::string& Path, std::string& Reason) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(Path, bytes, Reason))
-    return false;
+  if (!ReadWholeFile(Path, bytes, Reason)) return false;
   std::optional<TMidiSong> song = ParseMidiSong(bytes, Reason);
-  if (!song)
-    return false;
+  if (!song) return false;
   FSoundFont = FindSoundFont(Reason);
-  if (FSoundFont.empty())
-    return false;
+  if (FSoundFont.empty()) return false;
   FLibrary = FluidSynthLibrary(Reason);
-  if (!FLibrary)
-    return false;
+  if (!FLibrary) return false;
   FSmf = std::move(song->Smf);
   FSongFrames = std::llround(song->Seconds * TMidiRenderer::kSampleRate);
   FTotalFrames = FSongFrames + kReleaseTailFrames;
@@ -98,14 +91,11 @@ bool TMidiDecoder::Restart(std::string& Reason) {
 bool TMidiDecoder::Render(int16_t* Out, int64_t Frames) {
   FScratch.resize(kChunkFrames * kChannels);
   while (Frames > 0) {
-    if (FPosition == FSongFrames)
-      FRenderer->ReleaseAll();
+    if (FPosition == FSongFrames) FRenderer->ReleaseAll();
     // A chunk never crosses the song's end, so the release comes on time.
     int64_t chunk = std::min<int64_t>(Frames, kChunkFrames);
-    if (FPosition < FSongFrames)
-      chunk = std::min(chunk, FSongFrames - FPosition);
-    if (!FRenderer->Render(FScratch.data(), static_cast<int>(chunk)))
-      return false;
+    if (FPosition < FSongFrames) chunk = std::min(chunk, FSongFrames - FPosition);
+    if (!FRenderer->Render(FScratch.data(), static_cast<int>(chunk))) return false;
     if (Out) {
       std::transform(FScratch.begin(), FScratch.begin() + chunk * kChannels, Out, ToSample);
       Out += chunk * kChannels;
@@ -117,15 +107,11 @@ bool TMidiDecoder::Render(int16_t* Out, int64_t Frames) {
 }
 
 int32_t TMidiDecoder::ReadInto(void* Buffer, int32_t Size) {
-  if (!Buffer || Size < 0 || !FRenderer)
-    return -1;
-  if (Size > 0 && Size < kBlockAlign)
-    return -1; // not even one whole sample fits
+  if (!Buffer || Size < 0 || !FRenderer) return -1;
+  if (Size > 0 && Size < kBlockAlign) return -1;  // not even one whole sample fits
   const int64_t wanted = std::min<int64_t>(Size / kBlockAlign, FTotalFrames - FPosition);
-  if (wanted <= 0)
-    return 0;
-  if (!Render(static_cast<int16_t*>(Buffer), wanted))
-    return -1;
+  if (wanted <= 0) return 0;
+  if (!Render(static_cast<int16_t*>(Buffer), wanted)) return -1;
   return static_cast<int32_t>(wanted * kBlockAlign);
 }
 
@@ -134,9 +120,7 @@ int32_t TMidiDecoder::SeekTo(int64_t Position) {
       std::max<double>(0, double(Position)) * TMidiRenderer::kSampleRate / k100nsPerSecond;
   const int64_t target = std::min<int64_t>(std::llround(exact), FTotalFrames);
   std::string reason;
-  if (target < FPosition && !Restart(reason))
-    return -1;
-  if (!FRenderer)
-    return -1;
+  if (target < FPosition && !Restart(reason)) return -1;
+  if (!FRenderer) return -1;
   return Render(nullptr, target - FPosition) ? 0 : -1;
 }

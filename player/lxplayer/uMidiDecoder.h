@@ -36,8 +36,8 @@ private:
   std::string FSoundFont;
   std::vector<uint8_t> FSmf;
   std::unique_ptr<TMidiRenderer> FRenderer;
-  int64_t FSongFrames = 0; // where the song ends and the tail begins
+  int64_t FSongFrames = 0;  // where the song ends and the tail begins
   int64_t FTotalFrames = 0;
-  int64_t FPosition = 0; // frames rendered by FRenderer so far
+  int64_t FPosition = 0;  // frames rendered by FRenderer so far
   std::vector<float> FScratch;
 };

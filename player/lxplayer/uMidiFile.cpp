@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int64_t kDefaultTempo = 500'000; // microseconds per quarter note (120 bpm)
+constexpr int64_t kDefaultTempo = 500'000;  // microseconds per quarter note (120 bpm)
 // The synthesiser counts tracks in one signed byte; more cannot be played.
 constexpr int kMaxTracks = 127;
 // Longer songs come only from damaged or hostile files; refusing them keeps
@@ -19,9 +19,7 @@ bool HasTag(std::span<const uint8_t> Bytes, size_t At, const char* Tag) {
 uint32_t BigEndian32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
-uint16_t BigEndian16(const uint8_t* p) {
-  return uint16_t(p[0] << 8 | p[1]);
-}
+uint16_t BigEndian16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 uint32_t LittleEndian32(const uint8_t* p) {
   return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
@@ -47,18 +45,15 @@ public:
     while (FPos < FData.size()) {
       const size_t eventStart = FPos;
       uint32_t delta = 0;
-      if (!ReadNumber(delta))
-        return Fail(Reason, "a delta time runs past the end of its track");
+      if (!ReadNumber(delta)) return Fail(Reason, "a delta time runs past the end of its track");
       FTick += delta;
       Out.insert(Out.end(), FData.begin() + eventStart, FData.begin() + FPos);
       uint8_t status = 0;
-      if (!Next(status))
-        return Fail(Reason, "a track ends inside an event");
+      if (!Next(status)) return Fail(Reason, "a track ends inside an event");
       if (status < 0x80) {
-        if (running == 0)
-          return Fail(Reason, "a data byte without a status byte");
+        if (running == 0) return Fail(Reason, "a data byte without a status byte");
         status = running;
-        --FPos; // the byte was the event's first data byte
+        --FPos;  // the byte was the event's first data byte
       }
       Out.push_back(status);
       const size_t bodyStart = FPos;
@@ -88,8 +83,7 @@ public:
         running = status;
       }
       Out.insert(Out.end(), FData.begin() + bodyStart, FData.begin() + FPos);
-      if (endOfTrack)
-        break;
+      if (endOfTrack) break;
     }
     EndTick = FTick;
     return true;
@@ -101,8 +95,7 @@ private:
     return false;
   }
   bool Next(uint8_t& Byte) {
-    if (FPos >= FData.size())
-      return false;
+    if (FPos >= FData.size()) return false;
     Byte = FData[FPos++];
     return true;
   }
@@ -111,11 +104,9 @@ private:
     Value = 0;
     for (int i = 0; i < 4; ++i) {
       uint8_t byte = 0;
-      if (!Next(byte))
-        return false;
+      if (!Next(byte)) return false;
       Value = Value << 7 | (byte & 0x7F);
-      if ((byte & 0x80) == 0)
-        return true;
+      if ((byte & 0x80) == 0) return true;
     }
     return false;
   }
@@ -130,11 +121,9 @@ std::optional<std::span<const uint8_t>> UnwrapRiff(std::span<const uint8_t> Byte
   size_t pos = 12;
   while (pos + 8 <= Bytes.size()) {
     const size_t size = LittleEndian32(Bytes.data() + pos + 4);
-    if (size > Bytes.size() - pos - 8)
-      return std::nullopt;
-    if (HasTag(Bytes, pos, "data"))
-      return Bytes.subspan(pos + 8, size);
-    pos += 8 + size + (size & 1); // chunks are padded to even sizes
+    if (size > Bytes.size() - pos - 8) return std::nullopt;
+    if (HasTag(Bytes, pos, "data")) return Bytes.subspan(pos + 8, size);
+    pos += 8 + size + (size & 1);  // chunks are padded to even sizes
   }
   return std::nullopt;
 }
@@ -156,8 +145,7 @@ double SecondsAt(int64_t EndTick, std::vector<TTempoChange> Tempi, int Division)
   int64_t tick = 0;
   int64_t tempo = kDefaultTempo;
   for (const TTempoChange& change : Tempi) {
-    if (change.Tick >= EndTick)
-      break;
+    if (change.Tick >= EndTick) break;
     micros += double(change.Tick - tick) * double(tempo);
     tick = change.Tick;
     tempo = change.MicrosPerQuarter;
@@ -166,7 +154,7 @@ double SecondsAt(int64_t EndTick, std::vector<TTempoChange> Tempi, int Division)
   return micros / Division / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 bool LooksLikeMidi(std::span<const uint8_t> Head) {
   return HasTag(Head, 0, "MThd") || (HasTag(Head, 0, "RIFF") && HasTag(Head, 8, "RMID"));
@@ -235,7 +223,7 @@ std::optional<TMidiSong> ParseMidiSong(std::span<const uint8_t> Bytes, std::stri
       AppendChunk(song.Smf, "MTrk", events);
       ++found;
     }
-    pos += 8 + size; // chunks of other kinds are skipped
+    pos += 8 + size;  // chunks of other kinds are skipped
   }
   song.Seconds = SecondsAt(song.EndTick, std::move(tempi), song.Division);
   if (!(song.Seconds <= kMaxSeconds)) {

@@ -12,12 +12,12 @@
 #include <vector>
 
 struct TMidiSong {
-  std::vector<uint8_t> Smf; // "MThd" ... : what the synthesiser plays
-  int Format = 0;           // 0 or 1
+  std::vector<uint8_t> Smf;  // "MThd" ... : what the synthesiser plays
+  int Format = 0;            // 0 or 1
   int Tracks = 0;
-  int Division = 0;    // ticks per quarter note
-  int64_t EndTick = 0; // where the longest track ends
-  double Seconds = 0;  // EndTick through the tempo map
+  int Division = 0;     // ticks per quarter note
+  int64_t EndTick = 0;  // where the longest track ends
+  double Seconds = 0;   // EndTick through the tempo map
 };
 
 // True when the first bytes of a file announce MIDI data (at least 12 bytes

@@ -6,7 +6,7 @@ constexpr int kMidiChannels = 16;
 constexpr int kSustainPedal = 64;
 constexpr int kSostenutoPedal = 66;
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<TMidiRenderer> TMidiRenderer::Create(const TFluidSynthLibrary& Library,
                                                      const std::string& SoundFont,
@@ -54,12 +54,9 @@ std::unique_ptr<TMidiRenderer> TMidiRenderer::Create(const TFluidSynthLibrary& L
 }
 
 TMidiRenderer::~TMidiRenderer() {
-  if (FPlayer)
-    FLib.DeletePlayer(FPlayer);
-  if (FSynth)
-    FLib.DeleteSynth(FSynth);
-  if (FSettings)
-    FLib.DeleteSettings(FSettings);
+  if (FPlayer) FLib.DeletePlayer(FPlayer);
+  if (FSynth) FLib.DeleteSynth(FSynth);
+  if (FSettings) FLib.DeleteSettings(FSettings);
 }
 
 bool TMidiRenderer::Render(float* Out, int Frames) {

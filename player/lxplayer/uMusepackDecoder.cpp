@@ -13,25 +13,20 @@ constexpr int64_t k100nsPerSecond = 10'000'000;
 // held to the 16-bit range.
 int16_t ToSample(float Value) {
   const float scaled = Value * 32768.0f;
-  if (!(scaled > -32768.0f))
-    return std::isnan(scaled) ? 0 : -32768;
-  if (scaled > 32767.0f)
-    return 32767;
+  if (!(scaled > -32768.0f)) return std::isnan(scaled) ? 0 : -32768;
+  if (scaled > 32767.0f) return 32767;
   return static_cast<int16_t>(scaled);
 }
 
-} // namespace
+}  // namespace
 
 TMusepackDecoder::~TMusepackDecoder() {
-  if (FDemux)
-    mpc_demux_exit(FDemux);
-  if (FReaderOpen)
-    mpc_reader_exit_stdio(&FReader);
+  if (FDemux) mpc_demux_exit(FDemux);
+  if (FReaderOpen) mpc_reader_exit_stdio(&FReader);
 }
 
 bool TMusepackDecoder::Recognizes(const uint8_t* Head, size_t Count) {
-  if (Count >= 4 && std::memcmp(Head, "MPCK", 4) == 0)
-    return true;
+  if (Count >= 4 && std::memcmp(Head, "MPCK", 4) == 0) return true;
   return Count >= 4 && std::memcmp(Head, "MP+", 3) == 0 && (Head[3] & 0x0F) == 7;
 }
 
@@ -81,12 +76,10 @@ bool TMusepackDecoder::DecodeNextFrame() {
 }
 
 int32_t TMusepackDecoder::ReadInto(void* Buffer, int32_t Size) {
-  if (!Buffer || Size < 0 || !FDemux)
-    return -1;
+  if (!Buffer || Size < 0 || !FDemux) return -1;
   const size_t block = size_t(kBits / 8 * FChannels);
   const size_t wanted = size_t(Size) / block * block;
-  if (wanted == 0)
-    return Size == 0 ? 0 : -1; // not even one whole sample fits
+  if (wanted == 0) return Size == 0 ? 0 : -1;  // not even one whole sample fits
   auto* out = static_cast<uint8_t*>(Buffer);
   size_t done = 0;
   while (done < wanted) {
@@ -97,24 +90,21 @@ int32_t TMusepackDecoder::ReadInto(void* Buffer, int32_t Size) {
       done += n;
       continue;
     }
-    if (FEnded || !DecodeNextFrame())
-      break;
+    if (FEnded || !DecodeNextFrame()) break;
   }
-  if (done == 0 && FFailed)
-    return -1;
+  if (done == 0 && FFailed) return -1;
   return static_cast<int32_t>(done);
 }
 
 int32_t TMusepackDecoder::SeekTo(int64_t Position) {
-  if (!FDemux)
-    return -1;
+  if (!FDemux) return -1;
   const double exact = std::max<double>(0, double(Position)) * FSampleRate / k100nsPerSecond;
   const int64_t target = std::min<int64_t>(std::llround(exact), FSamples);
   FPending.clear();
   FPendingPos = 0;
   FEnded = FFailed = false;
   if (target == FSamples) {
-    FEnded = true; // nothing is left to decode
+    FEnded = true;  // nothing is left to decode
     return 0;
   }
   if (mpc_demux_seek_sample(FDemux, static_cast<mpc_uint64_t>(target)) != MPC_STATUS_OK) {

@@ -40,7 +40,7 @@ private:
   int64_t FSamples = 0;
   TDecoderInfo FInfo{};
   std::vector<MPC_SAMPLE_FORMAT> FFrame;
-  std::vector<int16_t> FPending; // converted samples not yet handed out
+  std::vector<int16_t> FPending;  // converted samples not yet handed out
   size_t FPendingPos = 0;
   bool FEnded = false;
   bool FFailed = false;

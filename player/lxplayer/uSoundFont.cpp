@@ -17,7 +17,7 @@ constexpr const char* kDefaults[] = {"/usr/share/sounds/sf2/default-GM.sf2",
 
 bool IsFile(const fs::path& Path) {
   std::error_code error;
-  return fs::is_regular_file(Path, error); // follows the alternatives' links
+  return fs::is_regular_file(Path, error);  // follows the alternatives' links
 }
 
 bool HasSoundFontExtension(const fs::path& Path) {
@@ -31,28 +31,23 @@ std::string FirstInFolder(const fs::path& Folder) {
   std::error_code error;
   std::vector<fs::path> found;
   for (fs::directory_iterator it(Folder, error), end; !error && it != end; it.increment(error))
-    if (HasSoundFontExtension(it->path()) && IsFile(it->path()))
-      found.push_back(it->path());
-  if (found.empty())
-    return {};
+    if (HasSoundFontExtension(it->path()) && IsFile(it->path())) found.push_back(it->path());
+  if (found.empty()) return {};
   return std::min_element(found.begin(), found.end())->string();
 }
 
-} // namespace
+}  // namespace
 
 std::string FindSoundFont(std::string& Reason) {
   if (const char* chosen = std::getenv("MORVO_SOUNDFONT"); chosen && *chosen) {
-    if (IsFile(chosen))
-      return chosen;
+    if (IsFile(chosen)) return chosen;
     Reason = std::string("MORVO_SOUNDFONT names no SoundFont file: ") + chosen;
     return {};
   }
   for (const char* path : kDefaults)
-    if (IsFile(path))
-      return path;
+    if (IsFile(path)) return path;
   for (const char* folder : kFolders)
-    if (std::string first = FirstInFolder(folder); !first.empty())
-      return first;
+    if (std::string first = FirstInFolder(folder); !first.empty()) return first;
   Reason =
       "no General MIDI SoundFont found in /usr/share/sounds/sf2 or /usr/share/sounds/sf3 "
       "(install one, such as fluid-soundfont-gm or timgm6mb-soundfont, or set MORVO_SOUNDFONT)";

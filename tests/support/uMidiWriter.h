@@ -50,8 +50,7 @@ inline std::vector<uint8_t> MidiTrack(std::vector<TMidiEvent> Events, uint32_t E
     const uint8_t status = event.Bytes[0];
     const bool skipStatus = RunningStatus && status < 0xF0 && status == running;
     body.insert(body.end(), event.Bytes.begin() + (skipStatus ? 1 : 0), event.Bytes.end());
-    if (status < 0xF0)
-      running = status;
+    if (status < 0xF0) running = status;
   }
   std::vector<uint8_t> chunk = {'M', 'T', 'r', 'k'};
   AppendBigEndian(chunk, uint32_t(body.size()), 4);
@@ -82,8 +81,7 @@ inline std::vector<uint8_t> RiffMidi(const std::vector<uint8_t>& Smf) {
   file.insert(file.end(), {'R', 'M', 'I', 'D', 'd', 'a', 't', 'a'});
   le32(file, uint32_t(Smf.size()));
   file.insert(file.end(), Smf.begin(), Smf.end());
-  if (Smf.size() & 1)
-    file.push_back(0);
+  if (Smf.size() & 1) file.push_back(0);
   return file;
 }
 
@@ -139,4 +137,4 @@ struct TTestSong {
   }
 };
 
-} // namespace morvotest
+}  // namespace morvotest

@@ -33,7 +33,7 @@ TEST(LxDecoder, TheContentChoosesTheDecoderNotTheName) {
 TEST(LxDecoder, FailureReasonsAreCutToTheBufferAndForgottenByTheNextOpen) {
   TTempDir dir;
   const fs::path cut = dir / "cut.mid";
-  WriteBytes(cut, std::string("MThd\0\0\0\6\0\2\0\1\0\x60", 14)); // type 2
+  WriteBytes(cut, std::string("MThd\0\0\0\6\0\2\0\1\0\x60", 14));  // type 2
   TComPtr<IDecoderEx> decoder(NewDecoder());
   TComPtr<IDecoderFailureInfo> info;
   ASSERT_EQ(decoder->QueryInterface(IID_IDecoderFailureInfo, reinterpret_cast<void**>(info.Put())),
@@ -61,4 +61,4 @@ TEST(LxDecoder, FailureReasonsAreCutToTheBufferAndForgottenByTheNextOpen) {
   EXPECT_EQ(info->GetFailureReason(nullptr, 0), 0);
 }
 
-} // namespace
+}  // namespace

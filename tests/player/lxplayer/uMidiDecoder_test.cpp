@@ -16,7 +16,7 @@ using morvotest::TTestSong;
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kBlock = 4; // 16-bit stereo
+constexpr int kBlock = 4;  // 16-bit stereo
 constexpr int64_t k100ns = 10'000'000;
 // The decoder's fixed release tail after the song's end.
 constexpr int64_t kTailFrames = 2 * kRate;
@@ -41,9 +41,7 @@ protected:
   morvotest::TScopedEnv FSoundFont{"MORVO_SOUNDFONT", std::string(kSoundFont)};
 };
 
-int64_t ExpectedFrames() {
-  return std::llround(TTestSong::Seconds() * kRate) + kTailFrames;
-}
+int64_t ExpectedFrames() { return std::llround(TTestSong::Seconds() * kRate) + kTailFrames; }
 
 TEST_F(MidiSource, LengthIsTheTempoMapPlusTheTailAndReadDeliversExactlyThat) {
   TComPtr<IDecoderEx> decoder(OpenDecoder(FMid));
@@ -159,4 +157,4 @@ TEST_F(MidiSource, WithoutAUsableSoundFontOpenFailsWithTheReason) {
   EXPECT_TRUE(decoder) << "no SoundFont found in the Debian folders";
 }
 
-} // namespace
+}  // namespace

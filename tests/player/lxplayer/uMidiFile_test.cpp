@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr int64_t k100ns = 10'000'000;
-constexpr int64_t kTailFrames = 2 * kRate; // the decoder's release tail
+constexpr int64_t kTailFrames = 2 * kRate;  // the decoder's release tail
 
 class MidiFileShape : public testing::Test {
 protected:
@@ -30,15 +30,13 @@ protected:
   // The song's length in frames as the decoder reports it; -1 when Open fails.
   int64_t SongFrames(const std::vector<uint8_t>& Bytes) {
     TComPtr<IDecoderEx> decoder(OpenDecoder(Write(Bytes)));
-    if (!decoder)
-      return -1;
+    if (!decoder) return -1;
     return std::llround(double(InfoOf(decoder.Get()).Duration) * kRate / k100ns) - kTailFrames;
   }
   std::string Refusal(const std::vector<uint8_t>& Bytes) {
     TComPtr<IDecoderEx> decoder(NewDecoder());
     const std::u16string path = Write(Bytes).u16string();
-    if (decoder->Open(path.c_str()) & 0xFF)
-      return "opened";
+    if (decoder->Open(path.c_str()) & 0xFF) return "opened";
     return FailureReason(decoder.Get());
   }
 
@@ -48,9 +46,7 @@ protected:
                                    std::string("/usr/share/sounds/sf2/TimGM6mb.sf2")};
 };
 
-std::vector<uint8_t> Note(uint8_t Status, uint8_t Key) {
-  return {Status, Key, 100};
-}
+std::vector<uint8_t> Note(uint8_t Status, uint8_t Key) { return {Status, Key, 100}; }
 
 TEST_F(MidiFileShape, LengthFollowsTempoChangesInAnyTrackToTheEndOfTheLongestTrack) {
   // 96 ticks a quarter. Track 1 changes the tempo at tick 192 (to 0.25 s a
@@ -85,7 +81,7 @@ TEST_F(MidiFileShape, FilesThatCannotBePlayedAreRefusedWithTheReason) {
   const auto track = MidiTrack({{0, Note(0x90, 60)}, {96, Note(0x80, 60)}}, 192);
   EXPECT_NE(Refusal(MidiFile(2, 96, {track})).find("type 2"), std::string::npos);
   std::vector<uint8_t> smpte = MidiFile(0, 96, {track});
-  smpte[12] = 0xE7; // -25 frames a second
+  smpte[12] = 0xE7;  // -25 frames a second
   smpte[13] = 40;
   EXPECT_NE(Refusal(smpte).find("SMPTE"), std::string::npos);
   std::vector<uint8_t> cut = MidiFile(0, 96, {track});
@@ -94,7 +90,7 @@ TEST_F(MidiFileShape, FilesThatCannotBePlayedAreRefusedWithTheReason) {
   EXPECT_NE(Refusal(MidiFile(1, 96, {track, track})).find("opened"), std::string::npos);
   EXPECT_NE(Refusal(MidiFile(1, 96, {track})).find("opened"), std::string::npos);
   std::vector<uint8_t> missingTrack = MidiFile(1, 96, {track});
-  missingTrack[11] = 2; // says two tracks, holds one
+  missingTrack[11] = 2;  // says two tracks, holds one
   EXPECT_NE(Refusal(missingTrack).find("tracks are missing"), std::string::npos);
   // Data bytes with no status byte before them.
   std::vector<uint8_t> noStatus = MidiFile(0, 96, {MidiTrack({}, 10)});
@@ -111,4 +107,4 @@ TEST_F(MidiFileShape, FilesThatCannotBePlayedAreRefusedWithTheReason) {
   EXPECT_NE(Refusal(riff).find("RIFF"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kBlock = 4; // 16-bit stereo
+constexpr int kBlock = 4;  // 16-bit stereo
 constexpr int64_t k100ns = 10'000'000;
 
 // What mpcdec makes of Source: its samples as 16-bit WAV data.
@@ -58,7 +58,7 @@ protected:
 };
 
 TEST_F(MusepackSource, StreamVersion8OpensWithItsExactLengthAndDecodesLikeMpcdec) {
-  ExpectDecodesLikeMpcdec(MakeSv8(), 101430); // 2.3 s, without the encoder's delay or padding
+  ExpectDecodesLikeMpcdec(MakeSv8(), 101430);  // 2.3 s, without the encoder's delay or padding
 }
 
 TEST_F(MusepackSource, StreamVersion7OpensWithItsExactLengthAndDecodesLikeMpcdec) {
@@ -86,7 +86,7 @@ TEST_F(MusepackSource, SeeksLandOnTheSampleMpcdecGivesThere) {
 
 TEST_F(MusepackSource, ADamagedStreamHeaderFailsToOpenWithTheReason) {
   std::vector<uint8_t> bytes = ReadBytes(MakeSv8());
-  bytes.resize(24); // the magic and a cut stream header
+  bytes.resize(24);  // the magic and a cut stream header
   const fs::path cut = FDir / "cut.mpc";
   WriteBytes(cut, bytes);
   TComPtr<IDecoderEx> decoder(NewDecoder());
@@ -96,4 +96,4 @@ TEST_F(MusepackSource, ADamagedStreamHeaderFailsToOpenWithTheReason) {
       << FailureReason(decoder.Get());
 }
 
-} // namespace
+}  // namespace

@@ -32,6 +32,7 @@ std::string TCliReport::JsonLine(const TFinishedTask& Task) {
                                 {"state", Task.Succeeded ? "done" : "failed"},
                                 {"result", Task.Result},
                                 {"text", Task.Succeeded ? "完成" : Utf8(Task.ResultText)}};
+  if (!Task.Succeeded && !Task.Detail.empty()) Object["detail"] = Utf8(Task.Detail);
   return Object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -50,7 +51,8 @@ void TCliReport::Finished(int32_t Id, const TFinishedTask& Task) {
   if (FJson) {
     Print(FOut, JsonLine(Task));
   } else {
-    const std::string Verdict = Task.Succeeded ? "完成" : "失败(" + Utf8(Task.ResultText) + ")";
+    std::string Verdict = Task.Succeeded ? "完成" : "失败(" + Utf8(Task.ResultText) + ")";
+    if (!Task.Succeeded && !Task.Detail.empty()) Verdict += ": " + Utf8(Task.Detail);
     Print(FOut, Utf8(Task.Source) + " -> " + Utf8(Task.Target) + ": " + Verdict);
   }
 }

@@ -1,8 +1,9 @@
 // What morvo-convert prints: on a terminal one live line per converting task
 // with its progress bar and a total line "finished/total", redrawn in place;
 // otherwise plain lines. Each finished task prints its source, its target
-// and "完成" or "失败(" + result text + ")"; with JSON, one object per
-// finished task goes to standard output instead.
+// and "完成" or "失败(" + result text + ")", followed by ": " and the reason
+// when one is known; with JSON, one object per finished task goes to
+// standard output instead (the reason in "detail").
 // Main thread, except Suspend/Resume, which any thread may call (the
 // terminal prompt makes room with them).
 #pragma once
@@ -21,6 +22,7 @@ struct TFinishedTask {
   bool Succeeded = false;
   int32_t Result = 0;
   std::u16string ResultText;
+  std::u16string Detail;  // why, when a part below said (may be empty)
 };
 
 class TCliReport {

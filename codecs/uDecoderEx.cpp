@@ -1,12 +1,17 @@
 #include "codecs/uDecoderEx.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
 #include "codecs/uLxPlayerDllExport.h"
+#include "infra/uLxLog.h"
 
 namespace {
+
+// A reason is a line of text; a longer one is cut.
+constexpr int32_t kMaxReasonLength = 1024;
 
 // Seconds to 100-ns units, truncated toward zero; values beyond the 64-bit
 // range are held at its ends instead of overflowing.
@@ -33,13 +38,31 @@ TDecoderEx::~TDecoderEx() {
 }
 
 bool TDecoderEx::Open(const std::u16string& FileName) {
+  FFailureReason.clear();
   if (!FDecoder)
     return false;
   // Only the low byte carries the decoder's boolean.
   const bool opened = (FDecoder->Open(FileName.c_str()) & 0xFF) != 0;
   if (opened)
     FDecoder->GetInfo(&FInfo);
+  else
+    FetchFailureReason(FileName);
   return opened;
+}
+
+// Decoders of other libraries may not answer the interface; they give no
+// reason.
+void TDecoderEx::FetchFailureReason(const std::u16string& FileName) {
+  IDecoderFailureInfo* info = nullptr;
+  if (FDecoder->QueryInterface(IID_IDecoderFailureInfo, reinterpret_cast<void**>(&info)) != S_OK || !info)
+    return;
+  const int32_t length = info->GetFailureReason(nullptr, 0);
+  if (length > 0) {
+    FFailureReason.assign(static_cast<size_t>(std::min(length, kMaxReasonLength)), u'\0');
+    info->GetFailureReason(FFailureReason.data(), static_cast<int32_t>(FFailureReason.size()) + 1);
+    WriteLog(u"TDecoderEx: cannot open " + FileName + u": " + FFailureReason);
+  }
+  info->Release();
 }
 
 int32_t TDecoderEx::Read(void* Buffer, int32_t Size) {

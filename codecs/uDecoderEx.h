@@ -27,10 +27,16 @@ public:
   void Seek(double Seconds);
 
   bool HasDecoder() const { return FDecoder != nullptr; }
+  // Why the last Open failed, when the decoder says (IDecoderFailureInfo);
+  // empty otherwise.
+  const std::u16string& FailureReason() const { return FFailureReason; }
 
   // All zero until a successful Open; the worker reads the format here.
   TDecoderInfo FInfo{};
 
 private:
+  void FetchFailureReason(const std::u16string& FileName);
+
   IDecoderEx* FDecoder = nullptr;
+  std::u16string FFailureReason;
 };

@@ -85,4 +85,7 @@ public:
   uint8_t FSelected = 0;
   int32_t FColor = -1;
   std::atomic<int32_t> FResult = rcNotRun;
+  // Why the source could not be opened, when the decoder said (beside code
+  // 6); written and read on the main thread only.
+  std::u16string FResultDetail;
 };

@@ -155,6 +155,17 @@ struct IDecoderEx : IUnknown {
   virtual int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) = 0;
 };
 
+// Answered by the player library's decoders besides IDecoderEx: why the
+// last Open failed (no SoundFont for a MIDI file, a damaged file, ...).
+// Same thread rules as the decoder's.
+constexpr TGUID IID_IDecoderFailureInfo{0xFD872DD7, 0x2B2D, 0x4817, {0xA4, 0x50, 0x91, 0xB3, 0xB1, 0xBC, 0x4A, 0x83}};
+struct IDecoderFailureInfo : IUnknown {
+  // Copies the reason into Buffer (UTF-16, zero-terminated, cut to fit
+  // Capacity code units) and returns its whole length without the
+  // terminator; 0 when the decoder knows no reason.
+  virtual int32_t MORVO_STDCALL GetFailureReason(char16_t* Buffer, int32_t Capacity) = 0;
+};
+
 // ---------------------------------------------------------------------------
 // Entry points of the two run-time libraries (C linkage)
 

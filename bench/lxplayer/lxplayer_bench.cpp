@@ -2,7 +2,10 @@
 //  1. decode throughput of its decoder against `ffmpeg -i SRC -f s16le -`
 //     on the same files in the same run (ratio = ffmpeg time / our time);
 //  2. the share of one core that a decoding thread uses under a CPU usage
-//     control with limits 30 and 100.
+//     control with limits 30 and 100;
+//  3. MIDI rendering (x real time) against the fluidsynth tool rendering
+//     the same file with the same SoundFont, and what loading FluidSynth
+//     costs the first MIDI source; Musepack decoding against mpcdec.
 // Sources are made at start with ffmpeg and lame (ten minutes each). The
 // ffmpeg tool's fixed start-up cost (measured on a half-second file) is
 // printed, and a second ratio leaves it out; the processor-time ratio (start-up
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -23,6 +27,7 @@
 
 #include "interfaces/uCodecInterfaces.h"
 #include "tests/support/uBuiltLibrary.h"
+#include "tests/support/uMidiWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -128,9 +133,53 @@ double ShareUnderLimit(const TLibrary& Lib, const fs::path& Path, int Limit, dou
   return result;
 }
 
+// The tests' song played Repeats times in a row (150 bpm after the first
+// second), as one type 1 file.
+std::vector<uint8_t> LongSong(int Repeats) {
+  using morvotest::TTestSong;
+  std::vector<morvotest::TMidiEvent> notes;
+  for (int i = 0; i < Repeats; ++i)
+    for (morvotest::TMidiEvent note : TTestSong::Notes()) {
+      note.Tick += uint32_t(i) * TTestSong::kEndTick;
+      notes.push_back(note);
+    }
+  const uint32_t end = uint32_t(Repeats) * TTestSong::kEndTick;
+  return morvotest::MidiFile(1, TTestSong::kDivision,
+                             {morvotest::MidiTrack(TTestSong::TempoMap(), end), morvotest::MidiTrack(notes, end)});
+}
+
+void MidiAndMusepack(const TLibrary& Lib, const fs::path& Dir) {
+  const char* soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+  setenv("MORVO_SOUNDFONT", soundFont, 1);
+  const fs::path song = Dir / "song.mid";
+  const std::vector<uint8_t> bytes = LongSong(60);
+  std::ofstream(song, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  // The first open loads FluidSynth and the SoundFont; the second only the
+  // SoundFont.
+  const double firstOpen = SecondsOf([&] { if (IDecoderEx* d = Open(Lib, song)) d->Release(); });
+  const double laterOpen = BestOf(3, [&] { if (IDecoderEx* d = Open(Lib, song)) d->Release(); });
+  std::printf("first MIDI open (loads FluidSynth) %.3f s, later opens %.3f s\n", firstOpen, laterOpen);
+  int64_t bytesOut = 0;
+  const double ours = BestOf(3, [&] { bytesOut = DecodeWhole(Lib, song); });
+  const double seconds = bytesOut / (4.0 * 44100);
+  const std::string tool = std::string("HOME=/nonexistent fluidsynth -q -ni -f /dev/null -F '") +
+                           (Dir / "tool.wav").string() + "' -r 44100 " + soundFont + " '" + song.string() + "'";
+  const double theirs = BestOf(3, [&] { Run(tool); });
+  std::printf("MIDI %.0f s: ours %.3f s (%.0fx real time), fluidsynth tool %.3f s (%.0fx), ratio %.2f\n", seconds,
+              ours, seconds / ours, theirs, seconds / theirs, theirs / ours);
+
+  const fs::path mpc = Dir / "music.mpc";
+  if (!Run("mpcenc --silent --overwrite '" + (Dir / "music.wav").string() + "' '" + mpc.string() + "'")) return;
+  const double oursMpc = BestOf(3, [&] { DecodeWhole(Lib, mpc); });
+  const double theirsMpc = BestOf(3, [&] { Run("mpcdec '" + mpc.string() + "' /dev/null 2>/dev/null"); });
+  std::printf("Musepack 600 s: ours %.3f s, mpcdec %.3f s, ratio %.2f\n", oursMpc, theirsMpc, theirsMpc / oursMpc);
+}
+
 }  // namespace
 
-int main() {
+// With the argument "midi" only the MIDI and Musepack figures are measured.
+int main(int argc, char** argv) {
+  const bool midiOnly = argc > 1 && std::string(argv[1]) == "midi";
   void* handle = morvotest::OpenBuiltLibrary("libLxPlayer.so");
   if (!handle) {
     std::fprintf(stderr, "cannot load libLxPlayer.so: %s\n", dlerror());
@@ -150,6 +199,12 @@ int main() {
       {"music.wav", "-c:a pcm_s16le"},       {"music.flac", "-c:a flac"},
       {"music.m4a", "-c:a aac -b:a 192k"},   {"music.ogg", "-c:a libvorbis -q:a 5"},
       {"music24.flac", "-c:a flac -sample_fmt s32"}};
+  if (midiOnly) {
+    const bool made = Run(music + "-c:a pcm_s16le '" + (dir / "music.wav").string() + "'");
+    if (made) MidiAndMusepack(lib, dir);
+    fs::remove_all(dir);
+    return made ? 0 : 1;
+  }
   bool ok = true;
   for (const auto& [name, codec] : sources) ok = ok && Run(music + codec + " '" + (dir / name).string() + "'");
   ok = ok && Run("lame --quiet -b 192 '" + (dir / "music.wav").string() + "' '" + (dir / "music.mp3").string() + "'");
@@ -190,6 +245,8 @@ int main() {
     std::printf("seek to 540 s and first read, %-12s %.3f s\n", name.c_str(), seconds);
     decoder->Release();
   }
+
+  MidiAndMusepack(lib, dir);
 
   for (int limit : {30, 100})
     std::printf("CPU share of a decoding thread under limit %3d: %.1f %% of one core\n", limit,

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/uCodePage.h"
-#include "uCpuUsageControl.h"
-
 namespace {
 constexpr int64_t k100nsPerSecond = 10'000'000;
 }
@@ -37,10 +34,10 @@ bool TFFmpegDecoder::OpenSource() {
   return false;
 }
 
-bool TFFmpegDecoder::OpenFile(const char16_t* FileName) {
+bool TFFmpegDecoder::OpenFile(const std::string& Path, std::string&) {
   Close();
-  if (!FileName || !FFrame) return false;
-  FPath = platform::WideToPath(FileName);
+  if (!FFrame) return false;
+  FPath = Path;
   // The first frame proves that the stream decodes and shows its real
   // format (some decoders settle rate and channels only when decoding).
   if (!OpenSource() || FSource->ReceiveFrame(FFrame) != 1) {
@@ -67,42 +64,7 @@ bool TFFmpegDecoder::OpenFile(const char16_t* FileName) {
   return true;
 }
 
-// No exception crosses the interface: the caller is another library.
-int32_t MORVO_STDCALL TFFmpegDecoder::Open(const char16_t* FileName) {
-  try {
-    return OpenFile(FileName) ? 1 : 0;
-  } catch (...) {
-    Close();
-    return 0;
-  }
-}
-
-int32_t MORVO_STDCALL TFFmpegDecoder::Read(void* Buffer, int32_t Size) {
-  try {
-    return ReadInto(Buffer, Size);
-  } catch (...) {
-    FFailed = true;
-    return -1;
-  }
-}
-
-int32_t MORVO_STDCALL TFFmpegDecoder::Seek(int64_t Position) {
-  try {
-    return SeekTo(Position);
-  } catch (...) {
-    FFailed = true;
-    return -1;
-  }
-}
-
-int32_t MORVO_STDCALL TFFmpegDecoder::GetInfo(TDecoderInfo* Info) {
-  if (!Info) return -1;
-  *Info = FInfo;
-  return 0;
-}
-
 int32_t TFFmpegDecoder::ReadInto(void* Buffer, int32_t Size) {
-  ThrottleCurrentThread();
   if (!Buffer || Size < 0 || !FConverter) return -1;
   const size_t block = FLayout.BlockAlign();
   const size_t wanted = static_cast<size_t>(Size) / block * block;

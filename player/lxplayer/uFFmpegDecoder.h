@@ -1,36 +1,26 @@
-// The decoder object handed out by the library (IDecoderEx): any source
-// FFmpeg can decode, delivered as the integer PCM described in uPcmLayout.h.
-//
-// Threading: Open may run on one thread (the system's main thread) and
-// Read/Seek/GetInfo afterwards on another, one thread at a time. Read paces
-// its calling thread when a started CPU usage control holds that thread.
-// Ownership: created with one reference by the ordinal-2 entry; the caller
-// releases it.
+// The decoder for any source FFmpeg can decode, delivered as the integer
+// PCM described in uPcmLayout.h. Threading as TSourceDecoder's.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "interfaces/uCodecInterfaces.h"
 #include "uDecoderSource.h"
 #include "uPcmLayout.h"
+#include "uSourceDecoder.h"
 
-class TFFmpegDecoder final : public TComObject<IDecoderEx> {
+class TFFmpegDecoder final : public TSourceDecoder {
 public:
   TFFmpegDecoder();
   ~TFFmpegDecoder() override;
 
-  int32_t MORVO_STDCALL Open(const char16_t* FileName) override;
-  int32_t MORVO_STDCALL Seek(int64_t Position) override;
-  int32_t MORVO_STDCALL Reserved1() override { return 0; }
-  int32_t MORVO_STDCALL Read(void* Buffer, int32_t Size) override;
-  int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) override;
+  bool OpenFile(const std::string& Path, std::string& Reason) override;
+  TDecoderInfo Info() const override { return FInfo; }
+  int32_t ReadInto(void* Buffer, int32_t Size) override;
+  int32_t SeekTo(int64_t Position) override;
 
 private:
-  bool OpenFile(const char16_t* FileName);
-  int32_t ReadInto(void* Buffer, int32_t Size);
-  int32_t SeekTo(int64_t Position);
   void Close();
   bool OpenSource();
   bool DecodeNextFrame();

@@ -9,7 +9,7 @@ extern "C" {
 
 #include "interfaces/uCodecInterfaces.h"
 #include "uCpuUsageControl.h"
-#include "uFFmpegDecoder.h"
+#include "uLxDecoder.h"
 
 #define LXPLAYER_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -33,7 +33,7 @@ LXPLAYER_EXPORT int32_t LxPlayerOrdinal3() { return 0; }
 LXPLAYER_EXPORT int32_t LxPlayerOrdinal2(IDecoderEx** Decoder) {
   if (!Decoder) return E_POINTER;
   QuietFFmpegOnce();
-  *Decoder = new (std::nothrow) TFFmpegDecoder();
+  *Decoder = new (std::nothrow) TLxDecoder();
   return *Decoder ? S_OK : E_OUTOFMEMORY;
 }
 

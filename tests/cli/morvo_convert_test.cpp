@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/uMidiWriter.h"
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uTestFiles.h"
 #include "tests/support/uTestTools.h"
@@ -199,6 +201,50 @@ TEST_F(CliRun, JsonLinesForScripts) {
       << Run.Out;
   EXPECT_NE(Run.Out.find("\"state\":\"failed\",\"result\":6,\"text\":\"读取文件失败\""), std::string::npos) << Run.Out;
   EXPECT_EQ(Run.Out.find("转换成功"), std::string::npos) << "the summary stays off standard output";
+}
+
+// MIDI and Musepack files convert like any other source. The rendered MIDI
+// counts with the bitrate of its PCM, so even 320 kbit/s is no quality
+// raised; the Musepack tone has a low bitrate, so it goes to a variable
+// bitrate MP3, which is never refused for its bitrate.
+TEST_F(CliRun, MidiAndMusepackSourcesConvertToMp3) {
+  const morvotest::TScopedEnv SoundFont("MORVO_SOUNDFONT", std::nullopt);
+  const fs::path Midi = FRoot / "src" / "song.mid";
+  morvotest::WriteBytes(Midi, morvotest::TTestSong::Type1());
+  TRun MidiRun = Convert("-f mp3 -q 0 -o out " + Quote(Midi.string()));
+  ASSERT_EQ(MidiRun.Status, 0) << MidiRun.Out << MidiRun.Err;
+  EXPECT_NE(MidiRun.Out.find((FRoot / "out" / "song.mp3").string() + ": 完成"), std::string::npos) << MidiRun.Out;
+  EXPECT_EQ(Probe(FRoot / "out" / "song.mp3", "bit_rate"), "320000");
+  // The song (3.4 s) and the release tail (2 s).
+  EXPECT_NEAR(std::stod(Probe(FRoot / "out" / "song.mp3", "duration")), 5.4, 0.06);
+  // Rendered or not, MIDI counts as a lossy source: MP3 targets only.
+  TRun ToWav = Convert("-f wav -o out " + Quote(Midi.string()));
+  EXPECT_NE(ToWav.Out.find("song.wav: 失败(不支持有损转无损)"), std::string::npos) << ToWav.Out;
+
+  const fs::path Mpc = FRoot / "src" / "tone.mpc";
+  ASSERT_TRUE(RunCommand("mpcenc --silent --overwrite " + Quote(MakeWav("tone.wav", 1.2).string()) + " " +
+                         Quote(Mpc.string())));
+  TRun MpcRun = Convert("-f mp3 --mp3-mode vbr -o out " + Quote(Mpc.string()));
+  ASSERT_EQ(MpcRun.Status, 0) << MpcRun.Out << MpcRun.Err;
+  EXPECT_NEAR(std::stod(Probe(FRoot / "out" / "tone.mp3", "duration")), 1.2, 0.06);
+}
+
+// The task's line (and its JSON object) says why a source could not be
+// opened when the player library knows.
+TEST_F(CliRun, AMidiFileWithoutASoundFontFailsAndSaysWhy) {
+  const morvotest::TScopedEnv SoundFont("MORVO_SOUNDFONT", (FRoot / "none.sf2").string());
+  const fs::path Midi = FRoot / "src" / "song.mid";
+  morvotest::WriteBytes(Midi, morvotest::TTestSong::Type1());
+  TRun Run = Convert("-f mp3 -o out " + Quote(Midi.string()));
+  EXPECT_EQ(Run.Status, 1);
+  EXPECT_NE(Run.Out.find(": 失败(读取文件失败): MORVO_SOUNDFONT names no SoundFont file: " + (FRoot / "none.sf2").string()),
+            std::string::npos)
+      << Run.Out;
+  EXPECT_FALSE(fs::exists(FRoot / "out" / "song.mp3"));
+  TRun Json = Convert("--json -f mp3 -o out " + Quote(Midi.string()));
+  EXPECT_NE(Json.Out.find("\"result\":6,\"text\":\"读取文件失败\",\"detail\":\"MORVO_SOUNDFONT names no SoundFont"),
+            std::string::npos)
+      << Json.Out;
 }
 
 TEST_F(CliRun, MissingSourcesAndDuplicatesAreReported) {

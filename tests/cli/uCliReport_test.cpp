@@ -15,7 +15,7 @@ TEST(CliReport, TotalTextFollowsTheWindowsRule) {
 }
 
 TEST(CliReport, JsonEscapesPathsAndTellsTheResult) {
-  TFinishedTask Task{u"/m/a \"b\".wav", u"/o/a\\b.mp3", false, 6, u"读取文件失败"};
+  TFinishedTask Task{u"/m/a \"b\".wav", u"/o/a\\b.mp3", false, 6, u"读取文件失败", u""};
   EXPECT_EQ(TCliReport::JsonLine(Task),
             "{\"source\":\"/m/a \\\"b\\\".wav\",\"target\":\"/o/a\\\\b.mp3\",\"state\":\"failed\",\"result\":6,"
             "\"text\":\"读取文件失败\"}");
@@ -25,13 +25,29 @@ TEST(CliReport, PlainLinesNameSourceTargetAndVerdict) {
   std::ostringstream Out, Err;
   TCliReport Report(Out, Err, false, false, 80);
   Report.Progress(1, u"a.mp3", 40);
-  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u""});
-  Report.Finished(2, {u"/s/b.wav", u"/t/b.mp3", false, 3, u"不支持音质低转高"});
+  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u"", u""});
+  Report.Finished(2, {u"/s/b.wav", u"/t/b.mp3", false, 3, u"不支持音质低转高", u""});
   Report.Summary(u"1个文件转换失败,1个文件转换成功");
   EXPECT_EQ(Out.str(),
             "/s/a.wav -> /t/a.mp3: 完成\n/s/b.wav -> /t/b.mp3: 失败(不支持音质低转高)\n"
             "1个文件转换失败,1个文件转换成功\n");
   EXPECT_EQ(Err.str(), "") << "no live lines without a terminal";
+}
+
+// A reason from below follows the result text; a succeeded task never
+// shows one.
+TEST(CliReport, AFailedTaskTellsTheReasonWhenOneIsKnown) {
+  TFinishedTask Failed{u"/s/a.mid", u"/t/a.mp3", false, 6, u"读取文件失败", u"no SoundFont \"x\""};
+  EXPECT_EQ(TCliReport::JsonLine(Failed),
+            "{\"source\":\"/s/a.mid\",\"target\":\"/t/a.mp3\",\"state\":\"failed\",\"result\":6,"
+            "\"text\":\"读取文件失败\",\"detail\":\"no SoundFont \\\"x\\\"\"}");
+  TFinishedTask Done{u"/s/b.mid", u"/t/b.mp3", true, 12, u"", u"left over"};
+  EXPECT_EQ(TCliReport::JsonLine(Done).find("detail"), std::string::npos);
+  std::ostringstream Out, Err;
+  TCliReport Report(Out, Err, false, false, 80);
+  Report.Finished(1, Failed);
+  Report.Finished(2, Done);
+  EXPECT_EQ(Out.str(), "/s/a.mid -> /t/a.mp3: 失败(读取文件失败): no SoundFont \"x\"\n/s/b.mid -> /t/b.mp3: 完成\n");
 }
 
 TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
@@ -42,7 +58,7 @@ TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
   const std::string Drawn = Err.str();
   EXPECT_NE(Drawn.find("[##########----------] 50% "), std::string::npos);
   EXPECT_NE(Drawn.find("0/2"), std::string::npos);
-  Report.Finished(7, {u"/s/x.wav", u"/t/x.flac", true, 12, u""});
+  Report.Finished(7, {u"/s/x.wav", u"/t/x.flac", true, 12, u"", u""});
   EXPECT_NE(Err.str().find("\x1b[2A"), std::string::npos) << "the two live lines are cleared";
   EXPECT_EQ(Out.str(), "/s/x.wav -> /t/x.flac: 完成\n");
 }
@@ -66,7 +82,7 @@ TEST(CliReport, LinesWaitWhileAQuestionIsOnTheTerminal) {
   std::ostringstream Out, Err;
   TCliReport Report(Out, Err, true, false, 80);
   Report.Suspend();
-  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u""});
+  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u"", u""});
   Report.Notice(u"跳过 x");
   EXPECT_EQ(Out.str(), "");
   Report.Resume();

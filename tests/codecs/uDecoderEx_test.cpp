@@ -104,18 +104,36 @@ TEST_F(PlayerLibrary, TheWrapperOpensReadsAndSeeksInHundredNanosecondUnits) {
   EXPECT_EQ(decoder.Read(frames, sizeof(frames)), 0) << "end of the source";
 }
 
-// The process-wide log, writing into Folder; it stays for the rest of the
-// run (its end would read the player's log-switch block).
-TLxLog& LogInto(const fs::path& Folder) {
+// The process-wide log, writing into a folder of its own; it stays for the
+// rest of the run (its end would read the player's log-switch block).
+TLxLog& TestLog() {
+  static TTempDir folder;
   if (!LxLog()) {
-    const morvotest::TScopedEnv ProgramDir("MORVO_PROGRAM_DIR", Folder.string());
+    const morvotest::TScopedEnv ProgramDir("MORVO_PROGRAM_DIR", folder.Path().string());
     InitializeLxLog();
   }
   return *LxLog();
 }
 
+// The decoder's reason for a failed open is kept and logged; a later
+// successful open forgets it.
+TEST_F(PlayerLibrary, AFailedOpenKeepsAndLogsTheDecodersReason) {
+  TLxLog& log = TestLog();
+  Player.PublishInBlock(FullPlayerDir().u16string());
+  TDecoderEx decoder;
+  const std::u16string missing = (Dir.Path() / "missing.raw").u16string();
+  EXPECT_FALSE(decoder.Open(missing));
+  EXPECT_EQ(decoder.FailureReason(), u"no such file");
+  ASSERT_TRUE(decoder.Open(WriteIndexedSource(10).u16string()));
+  EXPECT_EQ(decoder.FailureReason(), u"");
+
+  log.FlushPending();
+  const std::u16string written = morvotest::Utf16LeText(morvotest::ReadBytes(log.FileName()));
+  EXPECT_NE(written.find(u"cannot open " + missing + u": no such file"), std::u16string::npos);
+}
+
 TEST_F(PlayerLibrary, FinalizationLogsAndUnloads) {
-  TLxLog& log = LogInto(Dir.Path());
+  TLxLog& log = TestLog();
   Player.PublishInBlock(FullPlayerDir().u16string());
   ASSERT_TRUE(LoadPlayerLibrary());
   EXPECT_TRUE(IsMapped(FullPlayerDir() / "libLxPlayer.so"));

@@ -1,7 +1,8 @@
 // A small player library for the loader tests, shaped like libLxPlayer.so.
 // Ordinal 2 makes a decoder that reads a raw file of 16-bit stereo PCM at
 // 44100 Hz; Seek positions it by 100-ns units, so a test sees by the data it
-// reads which position arrived. Ordinal 6 makes a CPU-control object that
+// reads which position arrived; a failed Open gives the reason "no such
+// file" through IDecoderFailureInfo. Ordinal 6 makes a CPU-control object that
 // only counts. With MORVO_TEST_PARTIAL only ordinals 1 and 2 exist (a library
 // the loaders must refuse).
 #include <cstdio>
@@ -17,11 +18,22 @@ namespace {
 constexpr int32_t kRate = 44100;
 constexpr int32_t kFrameBytes = 4;
 
-class TRawDecoder final : public TComObject<IDecoderEx> {
+class TRawDecoder final : public TComObject<IDecoderEx, IDecoderFailureInfo> {
 public:
   ~TRawDecoder() override {
     if (FFile)
       std::fclose(FFile);
+  }
+  HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
+    if (iid == IID_IDecoderFailureInfo)
+      return Answer<IDecoderFailureInfo>(obj);
+    return TComObject::QueryInterface(iid, obj);
+  }
+  int32_t MORVO_STDCALL GetFailureReason(char16_t* Buffer, int32_t Capacity) override {
+    const std::u16string reason = FFile ? u"" : u"no such file";
+    if (Buffer && Capacity > 0)
+      Buffer[reason.copy(Buffer, size_t(Capacity - 1))] = u'\0';
+    return int32_t(reason.size());
   }
   int32_t MORVO_STDCALL Open(const char16_t* FileName) override {
     // The path's native (UTF-8) spelling.

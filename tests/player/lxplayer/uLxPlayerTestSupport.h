@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "interfaces/uCodecInterfaces.h"
@@ -43,3 +44,6 @@ TDecoderInfo InfoOf(IDecoderEx* Decoder);
 // Reads until Read returns 0 (or fails) in blocks of BlockSize bytes.
 std::vector<uint8_t> ReadToEnd(IDecoderEx* Decoder, int32_t BlockSize = 16384);
 std::vector<uint8_t> ReadBytesFrom(IDecoderEx* Decoder, size_t Count);
+// The decoder's reason for its last failed Open (UTF-8), through
+// IDecoderFailureInfo; empty when it gives none.
+std::string FailureReason(IDecoderEx* Decoder);

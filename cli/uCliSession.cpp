@@ -275,7 +275,7 @@ void TCliSession::ReportIfFinished(int32_t Id) {
   Finished.Succeeded = Task->FState == tsDone;
   Finished.Result = Task->FResult.load();
   Finished.ResultText = TaskResultText(Finished.Result);
-  Finished.Detail = Task->FResultDetail;
+  Finished.Detail = Task->FDetail;
   FReport->Finished(Id, Finished);
   FReport->Totals(FManager->FFinishedCount, FManager->FTotalCount);
 }

@@ -96,11 +96,11 @@ void TEncodeWorker::OpenSource() {
   FSourceOpened = 0;
   if (FActive.load() == 0 || Terminated() || !FTask) return;
   FDecoder.reset();
-  FTask->FResultDetail.clear();
+  FTask->FDetail.clear();
   try {
     FDecoder = std::make_unique<TDecoderEx>();
     FSourceOpened = FDecoder->Open(FTask->FSource) ? 1 : 0;
-    if (!FSourceOpened) FTask->FResultDetail = FDecoder->FailureReason();
+    if (!FSourceOpened) FTask->FDetail = FDecoder->FailureReason();
   } catch (...) {
     FSourceOpened = 0;
   }

@@ -87,5 +87,5 @@ public:
   std::atomic<int32_t> FResult = rcNotRun;
   // Why the source could not be opened, when the decoder said (beside code
   // 6); written and read on the main thread only.
-  std::u16string FResultDetail;
+  std::u16string FDetail;
 };

@@ -177,7 +177,7 @@ void TTaskManager::ResetAll() {
     task->FState = tsWaiting;
     task->FProgress = 0;
     task->FResult = rcNotRun;
-    task->FResultDetail.clear();
+    task->FDetail.clear();
     task->FColor = -1;
   }
   Notify(-1, nkListChanged);

@@ -1,6 +1,7 @@
 // Code-page conversions on top of iconv. UTF-8 <-> UTF-16 is done by hand
 // because it is hot (every path goes through it) and its error rules are
-// fixed: invalid input becomes U+FFFD.
+// fixed: invalid input becomes U+FFFD in text, and a reserved unit that
+// keeps the byte in a file name.
 #include "platform/uCodePage.h"
 
 #include <iconv.h>
@@ -17,6 +18,17 @@ namespace platform {
 namespace {
 
 constexpr char16_t ReplacementChar = 0xFFFD;
+// A byte of a file name that does not decode as UTF-8 is kept as this unit
+// plus the byte (0x80..0xFF): lone low surrogates that no valid text holds.
+constexpr char16_t EscapeBase = 0xDC00;
+
+// A unit of that range right after a high surrogate is the second half of
+// a pair, not an escape.
+bool IsEscapedByteAt(std::u16string_view Text, size_t I) {
+  const char16_t C = Text[I];
+  if (C < EscapeBase + 0x80 || C > EscapeBase + 0xFF) return false;
+  return I == 0 || Text[I - 1] < 0xD800 || Text[I - 1] > 0xDBFF;
+}
 
 void AppendUtf8(std::string& Out, char32_t C) {
   if (C < 0x80) {
@@ -146,14 +158,18 @@ std::string WideToUtf8(std::u16string_view Text) {
   return Out;
 }
 
-std::u16string Utf8ToWide(std::string_view Text) {
+namespace {
+
+// UTF-8 to UTF-16; each byte that starts no valid sequence becomes
+// Invalid(byte).
+template <class TInvalid> std::u16string DecodeUtf8Text(std::string_view Text, TInvalid Invalid) {
   std::u16string Out;
   Out.reserve(Text.size());
   for (size_t Pos = 0; Pos < Text.size();) {
     char32_t C;
     const size_t Len = DecodeUtf8(Text, Pos, C);
     if (Len == 0) {
-      Out += ReplacementChar;
+      Out += Invalid(static_cast<unsigned char>(Text[Pos]));
       ++Pos;
     } else {
       AppendUtf16(Out, C);
@@ -161,6 +177,12 @@ std::u16string Utf8ToWide(std::string_view Text) {
     }
   }
   return Out;
+}
+
+}  // namespace
+
+std::u16string Utf8ToWide(std::string_view Text) {
+  return DecodeUtf8Text(Text, [](unsigned char) { return ReplacementChar; });
 }
 
 bool IsValidUtf8(std::string_view Text) {
@@ -271,8 +293,28 @@ std::string WideToCodePage(unsigned CodePage, std::u16string_view Text) {
   return WideToCharset(CodePageCharset(CodePage), Text);
 }
 
-std::string WideToPath(std::u16string_view Name) { return WideToUtf8(Name); }
+// Pairs and ordinary characters as in WideToUtf8; an escaped byte is written
+// back as itself. Any other lone surrogate cannot come from a file name and
+// becomes U+FFFD as in WideToUtf8.
+std::string WideToPath(std::u16string_view Name) {
+  std::string Out;
+  Out.reserve(Name.size());
+  size_t Start = 0;  // the first unit not yet written
+  for (size_t I = 0; I < Name.size(); ++I) {
+    if (!IsEscapedByteAt(Name, I)) continue;
+    Out += WideToUtf8(Name.substr(Start, I - Start));
+    Out += static_cast<char>(Name[I] - EscapeBase);
+    Start = I + 1;
+  }
+  Out += WideToUtf8(Name.substr(Start));
+  return Out;
+}
 
-std::u16string PathToWide(std::string_view Name) { return Utf8ToWide(Name); }
+std::u16string PathToWide(std::string_view Name) {
+  // A byte below 0x80 is always valid UTF-8 on its own: only 0x80..0xFF
+  // can reach the escape.
+  return DecodeUtf8Text(
+      Name, [](unsigned char Byte) { return static_cast<char16_t>(EscapeBase + Byte); });
+}
 
 }  // namespace platform

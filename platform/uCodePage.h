@@ -35,7 +35,12 @@ std::string WideToCodePage(unsigned CodePage, std::u16string_view Text);
 std::u16string CharsetToWide(const std::string& Charset, std::string_view Text);
 std::string WideToCharset(const std::string& Charset, std::u16string_view Text);
 
-// File names: the native file system takes UTF-8 bytes.
+// File names: the native file system takes any bytes, UTF-8 by convention.
+// A name must survive the trip through UTF-16 byte for byte, also when it
+// was written by a system in another encoding (Latin-1, GBK): every byte
+// that is not part of valid UTF-8 becomes the lone low surrogate
+// U+DC80..U+DCFF (0xDC00 + the byte) and turns back into that byte on the
+// way out. WideToUtf8, used for display, shows such a unit as U+FFFD.
 std::string WideToPath(std::u16string_view Name);
 std::u16string PathToWide(std::string_view Name);
 

@@ -101,3 +101,38 @@ TEST(CodePage, CharsetNamesOfWindowsCodePages) {
   EXPECT_EQ(CodePageToWide(65001, "\xE4\xB8\xAD"), u"中");
   EXPECT_EQ(CodePageToWide(1200, std::string("a\0b\0", 4)), u"ab");
 }
+
+TEST(CodePage, FileNamesKeepEveryByteThroughUtf16) {
+  const std::string Latin1 = "caf\xE9.wav";
+  EXPECT_EQ(PathToWide(Latin1), u"caf\xDCE9.wav");
+  const std::string Names[] = {
+      Latin1, GbkName,
+      "\xE4\xB8\xAD\xFF\xF0\x9F\x8E\xB5\xC3",  // valid, stray byte, outside the basic plane, cut
+                                               // short
+      "\xED\xB2\x80",                          // a surrogate written as UTF-8 is no character
+      "\xC0\xAF",                              // overlong
+  };
+  for (const std::string& Name : Names)
+    EXPECT_EQ(WideToPath(PathToWide(Name)), Name);
+  for (int Byte = 0x80; Byte <= 0xFF; ++Byte) {
+    const std::string Name = "x" + std::string(1, char(Byte)) + "y";
+    EXPECT_EQ(WideToPath(PathToWide(Name)), Name) << Byte;
+  }
+  // Valid names are plain UTF-16, and plain UTF-16 is written as UTF-8.
+  EXPECT_EQ(PathToWide(WideToUtf8(WideName)), WideName);
+  EXPECT_EQ(WideToPath(WideName), WideToUtf8(WideName));
+}
+
+TEST(CodePage, AnEscapedByteIsNotConfusedWithHalfOfAPair) {
+  // U+10080 is the pair D800 DC80: its low half lies in the escape range.
+  const std::string Utf8 = "\xF0\x90\x82\x80";
+  EXPECT_EQ(PathToWide(Utf8), u"\U00010080");
+  EXPECT_EQ(WideToPath(u"\U00010080"), Utf8);
+  // Other lone surrogates cannot come from a name: written as U+FFFD.
+  EXPECT_EQ(WideToPath(std::u16string(1, char16_t(0xDC10))), "\xEF\xBF\xBD");
+}
+
+TEST(CodePage, EscapedBytesShowAsReplacementCharacters) {
+  EXPECT_EQ(WideToUtf8(PathToWide("caf\xE9")), "caf\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8ToWide("caf\xE9"), u"caf\uFFFD") << "text other than file names keeps U+FFFD";
+}

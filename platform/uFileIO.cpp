@@ -107,7 +107,8 @@ uint32_t AttributesOf(const struct stat& St, const std::string& Path) {
   const size_t Slash = Path.rfind('/');
   const std::string Leaf = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
   if (!Leaf.empty() && Leaf[0] == '.' && Leaf != "." && Leaf != "..") Attr |= FILE_ATTRIBUTE_HIDDEN;
-  if (!S_ISDIR(St.st_mode) && !S_ISREG(St.st_mode)) Attr |= FILE_ATTRIBUTE_SYSTEM;
+  if (!S_ISDIR(St.st_mode) && !S_ISREG(St.st_mode))
+    Attr |= FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
   return Attr == 0 ? FILE_ATTRIBUTE_NORMAL : Attr;
 }
 
@@ -117,15 +118,19 @@ bool IsUnlinked(int Fd) {
   return fstat(Fd, &St) == 0 && St.st_nlink == 0;
 }
 
-bool IsDirectory(int Fd) {
+bool IsRegularFile(int Fd) {
   struct stat St;
-  return fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode);
+  return fstat(Fd, &St) == 0 && S_ISREG(St.st_mode);
 }
 
 // Opens Path and claims the share mode; -1 with the last error set. An open
 // that waited while a deleter removed the file would hold a file without a
 // name: it opens the name again, as an open after the delete does.
+// The open itself never blocks: a FIFO would wait for a writer forever.
+// Folders, FIFOs, sockets and devices are refused once open, and the
+// descriptor of a regular file goes back to blocking reads and writes.
 int OpenClaimed(const std::string& Path, int Flags, uint32_t Access, uint32_t Share) {
+  Flags |= O_NONBLOCK;
   for (;;) {
     int Fd = open(Path.c_str(), Flags, 0666);
     if (Fd < 0 && errno == EACCES && Access == GENERIC_WRITE) Fd = open(Path.c_str(), (Flags & ~O_RDWR) | O_WRONLY, 0666);
@@ -133,7 +138,7 @@ int OpenClaimed(const std::string& Path, int Flags, uint32_t Access, uint32_t Sh
       SetErrnoError(Path);
       return -1;
     }
-    if (IsDirectory(Fd)) {
+    if (!IsRegularFile(Fd) || fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK) != 0) {
       close(Fd);
       LastErrorCode = ERROR_ACCESS_DENIED;
       return -1;
@@ -331,6 +336,21 @@ bool DeleteFileW(const std::u16string& Name) {
   if (!Deleted) SetErrnoError(Path);
   if (Fd >= 0) close(Fd);
   return Deleted;
+}
+
+bool GetFileIdentity(const std::u16string& Name, TFileIdentity& Identity) {
+  const std::string Path = WideToPath(Name);
+  struct stat St;
+  if (Path.empty() || stat(Path.c_str(), &St) != 0) {
+    if (Path.empty())
+      LastErrorCode = ERROR_INVALID_NAME;
+    else
+      SetErrnoError(Path);
+    return false;
+  }
+  Identity.Device = static_cast<uint64_t>(St.st_dev);
+  Identity.Inode = static_cast<uint64_t>(St.st_ino);
+  return true;
 }
 
 std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, TFindData& Data) {

@@ -49,6 +49,9 @@ constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
 constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x04;
 constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+// Neither a regular file nor a folder (a FIFO, socket, device or dangling
+// link); also marked system. Such an entry is never opened as a file.
+constexpr uint32_t FILE_ATTRIBUTE_DEVICE = 0x40;
 constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
@@ -59,6 +62,8 @@ bool CreateDirectoryW(const std::u16string& Name);
 // the current folder); "" on failure.
 std::u16string GetFullPathNameW(const std::u16string& Name);
 
+// Refuses (ERROR_ACCESS_DENIED) anything but a regular file, without
+// waiting for the other end of a FIFO.
 THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition);
 bool CloseHandle(THandle Handle);
 // Byte counts transferred: both keep going until the whole count, the end
@@ -70,6 +75,18 @@ int64_t FileSeek(THandle Handle, int64_t Offset, int Origin);
 int64_t FileSize(THandle Handle);
 bool FileTruncate(THandle Handle);  // at the current position
 bool DeleteFileW(const std::u16string& Name);
+
+// Which file a name stands for, links followed: two names are one file
+// when their identities are equal (whatever their text, letter case
+// included).
+struct TFileIdentity {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+  auto operator<=>(const TFileIdentity&) const = default;
+};
+// False (last error set) when Name cannot be examined.
+bool GetFileIdentity(const std::u16string& Name, TFileIdentity& Identity);
 
 // One directory entry of a search.
 struct TFindData {

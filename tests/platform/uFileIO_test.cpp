@@ -7,7 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "tests/support/uTempDir.h"
@@ -224,4 +229,74 @@ TEST(FileIO, DirectorySearchMatchesWildcards) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(TFindSearch::FindFirst(W(Dir / "missing/*"), Data), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST(FileIO, AFifoIsRefusedWithoutWaitingForAWriter) {
+  TTempDir Dir;
+  const std::string Fifo = Dir / "pipe.wav";
+  ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+  EXPECT_NE(GetFileAttributesW(W(Fifo)) & FILE_ATTRIBUTE_DEVICE, 0u);
+  WriteText(Dir / "plain.wav", "x");
+  EXPECT_EQ(GetFileAttributesW(W(Dir / "plain.wav")) & FILE_ATTRIBUTE_DEVICE, 0u);
+  for (const uint32_t Access : {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE}) {
+    auto Open = std::async(std::launch::async, [&] {
+      const THandle Handle =
+          CreateFileW(W(Fifo), Access, FILE_SHARE_READ, TDisposition::OpenAlways);
+      const uint32_t Error = GetLastError();
+      if (Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
+      return std::make_pair(Handle, Error);
+    });
+    if (Open.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      // Let the blocked open go before failing.
+      const int Other = open(Fifo.c_str(), O_RDWR);
+      Open.wait();
+      close(Other);
+      FAIL() << "the open waited for the other end of the FIFO";
+    }
+    const auto [Handle, Error] = Open.get();
+    EXPECT_EQ(Handle, INVALID_HANDLE_VALUE) << Access;
+    EXPECT_NE(Error, ERROR_SUCCESS) << Access;
+  }
+  EXPECT_EQ(CreateFileW(u"/dev/null", GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST(FileIO, IdentityFollowsLinksAndIgnoresSpelling) {
+  TTempDir Dir;
+  std::filesystem::create_directories(Dir / "sub");
+  WriteText(Dir / "sub/a.wav", "x");
+  WriteText(Dir / "sub/A.wav", "y");
+  std::filesystem::create_hard_link(Dir / "sub/a.wav", Dir / "hard.wav");
+  std::filesystem::create_directory_symlink(Dir / "sub", Dir / "alias");
+  TFileIdentity Original, Other;
+  ASSERT_TRUE(GetFileIdentity(W(Dir / "sub/a.wav"), Original));
+  for (const std::string Same : {"sub/./a.wav", "sub/../sub/a.wav", "hard.wav", "alias/a.wav"}) {
+    ASSERT_TRUE(GetFileIdentity(W(Dir / Same), Other)) << Same;
+    EXPECT_EQ(Other, Original) << Same;
+  }
+  ASSERT_TRUE(GetFileIdentity(W(Dir / "sub/A.wav"), Other));
+  EXPECT_NE(Other, Original) << "letter case makes another file";
+  EXPECT_FALSE(GetFileIdentity(W(Dir / "sub/missing.wav"), Other));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FileIO, NamesThatAreNotUtf8OpenAndListByteForByte) {
+  TTempDir Dir;
+  const std::string Latin1 = Dir / "caf\xE9.wav";
+  WriteText(Latin1, "data");
+  const THandle Handle =
+      CreateFileW(W(Latin1), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
+  ASSERT_NE(Handle, INVALID_HANDLE_VALUE);
+  CloseHandle(Handle);
+  TFindData Data;
+  auto Search = TFindSearch::FindFirst(W(Dir / "*.wav"), Data);
+  ASSERT_NE(Search, nullptr);
+  EXPECT_EQ(WideToPath(Data.Name), "caf\xE9.wav");
+  const THandle Created = CreateFileW(W(Dir.Path().string()) + u"/" + Data.Name + u".copy",
+                                      GENERIC_WRITE, 0, TDisposition::CreateAlways);
+  ASSERT_NE(Created, INVALID_HANDLE_VALUE);
+  CloseHandle(Created);
+  EXPECT_TRUE(std::filesystem::exists(Dir / "caf\xE9.wav.copy"));
+  EXPECT_EQ(GetFullPathNameW(W(Latin1)), W(Latin1));
 }

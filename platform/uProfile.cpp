@@ -3,7 +3,8 @@
 // leaves every other byte of the file as it was, line ends included. The
 // new content goes to a temporary file beside the target, is flushed to the
 // disk and then renamed over the target, so an interrupted or failed write
-// leaves the old file whole.
+// leaves the old file whole. Only where the folder takes no new files is
+// the file rewritten in place.
 #include "platform/uProfile.h"
 
 #include <fcntl.h>
@@ -33,22 +34,23 @@ std::mutex WriteLock;
 
 struct TIniLine {
   std::string_view Text; // without its line end
-  std::string_view Eol;  // "\r\n", "\n" or "" (last line without an end)
+  std::string_view Eol;  // "\r\n", "\n", "\r" or "" (last line without an end)
 };
 
+// Lines end in CR LF, LF or a lone CR (files from old Mac editors); each
+// line keeps its own end so that a write can give it back unchanged.
 std::vector<TIniLine> SplitLines(std::string_view Data) {
   std::vector<TIniLine> Lines;
   size_t Pos = 0;
   while (Pos < Data.size()) {
-    const size_t Nl = Data.find('\n', Pos);
-    if (Nl == std::string_view::npos) {
+    const size_t End = Data.find_first_of("\r\n", Pos);
+    if (End == std::string_view::npos) {
       Lines.push_back({Data.substr(Pos), {}});
       break;
     }
-    const bool Cr = Nl > Pos && Data[Nl - 1] == '\r';
-    const size_t TextEnd = Cr ? Nl - 1 : Nl;
-    Lines.push_back({Data.substr(Pos, TextEnd - Pos), Data.substr(TextEnd, Nl + 1 - TextEnd)});
-    Pos = Nl + 1;
+    const size_t EolSize = Data.compare(End, 2, "\r\n") == 0 ? 2 : 1;
+    Lines.push_back({Data.substr(Pos, End - Pos), Data.substr(End, EolSize)});
+    Pos = End + EolSize;
   }
   if (!Lines.empty() && Lines[0].Text.starts_with(Utf8Bom))
     Lines[0].Text.remove_prefix(Utf8Bom.size());
@@ -180,7 +182,8 @@ enum class TReadResult { Ok, Missing, Failed };
 // file's status.
 TReadResult ReadWholeFile(const std::string& Path, std::string& Data,
                           struct stat* Status = nullptr) {
-  const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO in the file's place must not hang the program.
+  const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (Fd < 0)
     return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
   struct stat St {};
@@ -312,8 +315,7 @@ std::string UpdatedContent(std::string_view Data, const std::string& Section,
            std::string(Data.substr(InsertAt));
   }
   std::string Out(Data); // new section at the end
-  if (Out.size() > Bom && !Out.ends_with('\n'))
-    Out += Eol;
+  if (Out.size() > Bom && Lines.back().Eol.empty()) Out += Eol;
   Out += "[" + Section + "]" + std::string(Eol) + Key + "=" + Value + std::string(Eol);
   return Out;
 }
@@ -348,10 +350,13 @@ void SyncFolder(const std::string& Path) {
 }
 
 // Old: the replaced file's status (its mode and owner carry over), or null
-// for a new file.
-bool ReplaceAtomically(const std::string& Path, std::string_view Content, const struct stat* Old) {
+// for a new file. False with errno set; FolderRefused tells that the
+// temporary file could not be made because the folder takes no new files.
+bool ReplaceAtomically(const std::string& Path, std::string_view Content, const struct stat* Old,
+                       bool& FolderRefused) {
   std::string TempPath;
   const int Fd = CreateTempBeside(Path, TempPath);
+  FolderRefused = Fd < 0 && (errno == EACCES || errno == EPERM);
   if (Fd < 0)
     return false;
   bool Ok = true;
@@ -371,6 +376,25 @@ bool ReplaceAtomically(const std::string& Path, std::string_view Content, const 
   }
   SyncFolder(Path);
   return true;
+}
+
+// For a file that may be written in a folder that takes no new files (so
+// no temporary file beside it): the file itself is rewritten. Only the
+// bytes from the first change on are written, then the file is cut to its
+// new length and flushed, so an interrupted write leaves at least the
+// unchanged head.
+bool RewriteInPlace(const std::string& Path, std::string_view Old, std::string_view Content) {
+  const int Fd = ::open(Path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+  if (Fd < 0) return false;
+  size_t Same = 0;
+  while (Same < Old.size() && Same < Content.size() && Old[Same] == Content[Same])
+    ++Same;
+  const auto Rest = static_cast<int64_t>(Content.size() - Same);
+  bool Ok = ::lseek(Fd, static_cast<off_t>(Same), SEEK_SET) == static_cast<off_t>(Same) &&
+            FileWrite(Fd, Content.data() + Same, Rest) == Rest &&
+            ::ftruncate(Fd, static_cast<off_t>(Content.size())) == 0 && ::fsync(Fd) == 0;
+  Ok = (::close(Fd) == 0) && Ok;
+  return Ok;
 }
 
 // A link is followed so that the file it names is updated, not replaced by a
@@ -430,7 +454,11 @@ bool WritePrivateProfileString(const std::string& Section, const std::string& Ke
   const std::string Content = UpdatedContent(Data, Section, Key, Value);
   if (Exists && Content == Data)
     return true;
-  return ReplaceAtomically(Path, Content, Exists ? &Old : nullptr);
+  bool FolderRefused = false;
+  if (ReplaceAtomically(Path, Content, Exists ? &Old : nullptr, FolderRefused)) return true;
+  // A file the user may write in a folder that takes no new files (a
+  // shared program folder) is still saved, only not atomically.
+  return Exists && FolderRefused && RewriteInPlace(Path, Data, Content);
 }
 
 } // namespace platform

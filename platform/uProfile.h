@@ -1,8 +1,10 @@
 // INI files with the semantics of the Windows private-profile functions:
 // sections and keys case-insensitive; a missing file, section or key gives
 // the caller's default; values are 8-bit text in the system code page.
-// Each write updates one key in place, keeps everything else of the file
-// and replaces the file atomically. Thread-safe.
+// Lines may end in CR LF, LF or CR. Each write updates one key in place,
+// keeps everything else of the file (line ends included) and replaces the
+// file atomically; a writable file in a folder that takes no new files is
+// rewritten in place instead. Thread-safe.
 #pragma once
 
 #include <cstdint>

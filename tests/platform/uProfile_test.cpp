@@ -1,7 +1,10 @@
 #include "platform/uProfile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/uTestDir.h"
+#include "tests/support/uTestTools.h"
 
 using platform::GetPrivateProfileInt;
 using platform::GetPrivateProfileString;
@@ -181,6 +185,79 @@ TEST_F(ProfileTest, WriteKeepsTheModeAndUpdatesTheTargetOfALink) {
   EXPECT_EQ(std::filesystem::status(IniPath).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                 std::filesystem::perms::group_read);
+}
+
+TEST_F(ProfileTest, LinesMayEndInCrLfOrCrAndKeepTheirEndsOnWriting) {
+  WriteBytes(IniPath, "[A]\rk=1\rv=x\r");
+  EXPECT_EQ(GetPrivateProfileInt("A", "k", 0, Ini), 1)
+      << "a file with CR line ends has several lines";
+  EXPECT_EQ(GetPrivateProfileString("A", "v", "", Ini), "x")
+      << "the last CR is no part of the value";
+  ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", Ini));
+  ASSERT_TRUE(WritePrivateProfileString("A", "n", "3", Ini));
+  ASSERT_TRUE(WritePrivateProfileString("B", "m", "4", Ini));
+  EXPECT_EQ(ReadBytes(IniPath), "[A]\rk=2\rv=x\rn=3\r[B]\rm=4\r");
+
+  WriteBytes(IniPath, "[A]\r\nk=1\nv=y\r");
+  EXPECT_EQ(GetPrivateProfileString("A", "v", "", Ini), "y");
+  ASSERT_TRUE(WritePrivateProfileString("A", "v", "z", Ini));
+  EXPECT_EQ(ReadBytes(IniPath), "[A]\r\nk=1\nv=z\r") << "every line keeps its own end";
+}
+
+// A folder that takes no new files: its rights taken away, and for root,
+// who ignores them, made immutable. Undone at the end of the scope.
+class TClosedFolder {
+public:
+  explicit TClosedFolder(const std::filesystem::path& Folder) : FFolder(Folder) {
+    std::filesystem::permissions(FFolder,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    if (TakesNewFiles())
+      FImmutable = morvotest::RunTool("chattr +i " + morvotest::Quote(FFolder)).ExitCode == 0;
+  }
+  ~TClosedFolder() {
+    if (FImmutable) morvotest::RunTool("chattr -i " + morvotest::Quote(FFolder));
+    std::filesystem::permissions(FFolder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add);
+  }
+  bool TakesNewFiles() const {
+    const auto Probe = FFolder / ".probe";
+    const int Fd = ::open(Probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (Fd < 0) return false;
+    ::close(Fd);
+    ::unlink(Probe.c_str());
+    return true;
+  }
+
+private:
+  std::filesystem::path FFolder;
+  bool FImmutable = false;
+};
+
+TEST_F(ProfileTest, AWritableFileInAClosedFolderIsRewrittenInPlace) {
+  const auto Folder = Dir / "program";
+  std::filesystem::create_directory(Folder);
+  const auto Path = Folder / "EncodeConfig.ini";
+  const std::u16string File = WidePath(Path);
+  WriteBytes(Path, "[General]\r\nDestPath=/a/long/old/folder/\r\nTipShow=0\r\n");
+  TClosedFolder Closed(Folder);
+  if (Closed.TakesNewFiles()) GTEST_SKIP() << "this file system cannot close a folder to new files";
+  ASSERT_TRUE(WritePrivateProfileString("General", "DestPath", "/new/", File));
+  ASSERT_TRUE(WritePrivateProfileString("General", "TipShow", "1", File));
+  ASSERT_TRUE(WritePrivateProfileString("MP3", "Mp3Mode", "2", File));
+  EXPECT_EQ(ReadBytes(Path), "[General]\r\nDestPath=/new/\r\nTipShow=1\r\n[MP3]\r\nMp3Mode=2\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder), {}), 1)
+      << "no temporary file left";
+  // A file that does not exist yet cannot be made there.
+  EXPECT_FALSE(WritePrivateProfileString("A", "k", "1", WidePath(Folder / "other.ini")));
+}
+
+TEST_F(ProfileTest, AFifoInTheFilesPlaceReadsAsUnreadable) {
+  ASSERT_EQ(::mkfifo(IniPath.c_str(), 0600), 0);
+  EXPECT_EQ(GetPrivateProfileInt("General", "TipShow", 7, Ini), 7);
+  EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Ini));
 }
 
 TEST_F(ProfileTest, ConcurrentWritersLoseNoKey) {

@@ -1,7 +1,9 @@
 #include "infra/uLxFileUtils.h"
 
+#include <initializer_list>
 #include <mutex>
 #include <optional>
+#include <string_view>
 
 #include "platform/uCodePage.h"
 #include "platform/uFileTime.h"
@@ -111,6 +113,16 @@ bool WideFileExists(const std::u16string& Name) {
   return Search && (Data.Attributes & platform::FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool WideSourceFileExists(const std::u16string& Name) {
+  const uint32_t Attr = platform::GetFileAttributesW(Name);
+  return Attr != platform::INVALID_FILE_ATTRIBUTES &&
+         (Attr & (platform::FILE_ATTRIBUTE_DIRECTORY | platform::FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+bool WideFileIdentity(const std::u16string& Name, platform::TFileIdentity& Identity) {
+  return platform::GetFileIdentity(Name, Identity);
+}
+
 bool WideDirectoryExists(const std::u16string& Name) {
   const uint32_t Attr = platform::GetFileAttributesW(Name);
   return Attr != platform::INVALID_FILE_ATTRIBUTES && (Attr & platform::FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -151,13 +163,26 @@ platform::THandle WideFileOpen(const std::u16string& Name, uint16_t Mode) {
 
 namespace {
 
+// Pattern with its "%s" fields filled in order. The fields are found in the
+// pattern alone, so a file name that itself holds "%s" stays as it is.
+std::string FillFields(std::string_view Pattern, std::initializer_list<std::string_view> Values) {
+  std::string Text;
+  auto Value = Values.begin();
+  for (size_t Pos = 0; Pos < Pattern.size(); ++Pos) {
+    if (Pattern.compare(Pos, 2, "%s") == 0 && Value != Values.end()) {
+      Text += *Value++;
+      ++Pos;
+    } else {
+      Text += Pattern[Pos];
+    }
+  }
+  return Text;
+}
+
 std::string FileErrorMessage(const char* Pattern, const std::u16string& FileName) {
   const std::string Reason = platform::SysErrorMessage(platform::GetLastError());
   const std::string Name = platform::WideToUtf8(WideExpandFileName(FileName));
-  std::string Message = Pattern;
-  Message.replace(Message.find("%s"), 2, Name);
-  Message.replace(Message.find("%s"), 2, Reason);
-  return Message;
+  return FillFields(Pattern, {Name, Reason});
 }
 
 platform::THandle OpenForStream(const std::u16string& FileName, uint16_t Mode) {

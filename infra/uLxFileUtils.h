@@ -45,7 +45,13 @@ std::u16string WideTrim(std::u16string_view S);
 
 // ---- file system ----
 bool WideFileExists(const std::u16string& Name);
+// An existing file whose data can be read as a source: not a folder, FIFO,
+// socket or device. Decided without opening it (a FIFO would block).
+bool WideSourceFileExists(const std::u16string& Name);
 bool WideDirectoryExists(const std::u16string& Name);
+// Which file or folder Name stands for, links followed; false when it
+// cannot be examined. Equal identities are one file, whatever the names.
+bool WideFileIdentity(const std::u16string& Name, platform::TFileIdentity& Identity);
 bool WideCreateDir(const std::u16string& Name);
 // Creates Dir and every missing parent; raises EInOutError for "".
 bool WideForceDirectories(const std::u16string& Dir);

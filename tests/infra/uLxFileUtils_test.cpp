@@ -1,6 +1,7 @@
 #include "infra/uLxFileUtils.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -190,6 +191,35 @@ TEST(FileSystem, FileStreamRaisesWithTheFileName) {
   TFileStreamW In(W(Dir / "s.bin"), fmOpenRead | fmShareDenyWrite);
   EXPECT_EQ(In.Size(), 5);
   EXPECT_EQ(In.FileName(), W(Dir / "s.bin"));
+}
+
+TEST(FileSystem, OpenErrorKeepsAPercentSInTheFileName) {
+  TTempDir Dir;
+  const std::string Name = (Dir / "100%s %s.wav").string();
+  try {
+    TFileStreamW Stream(W(Name), fmOpenRead | fmShareDenyWrite);
+    FAIL() << "opened a missing file";
+  } catch (const EFOpenError& E) {
+    EXPECT_EQ(std::string(E.what()), "Cannot open file \"" + Name + "\". " +
+                                         platform::SysErrorMessage(platform::ERROR_FILE_NOT_FOUND));
+  }
+}
+
+TEST(FileSystem, SourceFilesAreRegularFilesOnly) {
+  TTempDir Dir;
+  std::ofstream(Dir / "a.wav") << "x";
+  ASSERT_EQ(mkfifo((Dir / "pipe.wav").c_str(), 0600), 0);
+  std::filesystem::create_symlink(Dir / "a.wav", Dir / "link.wav");
+  std::filesystem::create_symlink(Dir / "gone.wav", Dir / "dangling.wav");
+  EXPECT_TRUE(WideSourceFileExists(W(Dir / "a.wav")));
+  EXPECT_TRUE(WideSourceFileExists(W(Dir / "link.wav")));
+  EXPECT_FALSE(WideSourceFileExists(W(Dir / "pipe.wav")));
+  EXPECT_TRUE(WideFileExists(W(Dir / "pipe.wav")))
+      << "it still exists, e.g. as a target in the way";
+  EXPECT_FALSE(WideSourceFileExists(W(Dir / "dangling.wav")));
+  EXPECT_FALSE(WideSourceFileExists(W(Dir.Path())));
+  EXPECT_FALSE(WideSourceFileExists(W(Dir / "missing.wav")));
+  EXPECT_FALSE(WideSourceFileExists(u"/dev/null"));
 }
 
 TEST(FileSystem, FindSkipsExcludedAttributes) {

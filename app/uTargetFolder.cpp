@@ -25,7 +25,11 @@ TTargetFolderCheck Refuse(const std::u16string& Path, std::u16string Message) {
 }  // namespace
 
 TTargetFolderCheck CheckTargetFolder(const std::u16string& FolderText) {
-  const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(WideTrim(FolderText)));
+  const std::u16string Text = WideTrim(FolderText);
+  // An empty text would become "/" (the delimiter added to nothing) and
+  // pass as the root folder: it names no folder at all.
+  if (Text.empty()) return Refuse(Text, Quoted(Text) + u"为无效路径");
+  const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(Text));
   const std::u16string Drive = WideTrim(WideExtractFileDrive(Path));
   if (Drive.empty() || !IsLocalFixedDrive(Path)) return Refuse(Path, Quoted(Path) + u"为无效路径");
   // A failed creation is tried once more before the folder is refused (a

@@ -1,6 +1,6 @@
 // The target-folder check made before a run starts: the folder text is
-// trimmed, given exactly one trailing delimiter, must lie on a local fixed
-// drive and is created with its missing parents. Shared by the window and
+// trimmed, must not be empty, is given exactly one trailing delimiter, must
+// lie on a local fixed drive and is created with its missing parents. Shared by the window and
 // the command line. Any thread; touches only the file system.
 #pragma once
 

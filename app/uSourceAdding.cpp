@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <set>
 
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
@@ -18,8 +19,8 @@ const char16_t* const SourceExtensionList =
 
 namespace {
 
-// A symbolic link to a folder above would make the scan endless; real
-// music collections are far shallower than this.
+// Real music collections are far shallower than this; a chain of links
+// that leads to ever new folders ends here.
 constexpr int MaxFolderDepth = 32;
 
 // Folder entries in the order a Windows volume lists them: by name, letter
@@ -87,6 +88,8 @@ std::u16string SourceRefusalText(TSourceRefusal Reason) {
   switch (Reason) {
   case TSourceRefusal::NotAFile:
     return u"文件不存在";
+  case TSourceRefusal::NotRegularFile:
+    return u"不是普通文件";
   case TSourceRefusal::CueUnreadable:
     return u"无法读取CUE文件";
   case TSourceRefusal::CueMalformed:
@@ -107,29 +110,55 @@ uint8_t SourceClassOf(const std::u16string& Path) {
 
 TSourceAdder::TSourceAdder(TTaskManager& Manager) : FManager(Manager) {}
 
+// A cue sheet of a call, read before anything of the call is added.
+struct TSourceAdder::TReadSheet {
+  std::unique_ptr<TCueParser> Parser;
+  bool Parsed = false;
+  std::exception_ptr Error;  // the sheet could not be read
+  std::u16string ErrorText;
+
+  // The sheet gives tracks of an audio file that was found.
+  bool CutsImage() const { return Parser && Parsed && Parser->TrackCount() > 0; }
+};
+
+namespace {
+
+bool IsCueSheet(const std::u16string& Path) {
+  return WideLowerAscii(WideExtractFileExt(Path)) == u".cue";
+}
+
+}  // namespace
+
 void TSourceAdder::AddSources(const std::vector<std::u16string>& Paths, int Mode) {
   if (Mode != ModeUser && Mode != ModePlayer)
     return;
   const uint8_t SourceClass = Paths.empty() ? scOther : SourceClassOf(Paths.front());
-  if (Mode == ModeUser) {
-    for (const std::u16string& Path : Paths)
-      AddSource(Path, SourceClass);
-  } else {
-    for (auto It = Paths.rbegin(); It != Paths.rend(); ++It)
-      AddSource(*It, SourceClass);
+  std::vector<std::u16string> Ordered(Paths);
+  if (Mode == ModePlayer) std::reverse(Ordered.begin(), Ordered.end());
+  // The sheets come first: an image that a sheet of this call cuts into
+  // tracks must not be converted a second time as a whole file.
+  std::vector<TReadSheet> Sheets(Ordered.size());
+  std::set<platform::TFileIdentity> Images;
+  for (size_t I = 0; I < Ordered.size(); ++I) {
+    if (!IsCueSheet(Ordered[I])) continue;
+    Sheets[I] = ReadSheet(Ordered[I]);
+    platform::TFileIdentity Image;
+    if (Sheets[I].CutsImage() && WideFileIdentity(Sheets[I].Parser->FileName(), Image))
+      Images.insert(Image);
+  }
+  for (size_t I = 0; I < Ordered.size(); ++I) {
+    platform::TFileIdentity Identity;
+    if (IsCueSheet(Ordered[I]))
+      AddReadSheet(Ordered[I], Sheets[I], SourceClass);
+    else if (!WideFileIdentity(Ordered[I], Identity) || !Images.contains(Identity))
+      AddWholeFile(Ordered[I], SourceClass);
   }
 }
 
-void TSourceAdder::AddSource(const std::u16string& Path, uint8_t SourceClass) {
-  if (WideLowerAscii(WideExtractFileExt(Path)) == u".cue")
-    AddCueTracks(Path, SourceClass);
-  else
-    AddWholeFile(Path, SourceClass);
-}
-
 void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass) {
-  if (!WideFileExists(Path)) {
-    Refuse(Path, 0, TSourceRefusal::NotAFile);
+  if (!WideSourceFileExists(Path)) {
+    Refuse(Path, 0,
+           WideFileExists(Path) ? TSourceRefusal::NotRegularFile : TSourceRefusal::NotAFile);
     return;
   }
   SubmitTask(NewTask(tkWholeFile, Path, SourceClass, WholeFileTargetName(Path, FTargetExt), 0, -1),
@@ -137,15 +166,29 @@ void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass)
 }
 
 void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceClass) {
-  TCueParser Parser;
-  bool Parsed = false;
+  AddReadSheet(CuePath, ReadSheet(CuePath), SourceClass);
+}
+
+TSourceAdder::TReadSheet TSourceAdder::ReadSheet(const std::u16string& CuePath) {
+  TReadSheet Sheet;
+  Sheet.Parser = std::make_unique<TCueParser>();
   try {
-    Parsed = Parser.Parse(CuePath);
+    Sheet.Parsed = Sheet.Parser->Parse(CuePath);
   } catch (const std::exception& E) {
-    Refuse(CuePath, 0, TSourceRefusal::CueUnreadable, {}, ErrorText(E));
-    throw;
+    Sheet.Error = std::current_exception();
+    Sheet.ErrorText = ErrorText(E);
   }
-  if (!Parsed) {
+  return Sheet;
+}
+
+void TSourceAdder::AddReadSheet(const std::u16string& CuePath, const TReadSheet& Sheet,
+                                uint8_t SourceClass) {
+  if (Sheet.Error) {
+    Refuse(CuePath, 0, TSourceRefusal::CueUnreadable, {}, Sheet.ErrorText);
+    std::rethrow_exception(Sheet.Error);
+  }
+  const TCueParser& Parser = *Sheet.Parser;
+  if (!Sheet.Parsed) {
     Refuse(CuePath, 0,
            Parser.ParseFailed() ? TSourceRefusal::CueMalformed : TSourceRefusal::CueAudioMissing);
     return;
@@ -205,17 +248,22 @@ void TSourceAdder::SubmitTask(std::unique_ptr<TTaskItem> Item, const std::u16str
 }
 
 void TSourceAdder::AddFolder(const std::u16string& Folder) {
-  ScanFolder(WideIncludeTrailingBackslash(Folder), 0);
+  std::set<platform::TFileIdentity> Seen;
+  ScanFolder(WideIncludeTrailingBackslash(Folder), 0, Seen);
 }
 
-void TSourceAdder::ScanFolder(const std::u16string& Folder, int Depth) {
+// Seen holds the folders already scanned: a link back to a folder above, or
+// two links to one folder, would otherwise scan it again and again.
+void TSourceAdder::ScanFolder(const std::u16string& Folder, int Depth,
+                              std::set<platform::TFileIdentity>& Seen) {
+  platform::TFileIdentity Identity;
+  if (WideFileIdentity(Folder, Identity) && !Seen.insert(Identity).second) return;
   std::vector<std::u16string> Collected;
   for (const TSearchRecW& Entry : ListFolder(Folder)) {
     const std::u16string Path = Folder + Entry.Name;
     if (Entry.Attr & faDirectory) {
-      if (Depth < MaxFolderDepth)
-        ScanFolder(WideIncludeTrailingBackslash(Path), Depth + 1);
-    } else if (PassesExtensionList(Entry.Name)) {
+      if (Depth < MaxFolderDepth) ScanFolder(WideIncludeTrailingBackslash(Path), Depth + 1, Seen);
+    } else if ((Entry.Attr & faDevice) == 0 && PassesExtensionList(Entry.Name)) {
       Collected.push_back(Path);
     }
   }

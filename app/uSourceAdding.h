@@ -11,8 +11,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "platform/uFileIO.h"
 
 class TTaskManager;
 class TTaskItem;
@@ -35,12 +38,13 @@ std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u1
 
 // Why a source gave no task.
 enum class TSourceRefusal {
-  NotAFile,        // the path names nothing, or a folder
-  CueUnreadable,   // the sheet cannot be opened or read (the error is raised on)
-  CueMalformed,    // a line of the sheet could not be read
-  CueAudioMissing, // no audio file found for the sheet
-  CueNoTracks,     // the sheet has no tracks
-  TaskRefused,     // the task manager refused it (duplicate, invalid target name or format)
+  NotAFile,         // the path names nothing, or a folder
+  NotRegularFile,   // a FIFO, socket or device: reading it could wait forever
+  CueUnreadable,    // the sheet cannot be opened or read (the error is raised on)
+  CueMalformed,     // a line of the sheet could not be read
+  CueAudioMissing,  // no audio file found for the sheet
+  CueNoTracks,      // the sheet has no tracks
+  TaskRefused,      // the task manager refused it (duplicate, invalid target name or format)
 };
 
 // The text shown for a refusal.
@@ -67,15 +71,18 @@ public:
   const std::u16string& TargetExt() const { return FTargetExt; }
 
   // Every path becomes tasks; any other mode adds nothing. All tasks of one
-  // call share the source class of the first path (CD-ROM or other). A cue
-  // sheet that cannot be read raises its error after recording the refusal;
-  // the paths after it are not added.
+  // call share the source class of the first path (CD-ROM or other). An
+  // image that a cue sheet of the same call cuts into tracks is not also
+  // added whole. A cue sheet that cannot be read raises its error after
+  // recording the refusal; the paths after it are not added.
   void AddSources(const std::vector<std::u16string>& Paths, int Mode);
   // One task per track of the sheet.
   void AddCueTracks(const std::u16string& CuePath, uint8_t SourceClass);
   // Scans Folder and its sub-folders (a sub-folder's files come before the
   // files of the folder that holds it) and adds what passes the extension
-  // list.
+  // list; each folder's files are one call of AddSources. Entries that are
+  // neither files nor folders are skipped, and a folder reached again
+  // through a link is scanned only once.
   void AddFolder(const std::u16string& Folder);
 
   // Sources refused since the adder was made or last cleared, in order.
@@ -85,7 +92,9 @@ public:
   int32_t AddedCount() const { return FAddedCount; }
 
 private:
-  void AddSource(const std::u16string& Path, uint8_t SourceClass);
+  struct TReadSheet;
+  static TReadSheet ReadSheet(const std::u16string& CuePath);
+  void AddReadSheet(const std::u16string& CuePath, const TReadSheet& Sheet, uint8_t SourceClass);
   void AddWholeFile(const std::u16string& Path, uint8_t SourceClass);
   void AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser,
                        uint8_t SourceClass);
@@ -93,7 +102,7 @@ private:
                                      uint8_t SourceClass, const std::u16string& TargetName,
                                      int32_t StartMs, int32_t EndMs) const;
   void SubmitTask(std::unique_ptr<TTaskItem> Item, const std::u16string& Path, int32_t Track);
-  void ScanFolder(const std::u16string& Folder, int Depth);
+  void ScanFolder(const std::u16string& Folder, int Depth, std::set<platform::TFileIdentity>& Seen);
   void Refuse(const std::u16string& Path, int32_t Track, TSourceRefusal Reason,
               const std::u16string& TargetName = {}, const std::u16string& Detail = {});
 

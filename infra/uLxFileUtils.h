@@ -93,6 +93,8 @@ constexpr uint32_t faSysFile = 0x04;
 constexpr uint32_t faDirectory = 0x10;
 constexpr uint32_t faArchive = 0x20;
 constexpr uint32_t faAnyFile = 0x3F;
+// Neither a file nor a folder (FIFO, socket, device); never a source.
+constexpr uint32_t faDevice = 0x40;
 
 struct TSearchRecW {
   uint32_t Time = 0;  // DOS date (high word) and time of the last write, local

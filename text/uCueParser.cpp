@@ -90,9 +90,10 @@ std::u16string WithSlashes(std::u16string S) {
 // True when Path names an existing file. Sheets come from Windows, whose
 // file names ignore letter case: when the exact name is missing, a file of
 // the folder whose name differs only in case is taken, and Path is set to it.
+// A FIFO or device is no audio file: opening it to learn its length could
+// wait forever.
 bool ResolveExistingFile(std::u16string& Path) {
-  if (WideFileExists(Path))
-    return true;
+  if (WideSourceFileExists(Path)) return true;
   const std::u16string Folder = WideExtractFilePath(Path);
   const std::u16string Wanted = WideUpperAscii(WideExtractFileName(Path));
   if (Wanted.empty())
@@ -102,7 +103,7 @@ bool ResolveExistingFile(std::u16string& Path) {
   if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
     return false;
   do {
-    if ((Rec.Attr & faDirectory) == 0 && WideUpperAscii(Rec.Name) == Wanted)
+    if ((Rec.Attr & (faDirectory | faDevice)) == 0 && WideUpperAscii(Rec.Name) == Wanted)
       Matches.push_back(Rec.Name);
   } while (WideFindNext(Rec) == 0);
   WideFindClose(Rec);

@@ -3,11 +3,13 @@
 #include "text/uCueParser.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
 #include "platform/uCodePage.h"
 #include "tests/support/uCueTestFiles.h"
+#include "tests/support/uFifoWatch.h"
 
 using namespace cuetest;
 
@@ -163,6 +165,16 @@ TEST_F(CueParserTest, MissingAudioFileFailsAndClearsTheTimes) {
   EXPECT_EQ(FParser.TrackCount(), 2);
   EXPECT_EQ(FParser.Track(2).StartMs, 0);
   EXPECT_EQ(FParser.Track(1).EndMs, 0);
+}
+
+TEST_F(CueParserTest, AFifoNamedLikeTheImageIsNoImage) {
+  ASSERT_EQ(::mkfifo((FDir.Path() / "pipe.wav").c_str(), 0600), 0);
+  morvotest::TFifoWatch Watch(FDir.Path() / "pipe.wav");
+  const auto Cue =
+      WriteSheet("pipe.cue", "FILE \"pipe.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  EXPECT_FALSE(FParser.Parse(Cue));
+  EXPECT_FALSE(FParser.ParseFailed()) << "the audio file is missing, the sheet is fine";
+  EXPECT_FALSE(Watch.Stop()) << "the FIFO was opened for reading";
 }
 
 TEST_F(CueParserTest, SheetWithoutTracksLooksForNoFile) {

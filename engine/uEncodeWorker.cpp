@@ -30,6 +30,16 @@ constexpr int32_t EncodeBlockSize = 16384;
 // Reads of 0 bytes tolerated before a source has delivered anything.
 constexpr int32_t EmptyReadLimit = 100;
 
+// Moves a converted whole file's source to the trash; when that fails the
+// source stays where it is (it is never deleted outright) and the task
+// says why.
+bool MoveSourceToTrash(TTaskItem& Task) {
+  std::string reason;
+  if (platform::MoveToTrash(Task.FSource, &reason)) return true;
+  Task.FDetail = u"源文件未能移到回收站: " + platform::Utf8ToWide(reason);
+  return false;
+}
+
 std::u16string WakeEventNameFor(uint32_t ThreadId) {
   char name[64];
   std::snprintf(name, sizeof name, "Encode_Work_Event_%s_%.8X", "TEncodeWorker", ThreadId);
@@ -282,18 +292,20 @@ void TEncodeWorker::TaskSucceeded() {
   if (!task) return;
   // The worker is done with its task: the list may remove it from now on.
   FTask = nullptr;
+  TEncodeParam* param = FHost->FindParam(task->FParamId);
+  const bool deleteSource = param && param->FDelAftSucc == 1;
+  // The source goes before the task is reported done, so that the report
+  // can say when it had to stay. The source of a cue track is shared with
+  // the other tracks: it stays anyway.
+  const bool sourceStayed = deleteSource && task->FKind == tkWholeFile && !MoveSourceToTrash(*task);
   if (!Terminated()) {
     FHost->SetTaskState(task->FId, tsDone);
     FHost->AddConverted(FTargetPath);
   }
-  TEncodeParam* param = FHost->FindParam(task->FParamId);
   if (!param) return;
   if (param->FInsAftSucc == 1 && !Terminated()) FHost->QueueForPlaylist(FTargetPath);
-  if (param->FDelAftSucc == 1) {
-    // The source of a cue track is shared with the other tracks: it stays.
-    if (task->FKind == tkWholeFile) platform::MoveToTrash(task->FSource);
-    FHost->RemoveTask(task->FId);
-  }
+  // A task whose source could not go stays in the list with its reason.
+  if (deleteSource && !sourceStayed) FHost->RemoveTask(task->FId);
 }
 
 void TEncodeWorker::TaskFailed() {

@@ -85,7 +85,9 @@ public:
   uint8_t FSelected = 0;
   int32_t FColor = -1;
   std::atomic<int32_t> FResult = rcNotRun;
-  // Why the source could not be opened, when the decoder said (beside code
-  // 6); written and read on the main thread only.
+  // The system's reason for a failure (why the source could not be opened,
+  // when the decoder said) or a note on a success (a source that could not
+  // go to the trash), shown after the result text; empty when none. Written
+  // and read on the main thread only.
   std::u16string FDetail;
 };

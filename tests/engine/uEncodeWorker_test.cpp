@@ -320,5 +320,35 @@ TEST(WorkerWithItsOwnHost, ConvertsTheTaskItIsGiven) {
   EXPECT_EQ(host.FRemoved, 0);
 }
 
+TEST_F(ConversionTest, ASourceThatCannotGoToTheTrashStaysAndTheTaskSaysWhy) {
+  const std::string source = CopySource(TSources::Get().Wav16, NewDir("kept"), "kept.wav");
+  // A plain file where the trash folder belongs: no trash can be made.
+  const std::filesystem::path trash = std::filesystem::path(getenv("XDG_DATA_HOME")) / "Trash";
+  const std::filesystem::path aside = trash.string() + ".aside";
+  if (std::filesystem::exists(trash)) std::filesystem::rename(trash, aside);
+  WriteBytes(trash, "not a folder");
+  Param<TFlacParam>(".flac")->FDelAftSucc = 1;
+  const int32_t id = Add(source, "kept.flac");
+  std::u16string detailWhenDone;
+  FOnReport = [&](const TReport& r) {
+    if (r.Kind == nkChanged && r.Value == id && Task(id)->FState == tsDone)
+      detailWhenDone = Task(id)->FDetail;
+  };
+  ConvertAll();
+  std::filesystem::remove(trash);
+  if (std::filesystem::exists(aside)) std::filesystem::rename(aside, trash);
+
+  EXPECT_TRUE(FileExists(source)) << "the source is never deleted outright";
+  EXPECT_TRUE(FileExists(FOut + "/kept.flac"));
+  ASSERT_NE(Task(id), nullptr) << "the task stays in the list to show why";
+  EXPECT_EQ(Task(id)->FResult, rcSucceeded);
+  const std::string prefix = "源文件未能移到回收站: ";
+  EXPECT_EQ(U(detailWhenDone).substr(0, prefix.size()), prefix)
+      << "known when the task is reported done";
+  EXPECT_GT(detailWhenDone.size(), W(prefix).size()) << "with the system's reason";
+  FManager->ResetAll();
+  EXPECT_TRUE(Task(id)->FDetail.empty()) << "a new run starts without the old note";
+}
+
 }  // namespace
 }  // namespace enginetest

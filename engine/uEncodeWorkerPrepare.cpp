@@ -54,7 +54,8 @@ bool TEncodeWorker::Prepare() {
   if (FActive.load() == 0) return false;
   try {
     StoreResult(rcSourceMissing);
-    if (!WideFileExists(FTask->FSource)) return false;
+    // A FIFO or device is no source: the decoder would wait on it forever.
+    if (!WideSourceFileExists(FTask->FSource)) return false;
     if (!CheckSourceAndTarget()) {
       platform::Sleep(500);
       return false;

@@ -1,5 +1,7 @@
 // Whole conversions through the task manager and its workers: formats,
 // cue tracks, refusals and the order of the reports.
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -9,6 +11,7 @@
 #include "engine/uEncodeWorker.h"
 #include "engine/uWorkerHost.h"
 #include "params/uParamManager.h"
+#include "tests/support/uFifoWatch.h"
 #include "uEngineTestKit.h"
 
 namespace enginetest {
@@ -318,6 +321,17 @@ TEST(WorkerWithItsOwnHost, ConvertsTheTaskItIsGiven) {
   EXPECT_EQ(U(host.FConverted[0]), out + "/hosted.flac");
   EXPECT_EQ(DecodeWithFfmpeg(out + "/hosted.flac", "pcm_s16le").Pcm, ReadWav(s.Wav16).Pcm);
   EXPECT_EQ(host.FRemoved, 0);
+}
+
+TEST_F(ConversionTest, AFifoInTheSourcesPlaceFailsWithCode5WithoutBeingOpened) {
+  const std::string fifo = NewDir("fifo") + "/pipe.wav";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  morvotest::TFifoWatch watch(fifo);
+  const int32_t id = Add(fifo, "pipe.flac");
+  ConvertAll();
+  EXPECT_FALSE(watch.Stop()) << "the FIFO was opened for reading";
+  EXPECT_EQ(Task(id)->FResult, rcSourceMissing);
+  EXPECT_FALSE(FileExists(FOut + "/pipe.flac"));
 }
 
 TEST_F(ConversionTest, ASourceThatCannotGoToTheTrashStaysAndTheTaskSaysWhy) {

@@ -24,7 +24,19 @@ sigset_t InterruptSignals() {
   sigemptyset(&Set);
   sigaddset(&Set, SIGINT);
   sigaddset(&Set, SIGTERM);
+  sigaddset(&Set, SIGHUP);
   return Set;
+}
+
+TInterruptKind KindOf(int Signal) {
+  switch (Signal) {
+  case SIGTERM:
+    return TInterruptKind::Terminate;
+  case SIGHUP:
+    return TInterruptKind::HangUp;
+  default:
+    return TInterruptKind::Interrupt;
+  }
 }
 
 }  // namespace
@@ -37,7 +49,19 @@ int TerminalColumns() {
   return 80;
 }
 
-void WatchInterrupts(std::function<void(int Count)> Handler) {
+int InterruptExitStatus(TInterruptKind Kind) {
+  switch (Kind) {
+  case TInterruptKind::Terminate:
+    return 128 + SIGTERM;
+  case TInterruptKind::HangUp:
+    return 128 + SIGHUP;
+  case TInterruptKind::Interrupt:
+    break;
+  }
+  return 128 + SIGINT;
+}
+
+void WatchInterrupts(std::function<void(TInterruptKind Kind, int Count)> Handler) {
   const sigset_t Set = InterruptSignals();
   pthread_sigmask(SIG_BLOCK, &Set, nullptr);
   // The watcher lives as long as the process: sigwait has no clean way out,
@@ -47,7 +71,7 @@ void WatchInterrupts(std::function<void(int Count)> Handler) {
     for (;;) {
       int Signal = 0;
       if (sigwait(&Set, &Signal) != 0) return;
-      Handler(++Count);
+      Handler(KindOf(Signal), ++Count);
     }
   }).detach();
 }

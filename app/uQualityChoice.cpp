@@ -35,3 +35,11 @@ int SelectedQualityIndex(const TEncodeParam& Param) {
 void StoreQualityIndex(TEncodeParam& Param, int Index) {
   if (uint8_t* Field = QualityIndexField(Param)) *Field = static_cast<uint8_t>(Index);
 }
+
+int HighestAcceptedQualityIndex(const TMp3Param& Mp3, int32_t SourceKbps) {
+  if (!Mp3.HasFixedBitrate()) return -1;
+  // The table runs from the highest bitrate down.
+  for (size_t I = 0; I < Mp3Bitrates.size(); ++I)
+    if (Mp3Bitrates[I] <= SourceKbps) return static_cast<int>(I);
+  return -1;
+}

@@ -14,11 +14,14 @@ namespace {
 
 std::atomic<TCliSession*> RunningSession = nullptr;
 
-// Ctrl+C goes to the session, which stops the run as the window's Stop
-// does; before and after the session there is nothing to clean up.
-void OnInterrupt(int Count) {
-  if (TCliSession* Session = RunningSession.load()) Session->Interrupt(Count);
-  else std::_Exit(130);
+// Ctrl+C, SIGTERM and SIGHUP go to the session, which stops the run as the
+// window's Stop does; before and after the session there is nothing to
+// clean up.
+void OnInterrupt(platform::TInterruptKind Kind, int Count) {
+  if (TCliSession* Session = RunningSession.load())
+    Session->Interrupt(Kind, Count);
+  else
+    std::_Exit(platform::InterruptExitStatus(Kind));
 }
 
 }  // namespace

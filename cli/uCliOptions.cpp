@@ -12,13 +12,23 @@ const std::map<std::string, int> kPriorities{{"fast", 0}, {"background", 1}};
 const std::map<std::string, int> kMp3Modes{{"cbr", 0}, {"abr", 1}, {"vbr", 2}};
 const std::map<std::string, int> kMp3Channels{{"stereo", 0}, {"joint", 1}, {"mono", 2}};
 
+// A negative index gets a short answer (the library's own number check
+// prints the whole range of a double).
+const CLI::Validator QualityIndex(
+    [](std::string& Text) -> std::string {
+      if (!Text.empty() && Text[0] == '-')
+        return "a quality index is 0 or more; see --list-qualities";
+      return {};
+    },
+    "INDEX");
+
 void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_option("SOURCE", O.Sources, "audio files, folders and cue sheets (one task per track)");
   // The member check also stores the name as listed, so "MP3" arrives as "mp3".
   App.add_option("-f,--format", O.Format, "target format: mp3, ape, wav or flac")
       ->transform(CLI::IsMember({"mp3", "ape", "wav", "flac"}, CLI::ignore_case));
   App.add_option("-q,--quality", O.Quality, "index into the format's quality list")
-      ->check(CLI::NonNegativeNumber);
+      ->check(QualityIndex);
   App.add_flag("--list-qualities", O.ListQualities, "print the format's quality list and exit");
   App.add_option("-o,--output", O.Output, "target folder (default: the saved one)");
   App.add_option("-e,--exists", O.ExistPolicy, "existing targets: rename, ask or overwrite (default ask)")

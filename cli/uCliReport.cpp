@@ -10,6 +10,32 @@ std::string Utf8(const std::u16string& Text) { return platform::WideToUtf8(Text)
 
 constexpr const char* kClearLine = "\r\x1b[2K";
 
+const char* StateName(TTaskOutcome Outcome) {
+  switch (Outcome) {
+  case TTaskOutcome::Done:
+    return "done";
+  case TTaskOutcome::Stopped:
+    return "stopped";
+  case TTaskOutcome::Waiting:
+    return "waiting";
+  case TTaskOutcome::Failed:
+    break;
+  }
+  return "failed";
+}
+
+// The list's status text of the task.
+std::string StatusText(const TFinishedTask& Task) {
+  switch (Task.Outcome) {
+  case TTaskOutcome::Done:
+    return "完成";
+  case TTaskOutcome::Waiting:
+    return "等待";
+  default:
+    return "失败(" + Utf8(Task.ResultText) + ")";
+  }
+}
+
 }  // namespace
 
 TCliReport::TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns)
@@ -27,12 +53,13 @@ std::string TCliReport::Bar(int32_t Percent, int Width) {
 }
 
 std::string TCliReport::JsonLine(const TFinishedTask& Task) {
+  const bool Plain = Task.Outcome == TTaskOutcome::Done || Task.Outcome == TTaskOutcome::Waiting;
   nlohmann::ordered_json Object{{"source", Utf8(Task.Source)},
                                 {"target", Utf8(Task.Target)},
-                                {"state", Task.Succeeded ? "done" : "failed"},
+                                {"state", StateName(Task.Outcome)},
                                 {"result", Task.Result},
-                                {"text", Task.Succeeded ? "完成" : Utf8(Task.ResultText)}};
-  if (!Task.Succeeded && !Task.Detail.empty()) Object["detail"] = Utf8(Task.Detail);
+                                {"text", Plain ? StatusText(Task) : Utf8(Task.ResultText)}};
+  if (!Task.Detail.empty()) Object["detail"] = Utf8(Task.Detail);
   return Object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -51,9 +78,8 @@ void TCliReport::Finished(int32_t Id, const TFinishedTask& Task) {
   if (FJson) {
     Print(FOut, JsonLine(Task));
   } else {
-    std::string Verdict = Task.Succeeded ? "完成" : "失败(" + Utf8(Task.ResultText) + ")";
-    if (!Task.Succeeded && !Task.Detail.empty()) Verdict += ": " + Utf8(Task.Detail);
-    Print(FOut, Utf8(Task.Source) + " -> " + Utf8(Task.Target) + ": " + Verdict);
+    const std::string Detail = Task.Detail.empty() ? "" : ": " + Utf8(Task.Detail);
+    Print(FOut, Utf8(Task.Source) + " -> " + Utf8(Task.Target) + ": " + StatusText(Task) + Detail);
   }
 }
 

@@ -1,9 +1,10 @@
 // What morvo-convert prints: on a terminal one live line per converting task
 // with its progress bar and a total line "finished/total", redrawn in place;
 // otherwise plain lines. Each finished task prints its source, its target
-// and "完成" or "失败(" + result text + ")", followed by ": " and the reason
-// when one is known; with JSON, one object per finished task goes to
-// standard output instead (the reason in "detail").
+// and "完成" or "失败(" + result text + ")", followed by ": " and the
+// task's detail (the system's reason, a note) when it has one; after a
+// stop, tasks that never started print "等待". With JSON, one object per
+// task goes to standard output instead (the detail in "detail").
 // Main thread, except Suspend/Resume, which any thread may call (the
 // terminal prompt makes room with them).
 #pragma once
@@ -16,13 +17,17 @@
 #include <utility>
 #include <vector>
 
+// How a task stands when it is reported: done or failed as the list shows
+// it; after a stop, cut off while converting, or never started.
+enum class TTaskOutcome { Done, Failed, Stopped, Waiting };
+
 struct TFinishedTask {
   std::u16string Source;
   std::u16string Target;  // full path
-  bool Succeeded = false;
+  TTaskOutcome Outcome = TTaskOutcome::Failed;
   int32_t Result = 0;
   std::u16string ResultText;
-  std::u16string Detail;  // why, when a part below said (may be empty)
+  std::u16string Detail;  // shown after the result text; empty when none
 };
 
 class TCliReport {

@@ -1,14 +1,17 @@
 #include "cli/uCliSession.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/uPlayerLaunch.h"
 #include "app/uQualityChoice.h"
 #include "app/uSourceAdding.h"
 #include "app/uTargetFolder.h"
+#include "cli/uCliAnswerer.h"
+#include "codecs/uDecoderEx.h"
 #include "codecs/uEncodeIntf.h"
 #include "codecs/uLxPlayerDllExport.h"
-#include "cli/uCliAnswerer.h"
+#include "engine/uEncodeWorker.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -28,11 +31,15 @@ const char* const kFormatOrder[] = {".mp3", ".ape", ".wav", ".flac"};
 
 std::u16string Wide(const std::string& Utf8) { return platform::Utf8ToWide(Utf8); }
 std::string FromAnsi(const std::string& Ansi) { return platform::WideToUtf8(platform::AnsiToWide(Ansi)); }
+// A file or folder named on the command line: its bytes as they are, also
+// when they are not UTF-8.
+std::u16string PathArgument(const std::string& Bytes) { return platform::PathToWide(Bytes); }
 
 // Names relative to the working folder are made absolute; a name with a
-// drive part ("X:", a UNC name) is left for the checks to judge.
+// drive part ("X:", a UNC name) or a blank one is left for the checks to
+// judge.
 std::u16string AbsoluteUnlessDrive(const std::u16string& Name) {
-  if (Name.empty() || !WideExtractFileDrive(Name).empty()) return Name;
+  if (WideTrim(Name).empty() || !WideExtractFileDrive(Name).empty()) return Name;
   const std::u16string Full = WideExpandFileName(Name);
   return Full.empty() ? Name : Full;
 }
@@ -68,8 +75,13 @@ int TCliSession::Run() {
   FManager->FMainForm = this;
   FManager->FOnTaskChanged = [this](int32_t Value, uint8_t Kind) { OnTaskChanged(Value, Kind); };
 
-  const int Prepared = Prepare();
-  const int Status = Prepared >= 0 ? Prepared : Convert();
+  int Status = Prepare();
+  // An interrupt that came while the sources were added.
+  platform::ProcessMessages();
+  if (Status < 0)
+    Status = Convert();
+  else if (FInterrupt)
+    Status = platform::InterruptExitStatus(*FInterrupt);
   Finish();
   return Status;
 }
@@ -153,7 +165,7 @@ void TCliSession::ListQualities() const {
 }
 
 bool TCliSession::ChooseTargetFolder() {
-  std::u16string Text = FOptions.Output ? Wide(*FOptions.Output) : FManager->DestPath();
+  std::u16string Text = FOptions.Output ? PathArgument(*FOptions.Output) : FManager->DestPath();
   // A folder typed relative to the working folder means that folder.
   if (FOptions.Output) Text = AbsoluteUnlessDrive(Text);
   const TTargetFolderCheck Check = CheckTargetFolder(Text);
@@ -165,18 +177,46 @@ bool TCliSession::ChooseTargetFolder() {
   return true;
 }
 
+namespace {
+
+// One add of Files, as a choice of several files in the window is. A cue
+// sheet that cannot be read ends an add (its refusal is recorded); the files
+// after it are added all the same.
+void AddFiles(TSourceAdder& Adder, std::vector<std::u16string> Files) {
+  while (!Files.empty()) {
+    try {
+      Adder.AddSources(Files, TSourceAdder::ModeUser);
+      return;
+    } catch (const std::exception&) {
+      const auto Sheet = std::find(Files.begin(), Files.end(), Adder.Refused().back().Path);
+      if (Sheet == Files.end()) return;
+      Files.erase(Files.begin(), Sheet + 1);
+    }
+  }
+}
+
+}  // namespace
+
 void TCliSession::AddSources() {
   TSourceAdder Adder(*FManager);
   Adder.SetTargetExt(FTargetExt);
+  // Files named next to each other are one add: an image and the sheet
+  // that cuts it give the tracks only. A folder is scanned on its own.
+  std::vector<std::u16string> Files;
   for (const std::string& Source : FOptions.Sources) {
-    const std::u16string Path = AbsoluteUnlessDrive(Wide(Source));
+    const std::u16string Path = AbsoluteUnlessDrive(PathArgument(Source));
+    if (!WideDirectoryExists(Path)) {
+      Files.push_back(Path);
+      continue;
+    }
+    AddFiles(Adder, std::exchange(Files, {}));
     try {
-      if (WideDirectoryExists(Path)) Adder.AddFolder(Path);
-      else Adder.AddSources({Path}, TSourceAdder::ModeUser);
+      Adder.AddFolder(Path);
     } catch (const std::exception&) {
       // The refusal, with the error text, is recorded by the adder.
     }
   }
+  AddFiles(Adder, Files);
   for (const TRefusedSource& Refused : Adder.Refused()) {
     FAnyRefused = true;
     std::u16string Line = u"跳过 " + Refused.Path;
@@ -189,19 +229,23 @@ void TCliSession::AddSources() {
 }
 
 int TCliSession::Convert() {
-  FManager->StartConvert();
-  FReport->Totals(0, FManager->FTotalCount);
-  platform::RunMessageLoop();
-  // After a stop the workers still end their tasks (code 11, partial
-  // targets deleted); Shutdown waits for them.
+  if (!FInterrupt) {
+    FManager->StartConvert();
+    FReport->Totals(0, FManager->FTotalCount);
+    platform::RunMessageLoop();
+  }
+  // After a first interrupt the loop has waited for the workers to end
+  // their tasks (code 1 or 11, partial targets deleted); after a second one
+  // Shutdown cuts them off.
   FManager->FOnTaskChanged = nullptr;
   FManager->Shutdown();
-  if (FInterrupts < 2) ReportRemaining();
+  ReportRemaining();
   FReport->Summary(FManager->GetSummary());
+  if (FInterrupt) return platform::InterruptExitStatus(*FInterrupt);
   // Counted against the run's total, not the list: a task whose source was
   // deleted after its success has left the list.
   const bool AllSucceeded =
-      FManager->FSucceededCount == FManager->FTotalCount && !FAnyRefused && FInterrupts == 0;
+      FManager->FSucceededCount == FManager->FTotalCount && !FAnyRefused && !FSourceKept;
   return AllSucceeded ? ecAllSucceeded : ecSomeFailed;
 }
 
@@ -224,19 +268,14 @@ void TCliSession::Finish() {
   FManager.reset();
 }
 
-void TCliSession::Interrupt(int Count) { platform::PostMessage(this, WM_CLI_INTERRUPT, Count, 0); }
+void TCliSession::Interrupt(platform::TInterruptKind Kind, int Count) {
+  platform::PostMessage(this, WM_CLI_INTERRUPT, static_cast<uintptr_t>(Count),
+                        static_cast<intptr_t>(Kind));
+}
 
 intptr_t TCliSession::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
   if (Msg == WM_CLI_INTERRUPT) {
-    FInterrupts = static_cast<int>(WParam);
-    if (FInterrupts == 1) FReport->Notice(u"正在停止… (Ctrl+C again to quit at once)");
-    // Stop as the window's Stop does; a second interrupt also drops any
-    // open question so that nothing waits for an answer.
-    FManager->StopConvert();
-    if (FInterrupts >= 2) {
-      for (const auto& Box : platform::OpenMessageBoxes()) platform::CloseMessageBox(Box->Caption());
-    }
-    platform::QuitMessageLoop();
+    OnInterrupt(static_cast<platform::TInterruptKind>(LParam), static_cast<int>(WParam));
     return 0;
   }
   if (Msg != platform::WM_ENCODE_NOTIFY) return 0;
@@ -252,12 +291,35 @@ intptr_t TCliSession::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LPa
   return 0;
 }
 
-void TCliSession::OnTaskChanged(int32_t Value, uint8_t Kind) {
-  if (Kind == nkChanged) {
-    ReportIfFinished(Value);
-  } else if (Kind == nkRunning && !FManager->IsRunning()) {
+// Stops as the window's Stop does; the loop goes on until the workers have
+// ended their tasks, so that those are reported as the window shows them.
+// A second interrupt also drops any open question and ends at once.
+void TCliSession::OnInterrupt(platform::TInterruptKind Kind, int Count) {
+  FInterrupts = Count;
+  if (!FInterrupt) FInterrupt = Kind;
+  if (FInterrupts == 1) FReport->Notice(u"正在停止… (Ctrl+C again to quit at once)");
+  FManager->StopConvert();
+  if (FInterrupts >= 2) {
+    for (const auto& Box : platform::OpenMessageBoxes())
+      platform::CloseMessageBox(Box->Caption());
     platform::QuitMessageLoop();
+    return;
   }
+  QuitWhenIdle();
+}
+
+void TCliSession::QuitWhenIdle() {
+  if (FManager->IsRunning()) return;
+  const auto& Workers = FManager->Workers();
+  if (std::any_of(Workers.begin(), Workers.end(),
+                  [](const auto& W) { return W->FTask != nullptr; }))
+    return;
+  platform::QuitMessageLoop();
+}
+
+void TCliSession::OnTaskChanged(int32_t Value, uint8_t Kind) {
+  if (Kind == nkChanged) ReportIfFinished(Value);
+  if (Kind == nkChanged || Kind == nkRunning) QuitWhenIdle();
 }
 
 void TCliSession::ReportIfFinished(int32_t Id) {
@@ -268,24 +330,72 @@ void TCliSession::ReportIfFinished(int32_t Id) {
     return;
   }
   if (Task->FState != tsDone && Task->FState != tsFailed) return;
-  if (!FReported.insert(Id).second) return;
-  TFinishedTask Finished;
-  Finished.Source = Task->FSource;
-  Finished.Target = WideIncludeTrailingBackslash(FManager->DestPath()) + Task->FTargetName;
-  Finished.Succeeded = Task->FState == tsDone;
-  Finished.Result = Task->FResult.load();
-  Finished.ResultText = TaskResultText(Finished.Result);
-  Finished.Detail = Task->FDetail;
-  FReport->Finished(Id, Finished);
+  // A whole file's source that is still there after its success could not
+  // go to the trash (the task says why).
+  if (Task->FState == tsDone && FOptions.DeleteSource && Task->FKind == tkWholeFile &&
+      WideFileExists(Task->FSource))
+    FSourceKept = true;
+  Report(*Task, Task->FState == tsDone ? TTaskOutcome::Done : TTaskOutcome::Failed);
   FReport->Totals(FManager->FFinishedCount, FManager->FTotalCount);
 }
 
-// Tasks that ended while the manager was shutting down (a stop), when the
-// change callback was already gone, are reported from the list itself.
+// Once the workers are gone: the tasks that ended meanwhile, those cut off
+// while converting and those a stop kept from starting.
 void TCliSession::ReportRemaining() {
   for (int32_t I = 0; I < FManager->TaskCount(); ++I) {
-    if (TTaskItem* Task = FManager->GetTask(I)) ReportIfFinished(Task->FId);
+    const TTaskItem* Task = FManager->GetTask(I);
+    if (!Task || FReported.contains(Task->FId)) continue;
+    switch (Task->FState) {
+    case tsDone:
+      Report(*Task, TTaskOutcome::Done);
+      break;
+    case tsFailed:
+      Report(*Task, TTaskOutcome::Failed);
+      break;
+    case tsConverting:
+      Report(*Task, TTaskOutcome::Stopped);
+      break;
+    default:
+      Report(*Task, TTaskOutcome::Waiting);
+      break;
+    }
   }
+}
+
+void TCliSession::Report(const TTaskItem& Task, TTaskOutcome Outcome) {
+  if (!FReported.insert(Task.FId).second) return;
+  TFinishedTask Finished;
+  Finished.Source = Task.FSource;
+  Finished.Target = WideIncludeTrailingBackslash(FManager->DestPath()) + Task.FTargetName;
+  Finished.Outcome = Outcome;
+  Finished.Result = Task.FResult.load();
+  Finished.ResultText = TaskResultText(Finished.Result);
+  Finished.Detail = Task.FDetail;
+  if (Outcome == TTaskOutcome::Failed && Finished.Result == rcLowToHigh) {
+    const std::u16string Hint = LowToHighHint(Task);
+    Finished.Detail += (Finished.Detail.empty() || Hint.empty() ? u"" : u"; ") + Hint;
+  }
+  FReport->Finished(Task.FId, Finished);
+}
+
+// What would work instead: the source's bitrate and the best quality of the
+// current mode that it allows.
+std::u16string TCliSession::LowToHighHint(const TTaskItem& Task) const {
+  const auto* Mp3 =
+      dynamic_cast<const TMp3Param*>(FManager->FParamManager->FindById(Task.FParamId));
+  if (!Mp3) return {};
+  TDecoderEx Decoder;
+  if (!Decoder.Open(Task.FSource)) return {};
+  const int32_t Kbps = Decoder.FInfo.Bitrate;
+  std::string Hint = "source " + std::to_string(Kbps) + " kbps; ";
+  const int Index = HighestAcceptedQualityIndex(*Mp3, Kbps);
+  if (Index < 0 || static_cast<size_t>(Index) >= Mp3->FQualityList.size())
+    Hint += "no " + std::string(Mp3->FBitRateMode == 1 ? "ABR" : "CBR") +
+            " quality is that low, try --mp3-mode vbr";
+  else
+    Hint += "highest quality accepted: -q " + std::to_string(Index) + " (" +
+            FromAnsi(Mp3->FQualityList[Index]) + ")";
+  return Wide(Hint);
 }
 
 void TCliSession::FlushPlaylistQueue() {

@@ -5,20 +5,24 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "cli/uCliOptions.h"
 #include "cli/uCliReport.h"
+#include "platform/uConsole.h"
 #include "platform/uMessageQueue.h"
 
 class TTaskManager;
+class TTaskItem;
 class TEncodeParam;
 class TCliAnswerer;
 
-// Exit statuses.
+// Exit statuses. A run ended by a signal reports 128 + its number after the
+// clean-up (platform::InterruptExitStatus).
 constexpr int ecAllSucceeded = 0;
-constexpr int ecSomeFailed = 1;
+constexpr int ecSomeFailed = 1;  // also: a source meant for the trash stayed
 constexpr int ecUsage = 2;
 
 class TCliSession final : public platform::IMessageTarget {
@@ -27,8 +31,10 @@ public:
   ~TCliSession();
 
   int Run();
-  // Any thread: the N-th Ctrl+C of the run.
-  void Interrupt(int Count);
+  // Any thread: the Count-th interrupt of the run. The first stops the run
+  // and lets the tasks being converted end as stopped; the second also
+  // drops open questions and ends at once.
+  void Interrupt(platform::TInterruptKind Kind, int Count);
 
   intptr_t HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override;
 
@@ -44,8 +50,13 @@ private:
   void Finish();
 
   void OnTaskChanged(int32_t Value, uint8_t Kind);
+  void OnInterrupt(platform::TInterruptKind Kind, int Count);
+  // Ends the message loop once the run is over and no worker holds a task.
+  void QuitWhenIdle();
   void ReportIfFinished(int32_t Id);
   void ReportRemaining();
+  void Report(const TTaskItem& Task, TTaskOutcome Outcome);
+  std::u16string LowToHighHint(const TTaskItem& Task) const;
   void FlushPlaylistQueue();
   void UsageError(const std::string& Text);
 
@@ -57,5 +68,7 @@ private:
   std::u16string FTargetExt;
   std::set<int32_t> FReported;
   bool FAnyRefused = false;
+  bool FSourceKept = false;  // a source meant for the trash stayed
   int FInterrupts = 0;
+  std::optional<platform::TInterruptKind> FInterrupt;  // the first one
 };

@@ -1,11 +1,14 @@
 // morvo-convert end to end: the real executable, real sources made with the
 // ffmpeg tool, a private program folder for the configuration.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "tests/support/uMidiWriter.h"
 #include "tests/support/uScopedEnv.h"
@@ -37,19 +40,66 @@ protected:
 
   // Runs morvo-convert with Args (already quoted), standard input closed;
   // the user's trash lies in the test folder.
-  TRun Convert(const std::string& Args,
-               const std::string& Executable = std::string(MORVO_BIN_DIR) + "/morvo-convert") {
-    const fs::path Out = FRoot / "stdout", Err = FRoot / "stderr";
-    const std::string Command = "cd " + Quote(FRoot.string()) + " && MORVO_PROGRAM_DIR=" +
-                                Quote((FRoot / "prog").string()) + " XDG_DATA_HOME=" + Quote((FRoot / "data").string()) +
-                                " " + Quote(Executable) +
-                                " " + Args + " </dev/null >" + Quote(Out.string()) + " 2>" + Quote(Err.string());
-    const int Raw = std::system(Command.c_str());
+  TRun Convert(const std::string& Args, const std::string& Executable = DefaultExecutable()) {
+    return RunShell(ConvertCommand(Args, "", Executable));
+  }
+
+  // The same with Env (NAME=value words) added to the environment.
+  TRun ConvertWithEnv(const std::string& Args, const std::string& Env) {
+    return RunShell(ConvertCommand(Args, Env, DefaultExecutable()));
+  }
+
+  // The same, sent Signal (a kill name: INT, TERM, HUP) after Seconds; the
+  // status is the program's own exit status.
+  TRun ConvertInterrupted(const std::string& Args, const std::string& Signal, double Seconds) {
+    // With job control on, a program started in the background keeps
+    // SIGINT (a script's background jobs would ignore it).
+    // A program that does not end within two minutes of the signal is
+    // killed (status 137).
+    return RunShell("set -m; " + ConvertCommand(Args, "", DefaultExecutable()) + " & P=$!; sleep " +
+                    std::to_string(Seconds) + "; kill -" + Signal +
+                    " $P; (sleep 120; kill -KILL $P) & W=$!; wait $P; S=$?; kill $W; exit $S");
+  }
+
+  static std::string DefaultExecutable() { return std::string(MORVO_BIN_DIR) + "/morvo-convert"; }
+
+  std::string ConvertCommand(const std::string& Args, const std::string& Env,
+                             const std::string& Executable) {
+    return "cd " + Quote(FRoot.string()) +
+           " && MORVO_PROGRAM_DIR=" + Quote((FRoot / "prog").string()) +
+           " XDG_DATA_HOME=" + Quote((FRoot / "data").string()) + " " + Env + " exec " +
+           Quote(Executable) + " " + Args + " </dev/null >" + Quote((FRoot / "stdout").string()) +
+           " 2>" + Quote((FRoot / "stderr").string());
+  }
+
+  TRun RunShell(const std::string& Command) {
+    const int Raw = std::system(("bash -c " + Quote(Command)).c_str());
     TRun Run;
     Run.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-    Run.Out = ReadBytes(Out);
-    Run.Err = ReadBytes(Err);
+    Run.Out = ReadBytes(FRoot / "stdout");
+    Run.Err = ReadBytes(FRoot / "stderr");
     return Run;
+  }
+
+  // A stereo 16-bit 44.1 kHz WAV of Seconds of silence that takes no room on
+  // disk: long work for the encoder at no cost.
+  fs::path MakeLongSilence(const std::string& Name, uint32_t Seconds) {
+    const fs::path File = FRoot / "src" / Name;
+    const uint32_t Data = Seconds * 44100u * 4u;
+    std::string Header = "RIFF";
+    const auto Put32 = [&Header](uint32_t V) {
+      for (int I = 0; I < 4; ++I)
+        Header += char((V >> (8 * I)) & 0xFF);
+    };
+    const auto Put16 = [&Header](uint16_t V) { Header += char(V & 0xFF), Header += char(V >> 8); };
+    Put32(36 + Data);
+    Header += "WAVEfmt ";
+    Put32(16), Put16(1), Put16(2), Put32(44100), Put32(44100 * 4), Put16(4), Put16(16);
+    Header += "data";
+    Put32(Data);
+    morvotest::WriteBytes(File, Header);
+    fs::resize_file(File, Header.size() + Data);
+    return File;
   }
 
   // A stereo 16-bit 44.1 kHz tone of Seconds.
@@ -270,6 +320,138 @@ TEST_F(CliRun, InvalidTargetFolders) {
   TRun Uncreatable = Convert("-f wav -o " + Quote((FRoot / "plainfile" / "sub").string()) + " " + Quote(Source.string()));
   EXPECT_EQ(Uncreatable.Status, 2);
   EXPECT_NE(Uncreatable.Err.find("无法创建"), std::string::npos) << Uncreatable.Err;
+}
+
+TEST_F(CliRun, AnEmptyTargetFolderIsRefused) {
+  const std::string Name = "morvo-empty-target-" + std::to_string(getpid());
+  const fs::path Source = MakeWav(Name + ".wav", 0.5);
+  for (const char* Folder : {"''", "' '"}) {
+    TRun Run = Convert(std::string("-f wav -o ") + Folder + " " + Quote(Source.string()));
+    const bool WroteIntoRoot = fs::exists("/" + Name + ".wav");
+    fs::remove("/" + Name + ".wav");
+    EXPECT_FALSE(WroteIntoRoot) << Folder;
+    EXPECT_EQ(Run.Status, 2) << Folder;
+    EXPECT_NE(Run.Err.find("为无效路径"), std::string::npos) << Run.Err;
+  }
+}
+
+TEST_F(CliRun, ANegativeQualityGetsAShortAnswer) {
+  TRun Run = Convert("-f mp3 -q -1 x.wav");
+  EXPECT_EQ(Run.Status, 2);
+  EXPECT_NE(Run.Err.find("--list-qualities"), std::string::npos) << Run.Err;
+  EXPECT_LT(Run.Err.size(), 200u) << Run.Err;
+}
+
+TEST_F(CliRun, ALowToHighRefusalNamesWhatWouldWork) {
+  const fs::path Wav = MakeWav("tone.wav", 1.0);
+  const fs::path Mp3 = FRoot / "src" / "tone.mp3";
+  ASSERT_TRUE(morvotest::RunCommand("lame --silent -b 128 " + Quote(Wav) + " " + Quote(Mp3)));
+  TRun Run = Convert("--json -f mp3 -q 0 -o out " + Quote(Mp3.string()));
+  EXPECT_EQ(Run.Status, 1);
+  EXPECT_NE(Run.Out.find("\"result\":3,\"text\":\"不支持音质低转高\",\"detail\":\"source 128 kbps; "
+                         "highest quality accepted: -q 5 (Mode:立体声; CBR:128Kbps)\""),
+            std::string::npos)
+      << Run.Out;
+  // The quality it names is accepted.
+  EXPECT_EQ(Convert("-f mp3 -q 5 -o out " + Quote(Mp3.string())).Status, 0);
+}
+
+TEST_F(CliRun, InterruptsStopTheRunAndEndWithTheSignalsStatus) {
+  // More three-hour sources than workers (one per processor): some wait.
+  const int Count = int(std::thread::hardware_concurrency()) + 2;
+  std::string Sources;
+  for (int I = 0; I < Count; ++I)
+    Sources += " " + Quote(MakeLongSilence(std::to_string(I) + ".wav", 10800).string());
+  const struct {
+    const char* Signal;
+    int Status;
+  } Cases[] = {{"INT", 130}, {"TERM", 143}, {"HUP", 129}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Signal);
+    TRun Run = ConvertInterrupted("--json -f mp3 -e overwrite -o out" + Sources, Case.Signal, 2.0);
+    EXPECT_EQ(Run.Status, Case.Status) << Run.Err;
+    // Every task appears, with the state the stop left it in.
+    int Lines = 0;
+    for (size_t At = Run.Out.find("{\"source\""); At != std::string::npos;
+         At = Run.Out.find("{\"source\"", At + 1))
+      ++Lines;
+    EXPECT_EQ(Lines, Count) << Run.Out;
+    EXPECT_EQ(Run.Out.find("\"state\":\"done\""), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Out.find("\"state\":\"waiting\",\"result\":13"), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Err.find("0个文件转换失败,0个文件转换成功"), std::string::npos)
+        << "the summary stays as it is";
+    EXPECT_TRUE(!fs::exists(FRoot / "out") || fs::is_empty(FRoot / "out"))
+        << "partial targets are gone";
+  }
+}
+
+TEST_F(CliRun, ASourceThatCannotGoToTheTrashStaysAndTheLineSaysWhy) {
+  const fs::path Source = MakeWav("keep.wav", 0.5);
+  // No home and no data folder that could hold a trash.
+  TRun Run = ConvertWithEnv("-f flac -o out --delete-source " + Quote(Source.string()),
+                            "HOME=/dev/null XDG_DATA_HOME=/dev/null/share");
+  EXPECT_EQ(Run.Status, 1) << "what was asked for did not happen";
+  EXPECT_TRUE(fs::exists(Source));
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "keep.flac"));
+  EXPECT_NE(Run.Out.find("keep.flac: 完成; 源文件未能移到回收站: "), std::string::npos) << Run.Out;
+
+  TRun Json =
+      ConvertWithEnv("--json -e overwrite -f flac -o out --delete-source " + Quote(Source.string()),
+                     "HOME=/dev/null XDG_DATA_HOME=/dev/null/share");
+  EXPECT_NE(
+      Json.Out.find(
+          "\"state\":\"done\",\"result\":12,\"text\":\"完成\",\"detail\":\"源文件未能移到回收站: "),
+      std::string::npos)
+      << Json.Out;
+}
+
+TEST_F(CliRun, NamesThatAreNotUtf8ConvertAndKeepTheirBytes) {
+  const fs::path Folder = FRoot / "src" / "legacy";
+  fs::create_directories(Folder);
+  fs::copy_file(MakeWav("tone.wav", 0.5), Folder / "caf\xE9.wav");
+  fs::copy_file(FRoot / "src" / "tone.wav", Folder / "\xC4\xE3\xBA\xC3.wav");
+  TRun Scan = Convert("-f flac -o out " + Quote(Folder.string()));
+  EXPECT_EQ(Scan.Status, 0) << Scan.Out << Scan.Err;
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "caf\xE9.flac"));
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "\xC4\xE3\xBA\xC3.flac"));
+  EXPECT_NE(Scan.Out.find("caf\xEF\xBF\xBD.flac: 完成"), std::string::npos)
+      << "shown with a replacement mark";
+
+  TRun Direct = Convert("-f wav -o " + Quote((FRoot / "caf\xE9").string()) + " " +
+                        Quote((Folder / "caf\xE9.wav").string()));
+  EXPECT_EQ(Direct.Status, 0) << Direct.Out << Direct.Err;
+  EXPECT_TRUE(fs::exists(FRoot / "caf\xE9" / "caf\xE9.wav"));
+}
+
+TEST_F(CliRun, AnImageAndItsSheetGiveTheTracksOnly) {
+  MakeWav("album/image.wav", 2.0);
+  std::ofstream(FRoot / "src" / "album" / "image.cue")
+      << "PERFORMER \"P\"\nFILE \"image.wav\" WAVE\n"
+         "  TRACK 01 AUDIO\n    TITLE \"one\"\n    INDEX 01 00:00:00\n"
+         "  TRACK 02 AUDIO\n    TITLE \"two\"\n    INDEX 01 00:01:00\n";
+  TRun Scan = Convert("-f flac -o scanned " + Quote((FRoot / "src" / "album").string()));
+  EXPECT_EQ(Scan.Status, 0) << Scan.Out << Scan.Err;
+  EXPECT_FALSE(fs::exists(FRoot / "scanned" / "image.flac"));
+  EXPECT_TRUE(fs::exists(FRoot / "scanned" / "P - two.flac"));
+
+  TRun Named =
+      Convert("-f flac -o named " + Quote((FRoot / "src" / "album" / "image.wav").string()) + " " +
+              Quote((FRoot / "src" / "album" / "image.cue").string()));
+  EXPECT_EQ(Named.Status, 0) << Named.Out << Named.Err;
+  EXPECT_FALSE(fs::exists(FRoot / "named" / "image.flac"));
+  EXPECT_TRUE(fs::exists(FRoot / "named" / "P - one.flac"));
+}
+
+TEST_F(CliRun, AFifoNamedAsASourceIsRefusedAtOnce) {
+  const fs::path Good = MakeWav("good.wav", 0.5);
+  ASSERT_EQ(mkfifo((FRoot / "src" / "pipe.wav").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((FRoot / "src" / "pipe.cue").c_str(), 0600), 0);
+  TRun Run = Convert("-f flac -o out " + Quote((FRoot / "src" / "pipe.wav").string()) + " " +
+                     Quote((FRoot / "src" / "pipe.cue").string()) + " " + Quote(Good.string()));
+  EXPECT_EQ(Run.Status, 1) << "the killed run of a hang has none";
+  EXPECT_NE(Run.Err.find("pipe.wav: 不是普通文件"), std::string::npos) << Run.Err;
+  EXPECT_NE(Run.Err.find("pipe.cue: 无法读取CUE文件"), std::string::npos) << Run.Err;
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "good.flac")) << "the sources after them are converted";
 }
 
 TEST_F(CliRun, SaveStoresTheDefaults) {

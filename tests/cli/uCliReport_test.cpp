@@ -15,39 +15,73 @@ TEST(CliReport, TotalTextFollowsTheWindowsRule) {
 }
 
 TEST(CliReport, JsonEscapesPathsAndTellsTheResult) {
-  TFinishedTask Task{u"/m/a \"b\".wav", u"/o/a\\b.mp3", false, 6, u"读取文件失败", u""};
+  TFinishedTask Task{u"/m/a \"b\".wav", u"/o/a\\b.mp3",      TTaskOutcome::Failed, 6,
+                     u"读取文件失败",   u"Permission denied"};
   EXPECT_EQ(TCliReport::JsonLine(Task),
-            "{\"source\":\"/m/a \\\"b\\\".wav\",\"target\":\"/o/a\\\\b.mp3\",\"state\":\"failed\",\"result\":6,"
-            "\"text\":\"读取文件失败\"}");
+            "{\"source\":\"/m/a "
+            "\\\"b\\\".wav\",\"target\":\"/o/a\\\\b.mp3\",\"state\":\"failed\",\"result\":6,"
+            "\"text\":\"读取文件失败\",\"detail\":\"Permission denied\"}");
+  Task.Detail.clear();
+  EXPECT_EQ(TCliReport::JsonLine(Task).find("detail"), std::string::npos) << "no empty detail";
+}
+
+TEST(CliReport, EveryOutcomeHasItsStateAndText) {
+  const struct {
+    TTaskOutcome Outcome;
+    int32_t Result;
+    const char* Json;
+    const char* Line;
+  } Cases[] = {
+      {TTaskOutcome::Done, 12, "\"state\":\"done\",\"result\":12,\"text\":\"完成\"", "完成"},
+      {TTaskOutcome::Failed, 11, "\"state\":\"failed\",\"result\":11,\"text\":\"T\"", "失败(T)"},
+      {TTaskOutcome::Stopped, 11, "\"state\":\"stopped\",\"result\":11,\"text\":\"T\"", "失败(T)"},
+      {TTaskOutcome::Waiting, 13, "\"state\":\"waiting\",\"result\":13,\"text\":\"等待\"", "等待"},
+  };
+  for (const auto& Case : Cases) {
+    const TFinishedTask Task{u"/s", u"/t", Case.Outcome, Case.Result, u"T", u""};
+    EXPECT_NE(TCliReport::JsonLine(Task).find(Case.Json), std::string::npos)
+        << TCliReport::JsonLine(Task);
+    std::ostringstream Out, Err;
+    TCliReport Report(Out, Err, false, false, 80);
+    Report.Finished(1, Task);
+    EXPECT_EQ(Out.str(), std::string("/s -> /t: ") + Case.Line + "\n");
+  }
 }
 
 TEST(CliReport, PlainLinesNameSourceTargetAndVerdict) {
   std::ostringstream Out, Err;
   TCliReport Report(Out, Err, false, false, 80);
   Report.Progress(1, u"a.mp3", 40);
-  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u"", u""});
-  Report.Finished(2, {u"/s/b.wav", u"/t/b.mp3", false, 3, u"不支持音质低转高", u""});
+  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", TTaskOutcome::Done, 12, u"", u""});
+  Report.Finished(2, {u"/s/b.wav", u"/t/b.mp3", TTaskOutcome::Failed, 3, u"不支持音质低转高",
+                      u"source 128 kbps"});
   Report.Summary(u"1个文件转换失败,1个文件转换成功");
-  EXPECT_EQ(Out.str(),
-            "/s/a.wav -> /t/a.mp3: 完成\n/s/b.wav -> /t/b.mp3: 失败(不支持音质低转高)\n"
-            "1个文件转换失败,1个文件转换成功\n");
+  EXPECT_EQ(
+      Out.str(),
+      "/s/a.wav -> /t/a.mp3: 完成\n/s/b.wav -> /t/b.mp3: 失败(不支持音质低转高): source 128 kbps\n"
+      "1个文件转换失败,1个文件转换成功\n");
   EXPECT_EQ(Err.str(), "") << "no live lines without a terminal";
 }
 
-// A reason from below follows the result text; a succeeded task never
-// shows one.
-TEST(CliReport, AFailedTaskTellsTheReasonWhenOneIsKnown) {
-  TFinishedTask Failed{u"/s/a.mid", u"/t/a.mp3", false, 6, u"读取文件失败", u"no SoundFont \"x\""};
+// A reason from below follows the result text of a failure; a note (a
+// source that could not go to the trash) follows that of a success.
+TEST(CliReport, TheDetailFollowsTheResultTextWhenThereIsOne) {
+  TFinishedTask Failed{u"/s/a.mid", u"/t/a.mp3",     TTaskOutcome::Failed,
+                       6,           u"读取文件失败", u"no SoundFont \"x\""};
   EXPECT_EQ(TCliReport::JsonLine(Failed),
             "{\"source\":\"/s/a.mid\",\"target\":\"/t/a.mp3\",\"state\":\"failed\",\"result\":6,"
             "\"text\":\"读取文件失败\",\"detail\":\"no SoundFont \\\"x\\\"\"}");
-  TFinishedTask Done{u"/s/b.mid", u"/t/b.mp3", true, 12, u"", u"left over"};
-  EXPECT_EQ(TCliReport::JsonLine(Done).find("detail"), std::string::npos);
+  TFinishedTask Done{u"/s/b.wav", u"/t/b.mp3", TTaskOutcome::Done,
+                     12,          u"",         u"源文件未能移到回收站: x"};
+  EXPECT_NE(
+      TCliReport::JsonLine(Done).find("\"text\":\"完成\",\"detail\":\"源文件未能移到回收站: x\""),
+      std::string::npos);
   std::ostringstream Out, Err;
   TCliReport Report(Out, Err, false, false, 80);
   Report.Finished(1, Failed);
   Report.Finished(2, Done);
-  EXPECT_EQ(Out.str(), "/s/a.mid -> /t/a.mp3: 失败(读取文件失败): no SoundFont \"x\"\n/s/b.mid -> /t/b.mp3: 完成\n");
+  EXPECT_EQ(Out.str(), "/s/a.mid -> /t/a.mp3: 失败(读取文件失败): no SoundFont \"x\"\n"
+                       "/s/b.wav -> /t/b.mp3: 完成: 源文件未能移到回收站: x\n");
 }
 
 TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
@@ -58,7 +92,7 @@ TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
   const std::string Drawn = Err.str();
   EXPECT_NE(Drawn.find("[##########----------] 50% "), std::string::npos);
   EXPECT_NE(Drawn.find("0/2"), std::string::npos);
-  Report.Finished(7, {u"/s/x.wav", u"/t/x.flac", true, 12, u"", u""});
+  Report.Finished(7, {u"/s/x.wav", u"/t/x.flac", TTaskOutcome::Done, 12, u"", u""});
   EXPECT_NE(Err.str().find("\x1b[2A"), std::string::npos) << "the two live lines are cleared";
   EXPECT_EQ(Out.str(), "/s/x.wav -> /t/x.flac: 完成\n");
 }
@@ -82,7 +116,7 @@ TEST(CliReport, LinesWaitWhileAQuestionIsOnTheTerminal) {
   std::ostringstream Out, Err;
   TCliReport Report(Out, Err, true, false, 80);
   Report.Suspend();
-  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", true, 12, u"", u""});
+  Report.Finished(1, {u"/s/a.wav", u"/t/a.mp3", TTaskOutcome::Done, 12, u"", u""});
   Report.Notice(u"跳过 x");
   EXPECT_EQ(Out.str(), "");
   Report.Resume();

@@ -12,9 +12,11 @@ extern char** environ;
 namespace platform {
 
 bool LaunchProgram(const std::u16string& Program, const std::vector<std::u16string>& Args) {
+  // The arguments are file names or plain words: both keep their bytes.
   std::vector<std::string> Text{WideToPath(Program)};
   Text.reserve(Args.size() + 1);
-  for (const auto& Arg : Args) Text.push_back(WideToUtf8(Arg));
+  for (const auto& Arg : Args)
+    Text.push_back(WideToPath(Arg));
   std::vector<char*> Argv;
   Argv.reserve(Text.size() + 1);
   for (auto& T : Text) Argv.push_back(T.data());

@@ -7,7 +7,9 @@
 
 #include "engine/uEncodeWorker.h"
 #include "params/uParamManager.h"
+#include "platform/uCodePage.h"
 #include "tests/support/uUtf16.h"
+#include "text/uTextReader.h"
 #include "uEngineTestKit.h"
 
 namespace enginetest {
@@ -300,6 +302,22 @@ TEST_F(TaskManagerTest, ConvertedListKeepsOnlyNewExistingPaths) {
   WriteBytes(log, "\xEF\xBB\xBF" + kept + "\r\n");
   FManager->SaveConvertedList(W(log));
   EXPECT_EQ(ReadBytes(log), "\xEF\xBB\xBF" + kept + "\r\n");
+}
+
+TEST_F(TaskManagerTest, ConvertedListKeepsNamesThatAreNotUtf8) {
+  const std::string log =
+      TSources::Get().Root + "/program/encode-legacy-" + std::to_string(getpid()) + ".log";
+  const std::string target = FOut + "/caf\xE9.wav";
+  WriteBytes(target, "x");
+  FManager->FConverted = {platform::PathToWide(target)};
+  FManager->SaveConvertedList(W(log));
+  const std::string written = ReadBytes(log);
+  FManager->SaveConvertedList(W(log));
+  EXPECT_EQ(ReadBytes(log), written) << "found in the list again: not added twice";
+  TWideStringList list;
+  list.LoadFromFile(W(log));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(platform::WideToPath(list.Get(0)), target);
 }
 
 TEST_F(TaskManagerTest, SettingsSurviveTheManager) {

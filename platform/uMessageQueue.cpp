@@ -28,7 +28,7 @@ struct TReply {
       std::lock_guard<std::mutex> Lock(Mutex);
       Finished = true;
       Result = Value;
-      Error = Failure;
+      Error = std::move(Failure);
     }
     Done.notify_all();
   }
@@ -128,7 +128,7 @@ std::function<void(std::exception_ptr)> ErrorHandler;
 // An exception escaping a posted message's handler goes to the front end's
 // handler (the GUI shows it, as a toolkit's default error handling would);
 // the loop goes on either way.
-void ReportUnhandled(std::exception_ptr Error) {
+void ReportUnhandled(const std::exception_ptr& Error) {
   std::function<void(std::exception_ptr)> Handler;
   {
     std::lock_guard<std::mutex> Lock(ErrorHandlerMutex);

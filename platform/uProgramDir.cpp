@@ -49,9 +49,9 @@ bool MayKeepFilesBesideExecutable(const std::string& Folder) {
 std::u16string ProgramDataDir() {
   const std::string Override = EnvValue("MORVO_PROGRAM_DIR");
   if (!Override.empty()) return PathToWide(WithTrailingSlash(Override));
-  const std::u16string Beside = ExecutableDir();
+  std::u16string Beside = ExecutableDir();
   if (MayKeepFilesBesideExecutable(WideToPath(Beside))) return Beside;
-  const std::u16string Config = UserConfigDir() + u"Morvo/";
+  std::u16string Config = UserConfigDir() + u"Morvo/";
   std::error_code Ignored;  // a folder that cannot be made fails the first write instead
   std::filesystem::create_directories(WideToPath(Config), Ignored);
   return Config;

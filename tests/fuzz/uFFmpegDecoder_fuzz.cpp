@@ -16,6 +16,7 @@
 // target and may differ by rounding, and a damaged stream may decode
 // differently from another starting point. Reading stops at 8 MiB of PCM,
 // so that memory stays bounded.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -146,10 +147,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const TPass Again = ReadToEnd(*Decoder.Get(), BlockSize, BlockAlign);
   if (Exact) FUZZ_CHECK(Again.Ended && Again.Pcm == First.Pcm);
 
-  const int64_t Target = Frames * SeekFraction / 256;
   // The sample's start in 100-ns units, rounded up so that it names the
-  // sample itself.
-  const int64_t Position = (Target * 10'000'000 + Info.SampleRate - 1) / Info.SampleRate;
+  // sample itself; above 10 MHz not every sample has a position of its
+  // own, so the sample the position names (to the nearest) is the target.
+  const int64_t Position =
+      (Frames * SeekFraction / 256 * 10'000'000 + Info.SampleRate - 1) / Info.SampleRate;
+  const int64_t Target =
+      std::min<int64_t>(Frames, (Position * Info.SampleRate + 5'000'000) / 10'000'000);
   const int32_t Into = Decoder->Seek(Position);
   FUZZ_CHECK(Into == 0 || (Into == -1 && !Exact));
   const TPass Tail = ReadToEnd(*Decoder.Get(), BlockSize, BlockAlign);

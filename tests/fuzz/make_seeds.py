@@ -68,6 +68,11 @@ def audio_seeds(tmp, bin_dir):
     seed("opus.ogg", 4 + 6, lavfi(tmp, "b.ogg", 0.3, 8000, 1, "libopus", ("-b:a", "8k")), 90)
     seed("noext.wav", 5, lavfi(tmp, "g.wav", 0.05, 8000, 2, "pcm_s16le"))
 
+    # Musepack (libmpcdec's side of the player library).
+    mpc = tmp / "a.mpc"
+    run("mpcenc", "--silent", "--quality", "2", str(lavfi(tmp, "mpc-src.wav", 0.3, 44100, 2, "pcm_s16le")), str(mpc))
+    seed("stereo.mpc", 5, mpc, 100)
+
     # APE from our encoder, level 2000 and 4000.
     source = lavfi(tmp, "ape-src.wav", 0.25, 8000, 2, "pcm_s16le")
     for level, quality in (("2000", 1), ("4000", 3)):
@@ -76,6 +81,38 @@ def audio_seeds(tmp, bin_dir):
         run(str(bin_dir / "morvo-convert"), "-f", "ape", "--ape-level", str(quality), "-e", "2",
             "-o", str(out), str(source))
         seed(f"stereo-{level}.ape", 3 + 6 * (quality % 3), next(out.glob("*.ape")))
+
+
+def midi_seeds():
+    # Standard MIDI Files written here: the player library's own parser
+    # checks them and FluidSynth renders them.
+    def chunk(kind, body):
+        return kind + struct.pack(">I", len(body)) + body
+
+    def varlen(value):
+        out = [value & 0x7F]
+        value >>= 7
+        while value:
+            out.insert(0, 0x80 | (value & 0x7F))
+            value >>= 7
+        return bytes(out)
+
+    def track(events):
+        return chunk(b"MTrk", b"".join(varlen(delta) + data for delta, data in events) +
+                     b"\x00\xff\x2f\x00")
+
+    notes = [(0, b"\xc0\x00"), (0, b"\x90\x3c\x64"), (96, b"\x3c\x00"),  # running status
+             (0, b"\x90\x40\x64"), (96, b"\x80\x40\x40"), (0, b"\xb0\x07\x50")]
+    tempo = [(0, b"\xff\x51\x03\x07\xa1\x20"), (96, b"\xff\x51\x03\x03\xd0\x90"),
+             (0, b"\xff\x58\x04\x04\x02\x18\x08")]
+    type0 = chunk(b"MThd", struct.pack(">HHH", 0, 1, 96)) + track(tempo[:1] + notes)
+    type1 = chunk(b"MThd", struct.pack(">HHH", 1, 2, 96)) + track(tempo) + track(notes)
+    rmid = b"RIFF" + struct.pack("<I", 12 + len(type0)) + b"RMID" + b"data" + \
+        struct.pack("<I", len(type0)) + type0
+    # Byte 0: extension ".bin" (the kind is told by the first bytes).
+    write("decoder_fuzz", "type0.mid", bytes([5, 128]) + type0)
+    write("decoder_fuzz", "type1.mid", bytes([5 + 6, 60]) + type1)
+    write("decoder_fuzz", "rmid.rmi", bytes([5, 200]) + rmid)
 
 
 # --- text ------------------------------------------------------------------
@@ -211,6 +248,7 @@ def main():
         audio_seeds(tmp, bin_dir)
     finally:
         shutil.rmtree(tmp)
+    midi_seeds()
     text_seeds()
     cue_seeds()
     cmd_stream_seeds()

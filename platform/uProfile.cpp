@@ -418,12 +418,17 @@ bool IsReadOnly(const struct stat& St) {
   return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
+// The reader takes names from the file without the blanks around them, so
+// the caller's names are taken so too: a name given with a blank at either
+// end would otherwise be written where no read finds it, and every later
+// write would add it again.
+std::string Name(const std::string& Given) { return std::string(Trim(Given)); }
+
 } // namespace
 
 std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                     const std::string& Default, const std::u16string& FileName) {
-  if (auto Value = ReadValue(Section, Key, FileName))
-    return std::move(*Value);
+  if (auto Value = ReadValue(Name(Section), Name(Key), FileName)) return std::move(*Value);
   std::string Result = Default;
   LimitLength(Result);
   return Result;
@@ -431,7 +436,7 @@ std::string GetPrivateProfileString(const std::string& Section, const std::strin
 
 int32_t GetPrivateProfileInt(const std::string& Section, const std::string& Key, int32_t Default,
                              const std::u16string& FileName) {
-  const auto Value = ReadValue(Section, Key, FileName);
+  const auto Value = ReadValue(Name(Section), Name(Key), FileName);
   if (!Value)
     return Default;
   return ParseProfileInt(*Value).value_or(Default);
@@ -451,7 +456,7 @@ bool WritePrivateProfileString(const std::string& Section, const std::string& Ke
   const bool Exists = Read == TReadResult::Ok;
   if (Exists && IsReadOnly(Old))
     return false;
-  const std::string Content = UpdatedContent(Data, Section, Key, Value);
+  const std::string Content = UpdatedContent(Data, Name(Section), Name(Key), Value);
   if (Exists && Content == Data)
     return true;
   bool FolderRefused = false;

@@ -50,6 +50,19 @@ TEST_F(ProfileTest, NamesAreCaseInsensitiveAndBlanksAndQuotesAreStripped) {
   EXPECT_EQ(GetPrivateProfileInt("", "; comment", 5, Ini), 5);
 }
 
+// The reader drops the blanks around names in the file, so names given
+// with blanks are taken without them: a key written so reads back, and
+// writing it again changes the one line instead of adding another.
+TEST_F(ProfileTest, NamesGivenWithBlanksAreWrittenWhereTheyAreFound) {
+  WriteBytes(IniPath, "[S]\nk=old\n");
+  ASSERT_TRUE(WritePrivateProfileString("S ", "\tk", "new", Ini));
+  ASSERT_TRUE(WritePrivateProfileString(" T\t", "j ", "1", Ini));
+  ASSERT_TRUE(WritePrivateProfileString(" T\t", "j ", "2", Ini));
+  EXPECT_EQ(ReadBytes(IniPath), "[S]\nk=new\n[T]\nj=2\n");
+  EXPECT_EQ(GetPrivateProfileString(" S", "k\t", "", Ini), "new");
+  EXPECT_EQ(GetPrivateProfileInt("\tT ", " j", 0, Ini), 2);
+}
+
 TEST_F(ProfileTest, IntegersHexadecimalAndNonNumbers) {
   WriteBytes(IniPath,
              "[N]\nhex=0x1F\nHEX=0XfF\nneg=-5\nplus=+4\nbig=2147483648\nmin=-2147483648\n"

@@ -8,6 +8,14 @@
 #define APE_HAVE_X86 1
 #endif
 
+// Every function of a vector path names its instruction set itself (gcc and
+// clang both take the attribute), so the file builds for plain x86-64 and
+// each path runs only where BestSimd found its instructions. The shared
+// loop (uApeNNFilterLoop.inc) takes the set of its includer from
+// APE_PATH_TARGET.
+#define APE_TARGET_AVX2 __attribute__((target("avx2")))
+#define APE_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
+
 namespace ape {
 
 namespace {
@@ -28,7 +36,9 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
   return static_cast<int32_t>(sum);
 }
 
+#define APE_PATH_TARGET
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
+#undef APE_PATH_TARGET
 
 } // namespace scalar
 
@@ -58,18 +68,17 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
   return _mm_cvtsi128_si32(acc);
 }
 
+#define APE_PATH_TARGET
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
+#undef APE_PATH_TARGET
 
 } // namespace sse2
-
-#pragma GCC push_options
-#pragma GCC target("avx2")
 
 namespace avx2 {
 
 template <bool Adapt>
-inline __m256i Step(int16_t* Coef, const int16_t* History, const int16_t* Delta, __m256i negate,
-                    __m256i acc) {
+APE_TARGET_AVX2 inline __m256i Step(int16_t* Coef, const int16_t* History, const int16_t* Delta,
+                                    __m256i negate, __m256i acc) {
   __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Coef));
   if constexpr (Adapt) {
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Delta));
@@ -80,7 +89,7 @@ inline __m256i Step(int16_t* Coef, const int16_t* History, const int16_t* Delta,
   return _mm256_add_epi32(acc, _mm256_madd_epi16(h, c));
 }
 
-inline int32_t HorizontalSum(__m256i acc) {
+APE_TARGET_AVX2 inline int32_t HorizontalSum(__m256i acc) {
   __m128i s = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
   s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4E));
   s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
@@ -88,8 +97,8 @@ inline int32_t HorizontalSum(__m256i acc) {
 }
 
 template <bool Adapt>
-inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order,
-                        int16_t Negate) {
+APE_TARGET_AVX2 inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta,
+                                        int Order, int16_t Negate) {
   const __m256i negate = _mm256_set1_epi16(Negate);
   __m256i acc0 = _mm256_setzero_si256();
   __m256i acc1 = _mm256_setzero_si256();
@@ -103,23 +112,23 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
   return HorizontalSum(_mm256_add_epi32(acc0, acc1));
 }
 
+#define APE_PATH_TARGET APE_TARGET_AVX2
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
+#undef APE_PATH_TARGET
 
 } // namespace avx2
 
-#pragma GCC pop_options
-
 // GCC 12 warns inside its own AVX-512 headers (their "undefined" vectors).
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512bw")
+#endif
 
 namespace avx512 {
 
 template <bool Adapt>
-inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* Delta, int Order,
-                        int16_t Negate) {
+APE_TARGET_AVX512 inline int32_t AdaptDot(int16_t* Coef, const int16_t* History,
+                                          const int16_t* Delta, int Order, int16_t Negate) {
   if (Order < 32)
     return avx2::AdaptDot<Adapt>(Coef, History, Delta, Order, Negate);
   const __m512i negate = _mm512_set1_epi16(Negate);
@@ -143,12 +152,15 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
   return avx2::HorizontalSum(folded);
 }
 
+#define APE_PATH_TARGET APE_TARGET_AVX512
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
+#undef APE_PATH_TARGET
 
 } // namespace avx512
 
-#pragma GCC pop_options
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #endif // APE_HAVE_X86
 

@@ -393,7 +393,7 @@ TEST_F(CliRun, ASourceThatCannotGoToTheTrashStaysAndTheLineSaysWhy) {
   EXPECT_EQ(Run.Status, 1) << "what was asked for did not happen";
   EXPECT_TRUE(fs::exists(Source));
   EXPECT_TRUE(fs::exists(FRoot / "out" / "keep.flac"));
-  EXPECT_NE(Run.Out.find("keep.flac: 完成; 源文件未能移到回收站: "), std::string::npos) << Run.Out;
+  EXPECT_NE(Run.Out.find("keep.flac: 完成: 源文件未能移到回收站: "), std::string::npos) << Run.Out;
 
   TRun Json =
       ConvertWithEnv("--json -e overwrite -f flac -o out --delete-source " + Quote(Source.string()),

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     (Parsed.ExitCode == 0 ? std::cout : std::cerr) << Parsed.Message;
     return Parsed.ExitCode;
   }
+  std::cerr << Parsed.Warning;
   platform::RegisterMainThread();
   // Before any other thread exists, so that all of them inherit the
   // blocked signals.

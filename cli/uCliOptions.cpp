@@ -1,6 +1,7 @@
 #include "cli/uCliOptions.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <map>
 
 namespace {
@@ -21,6 +22,26 @@ const CLI::Validator QualityIndex(
       return {};
     },
     "INDEX");
+
+constexpr const char* kHelpFooter = R"(Quality:
+  Each format has a list of qualities; -q picks an entry by its index (0 is
+  the first). "morvo-convert -f mp3 --list-qualities" prints the list with
+  the saved choice marked. Without -q the format's saved choice is used.
+
+Defaults:
+  format: mp3 (the first one available); target folder: the saved one
+  (~/Morva/Convert/ at first); existing targets: ask; priority: fast.
+  --save makes the format, its settings and the folder the new defaults.
+
+Examples:
+  morvo-convert -f flac -o ~/Music/flac album.ape
+  morvo-convert -f mp3 -q 3 -e rename ~/Music/wav/
+  morvo-convert -f wav -o ~/Music/tracks image.cue
+  morvo-convert -f mp3 --json *.flac > results.jsonl
+
+Exit status: 0 all tasks done; 1 a task failed or nothing to convert;
+2 a usage error or an unusable target folder; 130, 143, 129 stopped by
+SIGINT, SIGTERM, SIGHUP.)";
 
 void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_option("SOURCE", O.Sources, "audio files, folders and cue sheets (one task per track)");
@@ -46,7 +67,19 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_flag("--add-to-playlist", O.AddToPlaylist, "hand each converted target to the player");
   App.add_flag("--save", O.Save, "store the format's settings and the target folder as defaults");
   App.add_flag("--json", O.Json, "one JSON object per finished task on standard output");
-  App.set_version_flag("--version", kVersion);
+  App.add_flag("--quiet", O.Quiet, "print nothing but failures, questions and JSON");
+  App.set_version_flag("-V,--version", kVersion);
+  App.footer(kHelpFooter);
+}
+
+// The folder given with -o names a file of a target format: most likely
+// the user meant the target file itself, which we do not take.
+bool NamesATargetFile(const std::string& Folder) {
+  const auto Dot = Folder.rfind('.');
+  if (Dot == std::string::npos || Folder.find('/', Dot) != std::string::npos) return false;
+  std::string Extension = Folder.substr(Dot + 1);
+  for (char& C : Extension) C = char(std::tolower(static_cast<unsigned char>(C)));
+  return Extension == "mp3" || Extension == "ape" || Extension == "wav" || Extension == "flac";
 }
 
 }  // namespace
@@ -74,6 +107,9 @@ TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
     Result.Message = "morvo-convert: no SOURCE given\nRun with --help for the options.\n";
     return Result;
   }
+  if (Result.Options.Output && NamesATargetFile(*Result.Options.Output))
+    Result.Warning = "morvo-convert: -o names the target folder, not a file; \"" +
+                     *Result.Options.Output + "\" is taken as a folder\n";
   Result.Run = true;
   return Result;
 }

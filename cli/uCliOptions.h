@@ -20,12 +20,14 @@ struct TCliOptions {
   bool AddToPlaylist = false;
   bool Save = false;
   bool Json = false;
+  bool Quiet = false;  // no progress, no lines for tasks that succeeded, no summary
 };
 
 struct TCliParseResult {
   bool Run = false;   // false: print Message and exit with ExitCode
   int ExitCode = 0;   // 0 for --help/--version, 2 for a usage error
   std::string Message;
+  std::string Warning;  // printed on the error stream before a run
   TCliOptions Options;
 };
 

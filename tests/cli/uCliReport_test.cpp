@@ -123,3 +123,26 @@ TEST(CliReport, LinesWaitWhileAQuestionIsOnTheTerminal) {
   EXPECT_EQ(Out.str(), "/s/a.wav -> /t/a.mp3: 完成\n");
   EXPECT_NE(Err.str().find("跳过 x\n"), std::string::npos);
 }
+
+TEST(CliOptions, AFolderNamedLikeATargetFileGetsAWarningButStillRuns) {
+  const auto Parse = [](const char* Output) {
+    const char* Argv[] = {"morvo-convert", "-o", Output, "a.wav"};
+    return ParseCliOptions(4, Argv);
+  };
+  const TCliParseResult File = Parse("songs/Out.MP3");
+  EXPECT_TRUE(File.Run);
+  EXPECT_NE(File.Warning.find("\"songs/Out.MP3\" is taken as a folder"), std::string::npos);
+  EXPECT_EQ(Parse("songs.flac/").Warning, "");
+  EXPECT_EQ(Parse("v1.2/out").Warning, "");
+  EXPECT_EQ(Parse("out.flac.d").Warning, "");
+}
+
+TEST(CliOptions, ShortVersionAndQuiet) {
+  const char* Version[] = {"morvo-convert", "-V"};
+  const TCliParseResult V = ParseCliOptions(2, Version);
+  EXPECT_FALSE(V.Run);
+  EXPECT_EQ(V.ExitCode, 0);
+  EXPECT_EQ(V.Message.rfind("morvo-convert ", 0), 0u);
+  const char* Quiet[] = {"morvo-convert", "--quiet", "a.wav"};
+  EXPECT_TRUE(ParseCliOptions(3, Quiet).Options.Quiet);
+}

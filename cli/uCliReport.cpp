@@ -1,5 +1,6 @@
 #include "cli/uCliReport.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "platform/uCodePage.h"
@@ -38,8 +39,10 @@ std::string StatusText(const TFinishedTask& Task) {
 
 }  // namespace
 
-TCliReport::TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns)
-    : FOut(Out), FErr(Err), FLive(Live), FJson(Json), FColumns(Columns < 20 ? 20 : Columns) {}
+TCliReport::TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns,
+                       bool Quiet)
+    : FOut(Out), FErr(Err), FLive(Live && !Quiet), FJson(Json), FQuiet(Quiet),
+      FColumns(Columns < 20 ? 20 : Columns) {}
 
 std::string TCliReport::TotalText(int32_t Finished, int32_t Total) {
   if (Total == 100) return std::to_string(Finished) + "%";
@@ -60,6 +63,12 @@ std::string TCliReport::JsonLine(const TFinishedTask& Task) {
                                 {"result", Task.Result},
                                 {"text", Plain ? StatusText(Task) : Utf8(Task.ResultText)}};
   if (!Task.Detail.empty()) Object["detail"] = Utf8(Task.Detail);
+  const auto KnownOrNull = [](auto Value) {
+    return Value < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(Value);
+  };
+  Object["seconds"] = KnownOrNull(Task.Seconds < 0 ? -1.0 : std::round(Task.Seconds * 1000) / 1000);
+  Object["source_bytes"] = KnownOrNull(Task.SourceBytes);
+  Object["target_bytes"] = KnownOrNull(Task.TargetBytes);
   return Object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -75,6 +84,7 @@ void TCliReport::Progress(int32_t Id, const std::u16string& Name, int32_t Percen
 void TCliReport::Finished(int32_t Id, const TFinishedTask& Task) {
   std::lock_guard Lock(FMutex);
   FConverting.erase(Id);
+  if (FQuiet && !FJson && Task.Outcome != TTaskOutcome::Failed) return;
   if (FJson) {
     Print(FOut, JsonLine(Task));
   } else {
@@ -113,6 +123,7 @@ void TCliReport::Summary(const std::u16string& Text) {
   FTotal = 0;
   FlushDeferred();
   ClearLive();
+  if (FQuiet) return;
   (FJson ? FErr : FOut) << Utf8(Text) << "\n" << std::flush;
 }
 

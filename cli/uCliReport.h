@@ -4,7 +4,9 @@
 // and "完成" or "失败(" + result text + ")", followed by ": " and the
 // task's detail (the system's reason, a note) when it has one; after a
 // stop, tasks that never started print "等待". With JSON, one object per
-// task goes to standard output instead (the detail in "detail").
+// task goes to standard output instead (the detail in "detail", the
+// audio's length in "seconds", the files' sizes in "source_bytes" and
+// "target_bytes", null where unknown).
 // Main thread, except Suspend/Resume, which any thread may call (the
 // terminal prompt makes room with them).
 #pragma once
@@ -28,11 +30,19 @@ struct TFinishedTask {
   int32_t Result = 0;
   std::u16string ResultText;
   std::u16string Detail;  // shown after the result text; empty when none
+  // For JSON: the audio's length in seconds and the files' sizes in bytes;
+  // negative when unknown (no target written, a source that cannot be read).
+  double Seconds = -1;
+  int64_t SourceBytes = -1;
+  int64_t TargetBytes = -1;
 };
 
 class TCliReport {
 public:
-  TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns);
+  // Quiet: only failures, notices and JSON objects; no progress, no lines
+  // for tasks that succeeded or never ran, no summary.
+  TCliReport(std::ostream& Out, std::ostream& Err, bool Live, bool Json, int Columns,
+             bool Quiet = false);
 
   void Progress(int32_t Id, const std::u16string& Name, int32_t Percent);
   void Finished(int32_t Id, const TFinishedTask& Task);
@@ -62,6 +72,7 @@ private:
   std::ostream& FErr;
   const bool FLive;
   const bool FJson;
+  const bool FQuiet;
   const int FColumns;
   std::recursive_mutex FMutex;
   struct TLiveTask {

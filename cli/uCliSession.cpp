@@ -1,6 +1,7 @@
 #include "cli/uCliSession.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 #include "app/uPlayerLaunch.h"
@@ -65,7 +66,8 @@ TCliSession::~TCliSession() {
 
 int TCliSession::Run() {
   const bool Live = platform::IsTerminal(platform::TStdStream::Error) && !FOptions.Json;
-  FReport = std::make_unique<TCliReport>(std::cout, std::cerr, Live, FOptions.Json, platform::TerminalColumns());
+  FReport = std::make_unique<TCliReport>(std::cout, std::cerr, Live, FOptions.Json,
+                                         platform::TerminalColumns(), FOptions.Quiet);
   FAnswerer = std::make_shared<TCliAnswerer>(
       platform::IsTerminal(platform::TStdStream::Input) && platform::IsTerminal(platform::TStdStream::Error),
       [this] { FReport->Suspend(); }, [this] { FReport->Resume(); });
@@ -375,7 +377,27 @@ void TCliSession::Report(const TTaskItem& Task, TTaskOutcome Outcome) {
     const std::u16string Hint = LowToHighHint(Task);
     Finished.Detail += (Finished.Detail.empty() || Hint.empty() ? u"" : u"; ") + Hint;
   }
+  if (FOptions.Json) MeasureForJson(Task, Finished);
   FReport->Finished(Task.FId, Finished);
+}
+
+// Only JSON carries them: the length costs another open of the source.
+void TCliSession::MeasureForJson(const TTaskItem& Task, TFinishedTask& Finished) const {
+  const auto SizeOf = [](const std::u16string& Name) -> int64_t {
+    std::error_code Failed;
+    const auto Size = std::filesystem::file_size(platform::WideToPath(Name), Failed);
+    return Failed ? -1 : static_cast<int64_t>(Size);
+  };
+  Finished.SourceBytes = SizeOf(Task.FSource);
+  if (Finished.Outcome == TTaskOutcome::Done) Finished.TargetBytes = SizeOf(Finished.Target);
+  if (Task.FKind == tkCueTrack && Task.FEndMs > Task.FStartMs) {
+    Finished.Seconds = (Task.FEndMs - Task.FStartMs) / 1000.0;
+    return;
+  }
+  TDecoderEx Decoder;
+  if (!Decoder.Open(Task.FSource) || Decoder.FInfo.Duration <= 0) return;
+  const double Whole = static_cast<double>(Decoder.FInfo.Duration) / 1e7;
+  Finished.Seconds = std::max(0.0, Whole - Task.FStartMs / 1000.0);
 }
 
 // What would work instead: the source's bitrate and the best quality of the

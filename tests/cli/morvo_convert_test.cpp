@@ -251,6 +251,22 @@ TEST_F(CliRun, JsonLinesForScripts) {
       << Run.Out;
   EXPECT_NE(Run.Out.find("\"state\":\"failed\",\"result\":6,\"text\":\"读取文件失败\""), std::string::npos) << Run.Out;
   EXPECT_EQ(Run.Out.find("转换成功"), std::string::npos) << "the summary stays off standard output";
+  const std::string Sizes = "\"seconds\":0.5,\"source_bytes\":" + std::to_string(fs::file_size(Good)) +
+                            ",\"target_bytes\":" + std::to_string(fs::file_size(FRoot / "out" / "good.flac"));
+  EXPECT_NE(Run.Out.find(Sizes), std::string::npos) << Run.Out;
+  EXPECT_NE(Run.Out.find("\"seconds\":null,\"source_bytes\":17,\"target_bytes\":null"), std::string::npos)
+      << Run.Out;
+}
+
+TEST_F(CliRun, QuietPrintsOnlyFailures) {
+  const fs::path Good = MakeWav("good.wav", 0.5);
+  std::ofstream(FRoot / "src" / "bad.wav") << "this is not audio";
+  TRun Run = Convert("--quiet -f flac -o out " + Quote(Good.string()) + " " + Quote((FRoot / "src" / "bad.wav").string()));
+  EXPECT_EQ(Run.Status, 1);
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "good.flac"));
+  EXPECT_EQ(Run.Out.find("good.wav"), std::string::npos) << Run.Out;
+  EXPECT_NE(Run.Out.find("bad.wav"), std::string::npos) << Run.Out;
+  EXPECT_EQ(Run.Out.find("转换成功") + Run.Err.find("转换成功"), 2 * std::string::npos) << Run.Err;
 }
 
 // MIDI and Musepack files convert like any other source. The rendered MIDI

@@ -20,7 +20,8 @@ TEST(CliReport, JsonEscapesPathsAndTellsTheResult) {
   EXPECT_EQ(TCliReport::JsonLine(Task),
             "{\"source\":\"/m/a "
             "\\\"b\\\".wav\",\"target\":\"/o/a\\\\b.mp3\",\"state\":\"failed\",\"result\":6,"
-            "\"text\":\"读取文件失败\",\"detail\":\"Permission denied\"}");
+            "\"text\":\"读取文件失败\",\"detail\":\"Permission denied\","
+            "\"seconds\":null,\"source_bytes\":null,\"target_bytes\":null}");
   Task.Detail.clear();
   EXPECT_EQ(TCliReport::JsonLine(Task).find("detail"), std::string::npos) << "no empty detail";
 }
@@ -70,7 +71,8 @@ TEST(CliReport, TheDetailFollowsTheResultTextWhenThereIsOne) {
                        6,           u"读取文件失败", u"no SoundFont \"x\""};
   EXPECT_EQ(TCliReport::JsonLine(Failed),
             "{\"source\":\"/s/a.mid\",\"target\":\"/t/a.mp3\",\"state\":\"failed\",\"result\":6,"
-            "\"text\":\"读取文件失败\",\"detail\":\"no SoundFont \\\"x\\\"\"}");
+            "\"text\":\"读取文件失败\",\"detail\":\"no SoundFont \\\"x\\\"\","
+            "\"seconds\":null,\"source_bytes\":null,\"target_bytes\":null}");
   TFinishedTask Done{u"/s/b.wav", u"/t/b.mp3", TTaskOutcome::Done,
                      12,          u"",         u"源文件未能移到回收站: x"};
   EXPECT_NE(

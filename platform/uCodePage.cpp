@@ -266,6 +266,37 @@ std::u16string CharsetToWide(const std::string& Charset, std::string_view Text) 
   return Out;
 }
 
+bool TryCharsetToWide(const std::string& Charset, std::string_view Text, std::u16string& Out) {
+  Out.clear();
+  if (IsUtf8Name(Charset)) {
+    if (!IsValidUtf8(Text)) return false;
+    Out = Utf8ToWide(Text);
+    return true;
+  }
+  iconv_t Cd = iconv_open("UTF-16LE", Charset.c_str());
+  if (Cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char* In = const_cast<char*>(Text.data());
+  size_t InLeft = Text.size();
+  char Chunk[4096];
+  bool Valid = true;
+  while (Valid) {
+    char* OutPtr = Chunk;
+    size_t OutLeft = sizeof(Chunk);
+    // A call without input flushes the shift state at the end.
+    const size_t Rc = InLeft > 0 ? iconv(Cd, &In, &InLeft, &OutPtr, &OutLeft)
+                                 : iconv(Cd, nullptr, nullptr, &OutPtr, &OutLeft);
+    const int Err = errno;
+    Out.append(reinterpret_cast<const char16_t*>(Chunk), (sizeof(Chunk) - OutLeft) / 2);
+    if (Rc != static_cast<size_t>(-1)) {
+      if (InLeft == 0 && OutPtr == Chunk) break;
+      continue;
+    }
+    Valid = Err == E2BIG;
+  }
+  iconv_close(Cd);
+  return Valid;
+}
+
 std::string WideToCharset(const std::string& Charset, std::u16string_view Text) {
   if (Text.empty()) return {};
   if (IsUtf8Name(Charset)) return WideToUtf8(Text);

@@ -34,6 +34,9 @@ std::string WideToCodePage(unsigned CodePage, std::u16string_view Text);
 // The same by iconv charset name (no legacy fallback).
 std::u16string CharsetToWide(const std::string& Charset, std::string_view Text);
 std::string WideToCharset(const std::string& Charset, std::u16string_view Text);
+// Strict: false when the charset is unknown or Text holds a sequence that is
+// not valid in it (Out is then unspecified).
+bool TryCharsetToWide(const std::string& Charset, std::string_view Text, std::u16string& Out);
 
 // File names: the native file system takes any bytes, UTF-8 by convention.
 // A name must survive the trip through UTF-16 byte for byte, also when it

@@ -10,6 +10,7 @@
 #include "codecs/uLxPlayerDllExport.h"
 #include "infra/uLxFileUtils.h"
 #include "platform/uCodePage.h"
+#include "text/uCueAudioLookup.h"
 #include "text/uTextReader.h"
 
 namespace {
@@ -32,6 +33,18 @@ std::u16string Head(std::u16string_view S, size_t Count) {
 std::u16string FirstWord(std::u16string_view S) {
   const size_t Blank = FindBlank(S);
   return Blank == std::u16string_view::npos ? std::u16string() : Head(S, Blank);
+}
+
+// S without blanks and tabs at its start.
+std::u16string SkipBlanks(std::u16string_view S) {
+  const size_t First = S.find_first_not_of(u" \t");
+  return First == std::u16string_view::npos ? std::u16string() : std::u16string(S.substr(First));
+}
+
+// S without blanks and tabs at either end.
+std::u16string TrimBlanks(std::u16string_view S) {
+  const size_t Last = S.find_last_not_of(u" \t");
+  return Last == std::u16string_view::npos ? std::u16string() : SkipBlanks(S.substr(0, Last + 1));
 }
 
 std::u16string WithoutQuotes(std::u16string S) {
@@ -82,48 +95,6 @@ std::u16string TakeBefore(std::u16string& Text, char16_t Delimiter) {
   return Before;
 }
 
-std::u16string WithSlashes(std::u16string S) {
-  std::replace(S.begin(), S.end(), u'\\', u'/');
-  return S;
-}
-
-// True when Path names an existing file. Sheets come from Windows, whose
-// file names ignore letter case: when the exact name is missing, a file of
-// the folder whose name differs only in case is taken, and Path is set to it.
-// A FIFO or device is no audio file: opening it to learn its length could
-// wait forever.
-bool ResolveExistingFile(std::u16string& Path) {
-  if (WideSourceFileExists(Path)) return true;
-  const std::u16string Folder = WideExtractFilePath(Path);
-  const std::u16string Wanted = WideUpperAscii(WideExtractFileName(Path));
-  if (Wanted.empty())
-    return false;
-  std::vector<std::u16string> Matches;
-  TSearchRecW Rec;
-  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
-    return false;
-  do {
-    if ((Rec.Attr & (faDirectory | faDevice)) == 0 && WideUpperAscii(Rec.Name) == Wanted)
-      Matches.push_back(Rec.Name);
-  } while (WideFindNext(Rec) == 0);
-  WideFindClose(Rec);
-  if (Matches.empty())
-    return false;
-  Path = Folder + *std::min_element(Matches.begin(), Matches.end());
-  return true;
-}
-
-// Code page for a sheet without byte-order mark, decided for the sheet as a
-// whole: on a UTF-8 desktop a sheet that is not UTF-8 throughout is in the
-// legacy code page, also on its lines whose bytes happen to form valid
-// UTF-8 (the GBK bytes of "学习" do). 0 is the system code page.
-int32_t SheetCodePage(const std::vector<uint8_t>& Bytes) {
-  const std::string_view Text(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
-  if (EncodingOfMark(Text) != teAnsi || !platform::AnsiIsUtf8())
-    return 0;
-  return platform::IsValidUtf8(Text) ? 0 : int32_t(platform::LegacyCodePage());
-}
-
 // Duration in 100-ns units to milliseconds, rounded to the nearest (ties
 // to even), kept within the 32-bit bounds of a track.
 int32_t DurationToMs(int64_t Duration) {
@@ -152,16 +123,21 @@ void TCueParser::ResetForParse() {
   FTitle.clear();
   FPerformer.clear();
   FCurrentTrack = 0;
+  FHighestTrack = 0;
   FSkippingTrack = false;
   FParseFailed = false;
   FTracks = {};
+  FPlaces = {};
+  FSheetFiles.clear();
+  FFoundFiles.clear();
+  FCurrentFile = -1;
   FTrackCount = 0;
 }
 
 bool TCueParser::Parse(const std::u16string& CueFileName) {
   ResetForParse();
   // Outside the guard: a sheet that cannot be read is the caller's error.
-  LoadSheet(CueFileName);
+  FLines->LoadFromFile(CueFileName, 0);
   try {
     bool Result = true;
     for (int I = 0; I < FLines->Count(); ++I)
@@ -170,19 +146,23 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
       return Result;
 
     FTrackCount = FCurrentTrack;
-    FTracks[size_t(FTrackCount - 1)].EndMs = 0;
-    for (int N = 1; N <= FTrackCount; ++N)
-      if (FTracks[size_t(N - 1)].Performer.empty())
-        FTracks[size_t(N - 1)].Performer = FPerformer;
+    for (int N = 1; N <= FTrackCount; ++N) {
+      TCueTrack& Track = FTracks[size_t(N - 1)];
+      if (Track.Performer.empty())
+        Track.Performer = FPerformer;
+      // The last track of each file ends where its file does.
+      const int32_t File = FPlaces[size_t(N - 1)].File;
+      if (N == FTrackCount || (File >= 0 && LastTrackOfFile(File) == N))
+        Track.EndMs = 0;
+    }
 
-    std::u16string Path;
-    if (!FindAudioFile(CueFileName, Path)) {
+    if (!FindAudioFiles(CueFileName)) {
       ClearTrackTimes();
       return false;
     }
-    FFileName = Path;
+    PlaceCuts();
     if (Result)
-      CloseLastTrack(Path);
+      CloseLastTracks();
     return Result;
   } catch (...) {
     FParseFailed = true;
@@ -190,59 +170,92 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
   }
 }
 
-void TCueParser::LoadSheet(const std::u16string& CueFileName) {
-  TMemoryStream Sheet;
-  {
-    TFileStreamW File(CueFileName, fmOpenRead | fmShareDenyWrite);
-    Sheet.CopyFrom(File, 0);
-  }
-  Sheet.SetPosition(0);
-  FLines->LoadFromStream(Sheet, SheetCodePage(Sheet.Bytes()));
+int32_t TCueParser::LastTrackOfFile(int32_t File) const {
+  for (int32_t N = FTrackCount; N >= 1; --N)
+    if (FPlaces[size_t(N - 1)].Named && FPlaces[size_t(N - 1)].File == File)
+      return N;
+  return 0;
 }
 
-bool TCueParser::FindAudioFile(const std::u16string& CueFileName, std::u16string& Path) const {
-  const std::u16string Folder = WideExtractFilePath(CueFileName);
-  Path = Folder + FFileName;
-  if (ResolveExistingFile(Path))
-    return true;
-  // A sheet written on Windows may name a sub-folder with a backslash.
-  if (FFileName.find(u'\\') != std::u16string::npos) {
-    Path = Folder + WithSlashes(FFileName);
-    if (ResolveExistingFile(Path))
-      return true;
+bool TCueParser::FindAudioFiles(const std::u16string& CueFileName) {
+  std::vector<bool> Used(FSheetFiles.size(), false);
+  for (int32_t N = 1; N <= FTrackCount; ++N)
+    if (FPlaces[size_t(N - 1)].File >= 0)
+      Used[size_t(FPlaces[size_t(N - 1)].File)] = true;
+  const bool OneFile = std::count(Used.begin(), Used.end(), true) == 1;
+  FFoundFiles.assign(FSheetFiles.size(), std::u16string());
+  for (size_t F = 0; F < FSheetFiles.size(); ++F) {
+    std::u16string Path;
+    if (Used[F] && FindCueAudioFile(CueFileName, FSheetFiles[F], OneFile, Path))
+      FFoundFiles[F] = Path;
   }
-  // The sheet may have been renamed together with its image, or the image
-  // compressed to APE after the sheet was written.
-  const std::u16string FileExt = WideExtractFileExt(FFileName);
-  Path = WideChangeFileExt(CueFileName, FileExt);
-  if (ResolveExistingFile(Path))
-    return true;
-  if (WideLowerAscii(FileExt) == u".ape")
-    return false;
-  Path = WideChangeFileExt(Path, u".ape");
-  return ResolveExistingFile(Path);
+  bool Found = false;
+  for (int32_t N = 1; N <= FTrackCount; ++N) {
+    const int32_t File = FPlaces[size_t(N - 1)].File;
+    if (File < 0 || FFoundFiles[size_t(File)].empty())
+      continue;
+    FTracks[size_t(N - 1)].FileName = FFoundFiles[size_t(File)];
+    if (!Found)
+      FFileName = FFoundFiles[size_t(File)];
+    Found = true;
+  }
+  return Found;
 }
 
-void TCueParser::CloseLastTrack(const std::u16string& Path) {
-  // Released on every way out, exceptions of the library's calls included.
-  TComPtr<IDecoderEx> Decoder;
-  if (IsPlayerLibraryAvailable())
-    CreateDecoder(*Decoder.Put());
-  if (!Decoder) {
+void TCueParser::PlaceCuts() {
+  // Track numbers of each file in order, and where the previous one began.
+  std::vector<int32_t> Previous(FSheetFiles.size(), 0);
+  for (int32_t N = 1; N <= FTrackCount; ++N) {
+    const TTrackPlace& Place = FPlaces[size_t(N - 1)];
+    TCueTrack& Track = FTracks[size_t(N - 1)];
+    Track.StartFrame = Track.EndFrame = -1;
+    if (!Place.Named || Place.File < 0)
+      continue;
+    int32_t& Before = Previous[size_t(Place.File)];
+    if (Before == 0) {
+      Track.StartFrame = 0;
+    } else if (Place.Index01 >= 0) {
+      Track.StartFrame = Place.Index01;
+      // The track before it in this file ends here; one without a position
+      // of its own has none to end.
+      FTracks[size_t(Before - 1)].EndFrame = Place.Index01;
+    } else {
+      continue;
+    }
+    Before = N;
+  }
+}
+
+void TCueParser::CloseLastTracks() {
+  if (!IsPlayerLibraryAvailable()) {
     ClearTrackTimes();
     return;
   }
-  if ((Decoder->Open(Path.c_str()) & 0xFF) == 0)
-    return;
-  TDecoderInfo Info{};
-  Decoder->GetInfo(&Info);
-  FTracks[size_t(FTrackCount - 1)].EndMs = DurationToMs(Info.Duration);
+  for (size_t F = 0; F < FFoundFiles.size(); ++F) {
+    const int32_t Last = LastTrackOfFile(int32_t(F));
+    if (FFoundFiles[F].empty() || Last == 0)
+      continue;
+    // Released on every way out, exceptions of the library's calls included.
+    TComPtr<IDecoderEx> Decoder;
+    CreateDecoder(*Decoder.Put());
+    if (!Decoder) {
+      ClearTrackTimes();
+      return;
+    }
+    if ((Decoder->Open(FFoundFiles[F].c_str()) & 0xFF) == 0)
+      continue;
+    TDecoderInfo Info{};
+    Decoder->GetInfo(&Info);
+    FTracks[size_t(Last - 1)].EndMs = DurationToMs(Info.Duration);
+  }
 }
 
 void TCueParser::ClearTrackTimes() {
   for (int N = 1; N <= FTrackCount; ++N) {
-    FTracks[size_t(N - 1)].StartMs = 0;
-    FTracks[size_t(N - 1)].EndMs = 0;
+    TCueTrack& Track = FTracks[size_t(N - 1)];
+    Track.StartMs = Track.EndMs = 0;
+    // No cut either: an empty range, which nothing converts.
+    Track.StartFrame = Track.EndFrame = 0;
   }
 }
 
@@ -305,18 +318,34 @@ void TCueParser::ParseFileLine(const std::u16string& Rest) {
   }
   FFileType = WideTrim(Head(Text, TypeChars));
   FFileName = WideTrim(WithoutQuotes(Name));
+  // The tracks that follow lie in this file; a name given again is the
+  // same file.
+  const auto Known = std::find(FSheetFiles.begin(), FSheetFiles.end(), FFileName);
+  FCurrentFile = int32_t(Known - FSheetFiles.begin());
+  if (Known == FSheetFiles.end())
+    FSheetFiles.push_back(FFileName);
 }
 
 void TCueParser::ParseTrackLine(const std::u16string& Rest) {
   int32_t Number = 0;
-  if (!TryParseInt(FirstWord(Rest), Number))
+  if (!TryParseInt(FirstWord(SkipBlanks(Rest)), Number))
     Number = 1;
+  // A number given again (a sheet of several discs that counts each from
+  // 1) takes the next number after the highest: its track must not
+  // overwrite the earlier one.
+  if (Number >= 1 && Number <= MaxTracks && FPlaces[size_t(Number - 1)].Named)
+    Number = FHighestTrack + 1;
   FSkippingTrack = Number < 1 || Number > MaxTracks;
-  if (!FSkippingTrack)
-    FCurrentTrack = Number;
+  if (FSkippingTrack)
+    return;
+  FCurrentTrack = Number;
+  FHighestTrack = std::max(FHighestTrack, Number);
+  FPlaces[size_t(Number - 1)].Named = true;
+  FPlaces[size_t(Number - 1)].File = FCurrentFile;
 }
 
-void TCueParser::ParseIndexLine(const std::u16string& Rest) {
+void TCueParser::ParseIndexLine(const std::u16string& Line) {
+  const std::u16string Rest = SkipBlanks(Line);
   const std::u16string NumberText = FirstWord(Rest);
   int32_t Number = 0;
   if (!TryParseInt(NumberText, Number))
@@ -325,21 +354,49 @@ void TCueParser::ParseIndexLine(const std::u16string& Rest) {
   if (Number != 1)
     return;
   // A number was read, so a blank follows it.
-  const int32_t Start =
-      ParseCueTime(platform::WideToAnsi(Head(Rest.substr(NumberText.size() + 1), TypeChars)));
-  if (FCurrentTrack > 0)
-    CurrentTrack().StartMs = Start;
-  if (FCurrentTrack > 1)
-    FTracks[size_t(FCurrentTrack - 2)].EndMs = Start;
+  const std::string Time = platform::WideToAnsi(Head(Rest.substr(NumberText.size() + 1), TypeChars));
+  const int32_t Start = ParseCueTime(Time);
+  if (FCurrentTrack <= 0)
+    return;
+  CurrentTrack().StartMs = Start;
+  TTrackPlace& Place = FPlaces[size_t(FCurrentTrack - 1)];
+  Place.Index01 = ParseCueFrames(Time);
+  // An EAC sheet with gaps appended to the previous track names the next
+  // FILE between a track's INDEX 00 and its INDEX 01: the track lies in
+  // the file of its INDEX 01.
+  Place.File = FCurrentFile;
+  // The track before ends here when it lies in the same file.
+  if (FCurrentTrack > 1) {
+    const TTrackPlace& Before = FPlaces[size_t(FCurrentTrack - 2)];
+    if (!Before.Named || Before.File == FCurrentFile)
+      FTracks[size_t(FCurrentTrack - 2)].EndMs = Start;
+  }
 }
 
-int32_t TCueParser::ParseCueTime(const std::string& Text) {
+namespace {
+
+// The three fields of "mm:ss:ff" (0 for a field that is not an integer).
+void SplitCueTime(const std::string& Text, int32_t& M, int32_t& S, int32_t& F) {
   std::u16string Rest = platform::AnsiToWide(Text);
-  const int32_t M = ParseIntOrZero(TakeBefore(Rest, u':'));
-  const int32_t S = ParseIntOrZero(TakeBefore(Rest, u':'));
-  const int32_t F = ParseIntOrZero(Head(Rest, ValueChars));
+  const auto Field = [](std::u16string_view Value) { return ParseIntOrZero(TrimBlanks(Value)); };
+  M = Field(TakeBefore(Rest, u':'));
+  S = Field(TakeBefore(Rest, u':'));
+  F = Field(Head(Rest, ValueChars));
+}
+
+} // namespace
+
+int32_t TCueParser::ParseCueTime(const std::string& Text) {
+  int32_t M, S, F;
+  SplitCueTime(Text, M, S, F);
   // Each field counts only with its low 8 bits. Computed in whole numbers:
   // the exact value truncated, without floating-point residue.
-  const int64_t Frames = (int64_t(uint8_t(M)) * 60 + uint8_t(S)) * 75 + uint8_t(F);
-  return int32_t(Frames * 1000 / 75);
+  const int64_t Frames = (int64_t(uint8_t(M)) * 60 + uint8_t(S)) * CueFramesPerSecond + uint8_t(F);
+  return int32_t(Frames * 1000 / CueFramesPerSecond);
+}
+
+int64_t TCueParser::ParseCueFrames(const std::string& Text) {
+  int32_t M, S, F;
+  SplitCueTime(Text, M, S, F);
+  return (int64_t(std::max(M, 0)) * 60 + std::max(S, 0)) * CueFramesPerSecond + std::max(F, 0);
 }

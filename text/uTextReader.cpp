@@ -2,6 +2,7 @@
 
 #include "infra/uLxFileUtils.h"
 #include "infra/uLxLog.h"
+#include "platform/uCharsetDetect.h"
 #include "platform/uCodePage.h"
 
 namespace {
@@ -33,6 +34,11 @@ void TTextReader::LoadFromStream(TStream& Stream) {
   uint8_t Chunk[65536];
   for (int64_t Read; (Read = Stream.Read(Chunk, sizeof(Chunk))) > 0;) FBuffer.Write(Chunk, Read);
   FBuffer.SetPosition(0);
+  FLegacyCharset.clear();
+  if (FEncoding == teAnsi && platform::AnsiIsUtf8()) {
+    const std::string_view Text(reinterpret_cast<const char*>(FBuffer.Memory()), static_cast<size_t>(FBuffer.Size()));
+    if (!platform::IsValidUtf8(Text)) FLegacyCharset = platform::LegacyTextCharset(Text);
+  }
 }
 
 void TTextReader::ReadLine(int32_t CodePage, std::u16string& Line) {
@@ -62,8 +68,12 @@ void TTextReader::ReadByteLine(int32_t CodePage, std::u16string& Line) {
   FBuffer.SetPosition(Next);
   if (End <= Start) return;
   const std::string_view Bytes(reinterpret_cast<const char*>(Data + Start), static_cast<size_t>(End - Start));
-  Line = FEncoding == teUtf8 ? platform::CodePageToWide(65001, Bytes)
-                             : platform::CodePageToWide(static_cast<unsigned>(CodePage), Bytes);
+  if (FEncoding == teUtf8)
+    Line = platform::CodePageToWide(65001, Bytes);
+  else if (CodePage == 0 && !FLegacyCharset.empty())
+    Line = platform::CharsetToWide(FLegacyCharset, Bytes);
+  else
+    Line = platform::CodePageToWide(static_cast<unsigned>(CodePage), Bytes);
 }
 
 void TTextReader::ReadWordLine(std::u16string& Line) {

@@ -1,5 +1,7 @@
 // Text files in ANSI (a caller-given code page), UTF-8 or UTF-16 of either
-// byte order, recognised by the byte-order mark.
+// byte order, recognised by the byte-order mark. ANSI text read in the
+// system code page on a UTF-8 desktop that is not UTF-8 throughout is read
+// as a whole in the charset it was written in (platform/uCharsetDetect.h).
 // TTextReader hands out the lines of a loaded text; TWideStringList is a
 // plain list of wide strings that loads itself through the reader (trimming
 // every line) and saves itself in one of four encodings.
@@ -29,10 +31,12 @@ public:
 
 class TTextReader {
 public:
-  // Detects the mark and copies the rest of Stream into the reader.
+  // Detects the mark and copies the rest of Stream into the reader; for
+  // ANSI text decides the charset that code page 0 stands for.
   void LoadFromStream(TStream& Stream);
   // The next line without its terminator; CodePage is used for teAnsi only
-  // (0 = the system ANSI code page). Raises EAssertionFailed, see above.
+  // (0 = the system ANSI code page, or the legacy charset the text is
+  // written in). Raises EAssertionFailed, see above.
   void ReadLine(int32_t CodePage, std::u16string& Line);
 
   TTextEncoding Encoding() const { return FEncoding; }
@@ -45,6 +49,10 @@ private:
 
   TMemoryStream FBuffer;
   TTextEncoding FEncoding = teAnsi;
+  // For code page 0: the charset of ANSI text that is not UTF-8 on a UTF-8
+  // desktop, decided for the whole text (a line of GBK can pass for UTF-8);
+  // empty otherwise.
+  std::string FLegacyCharset;
 };
 
 class TWideStringList {

@@ -38,6 +38,20 @@ TEST(CueTime, FramesAreSeventyFifthsAndFieldsKeepTheirLowEightBits) {
   EXPECT_EQ(TCueParser::ParseCueTime(""), 0);
 }
 
+TEST(CueTime, BlanksAndTabsAroundTheFieldsAreIgnored) {
+  EXPECT_EQ(TCueParser::ParseCueTime(" 01:02:00"), 62000);
+  EXPECT_EQ(TCueParser::ParseCueTime("\t01 : 02 :\t00 "), 62000);
+  EXPECT_EQ(TCueParser::ParseCueFrames("  03:25:40\t"), (3 * 60 + 25) * 75 + 40);
+}
+
+TEST(CueTime, FramesAreExactBeyondTheLowEightBits) {
+  EXPECT_EQ(TCueParser::ParseCueFrames("03:25:40"), 15415);
+  EXPECT_EQ(TCueParser::ParseCueFrames("300:00:00"), 300 * 60 * 75);
+  EXPECT_EQ(TCueParser::ParseCueFrames("00:00:74"), 74);
+  EXPECT_EQ(TCueParser::ParseCueFrames("-1:00:10"), 10);
+  EXPECT_EQ(TCueParser::ParseCueFrames(""), 0);
+}
+
 TEST_F(CueParserTest, AlbumAndTrackLevelsAndBoundsUpToTheDecodersDuration) {
   MakeImage("image.wav");
   const auto Cue = WriteSheet("album.cue", "REM GENRE Pop\r\n"
@@ -72,6 +86,109 @@ TEST_F(CueParserTest, AlbumAndTrackLevelsAndBoundsUpToTheDecodersDuration) {
   EXPECT_EQ(FParser.Track(2).Performer, u" Album Artist");
   EXPECT_EQ(FParser.Track(2).StartMs, 1533);
   EXPECT_EQ(FParser.Track(2).EndMs, 3500);
+}
+
+TEST_F(CueParserTest, CutsAreInFramesAndTheFirstTrackTakesThePregap) {
+  MakeImage("image.wav");
+  const auto Cue = WriteSheet("htoa.cue", "FILE \"image.wav\" WAVE\n"
+                                          "TRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:00:33\n"
+                                          "TRACK 02 AUDIO\nINDEX 00 00:01:20\nINDEX 01  00:01:37\n"
+                                          "TRACK 03 AUDIO\nINDEX\t01\t00:03:05\n");
+  ASSERT_TRUE(FParser.Parse(Cue));
+  ASSERT_EQ(FParser.TrackCount(), 3);
+  // Milliseconds as shown; the cut in frames, from the start of the file.
+  EXPECT_EQ(FParser.Track(1).StartMs, 440);
+  EXPECT_EQ(FParser.Track(1).StartFrame, 0);
+  EXPECT_EQ(FParser.Track(1).EndFrame, 75 + 37);
+  EXPECT_EQ(FParser.Track(2).StartMs, 1493);
+  EXPECT_EQ(FParser.Track(2).StartFrame, 75 + 37);
+  EXPECT_EQ(FParser.Track(2).EndFrame, 3 * 75 + 5);
+  EXPECT_EQ(FParser.Track(3).StartFrame, 3 * 75 + 5);
+  EXPECT_EQ(FParser.Track(3).EndFrame, -1);
+  EXPECT_EQ(FParser.Track(3).EndMs, 3500);
+  for (int N = 1; N <= 3; ++N)
+    EXPECT_EQ(FParser.Track(N).FileName, FDir.Wide() + u"image.wav");
+}
+
+// EAC's "gaps appended" layout: the next FILE comes between a track's
+// INDEX 00 and its INDEX 01; the gap stays with the track before.
+TEST_F(CueParserTest, EachTrackLiesInTheFileOfItsIndexOne) {
+  MakeImage("01.wav", 2.5);
+  MakeImage("02.wav", 3.0);
+  FDir.Write("03.wav", "not audio");
+  const auto Cue = WriteSheet("eac.cue", "PERFORMER \"P\"\r\n"
+                                         "FILE \"01.wav\" WAVE\r\n"
+                                         "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+                                         "  TRACK 02 AUDIO\r\n    INDEX 01 00:01:10\r\n"
+                                         "  TRACK 03 AUDIO\r\n    INDEX 00 00:02:00\r\n"
+                                         "FILE \"02.wav\" WAVE\r\n    INDEX 01 00:00:00\r\n"
+                                         "  TRACK 04 AUDIO\r\n    INDEX 00 00:01:50\r\n"
+                                         "    INDEX 01 00:02:00\r\n"
+                                         "FILE \"03.wav\" WAVE\r\n  TRACK 05 AUDIO\r\n"
+                                         "    INDEX 01 00:00:00\r\n");
+  ASSERT_TRUE(FParser.Parse(Cue));
+  ASSERT_EQ(FParser.TrackCount(), 5);
+  const std::u16string Files[] = {u"01.wav", u"01.wav", u"02.wav", u"02.wav", u"03.wav"};
+  const int64_t Starts[] = {0, 85, 0, 150, 0};
+  const int64_t Ends[] = {85, -1, 150, -1, -1};
+  for (int N = 1; N <= 5; ++N) {
+    EXPECT_EQ(FParser.Track(N).FileName, FDir.Wide() + Files[N - 1]) << N;
+    EXPECT_EQ(FParser.Track(N).StartFrame, Starts[N - 1]) << N;
+    EXPECT_EQ(FParser.Track(N).EndFrame, Ends[N - 1]) << N;
+    EXPECT_EQ(FParser.Track(N).Performer, u"P");
+  }
+  EXPECT_EQ(FParser.FileName(), FDir.Wide() + u"01.wav");
+  // Milliseconds end within each file: the last track of a file at the
+  // file's duration (none for a file the decoder cannot open).
+  EXPECT_EQ(FParser.Track(1).EndMs, 1133);
+  EXPECT_EQ(FParser.Track(2).EndMs, 2500);
+  EXPECT_EQ(FParser.Track(3).StartMs, 0);
+  EXPECT_EQ(FParser.Track(3).EndMs, 2000);
+  EXPECT_EQ(FParser.Track(4).EndMs, 3000);
+  EXPECT_EQ(FParser.Track(5).EndMs, 0);
+}
+
+TEST_F(CueParserTest, DiscsCountingFromOneAgainKeepEveryTrack) {
+  FDir.Write("cd1.wav", "x");
+  FDir.Write("cd2.wav", "x");
+  const auto Cue = WriteSheet("2cd.cue", "FILE \"cd1.wav\" WAVE\n"
+                                         "TRACK 01 AUDIO\nTITLE \"a\"\nINDEX 01 00:00:00\n"
+                                         "TRACK 02 AUDIO\nTITLE \"b\"\nINDEX 01 01:00:00\n"
+                                         "FILE \"cd2.wav\" WAVE\n"
+                                         "TRACK 01 AUDIO\nTITLE \"c\"\nINDEX 01 00:00:00\n"
+                                         "TRACK 02 AUDIO\nTITLE \"d\"\nINDEX 01 02:00:00\n");
+  ASSERT_TRUE(FParser.Parse(Cue));
+  ASSERT_EQ(FParser.TrackCount(), 4);
+  EXPECT_EQ(FParser.Track(3).Title, u"c");
+  EXPECT_EQ(FParser.Track(3).FileName, FDir.Wide() + u"cd2.wav");
+  EXPECT_EQ(FParser.Track(3).StartFrame, 0);
+  EXPECT_EQ(FParser.Track(3).EndFrame, 2 * 60 * 75);
+  EXPECT_EQ(FParser.Track(2).EndFrame, -1);
+  EXPECT_EQ(FParser.Track(4).Title, u"d");
+}
+
+TEST_F(CueParserTest, TracksWithoutIndexOneAndFilesNotFound) {
+  FDir.Write("a.wav", "x");
+  FDir.Write("c.wav", "x");
+  const auto Cue = WriteSheet("odd.cue", "FILE \"a.wav\" WAVE\n"
+                                         "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                         "TRACK 02 AUDIO\nINDEX 00 00:01:00\n"
+                                         "TRACK 03 AUDIO\nINDEX 01 00:02:00\n"
+                                         "FILE \"b.wav\" WAVE\nTRACK 04 AUDIO\nINDEX 01 00:00:00\n"
+                                         "FILE \"c.wav\" WAVE\nTRACK 05 AUDIO\nINDEX 00 00:00:00\n");
+  ASSERT_TRUE(FParser.Parse(Cue));
+  ASSERT_EQ(FParser.TrackCount(), 5);
+  // A track without INDEX 01 after another of its file has no position;
+  // the track before it runs on to the next one that has.
+  EXPECT_EQ(FParser.Track(2).StartFrame, -1);
+  EXPECT_EQ(FParser.Track(1).EndFrame, 150);
+  EXPECT_EQ(FParser.Track(3).StartFrame, 150);
+  // A file that is missing leaves its tracks without file.
+  EXPECT_EQ(FParser.Track(4).FileName, u"");
+  // The first track of a file starts at its beginning, INDEX 01 or not.
+  EXPECT_EQ(FParser.Track(5).FileName, FDir.Wide() + u"c.wav");
+  EXPECT_EQ(FParser.Track(5).StartFrame, 0);
+  EXPECT_EQ(FParser.Track(5).EndFrame, -1);
 }
 
 TEST_F(CueParserTest, GapsInTrackNumbersLeaveEmptyTracks) {
@@ -155,6 +272,36 @@ TEST_F(CueParserTest, AudioFileNamedInOtherLetterCaseOrWithBackslashesIsFound) {
   ASSERT_TRUE(FParser.Parse(Cue));
   EXPECT_EQ(FParser.FileName(), FDir.Wide() + u"CD1/Image.wav");
   EXPECT_EQ(FParser.Track(1).EndMs, 3500);
+}
+
+TEST_F(CueParserTest, PathsFromAnotherMachineFallBackToTheBareNameBesideTheSheet) {
+  FDir.Write("x.wav", "x");
+  FDir.Write("Other.FLAC", "x");
+  FDir.Write("y.ape", "x");
+  const struct {
+    const char* Named;
+    const char16_t* Found;
+  } Cases[] = {{"D:\\Rips\\x.wav", u"x.wav"},       {"Sub/x.wav", u"x.wav"},
+               {"C:\\Music\\Album\\OTHER.flac", u"Other.FLAC"}, {"D:y.wav", u"y.ape"},
+               {"\\\\server\\share\\Y.WAV", u"y.ape"}};
+  for (const auto& Case : Cases) {
+    const auto Cue = WriteSheet("s.cue", std::string("FILE \"") + Case.Named +
+                                             "\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    TCueParser Parser;
+    ASSERT_TRUE(Parser.Parse(Cue)) << Case.Named;
+    EXPECT_EQ(Parser.FileName(), FDir.Wide() + Case.Found) << Case.Named;
+  }
+}
+
+TEST_F(CueParserTest, TheSheetsOwnNameStandsOnlyForASheetOfOneFile) {
+  FDir.Write("album.wav", "x");
+  auto Cue = WriteSheet("album.cue", "FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                     "FILE \"b.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+  EXPECT_FALSE(FParser.Parse(Cue));
+  Cue = WriteSheet("album.cue", "FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                "TRACK 02 AUDIO\nINDEX 01 00:01:00\n");
+  ASSERT_TRUE(FParser.Parse(Cue));
+  EXPECT_EQ(FParser.Track(2).FileName, FDir.Wide() + u"album.wav");
 }
 
 TEST_F(CueParserTest, MissingAudioFileFailsAndClearsTheTimes) {

@@ -4,7 +4,9 @@
 #include <exception>
 #include <memory>
 #include <set>
+#include <unordered_set>
 
+#include "engine/uTargetNaming.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -50,14 +52,37 @@ std::vector<TSearchRecW> ListFolder(const std::u16string& Folder) {
 // A track without title is named by its number: otherwise every untitled
 // track of a sheet would get the same target name and only the first one
 // would be added.
+std::u16string TwoDigits(int32_t Number) {
+  const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
+  return Number >= 0 && Number < 10 ? u"0" + Digits : Digits;
+}
+
 std::u16string TrackTitleForName(const TCueTrack& Track, int32_t Number) {
   const bool Blank =
       std::all_of(Track.Title.begin(), Track.Title.end(), [](char16_t C) { return C <= 32; });
-  if (!Blank)
-    return Track.Title;
-  const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
-  return Number < 10 ? u"0" + Digits : Digits;
+  return Blank ? TwoDigits(Number) : Track.Title;
 }
+
+// The target names of one sheet's tracks so far, as the task manager
+// compares them: invalid characters replaced, letter case aside.
+class TSheetNames {
+public:
+  // Name, or its numbered form when an earlier track has it already.
+  std::u16string Unique(const std::u16string& Name, int32_t Track) {
+    std::u16string Result = Name;
+    if (!FNames.insert(Key(Name)).second) {
+      Result = NumberedTargetName(Name, Track);
+      FNames.insert(Key(Result));
+    }
+    return Result;
+  }
+
+private:
+  static std::u16string Key(const std::u16string& Name) {
+    return LowerCaseText(TTaskManager::ReplaceInvalidChars(Name));
+  }
+  std::unordered_set<std::u16string> FNames;
+};
 
 std::u16string ErrorText(const std::exception& E) {
   return platform::Utf8ToWide(E.what());
@@ -84,6 +109,11 @@ std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u1
   return Performer + u" - " + Title + TargetExt;
 }
 
+std::u16string NumberedTargetName(const std::u16string& Name, int32_t Track) {
+  const std::u16string Ext = WideExtractFileExt(Name);
+  return Name.substr(0, Name.size() - Ext.size()) + u" (" + TwoDigits(Track) + u")" + Ext;
+}
+
 std::u16string SourceRefusalText(TSourceRefusal Reason) {
   switch (Reason) {
   case TSourceRefusal::NotAFile:
@@ -98,6 +128,8 @@ std::u16string SourceRefusalText(TSourceRefusal Reason) {
     return u"CUE文件对应的音频文件不存在";
   case TSourceRefusal::CueNoTracks:
     return u"CUE文件中没有音轨";
+  case TSourceRefusal::CueTrackNoPlace:
+    return u"CUE音轨没有起始位置";
   case TSourceRefusal::TaskRefused:
     return u"任务已存在或目标文件名无效";
   }
@@ -202,19 +234,23 @@ void TSourceAdder::AddReadSheet(const std::u16string& CuePath, const TReadSheet&
 
 void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser,
                                    uint8_t SourceClass) {
+  TSheetNames Names;
   for (int32_t N = 1; N <= Parser.TrackCount(); ++N) {
-    // The audio file may vanish while the tracks are added.
-    if (!WideFileExists(Parser.FileName())) {
+    const TCueTrack& Track = Parser.Track(N);
+    // A number the sheet skipped, or a track it gives no start: nothing to cut.
+    if (Track.StartFrame < 0) {
+      Refuse(CuePath, N, TSourceRefusal::CueTrackNoPlace);
+      continue;
+    }
+    // Each track is cut from its own file, which may be missing or vanish
+    // while the tracks are added.
+    if (Track.FileName.empty() || !WideFileExists(Track.FileName)) {
       Refuse(CuePath, N, TSourceRefusal::CueAudioMissing);
       continue;
     }
-    const TCueTrack& Track = Parser.Track(N);
-    const std::u16string TargetName =
-        CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt);
-    // The last track's end is the file's duration rounded to a millisecond;
-    // the worker takes an end within a millisecond of the duration as the
-    // end of the file, so no sample after it is lost.
-    SubmitTask(NewTask(tkCueTrack, Parser.FileName(), SourceClass, TargetName, Track.StartMs,
+    const std::u16string TargetName = Names.Unique(
+        CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt), N);
+    SubmitTask(NewTask(tkCueTrack, Track.FileName, SourceClass, TargetName, Track.StartMs,
                        Track.EndMs),
                CuePath, N);
   }

@@ -35,6 +35,10 @@ std::u16string WholeFileTargetName(const std::u16string& Source, const std::u16s
 // Target name of a cue track: "performer - title" and TargetExt.
 std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u16string& Title,
                                   const std::u16string& TargetExt);
+// Name with the two-digit track number in brackets before its extension
+// ("Pixies - Vamos.flac", 9 -> "Pixies - Vamos (09).flac"): the name of a
+// track whose name an earlier track of its sheet already has.
+std::u16string NumberedTargetName(const std::u16string& Name, int32_t Track);
 
 // Why a source gave no task.
 enum class TSourceRefusal {
@@ -44,6 +48,7 @@ enum class TSourceRefusal {
   CueMalformed,     // a line of the sheet could not be read
   CueAudioMissing,  // no audio file found for the sheet
   CueNoTracks,      // the sheet has no tracks
+  CueTrackNoPlace,  // a track number without TRACK line, or a track without INDEX 01
   TaskRefused,      // the task manager refused it (duplicate, invalid target name or format)
 };
 

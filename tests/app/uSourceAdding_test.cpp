@@ -28,6 +28,9 @@ TEST(TargetNames, WholeFileAndCueTrack) {
   EXPECT_EQ(WholeFileTargetName(u"/music/v1.0/noext", u".wav"), u"noext.wav");
   EXPECT_EQ(WholeFileTargetName(u"C:\\a\\b.c.ape", u".flac"), u"b.c.flac");
   EXPECT_EQ(CueTrackTargetName(u"周杰伦", u"七里香", u".ape"), u"周杰伦 - 七里香.ape");
+  EXPECT_EQ(NumberedTargetName(u"Pixies - Vamos.flac", 9), u"Pixies - Vamos (09).flac");
+  EXPECT_EQ(NumberedTargetName(u"A - v1.0.mp3", 15), u"A - v1.0 (15).mp3");
+  EXPECT_EQ(NumberedTargetName(u"A - B", 100), u"A - B (100)");
 }
 
 class SourceAddingTest : public TManagerTest {
@@ -255,6 +258,57 @@ TEST_F(SourceAddingTest, UntitledTracksAreNamedByTheirNumber) {
   ASSERT_EQ(FManager->TaskCount(), 2);
   EXPECT_EQ(FManager->GetTask(0)->FTargetName, u"Band - 01.wav");
   EXPECT_EQ(FManager->GetTask(1)->FTargetName, u"Band - 02.wav");
+}
+
+// A real EAC rip holds "Vamos" twice; a sheet of untitled tracks one name
+// ninety times. Every track is added; a name that repeats an earlier one
+// gets the track's number.
+TEST_F(SourceAddingTest, RepeatedNamesWithinASheetGetTheTrackNumber) {
+  FDir.Write("image.wav", "x");
+  std::string Sheet = "PERFORMER \"Pixies\"\nFILE \"image.wav\" WAVE\n";
+  const char* Titles[] = {"Vamos", "Tony's Theme", "vamos", "Vamos", "Vamos (04)", "Oh My Golly!", "Vamos?"};
+  for (int N = 1; N <= 7; ++N)
+    Sheet += "TRACK 0" + std::to_string(N) + " AUDIO\nTITLE \"" + Titles[N - 1] + "\"\nINDEX 01 0" +
+             std::to_string(N) + ":00:00\n";
+  FAdder->AddSources({File("pixies.cue", Sheet)}, TSourceAdder::ModeUser);
+  ASSERT_EQ(FManager->TaskCount(), 7);
+  EXPECT_TRUE(FAdder->Refused().empty());
+  const std::u16string Expected[] = {u"Pixies - Vamos.wav",        u"Pixies - Tony's Theme.wav",
+                                     u"Pixies - vamos (03).wav",   u"Pixies - Vamos (04).wav",
+                                     u"Pixies - Vamos (04) (05).wav", u"Pixies - Oh My Golly!.wav",
+                                     u"Pixies - Vamos-.wav"};
+  for (int I = 0; I < 7; ++I)
+    EXPECT_EQ(FManager->GetTask(I)->FTargetName, Expected[I]) << I;
+
+  std::string Untitled = "PERFORMER \"Various\"\nFILE \"image.wav\" WAVE\n";
+  for (int N = 1; N <= 90; ++N)
+    Untitled += "TRACK " + std::to_string(N) + " AUDIO\nTITLE \"untitled\"\nINDEX 01 " + std::to_string(N) +
+                ":00:00\n";
+  FAdder->AddSources({File("untitled.cue", Untitled)}, TSourceAdder::ModeUser);
+  ASSERT_EQ(FManager->TaskCount(), 97);
+  EXPECT_EQ(FManager->GetTask(7)->FTargetName, u"Various - untitled.wav");
+  EXPECT_EQ(FManager->GetTask(8)->FTargetName, u"Various - untitled (02).wav");
+  EXPECT_EQ(FManager->GetTask(96)->FTargetName, u"Various - untitled (90).wav");
+}
+
+TEST_F(SourceAddingTest, EachTrackOfASheetOfSeveralFilesIsCutFromItsOwnFile) {
+  const auto One = File("01.wav");
+  const auto Two = File("02.wav");
+  const auto Cue = File("eac.cue", "FILE \"01.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                   "TRACK 02 AUDIO\nINDEX 00 00:03:00\n"
+                                   "FILE \"02.wav\" WAVE\nINDEX 01 00:00:00\n"
+                                   "FILE \"03.wav\" WAVE\nTRACK 03 AUDIO\nINDEX 01 00:00:00\n"
+                                   "TRACK 05 AUDIO\nINDEX 01 00:01:00\n");
+  FAdder->AddSources({Cue}, TSourceAdder::ModeUser);
+  EXPECT_EQ(Sources(), (std::vector<std::u16string>{One, Two}));
+  // 03.wav is missing; track 4 was never named.
+  ASSERT_EQ(FAdder->Refused().size(), 3u);
+  EXPECT_EQ(FAdder->Refused()[0].Track, 3);
+  EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::CueAudioMissing);
+  EXPECT_EQ(FAdder->Refused()[1].Track, 4);
+  EXPECT_EQ(FAdder->Refused()[1].Reason, TSourceRefusal::CueTrackNoPlace);
+  EXPECT_EQ(FAdder->Refused()[2].Track, 5);
+  EXPECT_EQ(FAdder->Refused()[2].Reason, TSourceRefusal::CueAudioMissing);
 }
 
 TEST_F(SourceAddingTest, GbkSheetWithChineseTitlesNamesTheTargets) {

@@ -162,6 +162,17 @@ bool ReadsCleanly(const std::vector<std::string>& Charsets, std::string_view Tex
   return false;
 }
 
+// A double-byte code page misreads Latin text by pairing an accented byte
+// with the ASCII letter after it: "Wond\x92ring" in GBK is "Wond抮ing".
+// Real East Asian text seldom has one of its characters between two ASCII
+// letters.
+bool SplitsALatinWord(std::u16string_view Text) {
+  const auto IsAsciiLetter = [](char16_t C) { return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z'); };
+  for (size_t I = 1; I + 1 < Text.size(); ++I)
+    if (Text[I] >= 0x80 && IsAsciiLetter(Text[I - 1]) && IsAsciiLetter(Text[I + 1])) return true;
+  return false;
+}
+
 bool IsDoubleByteCodePage(unsigned CodePage) {
   return CodePage == 932 || CodePage == 936 || CodePage == 949 || CodePage == 950;
 }
@@ -206,7 +217,7 @@ std::string LegacyTextCharset(std::string_view Text) {
   std::string LegacyName;
   std::u16string LegacyWide;
   if (ReadsCleanly({Legacy}, Text, LegacyName, LegacyWide) &&
-      (IsDoubleByteCodePage(LegacyPage) || LooksLikeWords(LegacyWide)))
+      (IsDoubleByteCodePage(LegacyPage) ? !SplitsALatinWord(LegacyWide) : LooksLikeWords(LegacyWide)))
     return Legacy;
   return Charset;
 }

@@ -16,7 +16,8 @@ namespace platform {
 //   EUC-KR/UHC): uchardet names these only on statistical evidence;
 // - a single-byte charset whose reading looks like words of one script,
 //   unless the legacy code page of the user's language reads the text as
-//   well (a double-byte one without error, a single-byte one as words too).
+//   well (a double-byte one without error and without putting one of its
+//   characters between two ASCII letters, a single-byte one as words too).
 // Otherwise the legacy code page of the user's language (LegacyCodePage).
 // Windows supersets stand for their bases (Shift-JIS is read as CP932,
 // Big5 as CP950, EUC-KR as CP949), as the files come from Windows.

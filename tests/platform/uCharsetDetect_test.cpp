@@ -75,9 +75,11 @@ TEST(CharsetDetect, ShortGbkTextsStayGbkForChineseUsersAndWithoutLanguage) {
   }
 }
 
-TEST(CharsetDetect, WesternSheetStaysInTheWesternUsersCodePage) {
+// "Wond\x92ring Aloud": GBK would read the quote and the "r" after it as
+// one Chinese character.
+TEST(CharsetDetect, WesternSheetReadsRightForWesternAndChineseUsers) {
   const std::string Bytes = CorpusSheet("cuesheetnet/Aqualung 1252.cue");
-  for (const char* Desktop : {"en_US.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8"}) {
+  for (const char* Desktop : {"en_US.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "zh_CN.UTF-8", "C.UTF-8"}) {
     TScopedLocale Env(Desktop, std::nullopt);
     ExpectReadAs(Bytes, "CP1252", std::string("Aqualung on ") + Desktop);
   }

@@ -73,11 +73,17 @@ bool FindCueAudioFile(const std::u16string& CueFileName, const std::u16string& N
     if (ResolveWithApeFallback(Path))
       return true;
   }
-  // A path from the machine that wrote the sheet ("D:\Rips\x.wav", or the
-  // ripper's sub-folder) with the file now beside the sheet.
+  // A path from the machine that wrote the sheet ("D:\\Rips\\x.wav", or the
+  // ripper's sub-folder) with the file now beside the sheet; and the image
+  // of one of several files compressed to APE.
   const std::u16string BareName = WideExtractFileName(NameInSheet);
-  if (BareName.empty() || BareName == NameInSheet)
+  if (BareName.empty())
     return false;
   Path = Folder + BareName;
-  return ResolveWithApeFallback(Path);
+  if (BareName != NameInSheet && ResolveExistingFile(Path))
+    return true;
+  if (WideLowerAscii(WideExtractFileExt(Path)) == u".ape")
+    return false;
+  Path = WideChangeFileExt(Path, u".ape");
+  return ResolveExistingFile(Path);
 }

@@ -14,7 +14,8 @@
 // 2. only when the sheet names one audio file: the sheet's own name with
 //    the extension of the name, then with ".ape";
 // 3. the bare file name (after the last "\", "/" or ":") in the sheet's
-//    folder, then with ".ape".
+//    folder, then the bare name with ".ape" (also for a name without
+//    folder).
 // True with Path set to the file found.
 bool FindCueAudioFile(const std::u16string& CueFileName, const std::u16string& NameInSheet,
                       bool SheetNamesOneFile, std::u16string& Path);

@@ -182,12 +182,19 @@ bool TCueParser::FindAudioFiles(const std::u16string& CueFileName) {
   for (int32_t N = 1; N <= FTrackCount; ++N)
     if (FPlaces[size_t(N - 1)].File >= 0)
       Used[size_t(FPlaces[size_t(N - 1)].File)] = true;
-  const bool OneFile = std::count(Used.begin(), Used.end(), true) == 1;
+  std::vector<std::u16string> Names;
+  for (size_t F = 0; F < FSheetFiles.size(); ++F)
+    if (Used[F] && std::find(Names.begin(), Names.end(), FSheetFiles[F]) == Names.end())
+      Names.push_back(FSheetFiles[F]);
+  const bool OneFile = Names.size() == 1;
   FFoundFiles.assign(FSheetFiles.size(), std::u16string());
-  for (size_t F = 0; F < FSheetFiles.size(); ++F) {
+  for (const std::u16string& Name : Names) {
     std::u16string Path;
-    if (Used[F] && FindCueAudioFile(CueFileName, FSheetFiles[F], OneFile, Path))
-      FFoundFiles[F] = Path;
+    if (!FindCueAudioFile(CueFileName, Name, OneFile, Path))
+      continue;
+    for (size_t F = 0; F < FSheetFiles.size(); ++F)
+      if (FSheetFiles[F] == Name)
+        FFoundFiles[F] = Path;
   }
   bool Found = false;
   for (int32_t N = 1; N <= FTrackCount; ++N) {
@@ -318,12 +325,10 @@ void TCueParser::ParseFileLine(const std::u16string& Rest) {
   }
   FFileType = WideTrim(Head(Text, TypeChars));
   FFileName = WideTrim(WithoutQuotes(Name));
-  // The tracks that follow lie in this file; a name given again is the
-  // same file.
-  const auto Known = std::find(FSheetFiles.begin(), FSheetFiles.end(), FFileName);
-  FCurrentFile = int32_t(Known - FSheetFiles.begin());
-  if (Known == FSheetFiles.end())
-    FSheetFiles.push_back(FFileName);
+  // The tracks that follow lie in this file, their times counted from its
+  // start, also when an earlier FILE line named the same file.
+  FCurrentFile = int32_t(FSheetFiles.size());
+  FSheetFiles.push_back(FFileName);
 }
 
 void TCueParser::ParseTrackLine(const std::u16string& Rest) {

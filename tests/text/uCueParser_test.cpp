@@ -304,6 +304,26 @@ TEST_F(CueParserTest, TheSheetsOwnNameStandsOnlyForASheetOfOneFile) {
   EXPECT_EQ(FParser.Track(2).FileName, FDir.Wide() + u"album.wav");
 }
 
+// Every FILE line starts its file anew, also when it names a file named
+// before; each file of several may have been compressed to APE.
+TEST_F(CueParserTest, FilesNamedAgainAndFilesCompressedToApe) {
+  FDir.Write("track.wav", "x");
+  FDir.Write("02.ape", "x");
+  auto Cue = WriteSheet("again.cue", "FILE \"track.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                     "FILE \"track.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+  ASSERT_TRUE(FParser.Parse(Cue));
+  for (int N = 1; N <= 2; ++N) {
+    EXPECT_EQ(FParser.Track(N).FileName, FDir.Wide() + u"track.wav");
+    EXPECT_EQ(FParser.Track(N).StartFrame, 0);
+    EXPECT_EQ(FParser.Track(N).EndFrame, -1);
+  }
+  Cue = WriteSheet("ape.cue", "FILE \"track.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                              "FILE \"02.dummy\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+  TCueParser Second;
+  ASSERT_TRUE(Second.Parse(Cue));
+  EXPECT_EQ(Second.Track(2).FileName, FDir.Wide() + u"02.ape");
+}
+
 TEST_F(CueParserTest, MissingAudioFileFailsAndClearsTheTimes) {
   const auto Cue =
       WriteSheet("gone.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"

@@ -250,9 +250,12 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     }
     const std::u16string TargetName = Names.Unique(
         CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt), N);
-    SubmitTask(NewTask(tkCueTrack, Track.FileName, SourceClass, TargetName, Track.StartMs,
-                       Track.EndMs),
-               CuePath, N);
+    std::unique_ptr<TTaskItem> Item =
+        NewTask(tkCueTrack, Track.FileName, SourceClass, TargetName, Track.StartMs, Track.EndMs);
+    // The milliseconds are shown; the frames are where the worker cuts.
+    Item->FStartFrame = Track.StartFrame;
+    Item->FEndFrame = Track.EndFrame;
+    SubmitTask(std::move(Item), CuePath, N);
   }
 }
 

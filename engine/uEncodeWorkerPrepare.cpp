@@ -46,6 +46,14 @@ int64_t MsToFrame(int64_t Ms, uint32_t SampleRate) {
   return (Ms * static_cast<int64_t>(SampleRate) + 500) / 1000;
 }
 
+// The first sample of a CD frame: (mm * 60 + ss) * rate + ff * rate / 75,
+// rounded down only where rate / 75 is not whole. Whole seconds apart to
+// stay far from overflow.
+int64_t CdFrameToSample(int64_t CdFrame, uint32_t SampleRate) {
+  constexpr int64_t CdFramesPerSecond = 75;
+  return CdFrame / CdFramesPerSecond * SampleRate + CdFrame % CdFramesPerSecond * SampleRate / CdFramesPerSecond;
+}
+
 }  // namespace
 
 bool TEncodeWorker::Prepare() {
@@ -133,6 +141,15 @@ bool TEncodeWorker::ComputeWaveFormat() {
   int64_t frames = 0;
   if (FTask->FKind == tkWholeFile) {
     frames = sourceFrames;
+  } else if (FCueTrack && FTask->FStartFrame >= 0) {
+    // The exact cut: a track ends at the next one's first sample, so the
+    // tracks of a source join up without a sample lost or doubled.
+    const int64_t first = CdFrameToSample(FTask->FStartFrame, rate);
+    int64_t end = FTask->FEndFrame < 0 ? sourceFrames : CdFrameToSample(FTask->FEndFrame, rate);
+    FTrackToEnd = FTask->FEndFrame < 0 || (duration > 0 && end >= sourceFrames);
+    if (FTrackToEnd) end = std::max(end, sourceFrames);
+    frames = end > first ? end - first : 0;
+    FSeekPosition = FirstPositionOfFrame(first, rate);
   } else if (FCueTrack) {
     const int64_t first = MsToFrame(FTask->FStartMs, rate);
     int64_t end = MsToFrame(FTask->FEndMs, rate);
@@ -149,6 +166,7 @@ bool TEncodeWorker::ComputeWaveFormat() {
 // A track must end after it starts; nothing is created for one that does not.
 bool TEncodeWorker::CheckTrackBounds() {
   if (!FCueTrack) return true;
+  if (FTask->FStartFrame >= 0) return (FTask->FEndFrame < 0 || FTask->FEndFrame > FTask->FStartFrame) && FTotalBytes > 0;
   return FTask->FEndMs > FTask->FStartMs && FTask->FStartMs >= 0 && FTotalBytes > 0;
 }
 

@@ -79,6 +79,13 @@ public:
   uint8_t FTaken = 0;
   int32_t FStartMs = 0;
   int32_t FEndMs = 0;
+  // A cue track's exact cut, in CD frames (1/75 s) of its source: from
+  // FStartFrame up to FEndFrame, or to the end of the source when FEndFrame
+  // is -1. The worker turns frames into samples once the decoder reports
+  // the rate. FStartFrame -1: none given, FStartMs and FEndMs mark the cut.
+  // The milliseconds stay what is shown and stored.
+  int64_t FStartFrame = -1;
+  int64_t FEndFrame = -1;
   int32_t FParamId = -1;
   std::atomic<int32_t> FProgress = 0;
   TTaskState FState = tsWaiting;

@@ -99,6 +99,36 @@ TEST_F(ConversionTest, CueTrackCoversExactlyItsRange) {
   EXPECT_TRUE(ReadWav(TargetPath(odd)).Pcm == source.Pcm.substr(44144u * 4, (88332u - 44144u) * 4));
 }
 
+// A cue track given in CD frames is cut at (mm * 60 + ss) * rate +
+// ff * rate / 75, also at a rate where a frame is no whole number of
+// samples (32 kHz: 426.67); its milliseconds do not move the cut.
+TEST_F(ConversionTest, CueTrackInCdFramesCutsAtTheExactSample) {
+  const TSources& s = TSources::Get();
+  const std::string odd = s.Dir + "/noise32k.wav";
+  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.4*random(0)-0.2|"
+                                    "0.4*random(1)-0.2:s=32000:d=3\" -bitexact -c:a pcm_s16le " + Quote(odd)));
+  // 00:01:40 to 00:02:10, and 00:00:33 to the end of a 44.1 kHz source.
+  const int32_t inner = Add(odd, "inner.wav", tkCueTrack, 1533, 2133);
+  Task(inner)->FStartFrame = 75 + 40;
+  Task(inner)->FEndFrame = 2 * 75 + 10;
+  const int32_t tail = Add(s.Flac, "tail.wav", tkCueTrack, 440, 3000);
+  Task(tail)->FStartFrame = 33;
+  Task(tail)->FEndFrame = -1;
+  const int32_t backwards = Add(s.Wav16, "back.wav", tkCueTrack, 0, 1000);
+  Task(backwards)->FStartFrame = 80;
+  Task(backwards)->FEndFrame = 80;
+  ConvertAll();
+
+  ASSERT_EQ(Task(inner)->FResult, rcSucceeded);
+  const int64_t first = 32000 + 40 * 32000 / 75, end = 2 * 32000 + 10 * 32000 / 75;  // 49066, 68266
+  EXPECT_TRUE(ReadWav(TargetPath(inner)).Pcm ==
+              ReadWav(odd).Pcm.substr(size_t(first) * 4, size_t(end - first) * 4));
+  ASSERT_EQ(Task(tail)->FResult, rcSucceeded);
+  EXPECT_TRUE(ReadWav(TargetPath(tail)).Pcm == ReadWav(s.Wav16).Pcm.substr(33 * 588 * 4));
+  EXPECT_EQ(Task(backwards)->FResult, rcReadFailed);
+  EXPECT_FALSE(FileExists(TargetPath(backwards)));
+}
+
 TEST_F(ConversionTest, CueTrackEndingBeforeItsStartFailsBeforeAnyFile) {
   const int32_t backwards = Add(TSources::Get().Long16, "back.wav", tkCueTrack, 5000, 4000);
   const int32_t empty = Add(TSources::Get().Long16, "empty.wav", tkCueTrack, 5000, 5000);

@@ -51,7 +51,8 @@ int64_t MsToFrame(int64_t Ms, uint32_t SampleRate) {
 // stay far from overflow.
 int64_t CdFrameToSample(int64_t CdFrame, uint32_t SampleRate) {
   constexpr int64_t CdFramesPerSecond = 75;
-  return CdFrame / CdFramesPerSecond * SampleRate + CdFrame % CdFramesPerSecond * SampleRate / CdFramesPerSecond;
+  return CdFrame / CdFramesPerSecond * SampleRate +
+         CdFrame % CdFramesPerSecond * SampleRate / CdFramesPerSecond;
 }
 
 }  // namespace
@@ -166,7 +167,8 @@ bool TEncodeWorker::ComputeWaveFormat() {
 // A track must end after it starts; nothing is created for one that does not.
 bool TEncodeWorker::CheckTrackBounds() {
   if (!FCueTrack) return true;
-  if (FTask->FStartFrame >= 0) return (FTask->FEndFrame < 0 || FTask->FEndFrame > FTask->FStartFrame) && FTotalBytes > 0;
+  if (FTask->FStartFrame >= 0)
+    return (FTask->FEndFrame < 0 || FTask->FEndFrame > FTask->FStartFrame) && FTotalBytes > 0;
   return FTask->FEndMs > FTask->FStartMs && FTask->FStartMs >= 0 && FTotalBytes > 0;
 }
 

@@ -70,12 +70,27 @@ bool ClassifyLetter(char32_t C, TLetter& Letter) {
 // Characters outside ASCII that natural text holds between words.
 bool IsCommonPunctuation(char32_t C) {
   switch (C) {
-    case 0xA0: case 0xA1: case 0xAB: case 0xB7: case 0xBB: case 0xBF:
-    case 0x2013: case 0x2014: case 0x2018: case 0x2019: case 0x201C: case 0x201D: case 0x201E:
-    case 0x2022: case 0x2026: case 0x60C: case 0x61B: case 0x61F:
-      return true;
-    default:
-      return false;
+  case 0xA0:
+  case 0xA1:
+  case 0xAB:
+  case 0xB7:
+  case 0xBB:
+  case 0xBF:
+  case 0x2013:
+  case 0x2014:
+  case 0x2018:
+  case 0x2019:
+  case 0x201C:
+  case 0x201D:
+  case 0x201E:
+  case 0x2022:
+  case 0x2026:
+  case 0x60C:
+  case 0x61B:
+  case 0x61F:
+    return true;
+  default:
+    return false;
   }
 }
 
@@ -147,8 +162,8 @@ TCandidate CandidateFor(const std::string& Answer) {
 // Reads Text in the first charset of Charsets that takes it without error
 // and gives no C1 control character (which single-byte charsets produce for
 // bytes they leave unassigned).
-bool ReadsCleanly(const std::vector<std::string>& Charsets, std::string_view Text, std::string& Charset,
-                  std::u16string& Wide) {
+bool ReadsCleanly(const std::vector<std::string>& Charsets, std::string_view Text,
+                  std::string& Charset, std::u16string& Wide) {
   for (const std::string& Name : Charsets) {
     if (!TryCharsetToWide(Name, Text, Wide)) continue;
     bool Clean = true;
@@ -167,7 +182,9 @@ bool ReadsCleanly(const std::vector<std::string>& Charsets, std::string_view Tex
 // Real East Asian text seldom has one of its characters between two ASCII
 // letters.
 bool SplitsALatinWord(std::u16string_view Text) {
-  const auto IsAsciiLetter = [](char16_t C) { return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z'); };
+  const auto IsAsciiLetter = [](char16_t C) {
+    return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z');
+  };
   for (size_t I = 1; I + 1 < Text.size(); ++I)
     if (Text[I] >= 0x80 && IsAsciiLetter(Text[I - 1]) && IsAsciiLetter(Text[I + 1])) return true;
   return false;
@@ -209,7 +226,8 @@ std::string LegacyTextCharset(std::string_view Text) {
   const TCandidate Candidate = CandidateFor(DetectedCharset(Text));
   std::string Charset;
   std::u16string Wide;
-  if (Candidate.Charsets.empty() || !ReadsCleanly(Candidate.Charsets, Text, Charset, Wide)) return Legacy;
+  if (Candidate.Charsets.empty() || !ReadsCleanly(Candidate.Charsets, Text, Charset, Wide))
+    return Legacy;
   if (Candidate.MultiByte) return Charset;
   if (!LooksLikeWords(Wide)) return Legacy;
   // A single-byte guess yields to the user's own code page when that reads
@@ -217,7 +235,8 @@ std::string LegacyTextCharset(std::string_view Text) {
   std::string LegacyName;
   std::u16string LegacyWide;
   if (ReadsCleanly({Legacy}, Text, LegacyName, LegacyWide) &&
-      (IsDoubleByteCodePage(LegacyPage) ? !SplitsALatinWord(LegacyWide) : LooksLikeWords(LegacyWide)))
+      (IsDoubleByteCodePage(LegacyPage) ? !SplitsALatinWord(LegacyWide)
+                                        : LooksLikeWords(LegacyWide)))
     return Legacy;
   return Charset;
 }

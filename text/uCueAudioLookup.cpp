@@ -18,23 +18,19 @@ std::u16string WithSlashes(std::u16string S) {
 // A FIFO or device is no audio file: opening it to learn its length could
 // wait forever.
 bool ResolveExistingFile(std::u16string& Path) {
-  if (WideSourceFileExists(Path))
-    return true;
+  if (WideSourceFileExists(Path)) return true;
   const std::u16string Folder = WideExtractFilePath(Path);
   const std::u16string Wanted = WideUpperAscii(WideExtractFileName(Path));
-  if (Wanted.empty())
-    return false;
+  if (Wanted.empty()) return false;
   std::vector<std::u16string> Matches;
   TSearchRecW Rec;
-  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
-    return false;
+  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0) return false;
   do {
     if ((Rec.Attr & (faDirectory | faDevice)) == 0 && WideUpperAscii(Rec.Name) == Wanted)
       Matches.push_back(Rec.Name);
   } while (WideFindNext(Rec) == 0);
   WideFindClose(Rec);
-  if (Matches.empty())
-    return false;
+  if (Matches.empty()) return false;
   Path = Folder + *std::min_element(Matches.begin(), Matches.end());
   return true;
 }
@@ -42,27 +38,23 @@ bool ResolveExistingFile(std::u16string& Path) {
 // Name, and Name with the extension ".ape" unless it has that one already:
 // an image compressed after the sheet was written.
 bool ResolveWithApeFallback(std::u16string& Path) {
-  if (ResolveExistingFile(Path))
-    return true;
-  if (WideLowerAscii(WideExtractFileExt(Path)) == u".ape")
-    return false;
+  if (ResolveExistingFile(Path)) return true;
+  if (WideLowerAscii(WideExtractFileExt(Path)) == u".ape") return false;
   Path = WideChangeFileExt(Path, u".ape");
   return ResolveExistingFile(Path);
 }
 
-} // namespace
+}  // namespace
 
 bool FindCueAudioFile(const std::u16string& CueFileName, const std::u16string& NameInSheet,
                       bool SheetNamesOneFile, std::u16string& Path) {
   const std::u16string Folder = WideExtractFilePath(CueFileName);
   Path = Folder + NameInSheet;
-  if (ResolveExistingFile(Path))
-    return true;
+  if (ResolveExistingFile(Path)) return true;
   // A sheet written on Windows may name a sub-folder with a backslash.
   if (NameInSheet.find(u'\\') != std::u16string::npos) {
     Path = Folder + WithSlashes(NameInSheet);
-    if (ResolveExistingFile(Path))
-      return true;
+    if (ResolveExistingFile(Path)) return true;
   }
   // The sheet may have been renamed together with its image, or the image
   // compressed to APE after the sheet was written. Only for a sheet of one
@@ -70,20 +62,16 @@ bool FindCueAudioFile(const std::u16string& CueFileName, const std::u16string& N
   // namesake.
   if (SheetNamesOneFile) {
     Path = WideChangeFileExt(CueFileName, WideExtractFileExt(NameInSheet));
-    if (ResolveWithApeFallback(Path))
-      return true;
+    if (ResolveWithApeFallback(Path)) return true;
   }
   // A path from the machine that wrote the sheet ("D:\\Rips\\x.wav", or the
   // ripper's sub-folder) with the file now beside the sheet; and the image
   // of one of several files compressed to APE.
   const std::u16string BareName = WideExtractFileName(NameInSheet);
-  if (BareName.empty())
-    return false;
+  if (BareName.empty()) return false;
   Path = Folder + BareName;
-  if (BareName != NameInSheet && ResolveExistingFile(Path))
-    return true;
-  if (WideLowerAscii(WideExtractFileExt(Path)) == u".ape")
-    return false;
+  if (BareName != NameInSheet && ResolveExistingFile(Path)) return true;
+  if (WideLowerAscii(WideExtractFileExt(Path)) == u".ape") return false;
   Path = WideChangeFileExt(Path, u".ape");
   return ResolveExistingFile(Path);
 }

@@ -148,12 +148,10 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
     FTrackCount = FCurrentTrack;
     for (int N = 1; N <= FTrackCount; ++N) {
       TCueTrack& Track = FTracks[size_t(N - 1)];
-      if (Track.Performer.empty())
-        Track.Performer = FPerformer;
+      if (Track.Performer.empty()) Track.Performer = FPerformer;
       // The last track of each file ends where its file does.
       const int32_t File = FPlaces[size_t(N - 1)].File;
-      if (N == FTrackCount || (File >= 0 && LastTrackOfFile(File) == N))
-        Track.EndMs = 0;
+      if (N == FTrackCount || (File >= 0 && LastTrackOfFile(File) == N)) Track.EndMs = 0;
     }
 
     if (!FindAudioFiles(CueFileName)) {
@@ -161,8 +159,7 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
       return false;
     }
     PlaceCuts();
-    if (Result)
-      CloseLastTracks();
+    if (Result) CloseLastTracks();
     return Result;
   } catch (...) {
     FParseFailed = true;
@@ -172,16 +169,14 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
 
 int32_t TCueParser::LastTrackOfFile(int32_t File) const {
   for (int32_t N = FTrackCount; N >= 1; --N)
-    if (FPlaces[size_t(N - 1)].Named && FPlaces[size_t(N - 1)].File == File)
-      return N;
+    if (FPlaces[size_t(N - 1)].Named && FPlaces[size_t(N - 1)].File == File) return N;
   return 0;
 }
 
 bool TCueParser::FindAudioFiles(const std::u16string& CueFileName) {
   std::vector<bool> Used(FSheetFiles.size(), false);
   for (int32_t N = 1; N <= FTrackCount; ++N)
-    if (FPlaces[size_t(N - 1)].File >= 0)
-      Used[size_t(FPlaces[size_t(N - 1)].File)] = true;
+    if (FPlaces[size_t(N - 1)].File >= 0) Used[size_t(FPlaces[size_t(N - 1)].File)] = true;
   std::vector<std::u16string> Names;
   for (size_t F = 0; F < FSheetFiles.size(); ++F)
     if (Used[F] && std::find(Names.begin(), Names.end(), FSheetFiles[F]) == Names.end())
@@ -190,20 +185,16 @@ bool TCueParser::FindAudioFiles(const std::u16string& CueFileName) {
   FFoundFiles.assign(FSheetFiles.size(), std::u16string());
   for (const std::u16string& Name : Names) {
     std::u16string Path;
-    if (!FindCueAudioFile(CueFileName, Name, OneFile, Path))
-      continue;
+    if (!FindCueAudioFile(CueFileName, Name, OneFile, Path)) continue;
     for (size_t F = 0; F < FSheetFiles.size(); ++F)
-      if (FSheetFiles[F] == Name)
-        FFoundFiles[F] = Path;
+      if (FSheetFiles[F] == Name) FFoundFiles[F] = Path;
   }
   bool Found = false;
   for (int32_t N = 1; N <= FTrackCount; ++N) {
     const int32_t File = FPlaces[size_t(N - 1)].File;
-    if (File < 0 || FFoundFiles[size_t(File)].empty())
-      continue;
+    if (File < 0 || FFoundFiles[size_t(File)].empty()) continue;
     FTracks[size_t(N - 1)].FileName = FFoundFiles[size_t(File)];
-    if (!Found)
-      FFileName = FFoundFiles[size_t(File)];
+    if (!Found) FFileName = FFoundFiles[size_t(File)];
     Found = true;
   }
   return Found;
@@ -216,8 +207,7 @@ void TCueParser::PlaceCuts() {
     const TTrackPlace& Place = FPlaces[size_t(N - 1)];
     TCueTrack& Track = FTracks[size_t(N - 1)];
     Track.StartFrame = Track.EndFrame = -1;
-    if (!Place.Named || Place.File < 0)
-      continue;
+    if (!Place.Named || Place.File < 0) continue;
     int32_t& Before = Previous[size_t(Place.File)];
     if (Before == 0) {
       Track.StartFrame = 0;
@@ -240,8 +230,7 @@ void TCueParser::CloseLastTracks() {
   }
   for (size_t F = 0; F < FFoundFiles.size(); ++F) {
     const int32_t Last = LastTrackOfFile(int32_t(F));
-    if (FFoundFiles[F].empty() || Last == 0)
-      continue;
+    if (FFoundFiles[F].empty() || Last == 0) continue;
     // Released on every way out, exceptions of the library's calls included.
     TComPtr<IDecoderEx> Decoder;
     CreateDecoder(*Decoder.Put());
@@ -249,8 +238,7 @@ void TCueParser::CloseLastTracks() {
       ClearTrackTimes();
       return;
     }
-    if ((Decoder->Open(FFoundFiles[F].c_str()) & 0xFF) == 0)
-      continue;
+    if ((Decoder->Open(FFoundFiles[F].c_str()) & 0xFF) == 0) continue;
     TDecoderInfo Info{};
     Decoder->GetInfo(&Info);
     FTracks[size_t(Last - 1)].EndMs = DurationToMs(Info.Duration);
@@ -333,16 +321,14 @@ void TCueParser::ParseFileLine(const std::u16string& Rest) {
 
 void TCueParser::ParseTrackLine(const std::u16string& Rest) {
   int32_t Number = 0;
-  if (!TryParseInt(FirstWord(SkipBlanks(Rest)), Number))
-    Number = 1;
+  if (!TryParseInt(FirstWord(SkipBlanks(Rest)), Number)) Number = 1;
   // A number given again (a sheet of several discs that counts each from
   // 1) takes the next number after the highest: its track must not
   // overwrite the earlier one.
   if (Number >= 1 && Number <= MaxTracks && FPlaces[size_t(Number - 1)].Named)
     Number = FHighestTrack + 1;
   FSkippingTrack = Number < 1 || Number > MaxTracks;
-  if (FSkippingTrack)
-    return;
+  if (FSkippingTrack) return;
   FCurrentTrack = Number;
   FHighestTrack = std::max(FHighestTrack, Number);
   FPlaces[size_t(Number - 1)].Named = true;
@@ -359,10 +345,10 @@ void TCueParser::ParseIndexLine(const std::u16string& Line) {
   if (Number != 1)
     return;
   // A number was read, so a blank follows it.
-  const std::string Time = platform::WideToAnsi(Head(Rest.substr(NumberText.size() + 1), TypeChars));
+  const std::string Time =
+      platform::WideToAnsi(Head(Rest.substr(NumberText.size() + 1), TypeChars));
   const int32_t Start = ParseCueTime(Time);
-  if (FCurrentTrack <= 0)
-    return;
+  if (FCurrentTrack <= 0) return;
   CurrentTrack().StartMs = Start;
   TTrackPlace& Place = FPlaces[size_t(FCurrentTrack - 1)];
   Place.Index01 = ParseCueFrames(Time);
@@ -389,7 +375,7 @@ void SplitCueTime(const std::string& Text, int32_t& M, int32_t& S, int32_t& F) {
   F = Field(Head(Rest, ValueChars));
 }
 
-} // namespace
+}  // namespace
 
 int32_t TCueParser::ParseCueTime(const std::string& Text) {
   int32_t M, S, F;

@@ -98,9 +98,9 @@ private:
 
   // Where a track lies, as the sheet's lines say.
   struct TTrackPlace {
-    bool Named = false;     // a TRACK line named it
-    int32_t File = -1;      // index in FSheetFiles: the FILE in force at INDEX 01, else at TRACK
-    int64_t Index01 = -1;   // INDEX 01 in CD frames
+    bool Named = false;    // a TRACK line named it
+    int32_t File = -1;     // index in FSheetFiles: the FILE in force at INDEX 01, else at TRACK
+    int64_t Index01 = -1;  // INDEX 01 in CD frames
   };
 
   std::array<TCueTrack, MaxTracks> FTracks;

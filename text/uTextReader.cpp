@@ -36,7 +36,8 @@ void TTextReader::LoadFromStream(TStream& Stream) {
   FBuffer.SetPosition(0);
   FLegacyCharset.clear();
   if (FEncoding == teAnsi && platform::AnsiIsUtf8()) {
-    const std::string_view Text(reinterpret_cast<const char*>(FBuffer.Memory()), static_cast<size_t>(FBuffer.Size()));
+    const std::string_view Text(reinterpret_cast<const char*>(FBuffer.Memory()),
+                                static_cast<size_t>(FBuffer.Size()));
     if (!platform::IsValidUtf8(Text)) FLegacyCharset = platform::LegacyTextCharset(Text);
   }
 }

@@ -77,7 +77,8 @@ std::string Sheet(const std::string& Image, int Minutes) {
   for (int N = 1; N <= TrackCount; ++N) {
     const int Frame = N == 1 ? 0 : (N - 1) * (TotalFrames / TrackCount) + 37 * N % 75;
     char Line[160];
-    std::snprintf(Line, sizeof Line, "  TRACK %02d AUDIO\n    TITLE \"Track %02d\"\n    INDEX 01 %02d:%02d:%02d\n", N,
+    std::snprintf(Line, sizeof Line,
+                  "  TRACK %02d AUDIO\n    TITLE \"Track %02d\"\n    INDEX 01 %02d:%02d:%02d\n", N,
                   N, Frame / 75 / 60, Frame / 75 % 60, Frame % 75);
     Text += Line;
   }
@@ -95,8 +96,7 @@ double RunEngine(const fs::path& Cue, const fs::path& Out, const char* Ext, int&
   Adder.SetTargetExt(platform::Utf8ToWide(Ext));
   Adder.AddSources({platform::Utf8ToWide(Cue.string())}, TSourceAdder::ModeUser);
   Manager.FOnTaskChanged = [&Manager](int32_t, uint8_t Kind) {
-    if (Kind == nkRunning && !Manager.IsRunning())
-      platform::QuitMessageLoop(0);
+    if (Kind == nkRunning && !Manager.IsRunning()) platform::QuitMessageLoop(0);
   };
   const TClock::time_point Start = TClock::now();
   Manager.StartConvert();
@@ -108,12 +108,11 @@ double RunEngine(const fs::path& Cue, const fs::path& Out, const char* Ext, int&
 }
 
 double RunShnsplit(const fs::path& Cue, const fs::path& Image, const fs::path& Out, bool Flac) {
-  const std::string Command = "shnsplit -q -O always -d '" + Out.string() + "' -f '" + Cue.string() +
-                              "' -o " + (Flac ? "'flac flac -s -5 -o %f -'" : "wav") + " '" +
-                              Image.string() + "' >/dev/null 2>&1";
+  const std::string Command =
+      "shnsplit -q -O always -d '" + Out.string() + "' -f '" + Cue.string() + "' -o " +
+      (Flac ? "'flac flac -s -5 -o %f -'" : "wav") + " '" + Image.string() + "' >/dev/null 2>&1";
   const TClock::time_point Start = TClock::now();
-  if (!Run(Command))
-    std::fprintf(stderr, "failed: %s\n", Command.c_str());
+  if (!Run(Command)) std::fprintf(stderr, "failed: %s\n", Command.c_str());
   return Seconds(Start);
 }
 
@@ -124,7 +123,7 @@ std::string LoadAverage() {
   return One + " / " + Five;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   const int Minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
@@ -137,12 +136,13 @@ int main(int argc, char** argv) {
   // An odd number of samples after the last whole frame.
   const uint64_t Frames = uint64_t(Minutes) * 60 * Rate + 4321;
   WriteNoiseWav(Root / "image.wav", Frames);
-  if (!Run("flac -s -f -5 -o '" + (Root / "image.flac").string() + "' '" + (Root / "image.wav").string() +
-           "'"))
+  if (!Run("flac -s -f -5 -o '" + (Root / "image.flac").string() + "' '" +
+           (Root / "image.wav").string() + "'"))
     return 2;
   std::ofstream(Root / "wav.cue") << Sheet("image.wav", Minutes);
   std::ofstream(Root / "flac.cue") << Sheet("image.flac", Minutes);
-  std::printf("%d-minute image, %d tracks, %d rounds (fastest counts)\n", Minutes, TrackCount, Rounds);
+  std::printf("%d-minute image, %d tracks, %d rounds (fastest counts)\n", Minutes, TrackCount,
+              Rounds);
 
   int Failures = 0;
   for (const bool Flac : {false, true}) {
@@ -158,18 +158,17 @@ int main(int argc, char** argv) {
       fs::create_directories(PeerOut);
       int Succeeded = 0;
       Engine = std::min(Engine, RunEngine(Cue, EngineOut, Ext, Succeeded));
-      if (Succeeded != TrackCount)
-        ++Failures;
+      if (Succeeded != TrackCount) ++Failures;
       Peer = std::min(Peer, RunShnsplit(Cue, Image, PeerOut, Flac));
     }
-    std::printf("%-22s engine %7.2f s, shnsplit %7.2f s: engine time / shnsplit time = %.3f; load average %s\n",
+    std::printf("%-22s engine %7.2f s, shnsplit %7.2f s: engine time / shnsplit time = %.3f; load "
+                "average %s\n",
                 Flac ? "FLAC image to FLAC:" : "WAV image to WAV:", Engine, Peer, Engine / Peer,
                 LoadAverage().c_str());
     std::fflush(stdout);
   }
   std::error_code Ignored;
   fs::remove_all(Root, Ignored);
-  if (Failures)
-    std::printf("%d run(s) did not convert every track\n", Failures);
+  if (Failures) std::printf("%d run(s) did not convert every track\n", Failures);
   return Failures ? 1 : 0;
 }

@@ -40,16 +40,14 @@ protected:
   // watchdog ends a run that hangs.
   void RunConversion(std::chrono::seconds Limit = std::chrono::seconds(120)) {
     FManager->FOnTaskChanged = [this](int32_t, uint8_t Kind) {
-      if (Kind == nkRunning && !FManager->IsRunning())
-        platform::QuitMessageLoop(0);
+      if (Kind == nkRunning && !FManager->IsRunning()) platform::QuitMessageLoop(0);
     };
     std::mutex Lock;
     std::condition_variable Done;
     bool Finished = false;
     std::thread Watchdog([&] {
       std::unique_lock<std::mutex> Guard(Lock);
-      if (!Done.wait_for(Guard, Limit, [&] { return Finished; }))
-        platform::QuitMessageLoop(1);
+      if (!Done.wait_for(Guard, Limit, [&] { return Finished; })) platform::QuitMessageLoop(1);
     });
     FManager->StartConvert();
     const int Code = platform::RunMessageLoop();

@@ -34,7 +34,8 @@ inline std::vector<std::string> CorpusSheets() {
 // The charset a sheet without byte-order mark is written in (SOURCES).
 inline std::string TrueCharset(const std::string& Sheet) {
   const auto EndsWith = [&Sheet](const std::string& Tail) {
-    return Sheet.size() >= Tail.size() && Sheet.compare(Sheet.size() - Tail.size(), Tail.size(), Tail) == 0;
+    return Sheet.size() >= Tail.size() &&
+           Sheet.compare(Sheet.size() - Tail.size(), Tail.size(), Tail) == 0;
   };
   if (EndsWith(".gbk.cue")) return "CP936";
   if (EndsWith(".big5.cue")) return "CP950";
@@ -72,8 +73,8 @@ inline std::string EncodeSheet(const TSheetText& Sheet) {
 }
 
 struct TOracleFile {
-  std::u16string Name;  // as the sheet writes it
-  bool Audio = true;    // not a BINARY (data) file
+  std::u16string Name;    // as the sheet writes it
+  bool Audio = true;      // not a BINARY (data) file
   int64_t LastFrame = 0;  // the latest INDEX of any number in this file
 };
 
@@ -81,8 +82,8 @@ struct TOracleTrack {
   int Number = 0;
   std::u16string Title, Performer;
   bool Audio = true;
-  int File = -1;          // the FILE of its INDEX 01 (of its TRACK line without one)
-  int64_t Index01 = -1;   // in CD frames
+  int File = -1;         // the FILE of its INDEX 01 (of its TRACK line without one)
+  int64_t Index01 = -1;  // in CD frames
 };
 
 struct TOracleSheet {
@@ -97,15 +98,18 @@ inline std::vector<std::u16string> Words(const std::u16string& Line) {
   std::vector<std::u16string> Result;
   size_t I = 0;
   while (I < Line.size()) {
-    while (I < Line.size() && (Line[I] == u' ' || Line[I] == u'\t')) ++I;
+    while (I < Line.size() && (Line[I] == u' ' || Line[I] == u'\t'))
+      ++I;
     if (I == Line.size()) break;
     std::u16string Word;
     if (Line[I] == u'"') {
       const size_t Close = Line.find(u'"', I + 1);
-      Word = Line.substr(I + 1, Close == std::u16string::npos ? std::u16string::npos : Close - I - 1);
+      Word =
+          Line.substr(I + 1, Close == std::u16string::npos ? std::u16string::npos : Close - I - 1);
       I = Close == std::u16string::npos ? Line.size() : Close + 1;
     } else {
-      while (I < Line.size() && Line[I] != u' ' && Line[I] != u'\t') Word += Line[I++];
+      while (I < Line.size() && Line[I] != u' ' && Line[I] != u'\t')
+        Word += Line[I++];
     }
     Result.push_back(Word);
   }
@@ -129,7 +133,8 @@ inline std::u16string Value(const std::u16string& Line) {
   const size_t Keyword = Line.find_first_not_of(u" \t");
   const size_t Rest = Line.find_first_not_of(u" \t", Line.find_first_of(u" \t", Keyword));
   std::u16string Result = Line.substr(Rest);
-  while (!Result.empty() && (Result.back() == u' ' || Result.back() == u'\t')) Result.pop_back();
+  while (!Result.empty() && (Result.back() == u' ' || Result.back() == u'\t'))
+    Result.pop_back();
   std::erase(Result, u'"');
   return Result;
 }
@@ -152,7 +157,8 @@ inline TOracleSheet ReadSheet(const std::u16string& Text) {
       File = int(Sheet.Files.size());
       Sheet.Files.push_back({W[1], W.size() < 3 || W[2] != u"BINARY", 0});
     } else if (W[0] == u"TRACK") {
-      Sheet.Tracks.push_back({std::stoi(platform::WideToUtf8(W[1])), {}, {}, W.size() > 2 && W[2] == u"AUDIO", File});
+      Sheet.Tracks.push_back(
+          {std::stoi(platform::WideToUtf8(W[1])), {}, {}, W.size() > 2 && W[2] == u"AUDIO", File});
     } else if (W[0] == u"TITLE" && Track) {
       Track->Title = Value(Line);
     } else if (W[0] == u"PERFORMER") {
@@ -208,7 +214,8 @@ inline std::vector<TExpectedTrack> ExpectedTracks(const TOracleSheet& Sheet) {
     const std::u16string Title = BlankTitle ? platform::Utf8ToWide(Number) : Track.Title;
     const std::u16string Performer = Track.Performer.empty() ? Sheet.Performer : Track.Performer;
     std::u16string Name = CleanName(Performer + u" - " + Title);
-    if (!Names.insert(LowerAscii(Name + u".wav")).second) Name += u" (" + platform::Utf8ToWide(Number) + u")";
+    if (!Names.insert(LowerAscii(Name + u".wav")).second)
+      Name += u" (" + platform::Utf8ToWide(Number) + u")";
     Names.insert(LowerAscii(Name + u".wav"));
     TExpectedTrack Expected{Track.Number, Name + u".wav", Track.File,
                             FileStarted[size_t(Track.File)] ? Track.Index01 : 0, -1};

@@ -46,7 +46,8 @@ const char* FormatName(TImageFormat Format) {
 
 std::u16string LowerExt(const std::u16string& Name) {
   const size_t Dot = Name.find_last_of(u".\\/:");
-  return Dot == std::u16string::npos || Name[Dot] != u'.' ? std::u16string() : LowerAscii(Name.substr(Dot));
+  return Dot == std::u16string::npos || Name[Dot] != u'.' ? std::u16string()
+                                                          : LowerAscii(Name.substr(Dot));
 }
 
 bool IsKnownAudio(const std::u16string& Name) {
@@ -74,7 +75,8 @@ class TWorkDir {
 public:
   TWorkDir() {
     std::error_code Error;
-    const fs::path Base = fs::is_directory("/dev/shm", Error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path Base =
+        fs::is_directory("/dev/shm", Error) ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string Pattern = (Base / "morvo-corpus-XXXXXX").string();
     if (!mkdtemp(Pattern.data())) throw std::runtime_error("cannot make " + Pattern);
     FPath = Pattern;
@@ -90,13 +92,14 @@ private:
 };
 
 void PutLe(std::ofstream& Out, uint32_t Value, int Bytes) {
-  for (int I = 0; I < Bytes; ++I) Out.put(char((Value >> (8 * I)) & 0xFF));
+  for (int I = 0; I < Bytes; ++I)
+    Out.put(char((Value >> (8 * I)) & 0xFF));
 }
 
 // A 16-bit stereo 44.1 kHz WAV of Samples sample frames: noise over the
 // Windows (sample ranges), holes elsewhere.
-void WriteImage(const fs::path& File, int64_t Samples, std::vector<std::pair<int64_t, int64_t>> Windows,
-                uint32_t Seed) {
+void WriteImage(const fs::path& File, int64_t Samples,
+                std::vector<std::pair<int64_t, int64_t>> Windows, uint32_t Seed) {
   std::ofstream Out(File, std::ios::binary | std::ios::trunc);
   const uint32_t DataBytes = uint32_t(Samples * FrameBytes);
   Out.write("RIFF", 4);
@@ -120,9 +123,11 @@ void WriteImage(const fs::path& File, int64_t Samples, std::vector<std::pair<int
     To = std::clamp<int64_t>(To, 0, Samples);
     if (To <= From) continue;
     Block.resize(size_t(To - From));
-    for (uint32_t& Sample : Block) Sample = Noise();
+    for (uint32_t& Sample : Block)
+      Sample = Noise();
     Out.seekp(44 + From * FrameBytes);
-    Out.write(reinterpret_cast<const char*>(Block.data()), std::streamsize(Block.size() * FrameBytes));
+    Out.write(reinterpret_cast<const char*>(Block.data()),
+              std::streamsize(Block.size() * FrameBytes));
     Written = To;
   }
   Out.close();
@@ -165,12 +170,15 @@ bool SameBytes(const fs::path& A, int64_t AtA, const fs::path& B, int64_t AtB, i
 
 // The sheet with every audio FILE naming Ext instead (the quoted name
 // replaced where it stands, the rest of the sheet kept as it is).
-TSheetText WithAudioExtension(TSheetText Sheet, const TOracleSheet& Oracle, const std::u16string& Ext) {
+TSheetText WithAudioExtension(TSheetText Sheet, const TOracleSheet& Oracle,
+                              const std::u16string& Ext) {
   for (const TOracleFile& File : Oracle.Files) {
     if (!File.Audio || LowerExt(File.Name) == Ext) continue;
     const std::u16string Quoted = u"\"" + File.Name + u"\"";
-    const std::u16string Renamed = u"\"" + File.Name.substr(0, File.Name.size() - LowerExt(File.Name).size()) + Ext + u"\"";
-    for (size_t At = Sheet.Text.find(Quoted); At != std::u16string::npos; At = Sheet.Text.find(Quoted, At + 1))
+    const std::u16string Renamed =
+        u"\"" + File.Name.substr(0, File.Name.size() - LowerExt(File.Name).size()) + Ext + u"\"";
+    for (size_t At = Sheet.Text.find(Quoted); At != std::u16string::npos;
+         At = Sheet.Text.find(Quoted, At + 1))
       Sheet.Text.replace(At, Quoted.size(), Renamed);
   }
   return Sheet;
@@ -181,7 +189,9 @@ struct TCorpusCase {
   TImageFormat Format;
 };
 
-void PrintTo(const TCorpusCase& Case, std::ostream* Out) { *Out << Case.Sheet << " " << FormatName(Case.Format); }
+void PrintTo(const TCorpusCase& Case, std::ostream* Out) {
+  *Out << Case.Sheet << " " << FormatName(Case.Format);
+}
 
 std::vector<TCorpusCase> CorpusCases() {
   std::vector<TCorpusCase> Cases;
@@ -207,15 +217,19 @@ protected:
   // Makes the image of every audio file the tracks lie in; the reference
   // WAVs in Ref, the images where the sheet in Sheet will look for them.
   // FILE lines that name the same file share its image.
-  std::vector<TImageFile> MakeImages(const TOracleSheet& Oracle, const std::vector<TExpectedTrack>& Tracks,
-                                     const fs::path& SheetDir, const fs::path& Ref, TImageFormat Format) {
+  std::vector<TImageFile> MakeImages(const TOracleSheet& Oracle,
+                                     const std::vector<TExpectedTrack>& Tracks,
+                                     const fs::path& SheetDir, const fs::path& Ref,
+                                     TImageFormat Format) {
     std::map<std::u16string, std::pair<int64_t, std::vector<std::pair<int64_t, int64_t>>>> Plans;
     for (size_t F = 0; F < Oracle.Files.size(); ++F) {
-      if (std::none_of(Tracks.begin(), Tracks.end(), [F](const TExpectedTrack& T) { return T.File == int(F); }))
+      if (std::none_of(Tracks.begin(), Tracks.end(),
+                       [F](const TExpectedTrack& T) { return T.File == int(F); }))
         continue;
       auto& [Samples, Windows] = Plans[BareStem(Oracle.Files[F].Name)];
       // A tail after the last INDEX that ends off any CD frame.
-      Samples = std::max(Samples, Oracle.Files[F].LastFrame * SamplesPerCdFrame + 2 * Rate + 37 + 101 * int64_t(F));
+      Samples = std::max(Samples, Oracle.Files[F].LastFrame * SamplesPerCdFrame + 2 * Rate + 37 +
+                                      101 * int64_t(F));
       for (const TExpectedTrack& Track : Tracks)
         for (const int64_t Frame : {Track.StartFrame, Track.EndFrame})
           if (Track.File == int(F) && Frame > 0)
@@ -231,14 +245,16 @@ protected:
       WriteImage(Wav, Samples, Windows, ++Seed);
       Made[Stem] = {Wav, Samples};
       if (Format == TImageFormat::Flac) {
-        EXPECT_TRUE(RunCommand("flac -s -f -0 -o " + Quote(PathOf(SheetDir, Stem + u".flac")) + " " + Quote(Wav)));
+        EXPECT_TRUE(RunCommand("flac -s -f -0 -o " + Quote(PathOf(SheetDir, Stem + u".flac")) +
+                               " " + Quote(Wav)));
       } else if (Format == TImageFormat::Ape) {
         ConvertToApe(Wav, SheetDir);
       }
     }
     std::vector<TImageFile> Images(Oracle.Files.size());
     for (size_t F = 0; F < Oracle.Files.size(); ++F)
-      if (Plans.count(BareStem(Oracle.Files[F].Name))) Images[F] = Made[BareStem(Oracle.Files[F].Name)];
+      if (Plans.count(BareStem(Oracle.Files[F].Name)))
+        Images[F] = Made[BareStem(Oracle.Files[F].Name)];
     return Images;
   }
 
@@ -257,13 +273,15 @@ protected:
   // shnsplit's tracks of a single-file sheet, in order; what lies before
   // track 1's INDEX 01 comes as a track of its own, which the system puts
   // into track 1.
-  std::vector<fs::path> SplitWithShnsplit(const TSheetText& Sheet, const fs::path& Image, const fs::path& Folder) {
+  std::vector<fs::path> SplitWithShnsplit(const TSheetText& Sheet, const fs::path& Image,
+                                          const fs::path& Folder) {
     fs::create_directories(Folder);
     // shnsplit reads 8-bit sheets only; the cut points do not depend on it.
     const fs::path Copy = Folder / "sheet.cue";
-    WriteBytes(Copy, Sheet.Charset.starts_with("UTF-16") ? platform::WideToUtf8(Sheet.Text) : EncodeSheet(Sheet));
-    EXPECT_TRUE(RunCommand("shnsplit -q -O always -d " + Quote(Folder) + " -f " + Quote(Copy) + " -o wav " +
-                           Quote(Image)));
+    WriteBytes(Copy, Sheet.Charset.starts_with("UTF-16") ? platform::WideToUtf8(Sheet.Text)
+                                                         : EncodeSheet(Sheet));
+    EXPECT_TRUE(RunCommand("shnsplit -q -O always -d " + Quote(Folder) + " -f " + Quote(Copy) +
+                           " -o wav " + Quote(Image)));
     std::vector<fs::path> Tracks;
     for (const auto& Entry : fs::directory_iterator(Folder))
       if (Entry.path().extension() == ".wav") Tracks.push_back(Entry.path());
@@ -281,12 +299,14 @@ TEST_P(CueCorpusTest, EveryTrackCutAtTheExactSampleAndNamedAsTheSheetSays) {
   ASSERT_FALSE(Expected.empty()) << "no audio track in " << Case.Sheet;
 
   const TWorkDir Work;
-  const fs::path SheetDir = Work.Path() / "sheet", Ref = Work.Path() / "ref", Out = Work.Path() / "out";
+  const fs::path SheetDir = Work.Path() / "sheet", Ref = Work.Path() / "ref",
+                 Out = Work.Path() / "out";
   fs::create_directories(SheetDir);
   fs::create_directories(Ref);
-  const TSheetText Sheet = Case.Format == TImageFormat::Wav    ? WithAudioExtension(Original, Oracle, u".wav")
-                           : Case.Format == TImageFormat::Flac ? WithAudioExtension(Original, Oracle, u".flac")
-                                                               : Original;
+  const TSheetText Sheet =
+      Case.Format == TImageFormat::Wav    ? WithAudioExtension(Original, Oracle, u".wav")
+      : Case.Format == TImageFormat::Flac ? WithAudioExtension(Original, Oracle, u".flac")
+                                          : Original;
   const fs::path SheetFile = SheetDir / fs::path(Case.Sheet).filename();
   WriteBytes(SheetFile, EncodeSheet(Sheet));
   const std::vector<TImageFile> Images = MakeImages(Oracle, Expected, SheetDir, Ref, Case.Format);
@@ -298,14 +318,16 @@ TEST_P(CueCorpusTest, EveryTrackCutAtTheExactSampleAndNamedAsTheSheetSays) {
   const size_t DataTracks = Oracle.Tracks.size() - Expected.size();
   EXPECT_EQ(Adder.Refused().size(), DataTracks);
   for (const TRefusedSource& Refused : Adder.Refused())
-    EXPECT_FALSE(Oracle.Tracks[size_t(Refused.Track - 1)].Audio) << "audio track " << Refused.Track << " refused";
+    EXPECT_FALSE(Oracle.Tracks[size_t(Refused.Track - 1)].Audio)
+        << "audio track " << Refused.Track << " refused";
   ASSERT_EQ(FManager->TaskCount(), int32_t(Expected.size()));
   FManager->SetDestPath(TTempDir::Utf8ToU16(Out.string() + "/"));
   FManager->FExistPolicy = epOverwrite;
   RunConversion(std::chrono::seconds(600));
 
-  const bool OneFile = std::all_of(Expected.begin(), Expected.end(),
-                                   [&](const TExpectedTrack& T) { return T.File == Expected.front().File; });
+  const bool OneFile = std::all_of(Expected.begin(), Expected.end(), [&](const TExpectedTrack& T) {
+    return T.File == Expected.front().File;
+  });
   std::vector<fs::path> Shn;
   const fs::path& FirstImage = Images[size_t(Expected.front().File)].Reference;
   if (Case.Format == TImageFormat::Wav && OneFile && DataTracks == 0) {
@@ -325,7 +347,8 @@ TEST_P(CueCorpusTest, EveryTrackCutAtTheExactSampleAndNamedAsTheSheetSays) {
   for (size_t I = 0; I < Expected.size(); ++I) {
     const TExpectedTrack& Track = Expected[I];
     const TTaskItem* Task = FManager->GetTask(int32_t(I));
-    EXPECT_EQ(Task->FState, tsDone) << "track " << Track.Number << ": result " << Task->FResult.load();
+    EXPECT_EQ(Task->FState, tsDone)
+        << "track " << Track.Number << ": result " << Task->FResult.load();
     EXPECT_EQ(platform::WideToUtf8(Task->FTargetName), platform::WideToUtf8(Track.TargetName));
     NamesRight += Task->FTargetName == Track.TargetName;
     const fs::path Made = PathOf(Out, Task->FTargetName);
@@ -338,8 +361,8 @@ TEST_P(CueCorpusTest, EveryTrackCutAtTheExactSampleAndNamedAsTheSheetSays) {
     FileEnd[size_t(Track.File)] = To;
     const bool Same = At >= 0 && Size == (To - From) * FrameBytes &&
                       SameBytes(Made, At, Image.Reference, 44 + From * FrameBytes, Size);
-    EXPECT_TRUE(Same) << "track " << Track.Number << ": " << Size / FrameBytes << " samples, expected "
-                      << To - From << " from sample " << From;
+    EXPECT_TRUE(Same) << "track " << Track.Number << ": " << Size / FrameBytes
+                      << " samples, expected " << To - From << " from sample " << From;
     Exact += Same;
     if (!Shn.empty() && I + ShnOffset < Shn.size()) {
       // shnsplit's track 1 and what came before it, joined.
@@ -362,16 +385,18 @@ TEST_P(CueCorpusTest, EveryTrackCutAtTheExactSampleAndNamedAsTheSheetSays) {
     }
 
   std::printf("[corpus] %s %s: tracks %zu, byte-exact %d, names right %d, shnsplit-exact %d/%zu\n",
-              Case.Sheet.c_str(), FormatName(Case.Format), Expected.size(), Exact, NamesRight, ShnExact,
-              Shn.empty() ? size_t(0) : Expected.size());
+              Case.Sheet.c_str(), FormatName(Case.Format), Expected.size(), Exact, NamesRight,
+              ShnExact, Shn.empty() ? size_t(0) : Expected.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CueCorpusTest, ::testing::ValuesIn(CorpusCases()), [](const auto& Info) {
-  std::string Name = Info.param.Sheet + "_" + FormatName(Info.param.Format);
-  for (char& C : Name)
-    if (!std::isalnum(static_cast<unsigned char>(C))) C = '_';
-  return Name;
-});
+INSTANTIATE_TEST_SUITE_P(Corpus, CueCorpusTest, ::testing::ValuesIn(CorpusCases()),
+                         [](const auto& Info) {
+                           std::string Name =
+                               Info.param.Sheet + "_" + FormatName(Info.param.Format);
+                           for (char& C : Name)
+                             if (!std::isalnum(static_cast<unsigned char>(C))) C = '_';
+                           return Name;
+                         });
 
 // The legacy sheets name their tracks right on the desktops of Chinese
 // users, on a desktop without language and on an English one.
@@ -389,7 +414,8 @@ TEST_F(CueCorpusNames, LegacySheetsNameTheirTracksRightOnEveryDesktop) {
       const TTempDir Dir;
       const std::u16string Cue = Dir.Write(fs::path(Sheet).filename().string(), Bytes);
       // The parser only looks for the files; their content does not matter.
-      for (const TOracleFile& File : Oracle.Files) Dir.Write(platform::WideToUtf8(BareName(File.Name)), "x");
+      for (const TOracleFile& File : Oracle.Files)
+        Dir.Write(platform::WideToUtf8(BareName(File.Name)), "x");
       TSourceAdder Adder(*FManager);
       Adder.SetTargetExt(u".wav");
       Adder.AddSources({Cue}, TSourceAdder::ModeUser);
@@ -398,7 +424,8 @@ TEST_F(CueCorpusNames, LegacySheetsNameTheirTracksRightOnEveryDesktop) {
         EXPECT_EQ(platform::WideToUtf8(FManager->GetTask(int32_t(I))->FTargetName),
                   platform::WideToUtf8(Expected[I].TargetName))
             << Sheet << " on " << Desktop;
-      while (FManager->TaskCount() > 0) FManager->RemoveTask(FManager->GetTask(0)->FId);
+      while (FManager->TaskCount() > 0)
+        FManager->RemoveTask(FManager->GetTask(0)->FId);
     }
   }
 }

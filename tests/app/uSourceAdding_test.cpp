@@ -266,15 +266,16 @@ TEST_F(SourceAddingTest, UntitledTracksAreNamedByTheirNumber) {
 TEST_F(SourceAddingTest, RepeatedNamesWithinASheetGetTheTrackNumber) {
   FDir.Write("image.wav", "x");
   std::string Sheet = "PERFORMER \"Pixies\"\nFILE \"image.wav\" WAVE\n";
-  const char* Titles[] = {"Vamos", "Tony's Theme", "vamos", "Vamos", "Vamos (04)", "Oh My Golly!", "Vamos?"};
+  const char* Titles[] = {"Vamos",      "Tony's Theme", "vamos", "Vamos",
+                          "Vamos (04)", "Oh My Golly!", "Vamos?"};
   for (int N = 1; N <= 7; ++N)
     Sheet += "TRACK 0" + std::to_string(N) + " AUDIO\nTITLE \"" + Titles[N - 1] + "\"\nINDEX 01 0" +
              std::to_string(N) + ":00:00\n";
   FAdder->AddSources({File("pixies.cue", Sheet)}, TSourceAdder::ModeUser);
   ASSERT_EQ(FManager->TaskCount(), 7);
   EXPECT_TRUE(FAdder->Refused().empty());
-  const std::u16string Expected[] = {u"Pixies - Vamos.wav",        u"Pixies - Tony's Theme.wav",
-                                     u"Pixies - vamos (03).wav",   u"Pixies - Vamos (04).wav",
+  const std::u16string Expected[] = {u"Pixies - Vamos.wav",           u"Pixies - Tony's Theme.wav",
+                                     u"Pixies - vamos (03).wav",      u"Pixies - Vamos (04).wav",
                                      u"Pixies - Vamos (04) (05).wav", u"Pixies - Oh My Golly!.wav",
                                      u"Pixies - Vamos-.wav"};
   for (int I = 0; I < 7; ++I)
@@ -282,8 +283,8 @@ TEST_F(SourceAddingTest, RepeatedNamesWithinASheetGetTheTrackNumber) {
 
   std::string Untitled = "PERFORMER \"Various\"\nFILE \"image.wav\" WAVE\n";
   for (int N = 1; N <= 90; ++N)
-    Untitled += "TRACK " + std::to_string(N) + " AUDIO\nTITLE \"untitled\"\nINDEX 01 " + std::to_string(N) +
-                ":00:00\n";
+    Untitled += "TRACK " + std::to_string(N) + " AUDIO\nTITLE \"untitled\"\nINDEX 01 " +
+                std::to_string(N) + ":00:00\n";
   FAdder->AddSources({File("untitled.cue", Untitled)}, TSourceAdder::ModeUser);
   ASSERT_EQ(FManager->TaskCount(), 97);
   EXPECT_EQ(FManager->GetTask(7)->FTargetName, u"Various - untitled.wav");

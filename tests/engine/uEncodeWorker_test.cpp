@@ -105,8 +105,10 @@ TEST_F(ConversionTest, CueTrackCoversExactlyItsRange) {
 TEST_F(ConversionTest, CueTrackInCdFramesCutsAtTheExactSample) {
   const TSources& s = TSources::Get();
   const std::string odd = s.Dir + "/noise32k.wav";
-  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.4*random(0)-0.2|"
-                                    "0.4*random(1)-0.2:s=32000:d=3\" -bitexact -c:a pcm_s16le " + Quote(odd)));
+  ASSERT_TRUE(
+      morvotest::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.4*random(0)-0.2|"
+                            "0.4*random(1)-0.2:s=32000:d=3\" -bitexact -c:a pcm_s16le " +
+                            Quote(odd)));
   // 00:01:40 to 00:02:10, and 00:00:33 to the end of a 44.1 kHz source.
   const int32_t inner = Add(odd, "inner.wav", tkCueTrack, 1533, 2133);
   Task(inner)->FStartFrame = 75 + 40;

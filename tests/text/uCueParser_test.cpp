@@ -170,12 +170,13 @@ TEST_F(CueParserTest, DiscsCountingFromOneAgainKeepEveryTrack) {
 TEST_F(CueParserTest, TracksWithoutIndexOneAndFilesNotFound) {
   FDir.Write("a.wav", "x");
   FDir.Write("c.wav", "x");
-  const auto Cue = WriteSheet("odd.cue", "FILE \"a.wav\" WAVE\n"
-                                         "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                                         "TRACK 02 AUDIO\nINDEX 00 00:01:00\n"
-                                         "TRACK 03 AUDIO\nINDEX 01 00:02:00\n"
-                                         "FILE \"b.wav\" WAVE\nTRACK 04 AUDIO\nINDEX 01 00:00:00\n"
-                                         "FILE \"c.wav\" WAVE\nTRACK 05 AUDIO\nINDEX 00 00:00:00\n");
+  const auto Cue =
+      WriteSheet("odd.cue", "FILE \"a.wav\" WAVE\n"
+                            "TRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                            "TRACK 02 AUDIO\nINDEX 00 00:01:00\n"
+                            "TRACK 03 AUDIO\nINDEX 01 00:02:00\n"
+                            "FILE \"b.wav\" WAVE\nTRACK 04 AUDIO\nINDEX 01 00:00:00\n"
+                            "FILE \"c.wav\" WAVE\nTRACK 05 AUDIO\nINDEX 00 00:00:00\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   ASSERT_EQ(FParser.TrackCount(), 5);
   // A track without INDEX 01 after another of its file has no position;
@@ -281,8 +282,10 @@ TEST_F(CueParserTest, PathsFromAnotherMachineFallBackToTheBareNameBesideTheSheet
   const struct {
     const char* Named;
     const char16_t* Found;
-  } Cases[] = {{"D:\\Rips\\x.wav", u"x.wav"},       {"Sub/x.wav", u"x.wav"},
-               {"C:\\Music\\Album\\OTHER.flac", u"Other.FLAC"}, {"D:y.wav", u"y.ape"},
+  } Cases[] = {{"D:\\Rips\\x.wav", u"x.wav"},
+               {"Sub/x.wav", u"x.wav"},
+               {"C:\\Music\\Album\\OTHER.flac", u"Other.FLAC"},
+               {"D:y.wav", u"y.ape"},
                {"\\\\server\\share\\Y.WAV", u"y.ape"}};
   for (const auto& Case : Cases) {
     const auto Cue = WriteSheet("s.cue", std::string("FILE \"") + Case.Named +
@@ -309,8 +312,9 @@ TEST_F(CueParserTest, TheSheetsOwnNameStandsOnlyForASheetOfOneFile) {
 TEST_F(CueParserTest, FilesNamedAgainAndFilesCompressedToApe) {
   FDir.Write("track.wav", "x");
   FDir.Write("02.ape", "x");
-  auto Cue = WriteSheet("again.cue", "FILE \"track.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                                     "FILE \"track.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+  auto Cue =
+      WriteSheet("again.cue", "FILE \"track.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                              "FILE \"track.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
   ASSERT_TRUE(FParser.Parse(Cue));
   for (int N = 1; N <= 2; ++N) {
     EXPECT_EQ(FParser.Track(N).FileName, FDir.Wide() + u"track.wav");

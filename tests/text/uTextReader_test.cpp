@@ -97,14 +97,16 @@ TEST(TextReader, AnsiUsesTheCallersCodePageOrTheLegacyFallback) {
 // GBK line whose bytes form valid UTF-8 ("学习") as well, and a Big5 or
 // Shift-JIS file on any desktop.
 TEST(TextReader, LegacyTextIsReadAsAWholeInItsOwnCharset) {
-  const std::u16string Sheet = u"PERFORMER \"周杰倫\"\r\nTITLE \"范特西\"\r\nFILE \"周杰倫 - 范特西.wav\" WAVE\r\n"
-                               u"  TRACK 01 AUDIO\r\n    TITLE \"愛在西元前\"\r\n    INDEX 01 00:00:00\r\n"
-                               u"  TRACK 02 AUDIO\r\n    TITLE \"爸我回來了\"\r\n    INDEX 01 03:50:00\r\n"
-                               u"  TRACK 03 AUDIO\r\n    TITLE \"簡單愛\"\r\n    INDEX 01 07:22:00\r\n";
-  const TLines Expected{u"PERFORMER \"周杰倫\"",  u"TITLE \"范特西\"", u"FILE \"周杰倫 - 范特西.wav\" WAVE",
-                        u"TRACK 01 AUDIO",      u"TITLE \"愛在西元前\"", u"INDEX 01 00:00:00",
-                        u"TRACK 02 AUDIO",      u"TITLE \"爸我回來了\"", u"INDEX 01 03:50:00",
-                        u"TRACK 03 AUDIO",      u"TITLE \"簡單愛\"",    u"INDEX 01 07:22:00"};
+  const std::u16string Sheet =
+      u"PERFORMER \"周杰倫\"\r\nTITLE \"范特西\"\r\nFILE \"周杰倫 - 范特西.wav\" WAVE\r\n"
+      u"  TRACK 01 AUDIO\r\n    TITLE \"愛在西元前\"\r\n    INDEX 01 00:00:00\r\n"
+      u"  TRACK 02 AUDIO\r\n    TITLE \"爸我回來了\"\r\n    INDEX 01 03:50:00\r\n"
+      u"  TRACK 03 AUDIO\r\n    TITLE \"簡單愛\"\r\n    INDEX 01 07:22:00\r\n";
+  const TLines Expected{
+      u"PERFORMER \"周杰倫\"", u"TITLE \"范特西\"",     u"FILE \"周杰倫 - 范特西.wav\" WAVE",
+      u"TRACK 01 AUDIO",       u"TITLE \"愛在西元前\"", u"INDEX 01 00:00:00",
+      u"TRACK 02 AUDIO",       u"TITLE \"爸我回來了\"", u"INDEX 01 03:50:00",
+      u"TRACK 03 AUDIO",       u"TITLE \"簡單愛\"",     u"INDEX 01 07:22:00"};
   for (const char* Desktop : {"C.UTF-8", "zh_CN.UTF-8", "en_US.UTF-8"}) {
     const TScopedLocale Env(Desktop, std::nullopt);
     EXPECT_EQ(Load(platform::WideToCharset("CP950", Sheet), 0), Expected) << Desktop;
@@ -113,7 +115,8 @@ TEST(TextReader, LegacyTextIsReadAsAWholeInItsOwnCharset) {
   EXPECT_EQ(Load(platform::WideToCharset("CP936", u"TITLE \"中文\"\r\nTITLE \"学习\""), 0),
             (TLines{u"TITLE \"中文\"", u"TITLE \"学习\""}));
   // A code page the caller names is used as it is.
-  EXPECT_EQ(Load(platform::WideToCharset("CP1251", u"Привет\r\nмир"), 1251), (TLines{u"Привет", u"мир"}));
+  EXPECT_EQ(Load(platform::WideToCharset("CP1251", u"Привет\r\nмир"), 1251),
+            (TLines{u"Привет", u"мир"}));
 }
 
 TEST(TextReader, Utf16TerminatorRulesInBothByteOrders) {

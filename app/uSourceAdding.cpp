@@ -151,6 +151,16 @@ struct TSourceAdder::TReadSheet {
 
   // The sheet gives tracks of an audio file that was found.
   bool CutsImage() const { return Parser && Parsed && Parser->TrackCount() > 0; }
+
+  // Every file the sheet's tracks are cut from: a sheet of several FILE
+  // lines (one file a track, or a file a disc) cuts each of them.
+  void CollectImages(std::set<platform::TFileIdentity>& Images) const {
+    for (int32_t N = 1; N <= Parser->TrackCount(); ++N) {
+      platform::TFileIdentity Image;
+      const std::u16string& File = Parser->Track(N).FileName;
+      if (!File.empty() && WideFileIdentity(File, Image)) Images.insert(Image);
+    }
+  }
 };
 
 namespace {
@@ -174,9 +184,7 @@ void TSourceAdder::AddSources(const std::vector<std::u16string>& Paths, int Mode
   for (size_t I = 0; I < Ordered.size(); ++I) {
     if (!IsCueSheet(Ordered[I])) continue;
     Sheets[I] = ReadSheet(Ordered[I]);
-    platform::TFileIdentity Image;
-    if (Sheets[I].CutsImage() && WideFileIdentity(Sheets[I].Parser->FileName(), Image))
-      Images.insert(Image);
+    if (Sheets[I].CutsImage()) Sheets[I].CollectImages(Images);
   }
   for (size_t I = 0; I < Ordered.size(); ++I) {
     platform::TFileIdentity Identity;
@@ -244,7 +252,7 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     }
     // Each track is cut from its own file, which may be missing or vanish
     // while the tracks are added.
-    if (Track.FileName.empty() || !WideFileExists(Track.FileName)) {
+    if (Track.FileName.empty() || !WideSourceFileExists(Track.FileName)) {
       Refuse(CuePath, N, TSourceRefusal::CueAudioMissing);
       continue;
     }

@@ -179,6 +179,23 @@ TEST_F(SourceAddingTest, AnImageCutByASheetOfTheSameAddIsNotAlsoAddedWhole) {
   EXPECT_EQ(FManager->GetTask(2)->FKind, tkWholeFile);
 }
 
+// A sheet of one file a track cuts every one of its files; none of them is
+// converted whole beside its track.
+TEST_F(SourceAddingTest, NoFileOfASheetOfSeveralFilesIsAlsoAddedWhole) {
+  fs::create_directories(FDir.Path() / "rip");
+  MakeNoiseWav(FDir.Path() / "rip/01.wav", 1.0);
+  MakeNoiseWav(FDir.Path() / "rip/02.wav", 1.0);
+  File("rip/rip.cue", "PERFORMER \"Band\"\nFILE \"01.wav\" WAVE\n"
+                      "TRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                      "FILE \"02.wav\" WAVE\n"
+                      "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:00:00\n");
+  FAdder->AddFolder(FDir.Wide() + u"rip");
+  EXPECT_EQ(Sources(),
+            (std::vector<std::u16string>{FDir.Wide() + u"rip/01.wav", FDir.Wide() + u"rip/02.wav"}));
+  for (const TTaskItem* Task : Tasks())
+    EXPECT_EQ(Task->FKind, tkCueTrack);
+}
+
 TEST_F(SourceAddingTest, AnImageWhoseSheetGivesNoTracksIsStillAdded) {
   MakeNoiseWav(FDir.Path() / "image.wav", 1.0);
   const auto Bad =

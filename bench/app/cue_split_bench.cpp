@@ -23,6 +23,7 @@
 #include "platform/uCodePage.h"
 #include "platform/uMessageQueue.h"
 #include "platform/uThreads.h"
+#include "tests/support/uWavHeader.h"
 
 namespace fs = std::filesystem;
 using TClock = std::chrono::steady_clock;
@@ -38,27 +39,11 @@ double Seconds(TClock::time_point From) {
 
 bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
 
-void PutLe(std::ofstream& Out, uint32_t Value, int Bytes) {
-  for (int I = 0; I < Bytes; ++I)
-    Out.put(char((Value >> (8 * I)) & 0xFF));
-}
-
 // A canonical 44-byte-header WAV of Frames stereo frames of white noise.
 void WriteNoiseWav(const fs::path& File, uint64_t Frames) {
   std::ofstream Out(File, std::ios::binary);
   const uint32_t DataBytes = uint32_t(Frames * 4);
-  Out.write("RIFF", 4);
-  PutLe(Out, 36 + DataBytes, 4);
-  Out.write("WAVEfmt ", 8);
-  PutLe(Out, 16, 4);
-  PutLe(Out, 1, 2);
-  PutLe(Out, 2, 2);
-  PutLe(Out, Rate, 4);
-  PutLe(Out, Rate * 4, 4);
-  PutLe(Out, 4, 2);
-  PutLe(Out, 16, 2);
-  Out.write("data", 4);
-  PutLe(Out, DataBytes, 4);
+  morvotest::WritePcm16WavHeader(Out, Rate, 2, DataBytes);
   std::mt19937 Noise(20240601);
   std::vector<uint32_t> Block(65536);
   for (uint64_t Done = 0; Done < Frames;) {

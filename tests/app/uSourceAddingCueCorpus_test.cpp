@@ -28,6 +28,7 @@
 #include "platform/uCodePage.h"
 #include "tests/app/uAppTestEnv.h"
 #include "tests/app/uCueCorpusSheets.h"
+#include "tests/support/uWavHeader.h"
 
 using namespace cuetest;
 using namespace cuecorpus;
@@ -91,29 +92,13 @@ private:
   fs::path FPath;
 };
 
-void PutLe(std::ofstream& Out, uint32_t Value, int Bytes) {
-  for (int I = 0; I < Bytes; ++I)
-    Out.put(char((Value >> (8 * I)) & 0xFF));
-}
-
 // A 16-bit stereo 44.1 kHz WAV of Samples sample frames: noise over the
 // Windows (sample ranges), holes elsewhere.
 void WriteImage(const fs::path& File, int64_t Samples,
                 std::vector<std::pair<int64_t, int64_t>> Windows, uint32_t Seed) {
   std::ofstream Out(File, std::ios::binary | std::ios::trunc);
   const uint32_t DataBytes = uint32_t(Samples * FrameBytes);
-  Out.write("RIFF", 4);
-  PutLe(Out, 36 + DataBytes, 4);
-  Out.write("WAVEfmt ", 8);
-  PutLe(Out, 16, 4);
-  PutLe(Out, 1, 2);
-  PutLe(Out, 2, 2);
-  PutLe(Out, uint32_t(Rate), 4);
-  PutLe(Out, uint32_t(Rate * FrameBytes), 4);
-  PutLe(Out, uint32_t(FrameBytes), 2);
-  PutLe(Out, 16, 2);
-  Out.write("data", 4);
-  PutLe(Out, DataBytes, 4);
+  morvotest::WritePcm16WavHeader(Out, uint32_t(Rate), 2, DataBytes);
   std::mt19937 Noise(Seed);
   std::sort(Windows.begin(), Windows.end());
   std::vector<uint32_t> Block;

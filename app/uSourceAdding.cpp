@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "engine/uTargetTags.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -202,6 +203,7 @@ void TSourceAdder::AddReadSheet(const std::u16string& CuePath, const TReadSheet&
 
 void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser,
                                    uint8_t SourceClass) {
+  const std::u16string CoverFile = FindCoverBesideSheet(CuePath);
   for (int32_t N = 1; N <= Parser.TrackCount(); ++N) {
     // The audio file may vanish while the tracks are added.
     if (!WideFileExists(Parser.FileName())) {
@@ -214,9 +216,11 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     // The last track's end is the file's duration rounded to a millisecond;
     // the worker takes an end within a millisecond of the duration as the
     // end of the file, so no sample after it is lost.
-    SubmitTask(NewTask(tkCueTrack, Parser.FileName(), SourceClass, TargetName, Track.StartMs,
-                       Track.EndMs),
-               CuePath, N);
+    auto Item = NewTask(tkCueTrack, Parser.FileName(), SourceClass, TargetName, Track.StartMs,
+                        Track.EndMs);
+    Item->FSheetTags = std::make_shared<const TSheetTrackTags>(
+        TSheetTrackTags{Parser.TrackTags(N), CoverFile});
+    SubmitTask(std::move(Item), CuePath, N);
   }
 }
 

@@ -156,6 +156,7 @@ void TCueParser::ResetForParse() {
   FParseFailed = false;
   FTracks = {};
   FTrackCount = 0;
+  FSheetTags.Clear();
 }
 
 bool TCueParser::Parse(const std::u16string& CueFileName) {
@@ -284,6 +285,8 @@ bool TCueParser::ParseLine(const std::string& Line) {
   } else if (Keyword == u"INDEX") {
     ParseIndexLine(Rest);
   }
+  if (!FSkippingTrack)
+    FSheetTags.TakeLine(FCurrentTrack, Keyword, Rest);
   return true;
 }
 

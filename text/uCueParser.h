@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "text/uCueSheetTags.h"
+
 class TWideStringList;
 
 // One track of the sheet. EndMs 0 means that no end was set.
@@ -58,6 +60,8 @@ public:
   const std::u16string& Performer() const { return FPerformer; }
   const std::u16string& Songwriter() const { return FSongwriter; }
   const std::u16string& Catalog() const { return FCatalog; }
+  // The tags of track Number (see uCueSheetTags.h).
+  TTagSet TrackTags(int32_t Number) const { return FSheetTags.TrackTags(*this, Number); }
 
 private:
   void ResetForParse();
@@ -85,4 +89,5 @@ private:
   std::u16string FSongwriter;
   std::u16string FCatalog;
   std::unique_ptr<TWideStringList> FLines;
+  TCueSheetTags FSheetTags;
 };

@@ -19,9 +19,12 @@ bool FormatOfTarget(const std::u16string& Ext, TFormatType& Format) {
   return true;
 }
 
+// TagLib first. It may also take a container it does not know for one it
+// does (frame syncs found in the middle of Matroska) and find nothing: then
+// the decoder, which read the container, is asked as well.
 TTagSet ReadSourceTags(const std::u16string& Source, TDecoderEx* Decoder) {
   TTagSet Tags;
-  if (ReadFileTags(Source, Tags) || !Decoder) return Tags;
+  if ((ReadFileTags(Source, Tags) && !Tags.Empty()) || !Decoder) return Tags;
   TMetadataPairs Pairs;
   std::vector<uint8_t> Picture;
   if (!Decoder->ReadMetadata(Pairs, Picture)) return Tags;

@@ -22,6 +22,13 @@ namespace {
 using TagLib::ByteVector;
 using TagLib::String;
 
+// TagLib opens some files as MP3 or APE without finding a frame in them;
+// tags are written only into a file whose audio it recognised.
+bool HasAudio(TagLib::File& File) {
+  return File.isValid() && !File.readOnly() && File.audioProperties() &&
+         File.audioProperties()->sampleRate() > 0;
+}
+
 std::u16string Number(uint32_t Value) { return Value == 0 ? std::u16string() : NumberPairText(Value, 0); }
 
 // ---------------------------------------------------------------------------
@@ -78,8 +85,8 @@ void ClearId3v2(TagLib::ID3v2::Tag& Tag) {
 }
 
 std::u16string WriteMp3(const std::string& Name, const TTagSet& Tags) {
-  TagLib::MPEG::File File(Name.c_str(), false);
-  if (!File.isValid() || File.readOnly()) return u"the MP3 file cannot be opened for its tags";
+  TagLib::MPEG::File File(Name.c_str(), true);
+  if (!HasAudio(File)) return u"the MP3 file cannot be opened for its tags";
   TagLib::ID3v2::Tag& Tag = *File.ID3v2Tag(true);
   ClearId3v2(Tag);
   FillId3v2(Tag, Tags);
@@ -98,8 +105,8 @@ void AddComment(TagLib::Ogg::XiphComment& Comment, const char* Key, const std::u
 }
 
 std::u16string WriteFlac(const std::string& Name, const TTagSet& Tags) {
-  TagLib::FLAC::File File(Name.c_str(), false);
-  if (!File.isValid() || File.readOnly()) return u"the FLAC file cannot be opened for its tags";
+  TagLib::FLAC::File File(Name.c_str(), true);
+  if (!HasAudio(File)) return u"the FLAC file cannot be opened for its tags";
   TagLib::Ogg::XiphComment& Comment = *File.xiphComment(true);
   AddComment(Comment, "TITLE", Tags.Title);
   AddComment(Comment, "ARTIST", Tags.Artist);
@@ -143,8 +150,8 @@ const char* CoverFileName(const std::string& MimeType) {
 }
 
 std::u16string WriteApe(const std::string& Name, const TTagSet& Tags) {
-  TagLib::APE::File File(Name.c_str(), false);
-  if (!File.isValid() || File.readOnly()) return u"the APE file cannot be opened for its tags";
+  TagLib::APE::File File(Name.c_str(), true);
+  if (!HasAudio(File)) return u"the APE file cannot be opened for its tags";
   TagLib::APE::Tag& Tag = *File.APETag(true);
   AddApe(Tag, "Title", Tags.Title);
   AddApe(Tag, "Artist", Tags.Artist);
@@ -177,8 +184,8 @@ void AddInfo(TagLib::RIFF::Info::Tag& Tag, const char* Id, const std::u16string&
 
 std::u16string WriteWav(const std::string& Name, const TTagSet& Tags) {
   UseSystemCodePageForInfo();
-  TagLib::RIFF::WAV::File File(Name.c_str(), false);
-  if (!File.isValid() || File.readOnly()) return u"the WAV file cannot be opened for its tags";
+  TagLib::RIFF::WAV::File File(Name.c_str(), true);
+  if (!HasAudio(File)) return u"the WAV file cannot be opened for its tags";
   // The fields INFO has a name for, as Windows names them.
   TagLib::RIFF::Info::Tag& Info = *File.InfoTag();
   AddInfo(Info, "INAM", Tags.Title);

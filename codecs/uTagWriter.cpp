@@ -79,9 +79,10 @@ void FillId3v2(TagLib::ID3v2::Tag& Tag, const TTagSet& Tags) {
   }
 }
 
+// One frame at a time through the tag's own list: a copy of that list
+// would share its storage, which owns the frames, and delete them again.
 void ClearId3v2(TagLib::ID3v2::Tag& Tag) {
-  const TagLib::ID3v2::FrameList Frames = Tag.frameList();
-  for (TagLib::ID3v2::Frame* Frame : Frames) Tag.removeFrame(Frame, true);
+  while (!Tag.frameList().isEmpty()) Tag.removeFrame(Tag.frameList().front(), true);
 }
 
 std::u16string WriteMp3(const std::string& Name, const TTagSet& Tags) {

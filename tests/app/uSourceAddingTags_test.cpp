@@ -81,17 +81,9 @@ protected:
                                              const std::vector<std::u16string>& Exts,
                                              const fs::path& Folder) {
     const size_t Before = Tasks().size();
-    for (const std::u16string& Ext : Exts) {
-      TSourceAdder Adder(*FManager);
-      Adder.SetTargetExt(Ext);
-      Adder.AddSources({TTempDir::Utf8ToU16(Source.string())}, TSourceAdder::ModeUser);
-      EXPECT_TRUE(Adder.Refused().empty());
-    }
-    fs::create_directories(Folder);
-    FManager->SetDestPath(TTempDir::Utf8ToU16(Folder.string() + "/"));
-    FManager->FExistPolicy = epOverwrite;
+    for (const std::u16string& Ext : Exts) AddSource(Source, Ext);
     FManager->ResetAll();
-    RunConversion();
+    RunInto(Folder);
     std::map<std::u16string, fs::path> Targets;
     const std::vector<TTaskItem*> All = Tasks();
     for (size_t I = Before; I < All.size(); ++I) {
@@ -105,6 +97,21 @@ protected:
     while (static_cast<int32_t>(Before) < FManager->TaskCount())
       FManager->RemoveTask(FManager->GetTask(FManager->TaskCount() - 1)->FId);
     return Targets;
+  }
+
+  void AddSource(const fs::path& Source, const std::u16string& Ext) {
+    TSourceAdder Adder(*FManager);
+    Adder.SetTargetExt(Ext);
+    Adder.AddSources({TTempDir::Utf8ToU16(Source.string())}, TSourceAdder::ModeUser);
+    EXPECT_TRUE(Adder.Refused().empty());
+  }
+
+  // Converts the listed tasks into Folder, overwriting what is there.
+  void RunInto(const fs::path& Folder) {
+    fs::create_directories(Folder);
+    FManager->SetDestPath(TTempDir::Utf8ToU16(Folder.string() + "/"));
+    FManager->FExistPolicy = epOverwrite;
+    RunConversion();
   }
 
   // Every known field but those in Lacking (fields the source format does
@@ -306,14 +313,8 @@ protected:
   // order.
   std::vector<fs::path> SplitTo(const fs::path& Sheet, const std::u16string& Ext,
                                 const fs::path& Folder) {
-    TSourceAdder Adder(*FManager);
-    Adder.SetTargetExt(Ext);
-    Adder.AddSources({TTempDir::Utf8ToU16(Sheet.string())}, TSourceAdder::ModeUser);
-    EXPECT_TRUE(Adder.Refused().empty());
-    fs::create_directories(Folder);
-    FManager->SetDestPath(TTempDir::Utf8ToU16(Folder.string() + "/"));
-    FManager->FExistPolicy = epOverwrite;
-    RunConversion();
+    AddSource(Sheet, Ext);
+    RunInto(Folder);
     std::vector<fs::path> Targets;
     for (TTaskItem* Task : Tasks()) {
       EXPECT_EQ(Task->FState, tsDone) << "result " << Task->FResult.load();

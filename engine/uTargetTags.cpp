@@ -38,7 +38,7 @@ TTagSet ReadSourceTags(const std::u16string& Source, TDecoderEx* Decoder) {
 
 TTagSet CollectTaskTags(const TTaskItem& Task, TDecoderEx* Decoder) {
   try {
-    const TTagSet Source = ReadSourceTags(Task.FSource, Decoder);
+    TTagSet Source = ReadSourceTags(Task.FSource, Decoder);
     if (!Task.FSheetTags) return Source;
     TTagSet Tags = Task.FSheetTags->Tags;
     Tags.FillAlbumFieldsFrom(Source);
@@ -56,7 +56,7 @@ std::u16string WriteTargetTags(const TTaskItem& Task, const TTagSet& Tags, const
   if (!FormatOfTarget(Task.FTargetExt, Format)) return {};
   const std::u16string Reason = WriteFileTags(Path, Format, Tags);
   if (Reason.empty()) return {};
-  const std::u16string Detail = u"标签未写入: " + Reason;
+  std::u16string Detail = u"标签未写入: " + Reason;
   try {
     WriteLog(u"WriteTargetTags: " + Path + u": " + Reason);
   } catch (...) {

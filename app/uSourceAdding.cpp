@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "engine/uTargetNaming.h"
+#include "engine/uTargetTags.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -243,6 +244,7 @@ void TSourceAdder::AddReadSheet(const std::u16string& CuePath, const TReadSheet&
 void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCueParser& Parser,
                                    uint8_t SourceClass) {
   TSheetNames Names;
+  const std::u16string CoverFile = FindCoverBesideSheet(CuePath);
   for (int32_t N = 1; N <= Parser.TrackCount(); ++N) {
     const TCueTrack& Track = Parser.Track(N);
     // A number the sheet skipped, or a track it gives no start: nothing to cut.
@@ -263,6 +265,8 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     // The milliseconds are shown; the frames are where the worker cuts.
     Item->FStartFrame = Track.StartFrame;
     Item->FEndFrame = Track.EndFrame;
+    Item->FSheetTags = std::make_shared<const TSheetTrackTags>(
+        TSheetTrackTags{Parser.TrackTags(N), CoverFile});
     SubmitTask(std::move(Item), CuePath, N);
   }
 }

@@ -68,6 +68,13 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_flag("--save", O.Save, "store the format's settings and the target folder as defaults");
   App.add_flag("--json", O.Json, "one JSON object per finished task on standard output");
   App.add_flag("--quiet", O.Quiet, "print nothing but failures, questions and JSON");
+  // Two callbacks rather than one negatable flag: the option stays unset,
+  // and the saved setting holds, when neither is given.
+  CLI::Option* Tags = App.add_flag_callback("--tags", [&O] { O.WriteTags = true; },
+                                            "carry the sources' tags and covers into the targets "
+                                            "(default: the saved setting, on unless turned off)");
+  App.add_flag_callback("--no-tags", [&O] { O.WriteTags = false; }, "write no tags into the targets")
+      ->excludes(Tags);
   App.set_version_flag("-V,--version", kVersion);
   App.footer(kHelpFooter);
 }

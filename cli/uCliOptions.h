@@ -21,6 +21,7 @@ struct TCliOptions {
   bool Save = false;
   bool Json = false;
   bool Quiet = false;  // no progress, no lines for tasks that succeeded, no summary
+  std::optional<bool> WriteTags;      // --tags / --no-tags; default: the saved setting
 };
 
 struct TCliParseResult {

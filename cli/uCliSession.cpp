@@ -98,6 +98,7 @@ int TCliSession::Prepare() {
   if (!ChooseTargetFolder()) return ecUsage;
   FManager->FExistPolicy = static_cast<uint8_t>(FOptions.ExistPolicy);
   FManager->FPriority = static_cast<uint8_t>(FOptions.Priority);
+  if (FOptions.WriteTags) FManager->FWriteTags = *FOptions.WriteTags;
   AddSources();
   FManager->ResetAll();
   if (FManager->PendingCount() > 0 && !IsPlayerLibraryAvailable())

@@ -13,6 +13,20 @@ namespace {
 // A reason is a line of text; a longer one is cut.
 constexpr int32_t kMaxReasonLength = 1024;
 
+// Pairs and pictures beyond these sizes are not tags but damage.
+constexpr int32_t MaxTagCount = 1024;
+constexpr int32_t MaxTagTextUnits = 1 << 20;
+constexpr int32_t MaxPictureBytes = 16 * 1024 * 1024;
+
+std::u16string TagText(IDecoderTags& Tags, int32_t Index, int32_t Part) {
+  const int32_t Length = Tags.GetTagText(Index, Part, nullptr, 0);
+  if (Length <= 0 || Length > MaxTagTextUnits) return {};
+  std::u16string Text(static_cast<size_t>(Length), u'\0');
+  const int32_t Copied = Tags.GetTagText(Index, Part, Text.data(), Length);
+  if (Copied != Length) return {};
+  return Text;
+}
+
 // Seconds to 100-ns units, truncated toward zero; values beyond the 64-bit
 // range are held at its ends instead of overflowing.
 int64_t SecondsToUnits(double Seconds) {
@@ -75,4 +89,26 @@ void TDecoderEx::Seek(double Seconds) {
   if (!FDecoder)
     return;
   FDecoder->Seek(SecondsToUnits(Seconds));
+}
+
+bool TDecoderEx::ReadMetadata(std::vector<std::pair<std::u16string, std::u16string>>& Pairs,
+                              std::vector<uint8_t>& Picture) {
+  if (!FDecoder)
+    return false;
+  TComPtr<IDecoderTags> Tags;
+  if (!Succeeded(FDecoder->QueryInterface(IID_IDecoderTags, reinterpret_cast<void**>(Tags.Put()))) || !Tags)
+    return false;
+  const int32_t Count = std::min(Tags->GetTagCount(), MaxTagCount);
+  for (int32_t I = 0; I < Count; ++I) {
+    std::u16string Key = TagText(*Tags.Get(), I, 0);
+    if (!Key.empty())
+      Pairs.emplace_back(std::move(Key), TagText(*Tags.Get(), I, 1));
+  }
+  const int32_t Size = Tags->GetPicture(nullptr, 0);
+  if (Size > 0 && Size <= MaxPictureBytes) {
+    Picture.assign(static_cast<size_t>(Size), 0);
+    if (Tags->GetPicture(Picture.data(), Size) != Size)
+      Picture.clear();
+  }
+  return true;
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "codecs/uEncodeIntf.h"
 
@@ -30,6 +32,12 @@ public:
   // Why the last Open failed, when the decoder says (IDecoderFailureInfo);
   // empty otherwise.
   const std::u16string& FailureReason() const { return FFailureReason; }
+
+  // After a successful Open, on the reading thread: the metadata the
+  // decoder found in the source (key/value pairs) and its attached picture.
+  // False when the decoder offers none (IDecoderTags is optional).
+  bool ReadMetadata(std::vector<std::pair<std::u16string, std::u16string>>& Pairs,
+                    std::vector<uint8_t>& Picture);
 
   // All zero until a successful Open; the worker reads the format here.
   TDecoderInfo FInfo{};

@@ -12,6 +12,7 @@
 #include "params/uParamManager.h"
 #include "platform/uTrash.h"
 #include "engine/uEncoderCallBack.h"
+#include "engine/uTargetTags.h"
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
@@ -36,7 +37,9 @@ constexpr int32_t EmptyReadLimit = 100;
 bool MoveSourceToTrash(TTaskItem& Task) {
   std::string reason;
   if (platform::MoveToTrash(Task.FSource, &reason)) return true;
-  Task.FDetail = u"源文件未能移到回收站: " + platform::Utf8ToWide(reason);
+  // A note on the tags written before stays in front of this one.
+  if (!Task.FDetail.empty()) Task.FDetail += u"; ";
+  Task.FDetail += u"源文件未能移到回收站: " + platform::Utf8ToWide(reason);
   return false;
 }
 
@@ -143,7 +146,12 @@ void TEncodeWorker::RunTask() {
   FTargetCreated = false;
   FOutputFailed = false;
   FPercent = 0;
+  FTags = TTagSet();
+  FDetail.clear();
   bool success = Prepare();
+  // Read while the decoder is open: it knows the tags of containers that
+  // TagLib does not read.
+  if (success && FHost->WriteTags()) FTags = CollectTaskTags(*FTask, FDecoder.get());
   if (success) {
     FDoneBytes = 0;
     Synchronized(&TEncodeWorker::MarkConverting);
@@ -165,6 +173,9 @@ void TEncodeWorker::RunTask() {
     StoreResult(rcEncodeFailed);
     success = false;
   }
+  // The target is complete and closed; its audio is done.
+  if (success) FDetail = WriteTargetTags(*FTask, FTags, FTargetPath);
+  FTags = TTagSet();
   Synchronized(success ? &TEncodeWorker::TaskSucceeded : &TEncodeWorker::TaskFailed);
 }
 
@@ -292,6 +303,8 @@ void TEncodeWorker::TaskSucceeded() {
   if (!task) return;
   // The worker is done with its task: the list may remove it from now on.
   FTask = nullptr;
+  // A tag that could not be written is noted; the target stays.
+  task->FDetail = FDetail;
   TEncodeParam* param = FHost->FindParam(task->FParamId);
   const bool deleteSource = param && param->FDelAftSucc == 1;
   // The source goes before the task is reported done, so that the report

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "codecs/uTagSet.h"
 #include "platform/uSync.h"
 
 class TDecoderEx;
@@ -132,4 +133,8 @@ private:
   bool FCueTrack = false;
   bool FTrackToEnd = false;  // a cue track that runs to the end of the source
   uint32_t FFrameBytes = 0;  // one sample frame as the decoder delivers it
+  TTagSet FTags;  // what the current target gets
+  // Handed to the task's FDetail on the main thread: the system's reason
+  // for a failure or a note on a success.
+  std::u16string FDetail;
 };

@@ -10,7 +10,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+struct TSheetTrackTags;
 
 // Task states (FState).
 enum TTaskState : uint8_t {
@@ -93,8 +96,12 @@ public:
   int32_t FColor = -1;
   std::atomic<int32_t> FResult = rcNotRun;
   // The system's reason for a failure (why the source could not be opened,
-  // when the decoder said) or a note on a success (a source that could not
-  // go to the trash), shown after the result text; empty when none. Written
-  // and read on the main thread only.
+  // when the decoder said) or a note on a success (a tag that could not be
+  // written, a source that could not go to the trash), shown after the
+  // result text; empty when none. Written and read on the main thread only.
   std::u16string FDetail;
+  // A cue track's tags from its sheet (uTargetTags.h); null for a whole
+  // file. Set when the task is made and never changed after, so a worker
+  // may read it.
+  std::shared_ptr<const TSheetTrackTags> FSheetTags;
 };

@@ -109,6 +109,7 @@ public:
   uint8_t ExistPolicy() const override { return FExistPolicy.load(); }
   platform::IMessageTarget* MainForm() const override { return FMainForm.load(); }
   TEncodeParam* FindParam(int32_t ParamId) const override;
+  bool WriteTags() const override { return FWriteTags.load(); }
   void WorkerEnded(TEncodeWorker* Worker) override;
 
   // Any thread.
@@ -121,6 +122,8 @@ public:
   std::vector<std::u16string> FExistPolicyNames;
   std::vector<std::u16string> FPriorityNames;
   std::atomic<uint8_t> FPriority = tpFaster;
+  // Targets get their sources' tags ([General] WriteTags, on by default).
+  std::atomic<bool> FWriteTags = true;
   TTaskChangedEvent FOnTaskChanged;
   std::vector<std::u16string> FConverted;
   std::atomic<platform::IMessageTarget*> FMainForm = nullptr;

@@ -17,9 +17,13 @@ void TTaskManager::LoadSettings() {
   std::u16string path = DestPath();
   LoadTaskSettings(path, FTipShow);
   SetDestPath(path);
+  FWriteTags = LoadWriteTags();
 }
 
-void TTaskManager::SaveSettings() { SaveTaskSettings(DestPath(), FTipShow); }
+void TTaskManager::SaveSettings() {
+  SaveTaskSettings(DestPath(), FTipShow);
+  SaveWriteTags(FWriteTags.load());
+}
 
 void TTaskManager::SaveConvertedList(const std::u16string& Path) {
   TWideStringList list;

@@ -32,6 +32,26 @@ void LoadTaskSettings(std::u16string& DestPath, int32_t& TipShow) {
   }
 }
 
+bool LoadWriteTags() {
+  try {
+    const std::u16string ConfigFile = TParamManager::ConfigFile();
+    if (!WideFileExists(ConfigFile))
+      return true;
+    return platform::GetPrivateProfileInt(SectionGeneral, "WriteTags", 1, ConfigFile) != 0;
+  } catch (...) {
+    return true;
+  }
+}
+
+bool SaveWriteTags(bool WriteTags) {
+  try {
+    return platform::WritePrivateProfileString(SectionGeneral, "WriteTags", WriteTags ? "1" : "0",
+                                               TParamManager::ConfigFile());
+  } catch (...) {
+    return false;
+  }
+}
+
 // Both keys are attempted: a folder that cannot be stored must not cost the
 // tip setting.
 bool SaveTaskSettings(const std::u16string& DestPath, int32_t TipShow) {

@@ -18,3 +18,10 @@ void LoadTaskSettings(std::u16string& DestPath, int32_t& TipShow);
 // Writes DestPath (in the system code page) and TipShow, creating the file
 // when needed. Never raises; false when a key could not be written.
 bool SaveTaskSettings(const std::u16string& DestPath, int32_t TipShow);
+
+// [General] WriteTags: 1 targets get their sources' tags and covers, 0 they
+// get none. True when the file or the key is missing or unreadable; any
+// value but 0 counts as on.
+bool LoadWriteTags();
+// Never raises; false when the key could not be written.
+bool SaveWriteTags(bool WriteTags);

@@ -53,6 +53,9 @@ public:
   virtual platform::IMessageTarget* MainForm() const = 0;
   // Any thread: the parameter object of a task (FParamId), or null.
   virtual TEncodeParam* FindParam(int32_t ParamId) const = 0;
+  // Any thread: whether targets get the tags of their sources, read once
+  // per task.
+  virtual bool WriteTags() const { return true; }
 
   // Worker thread, the last thing it does: its thread body has returned.
   virtual void WorkerEnded(TEncodeWorker* Worker) = 0;

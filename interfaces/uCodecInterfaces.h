@@ -60,6 +60,7 @@ constexpr TGUID IID_ILameStreamEncoder{0x1D3F6DBD, 0x1240, 0x4FA3, {0xBE, 0x50, 
 constexpr TGUID IID_IApeEncoderParam{0xCA2966F6, 0x54AC, 0x4485, {0xA6, 0x3F, 0xE1, 0x7C, 0x29, 0x1B, 0x7D, 0xE6}};
 constexpr TGUID IID_IFlacEncoderParam{0x77C39FAE, 0x9EED, 0x4030, {0x8E, 0xFB, 0xAC, 0xF2, 0x91, 0x53, 0xA3, 0x88}};
 constexpr TGUID IID_IWavEncoderParam{0x9449596D, 0xFA53, 0x40F3, {0x9C, 0xE9, 0x25, 0x7F, 0x93, 0x7E, 0x53, 0x2B}};
+constexpr TGUID IID_IDecoderTags{0x6023E48D, 0x1BD0, 0x49B0, {0x9D, 0xC3, 0x14, 0xB1, 0x94, 0x5D, 0x7C, 0x28}};
 
 // Class identifiers of the codec library's encoders.
 constexpr TGUID CLSID_Mp3Encoder{0x9AB17DD0, 0xC99A, 0x4E6A, {0x99, 0x07, 0xC4, 0x6E, 0x3C, 0xE8, 0x0A, 0x5B}};
@@ -164,6 +165,22 @@ struct IDecoderFailureInfo : IUnknown {
   // Capacity code units) and returns its whole length without the
   // terminator; 0 when the decoder knows no reason.
   virtual int32_t MORVO_STDCALL GetFailureReason(char16_t* Buffer, int32_t Capacity) = 0;
+};
+
+// Optional, asked of a decoder with QueryInterface once its Open succeeded:
+// the metadata the decoder found in the opened source (the container's,
+// then its audio stream's, as key/value text) and its attached picture.
+// Lets the system carry tags of containers that no tag library reads.
+// Called on the thread that reads the decoder.
+struct IDecoderTags : IUnknown {
+  virtual int32_t MORVO_STDCALL GetTagCount() = 0;
+  // Copies the key (Part 0) or value (Part 1) of pair Index as UTF-16 into
+  // Buffer, at most Capacity units and no terminator; returns its whole
+  // length in units, -1 when there is no such pair.
+  virtual int32_t MORVO_STDCALL GetTagText(int32_t Index, int32_t Part, char16_t* Buffer, int32_t Capacity) = 0;
+  // Copies at most Capacity bytes of the attached picture into Buffer;
+  // returns the picture's whole size, 0 when there is none.
+  virtual int32_t MORVO_STDCALL GetPicture(void* Buffer, int32_t Capacity) = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -132,6 +132,7 @@ void TCueParser::ResetForParse() {
   FFoundFiles.clear();
   FCurrentFile = -1;
   FTrackCount = 0;
+  FSheetTags.Clear();
 }
 
 bool TCueParser::Parse(const std::u16string& CueFileName) {
@@ -292,6 +293,8 @@ bool TCueParser::ParseLine(const std::string& Line) {
   } else if (Keyword == u"INDEX") {
     ParseIndexLine(Rest);
   }
+  if (!FSkippingTrack)
+    FSheetTags.TakeLine(FCurrentTrack, Keyword, Rest);
   return true;
 }
 

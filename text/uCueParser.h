@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "text/uCueSheetTags.h"
+
 class TWideStringList;
 
 // CD frames a second: cue sheet times are minutes, seconds and frames.
@@ -81,6 +83,8 @@ public:
   const std::u16string& Performer() const { return FPerformer; }
   const std::u16string& Songwriter() const { return FSongwriter; }
   const std::u16string& Catalog() const { return FCatalog; }
+  // The tags of track Number (see uCueSheetTags.h).
+  TTagSet TrackTags(int32_t Number) const { return FSheetTags.TrackTags(*this, Number); }
 
 private:
   void ResetForParse();
@@ -125,4 +129,5 @@ private:
   std::u16string FSongwriter;
   std::u16string FCatalog;
   std::unique_ptr<TWideStringList> FLines;
+  TCueSheetTags FSheetTags;
 };

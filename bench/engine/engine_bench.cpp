@@ -2,8 +2,11 @@
 // the engine (one worker per processor) and with the lame/flac tools run one
 // after another, and prints the engine's wall time as a ratio to the tools'.
 //
-// Usage: morvo_engine_bench [FILES] [MUSIC_FOLDER]
+// Usage: morvo_engine_bench [FILES] [MUSIC_FOLDER] [--tags]
 //   FILES: how many of the longest Ogg files to use (default 8).
+//   --tags: instead, converts tagged FLAC files with a cover to MP3 and to
+//   FLAC with the engine, with and without writing tags, several rounds in
+//   turn, and prints the time with tags as a ratio to the time without.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -41,8 +44,9 @@ std::vector<fs::path> LongestOggs(const fs::path& Folder, size_t Count) {
 // Converts every WAV to Ext with the engine; returns the wall time.
 // Also gives the processor time the engine used meanwhile (all its threads).
 double RunEngine(const std::vector<fs::path>& Wavs, const fs::path& OutDir, const char* Ext, int& Succeeded,
-                 double& CpuSeconds) {
+                 double& CpuSeconds, bool WriteTags = true) {
   TTaskManager manager;
+  manager.FWriteTags = WriteTags;
   manager.SetDestPath(platform::Utf8ToWide(OutDir.string() + "/"));
   manager.FExistPolicy = epOverwrite;
   if (auto* mp3 = dynamic_cast<TMp3Param*>(manager.FParamManager->FindByExtension(".mp3"))) {
@@ -92,11 +96,72 @@ std::string LoadAverage() {
   return one + " / " + five;
 }
 
+// Tagged FLAC copies of the WAVs (every kept field and a 300 KB cover);
+// empty when ffmpeg cannot make them.
+std::vector<fs::path> TaggedFlacs(const std::vector<fs::path>& Wavs, const fs::path& Root) {
+  const fs::path cover = Root / "cover.jpg";
+  if (!Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=1000x1000:d=1 -frames:v 1 -q:v 2 '" +
+           cover.string() + "'"))
+    return {};
+  fs::create_directories(Root / "tagged");
+  std::vector<fs::path> flacs;
+  int number = 0;
+  for (const fs::path& wav : Wavs) {
+    const fs::path flac = Root / "tagged" / (wav.stem().string() + ".flac");
+    ++number;
+    const std::string meta = " -metadata title='Title " + std::to_string(number) +
+                             "' -metadata artist=Artist -metadata album=Album -metadata album_artist=Band"
+                             " -metadata date=1999 -metadata genre=Rock -metadata composer=Writer"
+                             " -metadata comment=Notes -metadata ISRC=XXAAA9900001 -metadata track=" +
+                             std::to_string(number) + "/" + std::to_string(Wavs.size());
+    if (!Run("ffmpeg -nostdin -v error -y -i '" + wav.string() + "' -i '" + cover.string() +
+             "' -map 0:a -map 1:v -c:a flac -c:v copy -disposition:v attached_pic" + meta + " '" + flac.string() +
+             "'"))
+      return {};
+    flacs.push_back(flac);
+  }
+  return flacs;
+}
+
+// Tags cost: the engine's time with tags over its time without, the best of
+// several rounds taken in turn so that the machine's load hits both alike.
+int RunTagsBench(const std::vector<fs::path>& Wavs, const fs::path& Root, int Rounds) {
+  const std::vector<fs::path> flacs = TaggedFlacs(Wavs, Root);
+  if (flacs.empty()) {
+    std::fprintf(stderr, "ffmpeg could not make the tagged sources\n");
+    return 2;
+  }
+  bool met = true;
+  for (const char* ext : {".mp3", ".flac"}) {
+    double best[2] = {1e9, 1e9};
+    int succeeded[2] = {0, 0};
+    for (int round = 0; round < Rounds; ++round) {
+      for (const bool tags : {false, true}) {
+        const fs::path out = Root / (std::string(tags ? "tags" : "plain") + ext);
+        fs::create_directories(out);
+        double cpu = 0;
+        best[tags] = std::min(best[tags], RunEngine(flacs, out, ext, succeeded[tags], cpu, tags));
+      }
+    }
+    const double ratio = best[1] / best[0];
+    const bool ok = ratio < 1.02 && succeeded[0] == int(flacs.size()) && succeeded[1] == int(flacs.size());
+    met = met && ok;
+    std::printf("%-6s with tags %7.2f s, without %7.2f s (best of %d, %d/%d ok): with / without = %.3f "
+                "(target < 1.020) %s; load average %s\n",
+                ext, best[1], best[0], Rounds, succeeded[1], succeeded[0], ratio, ok ? "met" : "NOT met",
+                LoadAverage().c_str());
+    std::fflush(stdout);
+  }
+  return met ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t count = argc > 1 ? static_cast<size_t>(std::max(1, std::atoi(argv[1]))) : 8;
-  const fs::path music = argc > 2 ? argv[2] : "/usr/share/games/wesnoth/1.16/data/core/music";
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const bool tagsMode = std::erase(args, "--tags") > 0;
+  const size_t count = !args.empty() ? static_cast<size_t>(std::max(1, std::atoi(args[0].c_str()))) : 8;
+  const fs::path music = args.size() > 1 ? args[1] : "/usr/share/games/wesnoth/1.16/data/core/music";
   if (!fs::is_directory(music)) {
     std::fprintf(stderr, "no music in %s (Debian package wesnoth-1.16-music)\n", music.c_str());
     return 2;
@@ -120,6 +185,12 @@ int main(int argc, char** argv) {
   const unsigned workers = static_cast<unsigned>(TCpuControl::GetProcessorCount());
   std::printf("%zu files, %.0f s of audio, %u workers\n", wavs.size(), audioSeconds, workers);
   std::fflush(stdout);
+  if (tagsMode) {
+    const int result = RunTagsBench(wavs, root, 3);
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return result;
+  }
 
   bool met = true;
   for (const bool mp3 : {true, false}) {

@@ -221,3 +221,19 @@ int64_t TDecoderSource::Duration100ns() const {
     return av_rescale(FFormat->duration, k100nsPerSecond, AV_TIME_BASE);
   return 0;
 }
+
+void TDecoderSource::CollectTags(std::vector<std::pair<std::string, std::string>>& Pairs,
+                                 std::vector<uint8_t>& Picture) const {
+  for (const AVDictionary* metadata : {FFormat->metadata, FStream->metadata}) {
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = av_dict_get(metadata, "", entry, AV_DICT_IGNORE_SUFFIX)))
+      Pairs.emplace_back(entry->key, entry->value);
+  }
+  for (unsigned i = 0; i < FFormat->nb_streams; ++i) {
+    const AVStream* stream = FFormat->streams[i];
+    if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && stream->attached_pic.size > 0) {
+      Picture.assign(stream->attached_pic.data, stream->attached_pic.data + stream->attached_pic.size);
+      return;
+    }
+  }
+}

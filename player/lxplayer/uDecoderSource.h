@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,6 +52,12 @@ public:
   // decoded sample, when it trims the codec's padding by that count (MP4
   // edit lists); -1 otherwise.
   int64_t PresentedSamples() const;
+
+  // The container's metadata, then the audio stream's (UTF-8 keys and
+  // values, as FFmpeg names them), and the bytes of the first attached
+  // picture (empty when there is none).
+  void CollectTags(std::vector<std::pair<std::string, std::string>>& Pairs,
+                   std::vector<uint8_t>& Picture) const;
 
   int64_t BitrateKbps() const;
   int64_t Duration100ns() const;

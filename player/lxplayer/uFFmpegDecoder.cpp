@@ -64,6 +64,11 @@ bool TFFmpegDecoder::OpenFile(const std::string& Path, std::string&) {
   return true;
 }
 
+void TFFmpegDecoder::CollectTags(std::vector<std::pair<std::string, std::string>>& Pairs,
+                                 std::vector<uint8_t>& Picture) const {
+  if (FSource) FSource->CollectTags(Pairs, Picture);
+}
+
 int32_t TFFmpegDecoder::ReadInto(void* Buffer, int32_t Size) {
   if (!Buffer || Size < 0 || !FConverter) return -1;
   const size_t block = FLayout.BlockAlign();

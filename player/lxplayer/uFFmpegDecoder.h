@@ -19,6 +19,8 @@ public:
   TDecoderInfo Info() const override { return FInfo; }
   int32_t ReadInto(void* Buffer, int32_t Size) override;
   int32_t SeekTo(int64_t Position) override;
+  void CollectTags(std::vector<std::pair<std::string, std::string>>& Pairs,
+                   std::vector<uint8_t>& Picture) const override;
 
 private:
   void Close();

@@ -37,6 +37,7 @@ HRESULT MORVO_STDCALL TLxDecoder::QueryInterface(const TGUID& iid, void** obj) {
   if (!obj) return E_POINTER;
   if (iid == IID_IUnknown) return Answer<IDecoderEx>(obj);
   if (iid == IID_IDecoderFailureInfo) return Answer<IDecoderFailureInfo>(obj);
+  if (iid == IID_IDecoderTags) return Answer<IDecoderTags>(obj);
   return Refuse(obj);
 }
 
@@ -44,6 +45,8 @@ bool TLxDecoder::OpenFile(const char16_t* FileName) {
   FDecoder.reset();
   FInfo = TDecoderInfo{};
   FReason.clear();
+  FTags.clear();
+  FPicture.clear();
   FFailed = false;
   if (!FileName) return false;
   const std::string path = platform::WideToPath(FileName);
@@ -54,6 +57,9 @@ bool TLxDecoder::OpenFile(const char16_t* FileName) {
     return false;
   }
   FInfo = decoder->Info();
+  std::vector<std::pair<std::string, std::string>> tags;
+  decoder->CollectTags(tags, FPicture);
+  for (const auto& [key, value] : tags) FTags.emplace_back(platform::Utf8ToWide(key), platform::Utf8ToWide(value));
   FDecoder = std::move(decoder);
   return true;
 }
@@ -65,11 +71,15 @@ int32_t MORVO_STDCALL TLxDecoder::Open(const char16_t* FileName) {
   } catch (const std::exception& error) {
     FDecoder.reset();
     FInfo = TDecoderInfo{};
+    FTags.clear();
+    FPicture.clear();
     FReason = platform::Utf8ToWide(error.what());
     return 0;
   } catch (...) {
     FDecoder.reset();
     FInfo = TDecoderInfo{};
+    FTags.clear();
+    FPicture.clear();
     return 0;
   }
 }
@@ -110,4 +120,19 @@ int32_t MORVO_STDCALL TLxDecoder::GetFailureReason(char16_t* Buffer, int32_t Cap
     Buffer[copied] = u'\0';
   }
   return static_cast<int32_t>(FReason.size());
+}
+
+int32_t MORVO_STDCALL TLxDecoder::GetTagCount() { return static_cast<int32_t>(FTags.size()); }
+
+int32_t MORVO_STDCALL TLxDecoder::GetTagText(int32_t Index, int32_t Part, char16_t* Buffer, int32_t Capacity) {
+  if (Index < 0 || static_cast<size_t>(Index) >= FTags.size() || (Part != 0 && Part != 1)) return -1;
+  const std::u16string& text = Part == 0 ? FTags[Index].first : FTags[Index].second;
+  if (Buffer && Capacity > 0) std::copy_n(text.data(), std::min<size_t>(text.size(), Capacity), Buffer);
+  return static_cast<int32_t>(text.size());
+}
+
+int32_t MORVO_STDCALL TLxDecoder::GetPicture(void* Buffer, int32_t Capacity) {
+  if (Buffer && Capacity > 0) std::copy_n(FPicture.data(), std::min<size_t>(FPicture.size(), Capacity),
+                                          static_cast<uint8_t*>(Buffer));
+  return static_cast<int32_t>(FPicture.size());
 }

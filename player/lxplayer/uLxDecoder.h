@@ -2,7 +2,8 @@
 // looks at the source's first bytes and gives it to the decoder for its
 // kind: FluidSynth for MIDI, libmpcdec for Musepack, FFmpeg for everything
 // else. It also answers
-// IDecoderFailureInfo with the reason of a failed Open.
+// IDecoderFailureInfo with the reason of a failed Open, and IDecoderTags
+// with the opened source's metadata.
 //
 // Threading: Open may run on one thread (the system's main thread) and
 // Read/Seek/GetInfo afterwards on another, one thread at a time. Read paces
@@ -13,11 +14,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "interfaces/uCodecInterfaces.h"
 #include "uSourceDecoder.h"
 
-class TLxDecoder final : public TComObject<IDecoderEx, IDecoderFailureInfo> {
+class TLxDecoder final : public TComObject<IDecoderEx, IDecoderFailureInfo, IDecoderTags> {
 public:
   TLxDecoder() = default;
 
@@ -31,11 +34,18 @@ public:
 
   int32_t MORVO_STDCALL GetFailureReason(char16_t* Buffer, int32_t Capacity) override;
 
+  // IDecoderTags: what the opened source's container says about it.
+  int32_t MORVO_STDCALL GetTagCount() override;
+  int32_t MORVO_STDCALL GetTagText(int32_t Index, int32_t Part, char16_t* Buffer, int32_t Capacity) override;
+  int32_t MORVO_STDCALL GetPicture(void* Buffer, int32_t Capacity) override;
+
 private:
   bool OpenFile(const char16_t* FileName);
 
   std::unique_ptr<TSourceDecoder> FDecoder;  // set while a source is open
   TDecoderInfo FInfo{};
   std::u16string FReason;  // why the last Open failed
+  std::vector<std::pair<std::u16string, std::u16string>> FTags;  // of the opened source
+  std::vector<uint8_t> FPicture;
   bool FFailed = false;    // a call threw: reads fail until a seek succeeds
 };

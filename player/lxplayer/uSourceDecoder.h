@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "interfaces/uCodecInterfaces.h"
 
@@ -28,4 +30,9 @@ public:
   // Positions at Position (100-ns units from the start); later reads start
   // at the sample nearest to it. 0 on success, negative on failure.
   virtual int32_t SeekTo(int64_t Position) = 0;
+  // Valid after a successful OpenFile: the metadata the source's container
+  // holds (UTF-8 keys and values) and its attached picture; none unless the
+  // decoder reads them.
+  virtual void CollectTags(std::vector<std::pair<std::string, std::string>>& /*Pairs*/,
+                           std::vector<uint8_t>& /*Picture*/) const {}
 };

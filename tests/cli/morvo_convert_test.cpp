@@ -484,3 +484,34 @@ TEST_F(CliRun, SaveStoresTheDefaults) {
 }
 
 }  // namespace
+
+namespace {
+
+// Tags are on unless turned off; --no-tags with --save turns them off for
+// later runs, and --tags turns them on again for one run.
+TEST_F(CliRun, TagsTravelUnlessTurnedOffAndTheChoiceCanBeSaved) {
+  const fs::path Source = FRoot / "src" / "tagged.wav";
+  ASSERT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=0.5 -ac 2 -metadata title=Song " +
+                         Quote(Source.string())));
+  const auto TitleOf = [this](const std::string& Folder) {
+    const fs::path Target = FRoot / Folder / "tagged.flac";
+    EXPECT_TRUE(fs::exists(Target)) << Folder;
+    return RunTool("ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 " + Quote(Target.string()))
+        .Output;
+  };
+  const auto Run = [this, &Source](const std::string& Folder, const std::string& Flags) {
+    return Convert("-f flac " + Flags + " -o " + Folder + " " + Quote(Source.string())).Status;
+  };
+  ASSERT_EQ(Run("on", ""), 0);
+  EXPECT_EQ(TitleOf("on"), "Song\n");
+  ASSERT_EQ(Run("off", "--no-tags --save"), 0);
+  EXPECT_EQ(TitleOf("off"), "");
+  EXPECT_NE(ReadBytes(FRoot / "prog" / "EncodeConfig.ini").find("WriteTags=0"), std::string::npos);
+  ASSERT_EQ(Run("saved", ""), 0);
+  EXPECT_EQ(TitleOf("saved"), "") << "the saved choice holds";
+  ASSERT_EQ(Run("once", "--tags"), 0);
+  EXPECT_EQ(TitleOf("once"), "Song\n");
+  EXPECT_NE(Convert("--tags --no-tags -f flac -o x " + Quote(Source.string())).Status, 0);
+}
+
+}  // namespace

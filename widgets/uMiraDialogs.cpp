@@ -33,6 +33,16 @@ bool EndsWithDelimiter(const std::u16string& Name) {
 
 bool IsFullPath(const std::u16string& Item) { return !Item.empty() && (Item.front() == u'/' || Item.front() == u'\\'); }
 
+// The dialog names its filter with or without the patterns it hides.
+int SelectedFilterIndex(const QString& Selected, const QStringList& NameFilters) {
+  for (qsizetype I = 0; I < NameFilters.size(); ++I) {
+    const QString& Filter = NameFilters[I];
+    if (Filter == Selected || Filter.left(Filter.lastIndexOf(QStringLiteral(" ("))) == Selected)
+      return static_cast<int>(I);
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::vector<TFileFilter> ParseFilter(const std::u16string& Filter) {
@@ -116,7 +126,7 @@ bool TMiraOpenDialog::Execute(QWidget* ParentWnd) {
     Options.insert(TOpenOption::ofExtensionDifferent);
   else
     Options.erase(TOpenOption::ofExtensionDifferent);
-  const qsizetype Index = NameFilters.indexOf(Dialog.selectedNameFilter());
-  if (Index >= 0) FilterIndex = static_cast<int>(Index) + 1;
+  if (const int Index = SelectedFilterIndex(Dialog.selectedNameFilter(), NameFilters); Index >= 0)
+    FilterIndex = Index + 1;
   return true;
 }

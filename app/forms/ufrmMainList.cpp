@@ -233,13 +233,14 @@ bool TfrmMain::ListEvent(QEvent* Event) {
       CommitRename();
       ListMouseDown(static_cast<QMouseEvent*>(Event));
       return true;
+    // The list's own press handling never ran, so its move and release
+    // handling has nothing to go on: the window's drag selection replaces it.
     case QEvent::MouseMove:
-      if (!FDragAnchor.isValid()) return IsRunning();
-      ListMouseMove(static_cast<QMouseEvent*>(Event));
+      if (FDragAnchor.isValid()) ListMouseMove(static_cast<QMouseEvent*>(Event));
       return true;
     case QEvent::MouseButtonRelease:
       ListMouseUp();
-      return IsRunning();
+      return true;
     case QEvent::Leave:
       FDragAnchor = QPersistentModelIndex();
       return false;

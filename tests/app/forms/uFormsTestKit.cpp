@@ -28,8 +28,8 @@ void StartWindowUnits() {
 }
 
 fs::path MakeSourceFile(const fs::path& Folder, const std::string& Name) {
-  fs::create_directories(Folder);
   const fs::path File = Folder / fs::u8path(Name);
+  fs::create_directories(File.parent_path());
   std::ofstream(File, std::ios::binary) << "RIFF";
   return File;
 }
@@ -37,7 +37,7 @@ fs::path MakeSourceFile(const fs::path& Folder, const std::string& Name) {
 void TFormTest::SetUp() {
   StartWindowUnits();
   fs::create_directories(FDir.Path() / "prog");
-  FAnswerer = std::make_shared<platform::TScriptedAnswerer>();
+  FAnswerer = std::make_shared<TTestAnswerer>();
   platform::SetMessageBoxAnswerer(FAnswerer);
 }
 

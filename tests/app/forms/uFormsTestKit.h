@@ -26,6 +26,21 @@ void StartWindowUnits();
 // A file of Bytes bytes (the list only needs the file to exist).
 std::filesystem::path MakeSourceFile(const std::filesystem::path& Folder, const std::string& Name);
 
+// Answers boxes from a list of results in order, then with their first
+// button, so that no box is left open on the test's thread. Keeps every box.
+class TTestAnswerer : public platform::IMessageBoxAnswerer {
+public:
+  void Push(int Result) { FScript.Push(Result); }
+  void BoxOpened(const platform::TMessageBoxPtr& Box) override {
+    FScript.BoxOpened(Box);
+    if (!Box->Answered()) Box->Answer(platform::DefaultButton(Box->Flags()));
+  }
+  std::vector<platform::TMessageBoxPtr> Seen() const { return FScript.Seen(); }
+
+private:
+  platform::TScriptedAnswerer FScript;
+};
+
 class TFormTest : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -44,7 +59,7 @@ protected:
 
   morvotest::TTempDir FDir;
   morvotest::TScopedEnv FProgramEnv{"MORVO_PROGRAM_DIR", (FDir.Path() / "prog").string()};
-  std::shared_ptr<platform::TScriptedAnswerer> FAnswerer;
+  std::shared_ptr<TTestAnswerer> FAnswerer;
   std::unique_ptr<TfrmMain> FForm;
 };
 

@@ -1,4 +1,5 @@
-// main() of the window's test executables: a QApplication on the offscreen
+// main() of the window's test executables (shared by the Qt binding's,
+// the widgets' and the forms' tests): a QApplication on the offscreen
 // platform unless the caller chose another one, the test's thread as the
 // main thread, then every test.
 #include <gtest/gtest.h>

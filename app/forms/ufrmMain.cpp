@@ -176,32 +176,28 @@ intptr_t TfrmMain::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam
 
 void TfrmMain::OnTaskChanged(int32_t Value, uint8_t Kind) {
   HideRenameEditor();
-  if (!lvFileList) return;
-  switch (Kind) {
-    case nkAdded: RowAdded(Value); break;
-    case nkRemoved: RowRemoved(Value); break;
-    case nkChanged: RowChanged(Value); break;
-    case nkListChanged: RebuildRows(); break;
-    case nkSelect:
-    case nkRefused: SelectRow(Value); break;
-    case nkProgress: RowProgress(Value); break;
-    case nkRunning: RunStateChanged(); break;
-    case nkParamsChanged: FillQualityList(GetTargetExt()); break;
-    default: break;
-  }
+  if (!lvFileList || RowNotice(Kind, Value)) return;
+  if (Kind == nkRunning)
+    RunStateChanged();
+  else if (Kind == nkParamsChanged)
+    FillQualityList(GetTargetExt());
 }
 
-// Posted reports; the rename editor is left as it is.
-void TfrmMain::HandleNotify(uint8_t Kind, int32_t Value) {
+// Posted reports; the rename editor is left as it is. Kind 9 (the playlist
+// queue) is handled with the run's commands.
+void TfrmMain::HandleNotify(uint8_t Kind, int32_t Value) { RowNotice(Kind, Value); }
+
+// The reports both channels carry (kinds 0 to 6); false for any other.
+bool TfrmMain::RowNotice(uint8_t Kind, int32_t Value) {
   switch (Kind) {
-    case nkAdded: RowAdded(Value); break;
-    case nkRemoved: RowRemoved(Value); break;
-    case nkChanged: RowChanged(Value); break;
-    case nkListChanged: RebuildRows(); break;
+    case nkAdded: RowAdded(Value); return true;
+    case nkRemoved: RowRemoved(Value); return true;
+    case nkChanged: RowChanged(Value); return true;
+    case nkListChanged: RebuildRows(); return true;
     case nkSelect:
-    case nkRefused: SelectRow(Value); break;
-    case nkProgress: RowProgress(Value); break;
-    default: break;  // 9 (the playlist queue) is handled with the run's commands
+    case nkRefused: SelectRow(Value); return true;
+    case nkProgress: RowProgress(Value); return true;
+    default: return false;
   }
 }
 

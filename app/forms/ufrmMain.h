@@ -79,6 +79,7 @@ public:
   void btnQuitClick();
   void OnTaskChanged(int32_t Value, uint8_t Kind);
   void HandleNotify(uint8_t Kind, int32_t Value);
+  bool RowNotice(uint8_t Kind, int32_t Value);
   void RestoreApplication();
   void ReceiveHandOver(const platform::TCopyDataStruct& Data);
   // Asked from another thread (a termination signal): closes the window as

@@ -131,7 +131,10 @@ int main(int argc, char** argv) {
     const QPixmap Detail = Form.grab(Status);
     Ok &= Save(Detail.scaled(Detail.size() * 3), Out, "status_detail.png");
 
+    // Stopped: the workers end their conversions as aborted by the user.
     Manager.StopConvert();
+    SetState(Manager, 0, tsFailed, rcAbortedInPump, 0);
+    SetState(Manager, 1, tsFailed, rcAbortedInPump, 0);
     Settle();
     Ok &= Save(Form.grab(), Out, "main_summary.png");
 

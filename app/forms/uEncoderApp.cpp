@@ -26,11 +26,11 @@ const QString MainCaption = QStringLiteral("格式转换工具");
 std::atomic<TfrmMain*> OpenWindow = nullptr;
 
 // Before the window exists there is nothing to save: the start just ends.
-void OnTerminationRequest(int) {
+void OnTerminationRequest(platform::TInterruptKind Kind, int) {
   if (TfrmMain* Form = OpenWindow.load())
     Form->RequestClose();
   else
-    std::_Exit(130);
+    std::_Exit(platform::InterruptExitStatus(Kind));
 }
 
 void RunSecondInstance(uint32_t RunningPid) {

@@ -63,7 +63,7 @@ std::vector<std::u16string> TFormTest::AddFiles(const std::vector<std::string>& 
   return Paths;
 }
 
-void TFormTest::SetState(int Row, uint8_t State, int32_t Result, int32_t Progress) {
+void TFormTest::SetState(int Row, TTaskState State, int32_t Result, int32_t Progress) {
   TTaskManager& Manager = *Form().Manager();
   TTaskItem* Task = Manager.GetTask(Row);
   ASSERT_NE(Task, nullptr);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/forms/ufrmMain.h"
+#include "engine/uTaskItem.h"
 #include "platform/uMessageBox.h"
 #include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
@@ -52,7 +53,7 @@ protected:
   // Adds files named Names in the source folder; returns their paths.
   std::vector<std::u16string> AddFiles(const std::vector<std::string>& Names);
   // Puts task Row into State with Result (for failures) and Progress.
-  void SetState(int Row, uint8_t State, int32_t Result = 0, int32_t Progress = 0);
+  void SetState(int Row, TTaskState State, int32_t Result = 0, int32_t Progress = 0);
   // Marks a run as going on with Total counted tasks.
   void StartRunDisplay(int32_t Total);
   std::vector<std::u16string> TaskTargets();

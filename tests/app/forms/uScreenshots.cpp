@@ -72,7 +72,7 @@ std::u16string MakeSource(const fs::path& Folder, const std::string& Name) {
   return platform::PathToWide(File.string());
 }
 
-void SetState(TTaskManager& Manager, int Row, uint8_t State, int32_t Result, int32_t Progress) {
+void SetState(TTaskManager& Manager, int Row, TTaskState State, int32_t Result, int32_t Progress) {
   TTaskItem* Task = Manager.GetTask(Row);
   if (!Task) return;
   if (Result) Task->FResult = Result;

@@ -27,6 +27,7 @@
 #include "tests/app/forms/uFormsTestKit.h"
 #include "tests/support/uTestFiles.h"
 #include "tests/support/uTestTools.h"
+#include "tests/support/uUtf16.h"
 #include "widgets/uMiraHintWindow.h"
 #include "widgets/uMiraToolTip.h"
 
@@ -225,6 +226,32 @@ TEST_F(MainWindow, ClosingWritesTheSettingsWithTheTipChoice) {
   EXPECT_NE(Written.find("TipShow=1"), std::string::npos) << Written;
   EXPECT_NE(Written.find("DestPath="), std::string::npos) << Written;
   EXPECT_TRUE(FAnswerer->Seen().empty());  // idle: no question
+}
+
+// A real run of a handed-over album, then the quit: the list follows the
+// workers to the summary, and encode.log names every converted track.
+TEST_F(MainWindow, ARunsConvertedTracksAreWrittenToTheLogWhenTheWindowCloses) {
+  TfrmMain& F = Form();
+  HandOver(platform::PathToWide(MakeAlbum().string()));
+  const fs::path Out = FDir.Path() / "out";
+  fs::create_directories(Out);
+  F.Manager()->SetDestPath(platform::PathToWide(Out.string() + "/"));
+  F.Manager()->StartConvert();
+  for (int I = 0; I < 6000 && F.Manager()->IsRunning(); ++I) QTest::qWait(10);
+  ASSERT_FALSE(F.Manager()->IsRunning());
+  EXPECT_EQ(F.lblTitle->text(), QStringLiteral("0个文件转换失败,3个文件转换成功"));
+  EXPECT_TRUE(F.btnDeleteComplete->isVisible());
+  for (int Row = 0; Row < 3; ++Row)
+    EXPECT_EQ(F.Model()->data(F.Model()->index(Row, 2), Qt::DisplayRole).toString(), QStringLiteral("完成")) << Row;
+
+  F.btnQuit->click();
+  EXPECT_EQ(F.Manager(), nullptr);
+  const std::u16string Log = morvotest::Utf16LeText(morvotest::ReadBytes(Prog() / "encode.log"));
+  for (const char* Track : {"乐队 - 一.mp3", "乐队 - 二.mp3", "乐队 - 三.mp3"}) {
+    const fs::path Target = Out / fs::u8path(Track);
+    EXPECT_TRUE(fs::is_regular_file(Target)) << Target;
+    EXPECT_NE(Log.find(platform::PathToWide(Target.string())), std::u16string::npos) << Track;
+  }
 }
 
 TEST_F(MainWindow, ATargetIsRenamedInPlaceWithoutTheCharactersNamesCannotHold) {

@@ -7,6 +7,7 @@
 
 #include "platform/uCodePage.h"
 #include "platform/uFileTime.h"
+#include "platform/uFolderBrowser.h"
 #include "platform/uProgramDir.h"
 
 namespace {
@@ -251,6 +252,16 @@ std::vector<std::u16string> Params() {
 }
 
 }  // namespace
+
+bool WideSelectDirectory(const std::u16string& Caption, const std::u16string& Root, std::u16string& Directory,
+                         uint32_t Options, const void* ParentWindow) {
+  if (!WideDirectoryExists(Directory)) Directory.clear();
+  platform::TFolderBrowseRequest Request{Caption, Root, Directory, Options, ParentWindow};
+  std::u16string Chosen;
+  if (!platform::BrowseForFolder(Request, Chosen)) return false;
+  Directory = Chosen;
+  return true;
+}
 
 void WideSetParams(const std::vector<std::u16string>& Params) {
   std::lock_guard<std::mutex> Lock(ParamsMutex);

@@ -111,6 +111,14 @@ uint32_t WideFindFirst(const std::u16string& Path, uint32_t Attr, TSearchRecW& R
 uint32_t WideFindNext(TSearchRecW& Rec);
 void WideFindClose(TSearchRecW& Rec);
 
+// ---- folder browser ----
+// Shows the installed folder browser (platform/uFolderBrowser.h) with Caption
+// and the browse Options, rooted at Root, opening at Directory when that is
+// an existing folder (otherwise Directory is cleared first). True and the
+// chosen folder in Directory when the user confirmed one. Main thread.
+bool WideSelectDirectory(const std::u16string& Caption, const std::u16string& Root, std::u16string& Directory,
+                         uint32_t Options, const void* ParentWindow);
+
 // ---- command line ----
 int WideParamCount();
 // 0: the executable's full path.

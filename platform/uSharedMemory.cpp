@@ -76,6 +76,13 @@ std::unique_ptr<TSharedMemory> TSharedMemory::OpenExisting(const std::u16string&
   });
 }
 
+bool TSharedMemory::Exists(const std::u16string& Name) {
+  const int Fd = shm_open(ObjectName(Name).c_str(), O_RDONLY, 0600);
+  if (Fd < 0) return errno != ENOENT;  // there, but not ours to open
+  close(Fd);
+  return true;
+}
+
 bool TSharedMemory::Remove(const std::u16string& Name) { return shm_unlink(ObjectName(Name).c_str()) == 0; }
 
 TSharedMemory::~TSharedMemory() {

@@ -21,6 +21,8 @@ public:
   static std::unique_ptr<TSharedMemory> CreateOrOpen(const std::u16string& Name, size_t Size);
   // Opens an existing block only. Null when it does not exist or fails.
   static std::unique_ptr<TSharedMemory> OpenExisting(const std::u16string& Name, size_t Size);
+  // Whether a block of this name exists (whatever its size).
+  static bool Exists(const std::u16string& Name);
   // Removes the name (blocks outlive their users on this platform).
   static bool Remove(const std::u16string& Name);
   static std::string ObjectName(const std::u16string& Name);

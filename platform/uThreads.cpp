@@ -18,6 +18,8 @@ std::atomic<uint32_t> RegisteredMainThread{0};
 // Not cached: a forked child's thread must get its own id.
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+
 void RegisterMainThread() { RegisteredMainThread.store(CurrentThreadId()); }
 
 uint32_t MainThreadId() {

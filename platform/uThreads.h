@@ -13,6 +13,8 @@ uint32_t CurrentThreadId();
 void RegisterMainThread();
 uint32_t MainThreadId();
 bool IsMainThread();
+// This process's id.
+uint32_t CurrentProcessId();
 // Processors this process may run on (at least 1).
 uint32_t ProcessorCount();
 // A fixed pause, not a way to wait for something.

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# The main job: builds the program, makes a short three-track album (a WAV
-# image and its cue sheet, Chinese titles included) in a scratch folder and
-# converts it with morvo-convert to all four formats.
+# The main job: builds the program and makes a short three-track album (a
+# WAV image and its cue sheet, Chinese titles included) in a scratch folder.
+# With a display (DISPLAY or WAYLAND_DISPLAY set) the window morvo-encoder
+# opens with the album handed over, as the player hands files over;
+# without one, morvo-convert converts the album to all four formats.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 build="${MORVO_BUILD_DIR:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
-cmake --build "$build" -j "$(nproc)" --target morvo-convert morvo_player_library morvo_codec_library
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then window=1; else window=0; fi
+targets=(morvo-convert morvo_player_library morvo_codec_library)
+[ "$window" = 1 ] && targets+=(morvo-encoder)
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 
 scratch=$(mktemp -d /tmp/morvo-demo.XXXXXX)
 album="$scratch/album"
@@ -36,6 +41,10 @@ FILE "演示专辑.wav" WAVE
 CUE
 
 export MORVO_PROGRAM_DIR="$scratch"
+if [ "$window" = 1 ]; then
+  echo "Opening the window with $album/演示专辑.cue (its settings live in $scratch)"
+  exec "$build/bin/morvo-encoder" /EncodeConvert "$album/演示专辑.cue"
+fi
 for fmt in mp3 ape wav flac; do
   echo "== $fmt"
   "$build/bin/morvo-convert" -f "$fmt" -o "$scratch/$fmt" -e overwrite "$album/演示专辑.cue"

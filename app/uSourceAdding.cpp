@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "app/uCdDrives.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -47,18 +48,6 @@ std::vector<TSearchRecW> ListFolder(const std::u16string& Folder) {
   return Entries;
 }
 
-// A track without title is named by its number: otherwise every untitled
-// track of a sheet would get the same target name and only the first one
-// would be added.
-std::u16string TrackTitleForName(const TCueTrack& Track, int32_t Number) {
-  const bool Blank =
-      std::all_of(Track.Title.begin(), Track.Title.end(), [](char16_t C) { return C <= 32; });
-  if (!Blank)
-    return Track.Title;
-  const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
-  return Number < 10 ? u"0" + Digits : Digits;
-}
-
 std::u16string ErrorText(const std::exception& E) {
   return platform::Utf8ToWide(E.what());
 }
@@ -77,6 +66,17 @@ std::u16string WholeFileTargetName(const std::u16string& Source, const std::u16s
   const std::u16string Name = WideExtractFileName(Source);
   const std::u16string Ext = WideExtractFileExt(Name);
   return Name.substr(0, Name.size() - Ext.size()) + TargetExt;
+}
+
+// A track without title is named by its number: otherwise every untitled
+// track of a sheet would get the same target name and only the first one
+// would be added.
+std::u16string TrackTitleForName(const std::u16string& Title, int32_t Number) {
+  const bool Blank = std::all_of(Title.begin(), Title.end(), [](char16_t C) { return C <= 32; });
+  if (!Blank)
+    return Title;
+  const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
+  return Number < 10 ? u"0" + Digits : Digits;
 }
 
 std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u16string& Title,
@@ -161,8 +161,11 @@ void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass)
            WideFileExists(Path) ? TSourceRefusal::NotRegularFile : TSourceRefusal::NotAFile);
     return;
   }
-  SubmitTask(NewTask(tkWholeFile, Path, SourceClass, WholeFileTargetName(Path, FTargetExt), 0, -1),
-             Path, 0);
+  // A CD track with CD-TEXT is named like a cue track.
+  std::u16string TargetName = CdTextTargetName(Path, FTargetExt);
+  if (TargetName.empty())
+    TargetName = WholeFileTargetName(Path, FTargetExt);
+  SubmitTask(NewTask(tkWholeFile, Path, SourceClass, TargetName, 0, -1), Path, 0);
 }
 
 void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceClass) {
@@ -210,7 +213,7 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     }
     const TCueTrack& Track = Parser.Track(N);
     const std::u16string TargetName =
-        CueTrackTargetName(Track.Performer, TrackTitleForName(Track, N), FTargetExt);
+        CueTrackTargetName(Track.Performer, TrackTitleForName(Track.Title, N), FTargetExt);
     // The last track's end is the file's duration rounded to a millisecond;
     // the worker takes an end within a millisecond of the duration as the
     // end of the file, so no sample after it is lost.

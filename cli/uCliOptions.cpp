@@ -68,6 +68,10 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_flag("--save", O.Save, "store the format's settings and the target folder as defaults");
   App.add_flag("--json", O.Json, "one JSON object per finished task on standard output");
   App.add_flag("--quiet", O.Quiet, "print nothing but failures, questions and JSON");
+  App.add_flag("--cd", O.Cd, "add the audio tracks of every ready CD drive (读取光驱设备)");
+  App.add_flag("--list-drives", O.ListDrives,
+               "list the CD drives (devices and the disc images in MORVO_CD_DRIVES) and exit");
+  App.add_flag("--eject", O.Eject, "eject every ready CD drive (弹出光驱), after the run if there is one");
   App.set_version_flag("-V,--version", kVersion);
   App.footer(kHelpFooter);
 }
@@ -102,7 +106,8 @@ TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
     Result.Message = std::string("morvo-convert: ") + E.what() + "\nRun with --help for the options.\n";
     return Result;
   }
-  if (Result.Options.Sources.empty() && !Result.Options.ListQualities) {
+  const TCliOptions& O = Result.Options;
+  if (O.Sources.empty() && !O.ListQualities && !O.Cd && !O.ListDrives && !O.Eject) {
     Result.ExitCode = 2;
     Result.Message = "morvo-convert: no SOURCE given\nRun with --help for the options.\n";
     return Result;

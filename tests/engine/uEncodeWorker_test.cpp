@@ -263,6 +263,7 @@ public:
     FHandedOut = true;
     Worker->FTask = FTask.get();
   }
+  std::unique_ptr<IPcmTap> MakePcmTap(const TTaskItem&) override { return nullptr; }
   void SetTaskState(int32_t, TTaskState State) override {
     FStates.push_back(State);
     FTask->FState = State;

@@ -36,10 +36,24 @@ void InitLibcdio() {
   });
 }
 
-std::u16string Utf8Field(const cdtext_t* Text, cdtext_field_t Field, track_t Track) {
+// libcdio reads the text of a CUE or TOC file as ISO-8859-1. Such a file
+// is 8-bit text like any other (UTF-8, or the user's legacy code page), so
+// its own bytes are read again as the system reads 8-bit text.
+std::u16string FromTextFileBytes(const std::u16string& Latin1) {
+  std::string Bytes;
+  for (char16_t C : Latin1) {
+    if (C > 0xFF) return Latin1;
+    Bytes += static_cast<char>(C);
+  }
+  return AnsiToWide(Bytes);
+}
+
+std::u16string TextField(const cdtext_t* Text, cdtext_field_t Field, track_t Track, bool FromTextFile) {
   if (!Text) return {};
   const char* Value = cdtext_get_const(Text, Field, Track);
-  return Value ? Utf8ToWide(Value) : std::u16string();
+  if (!Value) return {};
+  const std::u16string Wide = Utf8ToWide(Value);
+  return FromTextFile ? FromTextFileBytes(Wide) : Wide;
 }
 
 std::u16string RealPathOrSame(const std::string& Path) {
@@ -126,8 +140,10 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
   if (LeadOut == CDIO_INVALID_LSN) return Disc;
   Disc.LeadOut = LeadOut;
   const cdtext_t* Text = cdio_get_cdtext(Cd);
-  Disc.Performer = Utf8Field(Text, CDTEXT_FIELD_PERFORMER, 0);
-  Disc.Title = Utf8Field(Text, CDTEXT_FIELD_TITLE, 0);
+  const driver_id_t Driver = cdio_get_driver_id(Cd);
+  const bool FromTextFile = Driver == DRIVER_BINCUE || Driver == DRIVER_CDRDAO;
+  Disc.Performer = TextField(Text, CDTEXT_FIELD_PERFORMER, 0, FromTextFile);
+  Disc.Title = TextField(Text, CDTEXT_FIELD_TITLE, 0, FromTextFile);
   for (track_t T = First; T <= Last; ++T) {
     if (cdio_get_track_format(Cd, T) != TRACK_FORMAT_AUDIO) continue;
     const lsn_t Start = cdio_get_track_lsn(Cd, T);
@@ -140,8 +156,8 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
     // An image cut short ends the disc (its lead-out) before the table of
     // contents ends the track.
     Track.Readable = Start >= 0 && End > Start && End <= LeadOut;
-    Track.Performer = Utf8Field(Text, CDTEXT_FIELD_PERFORMER, T);
-    Track.Title = Utf8Field(Text, CDTEXT_FIELD_TITLE, T);
+    Track.Performer = TextField(Text, CDTEXT_FIELD_PERFORMER, T, FromTextFile);
+    Track.Title = TextField(Text, CDTEXT_FIELD_TITLE, T, FromTextFile);
     Disc.HasCdText = Disc.HasCdText || !Track.Performer.empty() || !Track.Title.empty();
     Disc.Tracks.push_back(std::move(Track));
   }

@@ -69,6 +69,11 @@ bool TCdTrackDecoder::OpenTrack(const std::u16string& Path, std::string& Reason)
   if (!FDrive) return false;
   cdio_cddap_verbose_set(FDrive, CDDA_MESSAGE_FORGETIT, CDDA_MESSAGE_FORGETIT);
   if (cdio_cddap_open(FDrive) != 0) return false;
+  // Opening guesses the byte order from the audio itself, and noise-like
+  // audio fools the guess into swapping every sample. Drives read through
+  // libcdio (MMC) and BIN images give CD audio little-endian, as the disc
+  // holds it.
+  FDrive->bigendianp = 0;
   FParanoia = paranoia_init(FDrive);
   if (!FParanoia) return false;
   paranoia_modeset(FParanoia, ReadMode);

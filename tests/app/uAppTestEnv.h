@@ -6,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "engine/uTaskManager.h"
+#include "platform/uMessageQueue.h"
 #include "platform/uThreads.h"
 #include "tests/support/uCueTestFiles.h"
 
@@ -22,6 +27,33 @@ protected:
   }
   void TearDown() override {
     FManager.reset();
+  }
+
+  // Starts a run and serves the main thread's queue until the run ends; a
+  // watchdog ends a run that hangs.
+  void RunConversion() {
+    FManager->FOnTaskChanged = [this](int32_t, uint8_t Kind) {
+      if (Kind == nkRunning && !FManager->IsRunning())
+        platform::QuitMessageLoop(0);
+    };
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Finished = false;
+    std::thread Watchdog([&] {
+      std::unique_lock<std::mutex> Guard(Lock);
+      if (!Done.wait_for(Guard, std::chrono::seconds(120), [&] { return Finished; }))
+        platform::QuitMessageLoop(1);
+    });
+    FManager->StartConvert();
+    const int Code = platform::RunMessageLoop();
+    {
+      std::lock_guard<std::mutex> Guard(Lock);
+      Finished = true;
+    }
+    Done.notify_one();
+    Watchdog.join();
+    FManager->FOnTaskChanged = nullptr;
+    EXPECT_EQ(Code, 0) << "the run did not end";
   }
 
   std::vector<TTaskItem*> Tasks() {

@@ -2,11 +2,6 @@
 // tracks, joined, give back the image's PCM byte for byte.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "app/uSourceAdding.h"
 #include "platform/uMessageQueue.h"
 #include "tests/app/uAppTestEnv.h"
@@ -75,33 +70,6 @@ protected:
       if (Task->FKind == tkCueTrack)
         Result.push_back(Task);
     return Result;
-  }
-
-  // Starts a run and serves the main thread's queue until the run ends; a
-  // watchdog ends a run that hangs.
-  void RunConversion() {
-    FManager->FOnTaskChanged = [this](int32_t, uint8_t Kind) {
-      if (Kind == nkRunning && !FManager->IsRunning())
-        platform::QuitMessageLoop(0);
-    };
-    std::mutex Lock;
-    std::condition_variable Done;
-    bool Finished = false;
-    std::thread Watchdog([&] {
-      std::unique_lock<std::mutex> Guard(Lock);
-      if (!Done.wait_for(Guard, std::chrono::seconds(120), [&] { return Finished; }))
-        platform::QuitMessageLoop(1);
-    });
-    FManager->StartConvert();
-    const int Code = platform::RunMessageLoop();
-    {
-      std::lock_guard<std::mutex> Guard(Lock);
-      Finished = true;
-    }
-    Done.notify_one();
-    Watchdog.join();
-    FManager->FOnTaskChanged = nullptr;
-    EXPECT_EQ(Code, 0) << "the run did not end";
   }
 };
 

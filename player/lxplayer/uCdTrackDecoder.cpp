@@ -68,11 +68,12 @@ bool TCdTrackDecoder::OpenTrack(const std::u16string& Path, std::string& Reason)
   FDrive = cdio_cddap_identify_cdio(FSource->Handle(), CDDA_MESSAGE_FORGETIT, nullptr);
   if (!FDrive) return false;
   cdio_cddap_verbose_set(FDrive, CDDA_MESSAGE_FORGETIT, CDDA_MESSAGE_FORGETIT);
+  // Left unknown, opening guesses the byte order from the audio itself, and
+  // noise-like audio fools the guess into swapping every sample. Drives
+  // read through libcdio (MMC) and BIN images give CD audio little-endian,
+  // as the disc holds it.
+  FDrive->bigendianp = 0;
   if (cdio_cddap_open(FDrive) != 0) return false;
-  // Opening guesses the byte order from the audio itself, and noise-like
-  // audio fools the guess into swapping every sample. Drives read through
-  // libcdio (MMC) and BIN images give CD audio little-endian, as the disc
-  // holds it.
   FDrive->bigendianp = 0;
   FParanoia = paranoia_init(FDrive);
   if (!FParanoia) return false;

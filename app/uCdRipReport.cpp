@@ -1,7 +1,6 @@
 #include "app/uCdRipReport.h"
 
 #include <cstdio>
-#include <ctime>
 
 #include "app/uCdChecksums.h"
 #include "engine/uTaskItem.h"
@@ -9,6 +8,8 @@
 #include "infra/uLxFileUtils.h"
 #include "platform/uCdFiles.h"
 #include "platform/uCodePage.h"
+#include "platform/uFileIO.h"
+#include "platform/uFileTime.h"
 
 namespace {
 
@@ -61,15 +62,6 @@ std::string TrackLine(int32_t Number, const platform::TCdTrack* OnDisc, const TC
   return Line;
 }
 
-std::string LocalTime(const char* Format) {
-  const std::time_t Now = std::time(nullptr);
-  std::tm Local{};
-  localtime_r(&Now, &Local);
-  char Text[64];
-  std::strftime(Text, sizeof Text, Format, &Local);
-  return Text;
-}
-
 // A name in Folder that no file has yet.
 std::u16string FreeReportPath(const std::u16string& Folder, const std::u16string& Stem) {
   std::u16string Path = WideIncludeTrailingBackslash(Folder) + Stem + u".txt";
@@ -78,12 +70,16 @@ std::u16string FreeReportPath(const std::u16string& Folder, const std::u16string
   return Path;
 }
 
+// A report cut short (a full disk) is worth nothing: it goes again.
 bool WriteText(const std::u16string& Path, const std::string& Text) {
+  bool Created = false;
   try {
     TFileStreamW Stream(Path, fmCreate);
+    Created = true;
     Stream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
     return true;
   } catch (const std::exception&) {
+    if (Created) platform::DeleteFileW(Path);
     return false;
   }
 }
@@ -181,8 +177,9 @@ std::string TCdRipLog::ReportText(const TCdDiscRip& Rip, const std::string& Time
 
 std::vector<std::u16string> TCdRipLog::WriteReports(const std::u16string& Folder) {
   std::vector<std::u16string> Written;
-  const std::string Time = LocalTime("%Y-%m-%d %H:%M:%S");
-  const std::u16string Stamp = platform::Utf8ToWide(LocalTime("%Y%m%d-%H%M%S"));
+  const uint64_t Now = platform::SystemTimeAsFileTime();
+  const std::string Time = platform::FormatLocalFileTime(Now, "%Y-%m-%d %H:%M:%S");
+  const std::u16string Stamp = platform::Utf8ToWide(platform::FormatLocalFileTime(Now, "%Y%m%d-%H%M%S"));
   for (const auto& [Drive, Rip] : *FDiscs) {
     const std::u16string Name = TTaskManager::ReplaceInvalidChars(WideExtractFileName(Drive));
     const std::u16string Path = FreeReportPath(Folder, u"抓轨报告 " + Name + u" " + Stamp);

@@ -12,20 +12,21 @@ namespace {
 constexpr int64_t EdgeFrames = 5 * platform::CdFramesPerSector;
 
 uint32_t FrameValue(const uint8_t* Frame) {
-  return uint32_t(Frame[0]) | uint32_t(Frame[1]) << 8 | uint32_t(Frame[2]) << 16 | uint32_t(Frame[3]) << 24;
+  return uint32_t(Frame[0]) | uint32_t(Frame[1]) << 8 | uint32_t(Frame[2]) << 16 |
+         uint32_t(Frame[3]) << 24;
 }
 
-}  // namespace
+} // namespace
 
 TCdTrackChecksums::TCdTrackChecksums(int64_t ExpectedFrames, bool FirstTrack, bool LastTrack)
-    : FExpectedFrames(ExpectedFrames),
-      FFirstCounted(FirstTrack ? EdgeFrames : 1),
+    : FExpectedFrames(ExpectedFrames), FFirstCounted(FirstTrack ? EdgeFrames : 1),
       FLastCounted(LastTrack ? ExpectedFrames - EdgeFrames : ExpectedFrames),
       FCrc(static_cast<uint32_t>(crc32(0L, Z_NULL, 0))) {}
 
 void TCdTrackChecksums::AddFrame(uint32_t Value) {
   const int64_t Position = ++FFrames;
-  if (Position < FFirstCounted || Position > FLastCounted) return;
+  if (Position < FFirstCounted || Position > FLastCounted)
+    return;
   const uint64_t Product = uint64_t(Value) * uint64_t(Position);
   FV1 += static_cast<uint32_t>(Product);
   FV2 += static_cast<uint32_t>(Product) + static_cast<uint32_t>(Product >> 32);
@@ -46,6 +47,8 @@ void TCdTrackChecksums::Update(const uint8_t* Data, size_t Size) {
       FPartialBytes = 0;
     }
   }
-  for (; At + 4 <= Size; At += 4) AddFrame(FrameValue(Data + At));
-  while (At < Size) FPartial[FPartialBytes++] = Data[At++];
+  for (; At + 4 <= Size; At += 4)
+    AddFrame(FrameValue(Data + At));
+  while (At < Size)
+    FPartial[FPartialBytes++] = Data[At++];
 }

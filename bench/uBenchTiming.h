@@ -25,7 +25,8 @@ inline double SecondsOf(const std::function<void()>& Work) {
 
 inline double BestOf(int Runs, const std::function<void()>& Work) {
   double best = 1e30;
-  for (int i = 0; i < Runs; ++i) best = std::min(best, SecondsOf(Work));
+  for (int i = 0; i < Runs; ++i)
+    best = std::min(best, SecondsOf(Work));
   return best;
 }
 
@@ -49,8 +50,9 @@ inline double CpuSecondsOf(const std::function<void()>& Work) {
 
 inline double BestCpuOf(int Runs, const std::function<void()>& Work) {
   double best = 1e30;
-  for (int i = 0; i < Runs; ++i) best = std::min(best, CpuSecondsOf(Work));
+  for (int i = 0; i < Runs; ++i)
+    best = std::min(best, CpuSecondsOf(Work));
   return best;
 }
 
-}  // namespace morvobench
+} // namespace morvobench

@@ -16,9 +16,10 @@ using cdoracle::BitwiseCrc32;
 constexpr int64_t Edge = 5 * 588;
 
 // Feeds Pcm in the given block sizes, round and round.
-TCdTrackChecksums Checksum(const std::vector<uint8_t>& Pcm, bool First, bool Last, std::vector<size_t> Blocks,
-                           int64_t ExpectedFrames = -1) {
-  TCdTrackChecksums Sums(ExpectedFrames >= 0 ? ExpectedFrames : int64_t(Pcm.size() / 4), First, Last);
+TCdTrackChecksums Checksum(const std::vector<uint8_t>& Pcm, bool First, bool Last,
+                           std::vector<size_t> Blocks, int64_t ExpectedFrames = -1) {
+  TCdTrackChecksums Sums(ExpectedFrames >= 0 ? ExpectedFrames : int64_t(Pcm.size() / 4), First,
+                         Last);
   size_t At = 0;
   for (size_t I = 0; At < Pcm.size(); ++I) {
     const size_t Size = std::min(Blocks[I % Blocks.size()], Pcm.size() - At);
@@ -30,12 +31,13 @@ TCdTrackChecksums Checksum(const std::vector<uint8_t>& Pcm, bool First, bool Las
 
 TEST(CdChecksumOracle, AgreesWithTheDefinitionsOnSmallCases) {
   const std::string Check = "123456789";
-  EXPECT_EQ(BitwiseCrc32(reinterpret_cast<const uint8_t*>(Check.data()), Check.size()), 0xCBF43926u);
+  EXPECT_EQ(BitwiseCrc32(reinterpret_cast<const uint8_t*>(Check.data()), Check.size()),
+            0xCBF43926u);
   // Frames 0x00010002, 0xFFFFFFFF and 3 at positions 1, 2 and 3.
   const std::vector<uint8_t> Pcm = {2, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0};
   const cdoracle::TAccurateRip Sum = AccurateRipOf(Pcm, false, false);
-  EXPECT_EQ(Sum.V1, 0x00010009u);  // 0x10002 + 2 * 0xFFFFFFFF + 9, modulo 2^32
-  EXPECT_EQ(Sum.V2, 0x0001000Au);  // the carry of 2 * 0xFFFFFFFF counted as well
+  EXPECT_EQ(Sum.V1, 0x00010009u); // 0x10002 + 2 * 0xFFFFFFFF + 9, modulo 2^32
+  EXPECT_EQ(Sum.V2, 0x0001000Au); // the carry of 2 * 0xFFFFFFFF counted as well
   const TCdTrackChecksums Ours = Checksum(Pcm, false, false, {12});
   EXPECT_EQ(Ours.AccurateRipV1(), Sum.V1);
   EXPECT_EQ(Ours.AccurateRipV2(), Sum.V2);
@@ -43,12 +45,14 @@ TEST(CdChecksumOracle, AgreesWithTheDefinitionsOnSmallCases) {
 
 TEST(CdChecksums, EveryPlaceOnTheDiscAndEverySplitOfTheBlocks) {
   const std::vector<uint8_t> Pcm = morvotest::CdNoise(37 * 2352, 41);
-  const std::vector<std::vector<size_t>> Splits = {{Pcm.size()}, {16384}, {1}, {3, 5, 4093}, {2352, 7}};
+  const std::vector<std::vector<size_t>> Splits = {
+      {Pcm.size()}, {16384}, {1}, {3, 5, 4093}, {2352, 7}};
   for (int Place = 0; Place < 4; ++Place) {
     const bool First = Place & 1, Last = Place & 2;
     const cdoracle::TAccurateRip Want = AccurateRipOf(Pcm, First, Last);
     for (const std::vector<size_t>& Split : Splits) {
-      SCOPED_TRACE(testing::Message() << "first " << First << " last " << Last << " block " << Split[0]);
+      SCOPED_TRACE(testing::Message()
+                   << "first " << First << " last " << Last << " block " << Split[0]);
       const TCdTrackChecksums Sums = Checksum(Pcm, First, Last, Split);
       EXPECT_EQ(Sums.Crc32(), BitwiseCrc32(Pcm));
       EXPECT_EQ(Sums.AccurateRipV1(), Want.V1);
@@ -92,4 +96,4 @@ TEST(CdChecksums, OnlyTheWholeTrackIsComplete) {
   EXPECT_EQ(Sums.Crc32(), BitwiseCrc32(Ragged));
 }
 
-}  // namespace
+} // namespace

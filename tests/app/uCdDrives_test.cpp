@@ -20,8 +20,9 @@ class CdDrivesTest : public TCdManagerTest {
 protected:
   void SetUp() override {
     TCdManagerTest::SetUp();
-    FAlbum = MakeCdImage(FDir.Path(), "album", {{160, "Singer A", "First"}, {150, "", "第二首"}, {150, "", ""}},
-                         51, "The Band", "Best");
+    FAlbum = MakeCdImage(FDir.Path(), "album",
+                         {{160, "Singer A", "First"}, {150, "", "第二首"}, {150, "", ""}}, 51,
+                         "The Band", "Best");
     FPlain = MakeCdImage(FDir.Path(), "plain", PlainTracks({150, 151}), 52);
     FGone = (FDir.Path() / "gone.cue").string();
     UseDrives({FAlbum.Cue.string(), FGone, FPlain.Cue.string()});
@@ -38,13 +39,13 @@ TEST_F(CdDrivesTest, ReadingTheDrivesAddsEveryReadyDiscsTracksAsCdTasks) {
   EXPECT_TRUE(Adder.Refused().empty());
   const std::vector<TTaskItem*> Added = Tasks();
   ASSERT_EQ(Added.size(), 5u);
-  const std::u16string Sources[] = {Track(FAlbum, 1), Track(FAlbum, 2), Track(FAlbum, 3), Track(FPlain, 1),
-                                    Track(FPlain, 2)};
+  const std::u16string Sources[] = {Track(FAlbum, 1), Track(FAlbum, 2), Track(FAlbum, 3),
+                                    Track(FPlain, 1), Track(FPlain, 2)};
   // With CD-TEXT as a cue track is named (the album's performer for a track
   // without its own, the number for a track without title); without, by
   // the track file's name.
-  const std::u16string Targets[] = {u"Singer A - First.mp3", u"The Band - 第二首.mp3", u"The Band - 03.mp3",
-                                    u"Track01.mp3", u"Track02.mp3"};
+  const std::u16string Targets[] = {u"Singer A - First.mp3", u"The Band - 第二首.mp3",
+                                    u"The Band - 03.mp3", u"Track01.mp3", u"Track02.mp3"};
   for (size_t I = 0; I < Added.size(); ++I) {
     EXPECT_EQ(Added[I]->FSource, Sources[I]);
     EXPECT_EQ(Added[I]->FTargetName, Targets[I]);
@@ -116,4 +117,4 @@ TEST_F(CdDrivesTest, ListingShowsEveryDriveAndEjectingLeavesImagesAlone) {
   EXPECT_TRUE(IsDriveReady(W(FAlbum.Cue.string())));
 }
 
-}  // namespace
+} // namespace

@@ -30,7 +30,8 @@ std::map<std::string, TReportLine> TrackLines(const std::string& Report) {
   std::istringstream In(Report);
   std::string Line;
   while (std::getline(In, Line)) {
-    if (Line.size() < 3 || !isdigit(Line[0]) || !isdigit(Line[1]) || Line[2] != ' ') continue;
+    if (Line.size() < 3 || !isdigit(Line[0]) || !isdigit(Line[1]) || Line[2] != ' ')
+      continue;
     std::istringstream Fields(Line);
     std::string Number, Length, Sectors;
     TReportLine Parsed;
@@ -70,12 +71,14 @@ protected:
     return WavData(ReadBytes(Wav));
   }
 
-  static std::string Bytes(const std::vector<uint8_t>& Pcm) { return std::string(Pcm.begin(), Pcm.end()); }
+  static std::string Bytes(const std::vector<uint8_t>& Pcm) {
+    return std::string(Pcm.begin(), Pcm.end());
+  }
 };
 
 TEST_F(CdRipTest, EveryTrackRipsToWavAndFlacAsTheDiscHoldsItAndTheReportAgrees) {
-  const TCdImage Image =
-      MakeCdImage(FDir.Path(), "album", {{160, "A", "One"}, {229, "B", "Two"}, {301, "C", "Three"}}, 61);
+  const TCdImage Image = MakeCdImage(
+      FDir.Path(), "album", {{160, "A", "One"}, {229, "B", "Two"}, {301, "C", "Three"}}, 61);
   UseDrives({Image.Cue.string()});
   const fs::path Out = FDir.Path() / "out";
 
@@ -108,7 +111,7 @@ TEST_F(CdRipTest, EveryTrackRipsToWavAndFlacAsTheDiscHoldsItAndTheReportAgrees) 
   for (size_t I = 0; I < 3; ++I)
     EXPECT_TRUE(FlacPcm(Out / (Names[I] + ".flac")) == Bytes(Image.TrackPcm[I])) << Names[I];
   ASSERT_EQ(FlacReports.size(), 1u);
-  EXPECT_NE(FlacReports[0], Reports[0]);  // a report of its own, the first one kept
+  EXPECT_NE(FlacReports[0], Reports[0]); // a report of its own, the first one kept
   EXPECT_EQ(TrackLines(ReadBytes(fs::path(FlacReports[0]))).at("02").Crc32, Lines.at("02").Crc32);
 }
 
@@ -150,7 +153,7 @@ TEST_F(CdRipTest, AReportShowsNoAccurateRipForATrackReadIncompletely) {
   Track.Target = u"/x/Track02.wav";
   const std::string Text = TCdRipLog::ReportText(Rip, "2024-01-02 03:04:05");
   const std::map<std::string, TReportLine> Lines = TrackLines(Text);
-  EXPECT_EQ(Lines.at("01").Crc32, "not");  // "not ripped in this run"
+  EXPECT_EQ(Lines.at("01").Crc32, "not"); // "not ripped in this run"
   EXPECT_EQ(Lines.at("02").Crc32, "12345678");
   EXPECT_EQ(Lines.at("02").V1, "-");
   EXPECT_EQ(Lines.at("02").V2, "-");
@@ -158,4 +161,4 @@ TEST_F(CdRipTest, AReportShowsNoAccurateRipForATrackReadIncompletely) {
   EXPECT_NE(Text.find("Date         : 2024-01-02 03:04:05"), std::string::npos);
 }
 
-}  // namespace
+} // namespace

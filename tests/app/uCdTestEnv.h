@@ -23,7 +23,8 @@ protected:
   // The drives become the system's own and these images (or any paths).
   void UseDrives(const std::vector<std::string>& Paths) {
     std::string List;
-    for (const std::string& Path : Paths) List += (List.empty() ? "" : ":") + Path;
+    for (const std::string& Path : Paths)
+      List += (List.empty() ? "" : ":") + Path;
     FDrives.reset();
     FDrives.emplace("MORVO_CD_DRIVES", List);
     platform::RefreshCdDrives();
@@ -31,10 +32,11 @@ protected:
 
   static std::u16string W(const std::string& Utf8) { return platform::Utf8ToWide(Utf8); }
   static std::u16string Track(const morvotest::TCdImage& Image, int Number) {
-    return W(Image.Cue.string()) + (Number < 10 ? u"/Track0" : u"/Track") + W(std::to_string(Number)) + u".cda";
+    return W(Image.Cue.string()) + (Number < 10 ? u"/Track0" : u"/Track") +
+           W(std::to_string(Number)) + u".cda";
   }
 
   std::optional<morvotest::TScopedEnv> FDrives;
 };
 
-}  // namespace cuetest
+} // namespace cuetest

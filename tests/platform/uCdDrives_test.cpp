@@ -19,7 +19,9 @@ using platform::TCdDisc;
 
 namespace {
 
-std::u16string W(const fs::path& Path) { return platform::PathToWide(Path.string()); }
+std::u16string W(const fs::path& Path) {
+  return platform::PathToWide(Path.string());
+}
 
 class CdDrives : public ::testing::Test {
 protected:
@@ -36,7 +38,8 @@ protected:
   // The drives after the system's own devices (a test machine may have some).
   std::vector<std::u16string> ImageDrives(size_t Count) {
     const std::vector<std::u16string> All = platform::CdDrives();
-    if (All.size() < Count) return All;
+    if (All.size() < Count)
+      return All;
     return std::vector<std::u16string>(All.end() - long(Count), All.end());
   }
 
@@ -45,7 +48,8 @@ protected:
 };
 
 TEST_F(CdDrives, ImagesFollowTheDevicesInTheirOrderOnceEachAndAbsolute) {
-  UseDrives((FDir / "b.cue").string() + ":" + (FDir / "a.cue").string() + "::" + (FDir / "b.cue").string() + "/");
+  UseDrives((FDir / "b.cue").string() + ":" + (FDir / "a.cue").string() +
+            "::" + (FDir / "b.cue").string() + "/");
   EXPECT_EQ(ImageDrives(2), (std::vector<std::u16string>{W(FDir / "b.cue"), W(FDir / "a.cue")}));
   EXPECT_TRUE(platform::IsCdDrive(W(FDir / "a.cue")));
   EXPECT_FALSE(platform::IsCdDrive(W(FDir / "c.cue")));
@@ -65,16 +69,16 @@ TEST_F(CdDrives, DriveNamesSortByTheValueOfTheirNumbers) {
   EXPECT_TRUE(CdDriveNameLess(u"/dev/sr2", u"/dev/sr10"));
   EXPECT_FALSE(CdDriveNameLess(u"/dev/sr10", u"/dev/sr2"));
   EXPECT_TRUE(CdDriveNameLess(u"/dev/scd1", u"/dev/sr0"));
-  EXPECT_TRUE(CdDriveNameLess(u"/dev/sr0", u"/dev/sr00"));  // equal values: a strict, total order
+  EXPECT_TRUE(CdDriveNameLess(u"/dev/sr0", u"/dev/sr00")); // equal values: a strict, total order
   EXPECT_FALSE(CdDriveNameLess(u"/dev/sr1", u"/dev/sr1"));
 }
 
 TEST_F(CdDrives, ATableOfContentsAndItsCdTextReadBackAsMade) {
   // The sheet is UTF-8, as a Chinese user's cue sheets are.
   TScopedLocale Desktop("zh_CN.UTF-8", "65001");
-  const TCdImage Image = MakeCdImage(FDir.Path(), "album",
-                                     {{160, "Singer A", "First"}, {250, "", "第二首"}, {175, "歌手", ""}}, 1,
-                                     "The Band", "Best Of");
+  const TCdImage Image = MakeCdImage(
+      FDir.Path(), "album", {{160, "Singer A", "First"}, {250, "", "第二首"}, {175, "歌手", ""}}, 1,
+      "The Band", "Best Of");
   UseDrives(Image.Cue.string());
   const std::shared_ptr<const TCdDisc> Disc = platform::ReadCdDisc(W(Image.Cue));
   ASSERT_TRUE(Disc->Ready());
@@ -112,7 +116,8 @@ TEST_F(CdDrives, AGbkSheetReadsRightOnAChineseDesktop) {
 TEST_F(CdDrives, APlainDiscHasNoCdTextAndAMissingOneIsNotReady) {
   const TCdImage Image = MakeCdImage(FDir.Path(), "plain", PlainTracks({150, 151}), 3);
   WriteBytes(FDir / "notes.txt", "not a disc image\n");
-  UseDrives(Image.Cue.string() + ":" + (FDir / "gone.cue").string() + ":" + (FDir / "notes.txt").string());
+  UseDrives(Image.Cue.string() + ":" + (FDir / "gone.cue").string() + ":" +
+            (FDir / "notes.txt").string());
   const std::shared_ptr<const TCdDisc> Plain = platform::ReadCdDisc(W(Image.Cue));
   EXPECT_TRUE(Plain->Ready());
   EXPECT_FALSE(Plain->HasCdText);
@@ -130,7 +135,7 @@ TEST_F(CdDrives, ACutShortBinMakesTheTracksItLacksUnreadable) {
   ASSERT_EQ(Disc->Tracks.size(), 3u);
   EXPECT_TRUE(Disc->Tracks[0].Readable);
   EXPECT_FALSE(Disc->Tracks[1].Readable);
-  EXPECT_EQ(Disc->Tracks[1].SectorCount, 300);  // as the table of contents says
+  EXPECT_EQ(Disc->Tracks[1].SectorCount, 300); // as the table of contents says
   EXPECT_FALSE(Disc->Tracks[2].Readable);
 }
 
@@ -151,7 +156,7 @@ TEST_F(CdDrives, EjectingAnImageLeavesItsFilesAsTheyWereAndForgetsTheDisc) {
   UseDrives(Image.Cue.string());
   const std::string Cue = ReadBytes(Image.Cue), Bin = ReadBytes(Image.Bin);
   ASSERT_TRUE(platform::CatalogCdDisc(W(Image.Cue))->Ready());
-  EXPECT_FALSE(platform::EjectCdDrive(W(Image.Cue)));  // an image has no tray
+  EXPECT_FALSE(platform::EjectCdDrive(W(Image.Cue))); // an image has no tray
   EXPECT_EQ(ReadBytes(Image.Cue), Cue);
   EXPECT_EQ(ReadBytes(Image.Bin), Bin);
   fs::remove(Image.Cue);
@@ -167,4 +172,4 @@ TEST_F(CdDrives, ASourceOpensTheDiscForAReader) {
   EXPECT_EQ(platform::TCdSource::Open(W(FDir / "none.cue")), nullptr);
 }
 
-}  // namespace
+} // namespace

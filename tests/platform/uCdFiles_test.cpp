@@ -21,7 +21,9 @@ using namespace morvotest;
 
 namespace {
 
-std::u16string W(const std::string& Utf8) { return platform::PathToWide(Utf8); }
+std::u16string W(const std::string& Utf8) {
+  return platform::PathToWide(Utf8);
+}
 
 TEST(CdTrackPaths, SplitIntoDriveAndNumberWhateverTheLetterCase) {
   std::u16string Drive;
@@ -34,9 +36,10 @@ TEST(CdTrackPaths, SplitIntoDriveAndNumberWhateverTheLetterCase) {
   EXPECT_EQ(Number, 12);
   ASSERT_TRUE(platform::SplitCdTrackPath(u"/dev/sr0\\track99.cda", Drive, Number));
   EXPECT_EQ(Number, 99);
-  for (const char16_t* Bad : {u"/dev/sr0/Track00.cda", u"/dev/sr0/Track1.cda", u"/dev/sr0/Track123.cda",
-                              u"/dev/sr0/Track01.wav", u"/dev/sr0/Tracks1.cda", u"Track01.cda",
-                              u"/Track01.cda", u"/dev/sr0/Track0x.cda"})
+  for (const char16_t* Bad :
+       {u"/dev/sr0/Track00.cda", u"/dev/sr0/Track1.cda", u"/dev/sr0/Track123.cda",
+        u"/dev/sr0/Track01.wav", u"/dev/sr0/Tracks1.cda", u"Track01.cda", u"/Track01.cda",
+        u"/dev/sr0/Track0x.cda"})
     EXPECT_FALSE(platform::SplitCdTrackPath(Bad, Drive, Number)) << platform::WideToUtf8(Bad);
   EXPECT_EQ(platform::CdTrackFileName(3), u"Track03.cda");
   EXPECT_EQ(platform::CdDriveRoot(u"/dev/sr1"), u"/dev/sr1/");
@@ -64,14 +67,18 @@ protected:
 TEST_F(CdFiles, TrackFilesHaveTheirAudioAsSizeAndTheRootIsAFolder) {
   EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/"),
             platform::FILE_ATTRIBUTE_DIRECTORY | platform::FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/Track02.cda"), platform::FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/track03.CDA"), platform::FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/Track02.cda"),
+            platform::FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/track03.CDA"),
+            platform::FILE_ATTRIBUTE_READONLY);
   // The image itself stays the file it is.
   EXPECT_EQ(platform::GetFileAttributesW(FDrive) & platform::FILE_ATTRIBUTE_DIRECTORY, 0u);
 
-  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/Track04.cda"), platform::INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/Track04.cda"),
+            platform::INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/Track01.wav"), platform::INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(platform::GetFileAttributesW(FDrive + u"/Track01.wav"),
+            platform::INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(platform::GetLastError(), platform::ERROR_PATH_NOT_FOUND);
   // A drive without a disc has no root folder.
   EXPECT_EQ(platform::GetFileAttributesW(W((FDir / "empty.cue").string()) + u"/"),
@@ -92,7 +99,8 @@ TEST_F(CdFiles, ASearchOfTheRootListsTheTracksInOrder) {
   } while (Search->FindNext(Data));
   EXPECT_EQ(platform::GetLastError(), platform::ERROR_NO_MORE_FILES);
   EXPECT_EQ(Names, (std::vector<std::u16string>{u"Track01.cda", u"Track02.cda", u"Track03.cda"}));
-  EXPECT_EQ(Sizes, (std::vector<uint64_t>{150 * CdSectorBytes, 226 * CdSectorBytes, 175 * CdSectorBytes}));
+  EXPECT_EQ(Sizes,
+            (std::vector<uint64_t>{150 * CdSectorBytes, 226 * CdSectorBytes, 175 * CdSectorBytes}));
 
   EXPECT_NE(platform::TFindSearch::FindFirst(FDrive + u"/track02.*", Data), nullptr);
   EXPECT_EQ(Data.Name, u"Track02.cda");
@@ -106,7 +114,8 @@ TEST_F(CdFiles, PathsBelowAFileThatIsNoDriveStayMissing) {
   EXPECT_EQ(platform::GetFileAttributesW(Below), platform::INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(platform::GetLastError(), platform::ERROR_PATH_NOT_FOUND);
   platform::TFindData Data;
-  EXPECT_EQ(platform::TFindSearch::FindFirst(W((FDir / "plain.txt").string()) + u"/*.*", Data), nullptr);
+  EXPECT_EQ(platform::TFindSearch::FindFirst(W((FDir / "plain.txt").string()) + u"/*.*", Data),
+            nullptr);
   EXPECT_EQ(platform::GetLastError(), platform::ERROR_PATH_NOT_FOUND);
 }
 
@@ -120,4 +129,4 @@ TEST_F(CdFiles, TheDriveItsRootAndItsTracksAreOnACdRomDrive) {
   EXPECT_NE(platform::GetDriveTypeW(W(FDir.Path().string()) + u"/"), platform::DRIVE_CDROM);
 }
 
-}  // namespace
+} // namespace

@@ -31,23 +31,28 @@ std::u16string TrackPath(const TCdImage& Image, int Number) {
 // Opens a track with the library's decoder; null when Open fails.
 IDecoderEx* OpenTrack(const TCdImage& Image, int Number) {
   IDecoderEx* Decoder = NewDecoder();
-  if (!Decoder) return nullptr;
+  if (!Decoder)
+    return nullptr;
   const std::u16string Path = TrackPath(Image, Number);
-  if ((Decoder->Open(Path.c_str()) & 0xFF) != 0) return Decoder;
+  if ((Decoder->Open(Path.c_str()) & 0xFF) != 0)
+    return Decoder;
   Decoder->Release();
   return nullptr;
 }
 
 struct TReleaser {
   void operator()(IDecoderEx* D) const {
-    if (D) D->Release();
+    if (D)
+      D->Release();
   }
 };
 using TDecoderPtr = std::unique_ptr<IDecoderEx, TReleaser>;
 
 // The first 100-ns position at or after Frame: where a caller that wants the
 // frame seeks.
-int64_t PositionOf(int64_t Frame) { return (Frame * k100ns + 44099) / 44100; }
+int64_t PositionOf(int64_t Frame) {
+  return (Frame * k100ns + 44099) / 44100;
+}
 
 class CdTrackDecoder : public ::testing::Test {
 protected:
@@ -72,7 +77,7 @@ TEST_F(CdTrackDecoder, EveryTrackReadsBackAsTheBytesThatMadeIt) {
     ASSERT_EQ(Pcm.size(), Image.TrackPcm[N - 1].size());
     EXPECT_TRUE(Pcm == Image.TrackPcm[N - 1]);
     uint8_t Byte[16];
-    EXPECT_EQ(Decoder->Read(Byte, sizeof Byte), 0);  // the end stays the end
+    EXPECT_EQ(Decoder->Read(Byte, sizeof Byte), 0); // the end stays the end
   }
 }
 
@@ -89,7 +94,7 @@ TEST_F(CdTrackDecoder, AnyBufferGetsWholeFramesOnly) {
   EXPECT_EQ(Got, 0);
   EXPECT_TRUE(All == Image.TrackPcm[1]);
   EXPECT_EQ(Decoder->Read(Block.data(), 0), 0);
-  EXPECT_EQ(Decoder->Read(Block.data(), 3), -1);  // not even one frame fits
+  EXPECT_EQ(Decoder->Read(Block.data(), 3), -1); // not even one frame fits
 }
 
 TEST_F(CdTrackDecoder, ASeekLandsOnTheExactFrame) {
@@ -98,8 +103,8 @@ TEST_F(CdTrackDecoder, ASeekLandsOnTheExactFrame) {
   const int64_t Frames = int64_t(Track.size() / 4);
   TDecoderPtr Decoder(OpenTrack(Image, 2));
   ASSERT_NE(Decoder, nullptr);
-  for (int64_t Frame : {int64_t(12345), int64_t(0), int64_t(1), kFramesPerSector - 1, kFramesPerSector,
-                        kFramesPerSector + 1, Frames - 1}) {
+  for (int64_t Frame : {int64_t(12345), int64_t(0), int64_t(1), kFramesPerSector - 1,
+                        kFramesPerSector, kFramesPerSector + 1, Frames - 1}) {
     SCOPED_TRACE(Frame);
     ASSERT_EQ(Decoder->Seek(PositionOf(Frame)), 0);
     const size_t Want = std::min<size_t>(8192, Track.size() - size_t(Frame) * 4);
@@ -151,12 +156,13 @@ TEST_F(CdTrackDecoder, DataLostAfterOpeningFailsTheReadInsteadOfFillingTheGap) {
 
 TEST_F(CdTrackDecoder, OtherSourcesStillGoToFFmpeg) {
   const fs::path Wav = FDir / "plain.wav";
-  ASSERT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=0.5 -ac 2 -c:a pcm_s16le " +
-                         Quote(Wav)));
+  ASSERT_TRUE(
+      RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=0.5 -ac 2 -c:a pcm_s16le " +
+                 Quote(Wav)));
   TDecoderPtr Decoder(OpenDecoder(Wav));
   ASSERT_NE(Decoder, nullptr);
   EXPECT_EQ(InfoOf(Decoder.get()).SampleRate, 44100);
   EXPECT_EQ(ReadToEnd(Decoder.get()).size(), size_t(22050) * 4);
 }
 
-}  // namespace
+} // namespace

@@ -202,7 +202,9 @@ std::vector<std::u16string> TCdRipLog::WriteReports(const std::u16string& Folder
       platform::Utf8ToWide(platform::FormatLocalFileTime(Now, "%Y%m%d-%H%M%S"));
   for (const auto& [Drive, Rip] : *FDiscs) {
     const std::u16string Name = TTaskManager::ReplaceInvalidChars(WideExtractFileName(Drive));
-    const std::u16string Path = FreeReportPath(Folder, u"抓轨报告 " + Name + u" " + Stamp);
+    std::u16string Stem = u"抓轨报告 ";
+    Stem.append(Name).append(u" ").append(Stamp);
+    const std::u16string Path = FreeReportPath(Folder, Stem);
     if (WriteText(Path, ReportText(Rip, Time)))
       Written.push_back(Path);
   }

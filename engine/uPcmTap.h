@@ -2,11 +2,11 @@
 // to the encoder, in order, and learns how the task ended. The CD rip report
 // computes its checksums this way, from the very bytes that were encoded.
 //
-// Threading: made on the main thread (the worker's host, for the task
-// manager its FPcmTapFactory, asked when a worker is handed the task);
-// Write runs on the
-// worker thread; Finish runs once on the main thread, in the task's success
-// or failure step. A task ended by the worker's termination gets no Finish.
+// Threading: made on the main thread by the worker's host (for the task
+// manager, its FPcmTapFactory) when a worker is handed the task; Write runs
+// on the worker thread; Finish runs once on the main thread, in the task's
+// success or failure step. A task ended by the worker's termination gets no
+// Finish.
 // Ownership: the worker owns the tap for the task's life.
 #pragma once
 

@@ -7,12 +7,12 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <optional>
 
 #include "platform/uCodePage.h"
+#include "platform/uEnvironment.h"
 #include "platform/uFileIO.h"
 #include "platform/uFileTime.h"
 
@@ -80,8 +80,7 @@ std::vector<std::u16string> DeviceDrives() {
 // from the working folder.
 std::vector<std::u16string> ImageDrives() {
   std::vector<std::u16string> Drives;
-  const char* List = std::getenv("MORVO_CD_DRIVES");
-  std::string Rest = List ? List : "";
+  std::string Rest = EnvValue("MORVO_CD_DRIVES");
   while (!Rest.empty()) {
     const size_t Colon = Rest.find(':');
     const std::string Entry = Rest.substr(0, Colon);

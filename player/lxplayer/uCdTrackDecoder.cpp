@@ -61,8 +61,12 @@ bool TCdTrackDecoder::OpenTrack(const std::u16string& Path, std::string& Reason)
   // The disc as it is now, not as it was listed: it may have been changed.
   const platform::TCdDisc Disc = FSource->ReadDisc();
   const platform::TCdTrack* Track = Disc.FindTrack(Number);
-  if (!Track || !Track->Readable || Track->SectorCount <= 0) {
+  if (!Track) {
     Reason = "no such audio track on the disc";
+    return false;
+  }
+  if (!Track->Readable || Track->SectorCount <= 0) {
+    Reason = "the track lies beyond the end of the disc";
     return false;
   }
   FDrive = cdio_cddap_identify_cdio(FSource->Handle(), CDDA_MESSAGE_FORGETIT, nullptr);
@@ -74,7 +78,6 @@ bool TCdTrackDecoder::OpenTrack(const std::u16string& Path, std::string& Reason)
   // as the disc holds it.
   FDrive->bigendianp = 0;
   if (cdio_cddap_open(FDrive) != 0) return false;
-  FDrive->bigendianp = 0;
   FParanoia = paranoia_init(FDrive);
   if (!FParanoia) return false;
   paranoia_modeset(FParanoia, ReadMode);
@@ -86,7 +89,8 @@ bool TCdTrackDecoder::OpenTrack(const std::u16string& Path, std::string& Reason)
   FInfo.SampleRate = platform::CdSampleRate;
   FInfo.Bitrate = CdBitrateKbps;
   // Rounded to 100 ns: the frame count comes back exactly from it.
-  FInfo.Duration = (Track->Frames() * HundredNsPerSecond + platform::CdSampleRate / 2) / platform::CdSampleRate;
+  FInfo.Duration =
+      (Track->Frames() * HundredNsPerSecond + platform::CdSampleRate / 2) / platform::CdSampleRate;
   return true;
 }
 
@@ -99,12 +103,14 @@ bool TCdTrackDecoder::OpenFile(const std::string& Path, std::string& Reason) {
 
 bool TCdTrackDecoder::ReadSector() {
   SectorGivenUp = false;
-  const int16_t* Samples = paranoia_read_limited(FParanoia, OnParanoiaEvent, platform::CdReadRetries);
+  const int16_t* Samples =
+      paranoia_read_limited(FParanoia, OnParanoiaEvent, platform::CdReadRetries);
   if (!Samples || SectorGivenUp) return false;
   // Paranoia hands out samples in the host's byte order.
   std::memcpy(FSector.data(), Samples, FSector.size());
   if constexpr (std::endian::native == std::endian::big) {
-    for (size_t I = 0; I < FSector.size(); I += 2) std::swap(FSector[I], FSector[I + 1]);
+    for (size_t I = 0; I < FSector.size(); I += 2)
+      std::swap(FSector[I], FSector[I + 1]);
   }
   ++FNextSector;
   FSectorFill = FSector.size();
@@ -139,8 +145,9 @@ int32_t TCdTrackDecoder::ReadInto(void* Buffer, int32_t Size) {
 int32_t TCdTrackDecoder::SeekTo(int64_t Position) {
   if (!FParanoia) return -1;
   // The nearest frame, as the other decoders of the library take it.
-  const int64_t Frame = (std::max<int64_t>(Position, 0) * platform::CdSampleRate + HundredNsPerSecond / 2) /
-                        HundredNsPerSecond;
+  const int64_t Frame =
+      (std::max<int64_t>(Position, 0) * platform::CdSampleRate + HundredNsPerSecond / 2) /
+      HundredNsPerSecond;
   const int64_t Sector = Frame / platform::CdFramesPerSector;
   FFailed = false;
   FSectorPos = FSectorFill = 0;

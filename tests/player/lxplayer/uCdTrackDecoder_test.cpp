@@ -31,28 +31,23 @@ std::u16string TrackPath(const TCdImage& Image, int Number) {
 // Opens a track with the library's decoder; null when Open fails.
 IDecoderEx* OpenTrack(const TCdImage& Image, int Number) {
   IDecoderEx* Decoder = NewDecoder();
-  if (!Decoder)
-    return nullptr;
+  if (!Decoder) return nullptr;
   const std::u16string Path = TrackPath(Image, Number);
-  if ((Decoder->Open(Path.c_str()) & 0xFF) != 0)
-    return Decoder;
+  if ((Decoder->Open(Path.c_str()) & 0xFF) != 0) return Decoder;
   Decoder->Release();
   return nullptr;
 }
 
 struct TReleaser {
   void operator()(IDecoderEx* D) const {
-    if (D)
-      D->Release();
+    if (D) D->Release();
   }
 };
 using TDecoderPtr = std::unique_ptr<IDecoderEx, TReleaser>;
 
 // The first 100-ns position at or after Frame: where a caller that wants the
 // frame seeks.
-int64_t PositionOf(int64_t Frame) {
-  return (Frame * k100ns + 44099) / 44100;
-}
+int64_t PositionOf(int64_t Frame) { return (Frame * k100ns + 44099) / 44100; }
 
 class CdTrackDecoder : public ::testing::Test {
 protected:
@@ -77,7 +72,7 @@ TEST_F(CdTrackDecoder, EveryTrackReadsBackAsTheBytesThatMadeIt) {
     ASSERT_EQ(Pcm.size(), Image.TrackPcm[N - 1].size());
     EXPECT_TRUE(Pcm == Image.TrackPcm[N - 1]);
     uint8_t Byte[16];
-    EXPECT_EQ(Decoder->Read(Byte, sizeof Byte), 0); // the end stays the end
+    EXPECT_EQ(Decoder->Read(Byte, sizeof Byte), 0);  // the end stays the end
   }
 }
 
@@ -94,7 +89,7 @@ TEST_F(CdTrackDecoder, AnyBufferGetsWholeFramesOnly) {
   EXPECT_EQ(Got, 0);
   EXPECT_TRUE(All == Image.TrackPcm[1]);
   EXPECT_EQ(Decoder->Read(Block.data(), 0), 0);
-  EXPECT_EQ(Decoder->Read(Block.data(), 3), -1); // not even one frame fits
+  EXPECT_EQ(Decoder->Read(Block.data(), 3), -1);  // not even one frame fits
 }
 
 TEST_F(CdTrackDecoder, ASeekLandsOnTheExactFrame) {
@@ -129,13 +124,19 @@ TEST_F(CdTrackDecoder, TracksTheImageLacksDoNotOpen) {
   EXPECT_EQ(OpenTrack(Image, 3), nullptr);
   EXPECT_EQ(OpenTrack(Image, 4), nullptr);
 
-  IDecoderEx* Decoder = NewDecoder();
+  // Each refusal says why: a track cut off, a track the disc never had, no disc.
+  TDecoderPtr Decoder(NewDecoder());
   ASSERT_NE(Decoder, nullptr);
-  const std::u16string NoDrive = (FDir.Path() / "none.cue" / "Track01.cda").u16string();
-  EXPECT_EQ(Decoder->Open(NoDrive.c_str()) & 0xFF, 0);
+  const auto ReasonOpening = [&](const std::u16string& Path) {
+    EXPECT_EQ(Decoder->Open(Path.c_str()) & 0xFF, 0);
+    return FailureReason(Decoder.get());
+  };
+  EXPECT_EQ(ReasonOpening(TrackPath(Image, 2)), "the track lies beyond the end of the disc");
+  EXPECT_EQ(ReasonOpening(TrackPath(Image, 4)), "no such audio track on the disc");
+  EXPECT_EQ(ReasonOpening((FDir.Path() / "none.cue" / "Track01.cda").u16string()),
+            "no disc in the drive");
   uint8_t Block[16];
   EXPECT_EQ(Decoder->Read(Block, sizeof Block), -1);
-  Decoder->Release();
 }
 
 TEST_F(CdTrackDecoder, DataLostAfterOpeningFailsTheReadInsteadOfFillingTheGap) {
@@ -165,4 +166,4 @@ TEST_F(CdTrackDecoder, OtherSourcesStillGoToFFmpeg) {
   EXPECT_EQ(ReadToEnd(Decoder.get()).size(), size_t(22050) * 4);
 }
 
-} // namespace
+}  // namespace

@@ -16,7 +16,7 @@ uint32_t FrameValue(const uint8_t* Frame) {
          uint32_t(Frame[3]) << 24;
 }
 
-} // namespace
+}  // namespace
 
 TCdTrackChecksums::TCdTrackChecksums(int64_t ExpectedFrames, bool FirstTrack, bool LastTrack)
     : FExpectedFrames(ExpectedFrames), FFirstCounted(FirstTrack ? EdgeFrames : 1),
@@ -25,8 +25,7 @@ TCdTrackChecksums::TCdTrackChecksums(int64_t ExpectedFrames, bool FirstTrack, bo
 
 void TCdTrackChecksums::AddFrame(uint32_t Value) {
   const int64_t Position = ++FFrames;
-  if (Position < FFirstCounted || Position > FLastCounted)
-    return;
+  if (Position < FFirstCounted || Position > FLastCounted) return;
   const uint64_t Product = uint64_t(Value) * uint64_t(Position);
   FV1 += static_cast<uint32_t>(Product);
   FV2 += static_cast<uint32_t>(Product) + static_cast<uint32_t>(Product >> 32);

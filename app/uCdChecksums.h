@@ -38,12 +38,12 @@ private:
   void AddFrame(uint32_t Value);
 
   int64_t FExpectedFrames;
-  int64_t FFirstCounted; // positions counted by AccurateRip, 1-based
+  int64_t FFirstCounted;  // positions counted by AccurateRip, 1-based
   int64_t FLastCounted;
   int64_t FFrames = 0;
   uint32_t FCrc = 0;
   uint32_t FV1 = 0;
   uint32_t FV2 = 0;
-  uint8_t FPartial[4] = {}; // a frame split between two blocks
+  uint8_t FPartial[4] = {};  // a frame split between two blocks
   size_t FPartialBytes = 0;
 };

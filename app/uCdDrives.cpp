@@ -14,7 +14,7 @@ std::u16string DriveOfRoot(const std::u16string& Root) {
   return Drive;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<TCdDriveState> ListCdDrives() {
   platform::RefreshCdDrives();
@@ -43,8 +43,7 @@ int32_t ReadCdDrives(TSourceAdder& Adder) {
   int32_t Read = 0;
   for (const std::u16string& Drive : platform::CdDrives()) {
     const std::u16string Root = platform::CdDriveRoot(Drive);
-    if (platform::GetDriveTypeW(Root) != platform::DRIVE_CDROM || !IsDriveReady(Root))
-      continue;
+    if (platform::GetDriveTypeW(Root) != platform::DRIVE_CDROM || !IsDriveReady(Root)) continue;
     Adder.AddFolder(Root);
     ++Read;
   }
@@ -53,20 +52,17 @@ int32_t ReadCdDrives(TSourceAdder& Adder) {
 
 void EjectCdDrives() {
   for (const std::u16string& Drive : platform::CdDrives()) {
-    if (IsDriveReady(Drive))
-      platform::EjectCdDrive(Drive);
+    if (IsDriveReady(Drive)) platform::EjectCdDrive(Drive);
   }
 }
 
 std::u16string CdTextTargetName(const std::u16string& Source, const std::u16string& TargetExt) {
   std::u16string Drive;
   int32_t Number = 0;
-  if (!platform::SplitCdTrackPath(Source, Drive, Number))
-    return {};
+  if (!platform::SplitCdTrackPath(Source, Drive, Number)) return {};
   const std::shared_ptr<const platform::TCdDisc> Disc = platform::CatalogCdDisc(Drive);
   const platform::TCdTrack* Track = Disc ? Disc->FindTrack(Number) : nullptr;
-  if (!Track || !Disc->HasCdText)
-    return {};
+  if (!Track || !Disc->HasCdText) return {};
   const std::u16string& Performer = Track->Performer.empty() ? Disc->Performer : Track->Performer;
   return CueTrackTargetName(Performer, TrackTitleForName(Track->Title, Number), TargetExt);
 }

@@ -16,10 +16,10 @@ class TSourceAdder;
 
 struct TCdDriveState {
   std::u16string Drive;
-  std::u16string Root; // the folder that holds its track files
-  bool Ready = false;  // a disc with audio tracks is in it
+  std::u16string Root;  // the folder that holds its track files
+  bool Ready = false;   // a disc with audio tracks is in it
   int32_t TrackCount = 0;
-  std::u16string Performer; // the album's CD-TEXT, empty without
+  std::u16string Performer;  // the album's CD-TEXT, empty without
   std::u16string Title;
 };
 

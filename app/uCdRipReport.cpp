@@ -13,9 +13,7 @@
 
 namespace {
 
-std::string Utf8(const std::u16string& Text) {
-  return platform::WideToUtf8(Text);
-}
+std::string Utf8(const std::u16string& Text) { return platform::WideToUtf8(Text); }
 
 std::string Hex8(uint32_t Value) {
   char Text[16];
@@ -35,8 +33,7 @@ std::string CdTime(int64_t Sectors) {
 }
 
 std::string PadRight(std::string Text, size_t Width) {
-  if (Text.size() < Width)
-    Text.append(Width - Text.size(), ' ');
+  if (Text.size() < Width) Text.append(Width - Text.size(), ' ');
   return Text;
 }
 
@@ -45,8 +42,7 @@ std::string PadLeft(const std::string& Text, size_t Width) {
 }
 
 std::string StatusText(const TCdTrackRip& Track) {
-  if (Track.Result != rcSucceeded)
-    return "failed: " + Utf8(TaskResultText(Track.Result));
+  if (Track.Result != rcSucceeded) return "failed: " + Utf8(TaskResultText(Track.Result));
   return "ok, " + Utf8(WideExtractFileName(Track.Target));
 }
 
@@ -56,8 +52,7 @@ std::string TrackLine(int32_t Number, const platform::TCdTrack* OnDisc, const TC
   const int64_t Sectors = OnDisc ? OnDisc->SectorCount : 0;
   std::string Line =
       PadRight(Num, 7) + PadRight(CdTime(Sectors), 11) + PadLeft(std::to_string(Sectors), 8) + "  ";
-  if (!Rip)
-    return Line + "not ripped in this run";
+  if (!Rip) return Line + "not ripped in this run";
   const bool Read = Rip->Result == rcSucceeded;
   const bool Checked = Read && Rip->Complete;
   Line += PadRight(Read ? Hex8(Rip->Crc32) : "-", 10);
@@ -88,8 +83,7 @@ bool WriteText(const std::u16string& Path, const std::string& Text) {
     Stream.WriteBuffer(Text.data(), static_cast<int64_t>(Text.size()));
     return true;
   } catch (const std::exception&) {
-    if (Created)
-      platform::DeleteFileW(Path);
+    if (Created) platform::DeleteFileW(Path);
     return false;
   }
 }
@@ -108,8 +102,7 @@ public:
 
   void Finish(int32_t Result, const std::u16string& TargetPath) override {
     TCdDiscRip& Disc = (*FDiscs)[FDisc->Drive];
-    if (!Disc.Disc)
-      Disc.Disc = FDisc;
+    if (!Disc.Disc) Disc.Disc = FDisc;
     TCdTrackRip& Rip = Disc.Tracks[FNumber];
     Rip.Number = FNumber;
     Rip.ExpectedFrames = FExpectedFrames;
@@ -130,7 +123,7 @@ private:
   int64_t FExpectedFrames;
 };
 
-} // namespace
+}  // namespace
 
 TCdRipLog::TCdRipLog() : FDiscs(std::make_shared<TDiscRips>()) {}
 
@@ -143,8 +136,7 @@ TPcmTapFactory TCdRipLog::TapFactory() {
       return nullptr;
     std::shared_ptr<const platform::TCdDisc> Disc = platform::CatalogCdDisc(Drive);
     const platform::TCdTrack* Track = Disc ? Disc->FindTrack(Number) : nullptr;
-    if (!Track)
-      return nullptr;
+    if (!Track) return nullptr;
     return std::make_unique<TTrackTap>(Discs, Disc, *Track);
   };
 }
@@ -179,14 +171,12 @@ std::string TCdRipLog::ReportText(const TCdDiscRip& Rip, const std::string& Time
   for (const platform::TCdTrack& Track : Disc.Tracks) {
     const auto Found = Rip.Tracks.find(Track.Number);
     const TCdTrackRip* TrackRip = Found == Rip.Tracks.end() ? nullptr : &Found->second;
-    if (TrackRip)
-      (TrackRip->Result == rcSucceeded ? Ripped : Failed)++;
+    if (TrackRip) (TrackRip->Result == rcSucceeded ? Ripped : Failed)++;
     Text += TrackLine(Track.Number, &Track, TrackRip) + "\n";
   }
   // Tracks ripped that the listed disc no longer shows (it was changed).
   for (const auto& [Number, TrackRip] : Rip.Tracks) {
-    if (Disc.FindTrack(Number))
-      continue;
+    if (Disc.FindTrack(Number)) continue;
     (TrackRip.Result == rcSucceeded ? Ripped : Failed)++;
     Text += TrackLine(Number, nullptr, &TrackRip) + "\n";
   }
@@ -205,8 +195,7 @@ std::vector<std::u16string> TCdRipLog::WriteReports(const std::u16string& Folder
     std::u16string Stem = u"抓轨报告 ";
     Stem.append(Name).append(u" ").append(Stamp);
     const std::u16string Path = FreeReportPath(Folder, Stem);
-    if (WriteText(Path, ReportText(Rip, Time)))
-      Written.push_back(Path);
+    if (WriteText(Path, ReportText(Rip, Time))) Written.push_back(Path);
   }
   FDiscs->clear();
   return Written;

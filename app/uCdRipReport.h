@@ -21,19 +21,19 @@
 
 struct TCdTrackRip {
   int32_t Number = 0;
-  int64_t ExpectedFrames = 0; // by the table of contents
-  int64_t Frames = 0;         // read and encoded
-  bool Complete = false;      // every frame arrived, and no more
+  int64_t ExpectedFrames = 0;  // by the table of contents
+  int64_t Frames = 0;          // read and encoded
+  bool Complete = false;       // every frame arrived, and no more
   uint32_t Crc32 = 0;
   uint32_t AccurateRipV1 = 0;
   uint32_t AccurateRipV2 = 0;
-  int32_t Result = 0; // the task's result code (12: done)
+  int32_t Result = 0;  // the task's result code (12: done)
   std::u16string Target;
 };
 
 struct TCdDiscRip {
-  std::shared_ptr<const platform::TCdDisc> Disc; // as listed when the run began
-  std::map<int32_t, TCdTrackRip> Tracks;         // by track number
+  std::shared_ptr<const platform::TCdDisc> Disc;  // as listed when the run began
+  std::map<int32_t, TCdTrackRip> Tracks;          // by track number
 };
 
 class TCdRipLog {

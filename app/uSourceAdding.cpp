@@ -73,8 +73,7 @@ std::u16string WholeFileTargetName(const std::u16string& Source, const std::u16s
 // would be added.
 std::u16string TrackTitleForName(const std::u16string& Title, int32_t Number) {
   const bool Blank = std::all_of(Title.begin(), Title.end(), [](char16_t C) { return C <= 32; });
-  if (!Blank)
-    return Title;
+  if (!Blank) return Title;
   const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
   return Number < 10 ? u"0" + Digits : Digits;
 }
@@ -163,8 +162,7 @@ void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass)
   }
   // A CD track with CD-TEXT is named like a cue track.
   std::u16string TargetName = CdTextTargetName(Path, FTargetExt);
-  if (TargetName.empty())
-    TargetName = WholeFileTargetName(Path, FTargetExt);
+  if (TargetName.empty()) TargetName = WholeFileTargetName(Path, FTargetExt);
   SubmitTask(NewTask(tkWholeFile, Path, SourceClass, TargetName, 0, -1), Path, 0);
 }
 

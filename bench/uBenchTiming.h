@@ -55,4 +55,4 @@ inline double BestCpuOf(int Runs, const std::function<void()>& Work) {
   return best;
 }
 
-} // namespace morvobench
+}  // namespace morvobench

@@ -71,7 +71,8 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_flag("--cd", O.Cd, "add the audio tracks of every ready CD drive (读取光驱设备)");
   App.add_flag("--list-drives", O.ListDrives,
                "list the CD drives (devices and the disc images in MORVO_CD_DRIVES) and exit");
-  App.add_flag("--eject", O.Eject, "eject every ready CD drive (弹出光驱), after the run if there is one");
+  App.add_flag("--eject", O.Eject,
+               "eject every ready CD drive (弹出光驱), after the run if there is one");
   App.set_version_flag("-V,--version", kVersion);
   App.footer(kHelpFooter);
 }

@@ -42,8 +42,7 @@ void InitLibcdio() {
 std::u16string FromTextFileBytes(const std::u16string& Latin1) {
   std::string Bytes;
   for (char16_t C : Latin1) {
-    if (C > 0xFF)
-      return Latin1;
+    if (C > 0xFF) return Latin1;
     Bytes += static_cast<char>(C);
   }
   return AnsiToWide(Bytes);
@@ -51,11 +50,9 @@ std::u16string FromTextFileBytes(const std::u16string& Latin1) {
 
 std::u16string TextField(const cdtext_t* Text, cdtext_field_t Field, track_t Track,
                          bool FromTextFile) {
-  if (!Text)
-    return {};
+  if (!Text) return {};
   const char* Value = cdtext_get_const(Text, Field, Track);
-  if (!Value)
-    return {};
+  if (!Value) return {};
   const std::u16string Wide = Utf8ToWide(Value);
   return FromTextFile ? FromTextFileBytes(Wide) : Wide;
 }
@@ -70,8 +67,7 @@ std::vector<std::u16string> DeviceDrives() {
   char** Devices = cdio_get_devices(DRIVER_DEVICE);
   for (char** Device = Devices; Device && *Device; ++Device)
     Drives.push_back(RealPathOrSame(*Device));
-  if (Devices)
-    cdio_free_device_list(Devices);
+  if (Devices) cdio_free_device_list(Devices);
   std::sort(Drives.begin(), Drives.end(), CdDriveNameLess);
   return Drives;
 }
@@ -85,13 +81,11 @@ std::vector<std::u16string> ImageDrives() {
     const size_t Colon = Rest.find(':');
     const std::string Entry = Rest.substr(0, Colon);
     Rest = Colon == std::string::npos ? std::string() : Rest.substr(Colon + 1);
-    if (Entry.empty())
-      continue;
+    if (Entry.empty()) continue;
     std::u16string Full = GetFullPathNameW(PathToWide(Entry));
     while (Full.size() > 1 && Full.back() == u'/')
       Full.pop_back();
-    if (!Full.empty())
-      Drives.push_back(Full);
+    if (!Full.empty()) Drives.push_back(Full);
   }
   return Drives;
 }
@@ -99,11 +93,9 @@ std::vector<std::u16string> ImageDrives() {
 std::vector<std::u16string> EnumerateDrives() {
   std::vector<std::u16string> Drives;
   for (const std::u16string& Drive : DeviceDrives())
-    if (std::find(Drives.begin(), Drives.end(), Drive) == Drives.end())
-      Drives.push_back(Drive);
+    if (std::find(Drives.begin(), Drives.end(), Drive) == Drives.end()) Drives.push_back(Drive);
   for (const std::u16string& Drive : ImageDrives())
-    if (std::find(Drives.begin(), Drives.end(), Drive) == Drives.end())
-      Drives.push_back(Drive);
+    if (std::find(Drives.begin(), Drives.end(), Drive) == Drives.end()) Drives.push_back(Drive);
   return Drives;
 }
 
@@ -114,7 +106,7 @@ struct TCatalog {
 };
 
 TCatalog& Catalog() {
-  static TCatalog* Instance = new TCatalog; // lives to the very end of the process
+  static TCatalog* Instance = new TCatalog;  // lives to the very end of the process
   return *Instance;
 }
 
@@ -130,8 +122,7 @@ const std::vector<std::u16string>& DrivesLocked(TCatalog& C) {
 // lead-out after the last one, and a session gap before a data track that
 // follows audio (CD-Extra).
 lsn_t TrackEnd(CdIo_t* Cd, track_t Track, track_t Last, lsn_t LeadOut) {
-  if (Track >= Last)
-    return LeadOut;
+  if (Track >= Last) return LeadOut;
   const lsn_t Next = cdio_get_track_lsn(Cd, track_t(Track + 1));
   if (cdio_get_track_format(Cd, track_t(Track + 1)) != TRACK_FORMAT_AUDIO &&
       Next - SessionGapSectors > cdio_get_track_lsn(Cd, Track))
@@ -145,12 +136,10 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
   Disc.ReadTime = SystemTimeAsFileTime();
   const track_t First = cdio_get_first_track_num(Cd);
   const track_t Count = cdio_get_num_tracks(Cd);
-  if (First == CDIO_INVALID_TRACK || Count == CDIO_INVALID_TRACK || Count == 0)
-    return Disc;
+  if (First == CDIO_INVALID_TRACK || Count == CDIO_INVALID_TRACK || Count == 0) return Disc;
   const track_t Last = track_t(First + Count - 1);
   const lsn_t LeadOut = cdio_get_track_lsn(Cd, CDIO_CDROM_LEADOUT_TRACK);
-  if (LeadOut == CDIO_INVALID_LSN)
-    return Disc;
+  if (LeadOut == CDIO_INVALID_LSN) return Disc;
   Disc.LeadOut = LeadOut;
   const cdtext_t* Text = cdio_get_cdtext(Cd);
   const driver_id_t Driver = cdio_get_driver_id(Cd);
@@ -158,11 +147,9 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
   Disc.Performer = TextField(Text, CDTEXT_FIELD_PERFORMER, 0, FromTextFile);
   Disc.Title = TextField(Text, CDTEXT_FIELD_TITLE, 0, FromTextFile);
   for (track_t T = First; T <= Last; ++T) {
-    if (cdio_get_track_format(Cd, T) != TRACK_FORMAT_AUDIO)
-      continue;
+    if (cdio_get_track_format(Cd, T) != TRACK_FORMAT_AUDIO) continue;
     const lsn_t Start = cdio_get_track_lsn(Cd, T);
-    if (Start == CDIO_INVALID_LSN)
-      continue;
+    if (Start == CDIO_INVALID_LSN) continue;
     const lsn_t End = TrackEnd(Cd, T, Last, LeadOut);
     TCdTrack Track;
     Track.Number = T;
@@ -180,12 +167,11 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
   return Disc;
 }
 
-} // namespace
+}  // namespace
 
 const TCdTrack* TCdDisc::FindTrack(int32_t Number) const {
   for (const TCdTrack& Track : Tracks)
-    if (Track.Number == Number)
-      return &Track;
+    if (Track.Number == Number) return &Track;
   return nullptr;
 }
 
@@ -205,16 +191,13 @@ bool CdDriveNameLess(const std::u16string& A, const std::u16string& B) {
         RunA.remove_prefix(1);
       while (RunB.size() > 1 && RunB.front() == u'0')
         RunB.remove_prefix(1);
-      if (RunA.size() != RunB.size())
-        return RunA.size() < RunB.size();
-      if (RunA != RunB)
-        return RunA < RunB;
+      if (RunA.size() != RunB.size()) return RunA.size() < RunB.size();
+      if (RunA != RunB) return RunA < RunB;
       I = EndA;
       J = EndB;
       continue;
     }
-    if (A[I] != B[J])
-      return A[I] < B[J];
+    if (A[I] != B[J]) return A[I] < B[J];
     ++I;
     ++J;
   }
@@ -247,8 +230,7 @@ std::shared_ptr<const TCdDisc> ReadCdDisc(const std::u16string& Drive) {
   auto Disc = std::make_shared<TCdDisc>();
   Disc->Drive = Drive;
   Disc->ReadTime = SystemTimeAsFileTime();
-  if (const std::unique_ptr<TCdSource> Source = TCdSource::Open(Drive))
-    *Disc = Source->ReadDisc();
+  if (const std::unique_ptr<TCdSource> Source = TCdSource::Open(Drive)) *Disc = Source->ReadDisc();
   C.Discs[Drive] = Disc;
   return Disc;
 }
@@ -256,11 +238,9 @@ std::shared_ptr<const TCdDisc> ReadCdDisc(const std::u16string& Drive) {
 std::shared_ptr<const TCdDisc> CatalogCdDisc(const std::u16string& Drive) {
   TCatalog& C = Catalog();
   std::lock_guard Guard(C.Lock);
-  if (!IsCdDrive(Drive))
-    return nullptr;
+  if (!IsCdDrive(Drive)) return nullptr;
   const auto Known = C.Discs.find(Drive);
-  if (Known != C.Discs.end())
-    return Known->second;
+  if (Known != C.Discs.end()) return Known->second;
   return ReadCdDisc(Drive);
 }
 
@@ -279,17 +259,12 @@ std::unique_ptr<TCdSource> TCdSource::Open(const std::u16string& Drive) {
   InitLibcdio();
   const std::string Path = WideToPath(Drive);
   CdIo_t* Handle = cdio_open(Path.c_str(), DRIVER_UNKNOWN);
-  if (!Handle)
-    return nullptr;
+  if (!Handle) return nullptr;
   return std::unique_ptr<TCdSource>(new TCdSource(Handle, Drive));
 }
 
-TCdSource::~TCdSource() {
-  cdio_destroy(FHandle);
-}
+TCdSource::~TCdSource() { cdio_destroy(FHandle); }
 
-TCdDisc TCdSource::ReadDisc() const {
-  return ReadDiscOf(FHandle, FDrive);
-}
+TCdDisc TCdSource::ReadDisc() const { return ReadDiscOf(FHandle, FDrive); }
 
-} // namespace platform
+}  // namespace platform

@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
-struct _CdIo; // libcdio's CdIo_t
+struct _CdIo;  // libcdio's CdIo_t
 
 namespace platform {
 
-constexpr int32_t CdSectorBytes = 2352;    // one sector of CD audio
-constexpr int32_t CdFramesPerSector = 588; // stereo 16-bit frames in a sector
+constexpr int32_t CdSectorBytes = 2352;     // one sector of CD audio
+constexpr int32_t CdFramesPerSector = 588;  // stereo 16-bit frames in a sector
 constexpr int32_t CdSampleRate = 44100;
 constexpr int32_t CdSectorsPerSecond = 75;
 // Reads of one sector that the paranoia reader tries before it gives up on
@@ -39,13 +39,13 @@ constexpr int32_t CdSectorsPerSecond = 75;
 constexpr int CdReadRetries = 20;
 
 struct TCdTrack {
-  int32_t Number = 0;      // on the disc, 1..99
-  int32_t FirstSector = 0; // logical sector number
-  int32_t SectorCount = 0; // audio sectors the table of contents gives the track
+  int32_t Number = 0;       // on the disc, 1..99
+  int32_t FirstSector = 0;  // logical sector number
+  int32_t SectorCount = 0;  // audio sectors the table of contents gives the track
   // The track's sectors lie within the disc's data. False only on a damaged
   // disc image (a BIN file cut short), whose tracks must fail to read.
   bool Readable = false;
-  std::u16string Performer; // CD-TEXT; empty without
+  std::u16string Performer;  // CD-TEXT; empty without
   std::u16string Title;
 
   uint64_t Bytes() const { return uint64_t(SectorCount) * CdSectorBytes; }
@@ -54,12 +54,12 @@ struct TCdTrack {
 
 struct TCdDisc {
   std::u16string Drive;
-  std::vector<TCdTrack> Tracks; // the audio tracks, in disc order
-  std::u16string Performer;     // CD-TEXT of the album; empty without
+  std::vector<TCdTrack> Tracks;  // the audio tracks, in disc order
+  std::u16string Performer;      // CD-TEXT of the album; empty without
   std::u16string Title;
-  bool HasCdText = false; // any CD-TEXT title or performer, of the album or a track
-  int32_t LeadOut = 0;    // logical sector number of the lead-out
-  uint64_t ReadTime = 0;  // file time when the disc was read
+  bool HasCdText = false;  // any CD-TEXT title or performer, of the album or a track
+  int32_t LeadOut = 0;     // logical sector number of the lead-out
+  uint64_t ReadTime = 0;   // file time when the disc was read
 
   bool Ready() const { return !Tracks.empty(); }
   // Null when the disc has no audio track of that number.
@@ -113,4 +113,4 @@ private:
 // Order of drive names: digit runs compare by their value.
 bool CdDriveNameLess(const std::u16string& A, const std::u16string& B);
 
-} // namespace platform
+}  // namespace platform

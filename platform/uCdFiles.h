@@ -39,4 +39,4 @@ bool CdFileAttributes(const std::u16string& Path, uint32_t& Attributes, uint64_t
 // trailing delimiter may be missing); false otherwise.
 bool CdFolderEntries(const std::u16string& Folder, std::vector<TFindData>& Entries);
 
-} // namespace platform
+}  // namespace platform

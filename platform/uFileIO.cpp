@@ -193,7 +193,8 @@ uint32_t GetFileAttributesW(const std::u16string& Name) {
     // A file below a non-folder may be a CD track below its drive.
     uint32_t Attributes = 0;
     uint64_t Size = 0;
-    if (errno == ENOTDIR) return CdFileAttributes(Name, Attributes, Size) ? Attributes : INVALID_FILE_ATTRIBUTES;
+    if (errno == ENOTDIR)
+      return CdFileAttributes(Name, Attributes, Size) ? Attributes : INVALID_FILE_ATTRIBUTES;
     SetErrnoError(Path);
     return INVALID_FILE_ATTRIBUTES;
   }
@@ -395,7 +396,8 @@ std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, 
 }
 
 // The track files of a CD drive's root (uCdFiles.h).
-std::unique_ptr<TFindSearch> TFindSearch::FindInCdFolder(const std::u16string& Folder, const std::string& Pattern,
+std::unique_ptr<TFindSearch> TFindSearch::FindInCdFolder(const std::u16string& Folder,
+                                                         const std::string& Pattern,
                                                          TFindData& Data) {
   std::vector<TFindData> Entries;
   if (!CdFolderEntries(Folder, Entries)) {

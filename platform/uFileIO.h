@@ -108,8 +108,8 @@ public:
   bool FindNext(TFindData& Data);
 
 private:
-  static std::unique_ptr<TFindSearch> FindInCdFolder(const std::u16string& Folder, const std::string& Pattern,
-                                                     TFindData& Data);
+  static std::unique_ptr<TFindSearch> FindInCdFolder(const std::u16string& Folder,
+                                                     const std::string& Pattern, TFindData& Data);
   std::vector<TFindData> FEntries;
   size_t FNext = 0;
 };

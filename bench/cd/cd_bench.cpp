@@ -24,16 +24,12 @@ using namespace morvobench;
 namespace {
 
 constexpr int Tracks = 10;
-constexpr int SectorsPerTrack = 4500; // 60 s
+constexpr int SectorsPerTrack = 4500;  // 60 s
 constexpr double AudioSeconds = Tracks * SectorsPerTrack / 75.0;
 
-bool Run(const std::string& Command) {
-  return std::system(Command.c_str()) == 0;
-}
+bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
 
-std::string Quoted(const fs::path& Path) {
-  return "'" + Path.string() + "'";
-}
+std::string Quoted(const fs::path& Path) { return "'" + Path.string() + "'"; }
 
 // Reads Path to its end with the library's decoder; with Sums, every block
 // also goes through the checksums. Returns the bytes read, -1 on failure.
@@ -43,16 +39,14 @@ int64_t ReadWhole(TLxPlayerCreateDecoder Create, const fs::path& Path, bool Sums
   Create(&decoder);
   const std::u16string wide = Path.u16string();
   if (!decoder || !(decoder->Open(wide.c_str()) & 0xFF)) {
-    if (decoder)
-      decoder->Release();
+    if (decoder) decoder->Release();
     return -1;
   }
   TCdTrackChecksums checksums(int64_t(SectorsPerTrack) * 588, First, Last);
   std::vector<uint8_t> buffer(16384);
   int64_t total = 0;
   for (int32_t got; (got = decoder->Read(buffer.data(), 16384)) > 0;) {
-    if (Sums)
-      checksums.Update(buffer.data(), size_t(got));
+    if (Sums) checksums.Update(buffer.data(), size_t(got));
     total += got;
   }
   decoder->Release();
@@ -65,7 +59,7 @@ std::string TrackPath(const fs::path& Cue, int Number) {
   return Cue.string() + name;
 }
 
-} // namespace
+}  // namespace
 
 int main() {
   void* handle = morvotest::OpenBuiltLibrary("libLxPlayer.so");
@@ -75,8 +69,7 @@ int main() {
     return 1;
   }
   char pattern[] = "/tmp/cd_bench_XXXXXX";
-  if (!mkdtemp(pattern))
-    return 1;
+  if (!mkdtemp(pattern)) return 1;
   const fs::path dir = pattern;
   const fs::path bin = dir / "disc.bin", cue = dir / "disc.cue", wav = dir / "disc.wav";
   const std::string music =
@@ -133,8 +126,7 @@ int main() {
       continue;
     const double wall = BestOf(3, row.Work);
     const double cpu = BestCpuOf(3, row.Work);
-    if (oursWall == 0)
-      oursWall = wall, oursCpu = cpu;
+    if (oursWall == 0) oursWall = wall, oursCpu = cpu;
     std::printf("%-28s %9.3f %8.1f %7.2f | %9.3f %8.1f %7.2f\n", row.Name, wall,
                 AudioSeconds / wall, wall / oursWall, cpu, AudioSeconds / cpu, cpu / oursCpu);
   }

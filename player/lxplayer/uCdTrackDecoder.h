@@ -47,11 +47,11 @@ private:
   std::unique_ptr<platform::TCdSource> FSource;
   cdrom_drive_s* FDrive = nullptr;
   cdrom_paranoia_s* FParanoia = nullptr;
-  int32_t FFirstSector = 0; // of the track on the disc
+  int32_t FFirstSector = 0;  // of the track on the disc
   int32_t FSectorCount = 0;
-  int32_t FNextSector = 0; // next sector to read, counted from the track's first
+  int32_t FNextSector = 0;  // next sector to read, counted from the track's first
   std::array<uint8_t, platform::CdSectorBytes> FSector{};
-  size_t FSectorPos = 0; // bytes of FSector handed out
+  size_t FSectorPos = 0;  // bytes of FSector handed out
   size_t FSectorFill = 0;
   bool FFailed = false;
   TDecoderInfo FInfo{};

@@ -33,8 +33,7 @@ protected:
   // watchdog ends a run that hangs.
   void RunConversion() {
     FManager->FOnTaskChanged = [this](int32_t, uint8_t Kind) {
-      if (Kind == nkRunning && !FManager->IsRunning())
-        platform::QuitMessageLoop(0);
+      if (Kind == nkRunning && !FManager->IsRunning()) platform::QuitMessageLoop(0);
     };
     std::mutex Lock;
     std::condition_variable Done;

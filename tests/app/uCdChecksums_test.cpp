@@ -36,8 +36,8 @@ TEST(CdChecksumOracle, AgreesWithTheDefinitionsOnSmallCases) {
   // Frames 0x00010002, 0xFFFFFFFF and 3 at positions 1, 2 and 3.
   const std::vector<uint8_t> Pcm = {2, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0};
   const cdoracle::TAccurateRip Sum = AccurateRipOf(Pcm, false, false);
-  EXPECT_EQ(Sum.V1, 0x00010009u); // 0x10002 + 2 * 0xFFFFFFFF + 9, modulo 2^32
-  EXPECT_EQ(Sum.V2, 0x0001000Au); // the carry of 2 * 0xFFFFFFFF counted as well
+  EXPECT_EQ(Sum.V1, 0x00010009u);  // 0x10002 + 2 * 0xFFFFFFFF + 9, modulo 2^32
+  EXPECT_EQ(Sum.V2, 0x0001000Au);  // the carry of 2 * 0xFFFFFFFF counted as well
   const TCdTrackChecksums Ours = Checksum(Pcm, false, false, {12});
   EXPECT_EQ(Ours.AccurateRipV1(), Sum.V1);
   EXPECT_EQ(Ours.AccurateRipV2(), Sum.V2);
@@ -96,4 +96,4 @@ TEST(CdChecksums, OnlyTheWholeTrackIsComplete) {
   EXPECT_EQ(Sums.Crc32(), BitwiseCrc32(Ragged));
 }
 
-} // namespace
+}  // namespace

@@ -117,4 +117,4 @@ TEST_F(CdDrivesTest, ListingShowsEveryDriveAndEjectingLeavesImagesAlone) {
   EXPECT_TRUE(IsDriveReady(W(FAlbum.Cue.string())));
 }
 
-} // namespace
+}  // namespace

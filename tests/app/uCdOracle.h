@@ -48,4 +48,4 @@ inline TAccurateRip AccurateRipOf(const std::vector<uint8_t>& Pcm, bool FirstTra
   return Sum;
 }
 
-} // namespace cdoracle
+}  // namespace cdoracle

@@ -30,8 +30,7 @@ std::map<std::string, TReportLine> TrackLines(const std::string& Report) {
   std::istringstream In(Report);
   std::string Line;
   while (std::getline(In, Line)) {
-    if (Line.size() < 3 || !isdigit(Line[0]) || !isdigit(Line[1]) || Line[2] != ' ')
-      continue;
+    if (Line.size() < 3 || !isdigit(Line[0]) || !isdigit(Line[1]) || Line[2] != ' ') continue;
     std::istringstream Fields(Line);
     std::string Number, Length, Sectors;
     TReportLine Parsed;
@@ -111,7 +110,7 @@ TEST_F(CdRipTest, EveryTrackRipsToWavAndFlacAsTheDiscHoldsItAndTheReportAgrees) 
   for (size_t I = 0; I < 3; ++I)
     EXPECT_TRUE(FlacPcm(Out / (Names[I] + ".flac")) == Bytes(Image.TrackPcm[I])) << Names[I];
   ASSERT_EQ(FlacReports.size(), 1u);
-  EXPECT_NE(FlacReports[0], Reports[0]); // a report of its own, the first one kept
+  EXPECT_NE(FlacReports[0], Reports[0]);  // a report of its own, the first one kept
   EXPECT_EQ(TrackLines(ReadBytes(fs::path(FlacReports[0]))).at("02").Crc32, Lines.at("02").Crc32);
 }
 
@@ -153,7 +152,7 @@ TEST_F(CdRipTest, AReportShowsNoAccurateRipForATrackReadIncompletely) {
   Track.Target = u"/x/Track02.wav";
   const std::string Text = TCdRipLog::ReportText(Rip, "2024-01-02 03:04:05");
   const std::map<std::string, TReportLine> Lines = TrackLines(Text);
-  EXPECT_EQ(Lines.at("01").Crc32, "not"); // "not ripped in this run"
+  EXPECT_EQ(Lines.at("01").Crc32, "not");  // "not ripped in this run"
   EXPECT_EQ(Lines.at("02").Crc32, "12345678");
   EXPECT_EQ(Lines.at("02").V1, "-");
   EXPECT_EQ(Lines.at("02").V2, "-");
@@ -161,4 +160,4 @@ TEST_F(CdRipTest, AReportShowsNoAccurateRipForATrackReadIncompletely) {
   EXPECT_NE(Text.find("Date         : 2024-01-02 03:04:05"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

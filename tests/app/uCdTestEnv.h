@@ -39,4 +39,4 @@ protected:
   std::optional<morvotest::TScopedEnv> FDrives;
 };
 
-} // namespace cuetest
+}  // namespace cuetest

@@ -485,14 +485,15 @@ TEST_F(CliRun, SaveStoresTheDefaults) {
 }
 
 TEST_F(CliRun, CdDrivesAreListedRippedWithAReportAndEjected) {
-  const morvotest::TCdImage Image =
-      morvotest::MakeCdImage(FRoot / "src", "album", {{150, "歌手", "一"}, {160, "歌手", "二"}}, 71, "歌手", "专辑");
+  const morvotest::TCdImage Image = morvotest::MakeCdImage(
+      FRoot / "src", "album", {{150, "歌手", "一"}, {160, "歌手", "二"}}, 71, "歌手", "专辑");
   const fs::path Gone = FRoot / "src" / "gone.cue";
   morvotest::TScopedEnv Drives("MORVO_CD_DRIVES", Image.Cue.string() + ":" + Gone.string());
 
   TRun Listed = Convert("--list-drives");
   ASSERT_EQ(Listed.Status, 0) << Listed.Err;
-  EXPECT_NE(Listed.Out.find(Image.Cue.string() + "/\t2 tracks\t歌手 - 专辑\n"), std::string::npos) << Listed.Out;
+  EXPECT_NE(Listed.Out.find(Image.Cue.string() + "/\t2 tracks\t歌手 - 专辑\n"), std::string::npos)
+      << Listed.Out;
   EXPECT_NE(Listed.Out.find(Gone.string() + "/\tnot ready\n"), std::string::npos) << Listed.Out;
 
   const fs::path Out = FRoot / "out";
@@ -504,7 +505,9 @@ TEST_F(CliRun, CdDrivesAreListedRippedWithAReportAndEjected) {
   for (const auto& Entry : fs::directory_iterator(Out))
     Reports += Entry.path().filename().string().rfind("抓轨报告 album.cue ", 0) == 0;
   EXPECT_EQ(Reports, 1);
-  EXPECT_NE(Ripped.Err.find("抓轨报告: " + Out.string() + "/抓轨报告 album.cue "), std::string::npos) << Ripped.Err;
+  EXPECT_NE(Ripped.Err.find("抓轨报告: " + Out.string() + "/抓轨报告 album.cue "),
+            std::string::npos)
+      << Ripped.Err;
   EXPECT_TRUE(fs::exists(Image.Bin)) << "ejecting an image leaves it be";
 
   EXPECT_EQ(Convert("--eject").Status, 0);

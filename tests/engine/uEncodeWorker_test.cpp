@@ -420,11 +420,13 @@ protected:
 
 TEST_F(WorkerPumpTest, ASourceThatStopsReadingFailsItsTaskAndLeavesNoTarget) {
   const morvotest::TCdImage Image = MakeDrive(1500);
-  const int32_t id = Add(Image.Cue.string() + "/Track01.cda", "lost.wav", tkWholeFile, 0, 0, scOptical);
+  const int32_t id =
+      Add(Image.Cue.string() + "/Track01.cda", "lost.wav", tkWholeFile, 0, 0, scOptical);
   ASSERT_GT(id, 0);
   // Once the pump is about to start, most of the disc goes.
   FOnReport = [&](const TReport& Report) {
-    if (!Report.Posted && Report.Kind == nkChanged && Report.Value == id && Task(id)->FState == tsConverting)
+    if (!Report.Posted && Report.Kind == nkChanged && Report.Value == id &&
+        Task(id)->FState == tsConverting)
       fs::resize_file(Image.Bin, 200 * morvotest::CdSectorBytes);
   };
   ConvertAll();
@@ -437,7 +439,8 @@ TEST_F(WorkerPumpTest, ASourceThatStopsReadingFailsItsTaskAndLeavesNoTarget) {
 
 TEST_F(WorkerPumpTest, ACdTrackConvertsToTheBytesOfTheDisc) {
   const morvotest::TCdImage Image = MakeDrive(400);
-  const int32_t id = Add(Image.Cue.string() + "/Track01.cda", "track.wav", tkWholeFile, 0, 0, scOptical);
+  const int32_t id =
+      Add(Image.Cue.string() + "/Track01.cda", "track.wav", tkWholeFile, 0, 0, scOptical);
   ConvertAll();
   ASSERT_EQ(Task(id)->FResult, rcSucceeded);
   const TWavData Wav = ReadWav(TargetPath(id));

@@ -19,9 +19,7 @@ using platform::TCdDisc;
 
 namespace {
 
-std::u16string W(const fs::path& Path) {
-  return platform::PathToWide(Path.string());
-}
+std::u16string W(const fs::path& Path) { return platform::PathToWide(Path.string()); }
 
 class CdDrives : public ::testing::Test {
 protected:
@@ -38,8 +36,7 @@ protected:
   // The drives after the system's own devices (a test machine may have some).
   std::vector<std::u16string> ImageDrives(size_t Count) {
     const std::vector<std::u16string> All = platform::CdDrives();
-    if (All.size() < Count)
-      return All;
+    if (All.size() < Count) return All;
     return std::vector<std::u16string>(All.end() - long(Count), All.end());
   }
 
@@ -69,7 +66,7 @@ TEST_F(CdDrives, DriveNamesSortByTheValueOfTheirNumbers) {
   EXPECT_TRUE(CdDriveNameLess(u"/dev/sr2", u"/dev/sr10"));
   EXPECT_FALSE(CdDriveNameLess(u"/dev/sr10", u"/dev/sr2"));
   EXPECT_TRUE(CdDriveNameLess(u"/dev/scd1", u"/dev/sr0"));
-  EXPECT_TRUE(CdDriveNameLess(u"/dev/sr0", u"/dev/sr00")); // equal values: a strict, total order
+  EXPECT_TRUE(CdDriveNameLess(u"/dev/sr0", u"/dev/sr00"));  // equal values: a strict, total order
   EXPECT_FALSE(CdDriveNameLess(u"/dev/sr1", u"/dev/sr1"));
 }
 
@@ -135,7 +132,7 @@ TEST_F(CdDrives, ACutShortBinMakesTheTracksItLacksUnreadable) {
   ASSERT_EQ(Disc->Tracks.size(), 3u);
   EXPECT_TRUE(Disc->Tracks[0].Readable);
   EXPECT_FALSE(Disc->Tracks[1].Readable);
-  EXPECT_EQ(Disc->Tracks[1].SectorCount, 300); // as the table of contents says
+  EXPECT_EQ(Disc->Tracks[1].SectorCount, 300);  // as the table of contents says
   EXPECT_FALSE(Disc->Tracks[2].Readable);
 }
 
@@ -156,7 +153,7 @@ TEST_F(CdDrives, EjectingAnImageLeavesItsFilesAsTheyWereAndForgetsTheDisc) {
   UseDrives(Image.Cue.string());
   const std::string Cue = ReadBytes(Image.Cue), Bin = ReadBytes(Image.Bin);
   ASSERT_TRUE(platform::CatalogCdDisc(W(Image.Cue))->Ready());
-  EXPECT_FALSE(platform::EjectCdDrive(W(Image.Cue))); // an image has no tray
+  EXPECT_FALSE(platform::EjectCdDrive(W(Image.Cue)));  // an image has no tray
   EXPECT_EQ(ReadBytes(Image.Cue), Cue);
   EXPECT_EQ(ReadBytes(Image.Bin), Bin);
   fs::remove(Image.Cue);
@@ -172,4 +169,4 @@ TEST_F(CdDrives, ASourceOpensTheDiscForAReader) {
   EXPECT_EQ(platform::TCdSource::Open(W(FDir / "none.cue")), nullptr);
 }
 
-} // namespace
+}  // namespace

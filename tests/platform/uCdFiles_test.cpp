@@ -21,9 +21,7 @@ using namespace morvotest;
 
 namespace {
 
-std::u16string W(const std::string& Utf8) {
-  return platform::PathToWide(Utf8);
-}
+std::u16string W(const std::string& Utf8) { return platform::PathToWide(Utf8); }
 
 TEST(CdTrackPaths, SplitIntoDriveAndNumberWhateverTheLetterCase) {
   std::u16string Drive;
@@ -129,4 +127,4 @@ TEST_F(CdFiles, TheDriveItsRootAndItsTracksAreOnACdRomDrive) {
   EXPECT_NE(platform::GetDriveTypeW(W(FDir.Path().string()) + u"/"), platform::DRIVE_CDROM);
 }
 
-} // namespace
+}  // namespace

@@ -21,15 +21,15 @@ constexpr size_t CdSectorBytes = 2352;
 
 struct TCdImageTrack {
   size_t Sectors = 0;
-  std::string Performer; // CD-TEXT; empty: none for this track
+  std::string Performer;  // CD-TEXT; empty: none for this track
   std::string Title;
 };
 
 struct TCdImage {
   std::filesystem::path Cue;
   std::filesystem::path Bin;
-  std::vector<std::vector<uint8_t>> TrackPcm; // the bytes each track was made of
-  std::vector<size_t> FirstSector;            // of each track
+  std::vector<std::vector<uint8_t>> TrackPcm;  // the bytes each track was made of
+  std::vector<size_t> FirstSector;             // of each track
 };
 
 // Deterministic noise of Bytes bytes (a multiple of 4) for Seed.
@@ -61,10 +61,8 @@ inline TCdImage MakeCdImage(const std::filesystem::path& Dir, const std::string&
   Image.Cue = Dir / (Name + ".cue");
   Image.Bin = Dir / (Name + ".bin");
   std::string Sheet;
-  if (!AlbumPerformer.empty())
-    Sheet += "PERFORMER \"" + AlbumPerformer + "\"\n";
-  if (!AlbumTitle.empty())
-    Sheet += "TITLE \"" + AlbumTitle + "\"\n";
+  if (!AlbumPerformer.empty()) Sheet += "PERFORMER \"" + AlbumPerformer + "\"\n";
+  if (!AlbumTitle.empty()) Sheet += "TITLE \"" + AlbumTitle + "\"\n";
   Sheet += "FILE \"" + Name + ".bin\" BINARY\n";
   std::vector<uint8_t> Bin;
   size_t Sector = 0;
@@ -76,10 +74,8 @@ inline TCdImage MakeCdImage(const std::filesystem::path& Dir, const std::string&
     char Number[24];
     std::snprintf(Number, sizeof Number, "%02zu", T + 1);
     Sheet += std::string("  TRACK ") + Number + " AUDIO\n";
-    if (!Tracks[T].Title.empty())
-      Sheet += "    TITLE \"" + Tracks[T].Title + "\"\n";
-    if (!Tracks[T].Performer.empty())
-      Sheet += "    PERFORMER \"" + Tracks[T].Performer + "\"\n";
+    if (!Tracks[T].Title.empty()) Sheet += "    TITLE \"" + Tracks[T].Title + "\"\n";
+    if (!Tracks[T].Performer.empty()) Sheet += "    PERFORMER \"" + Tracks[T].Performer + "\"\n";
     Sheet += "    INDEX 01 " + CueTime(Sector) + "\n";
     Sector += Tracks[T].Sectors;
   }
@@ -96,4 +92,4 @@ inline std::vector<TCdImageTrack> PlainTracks(const std::vector<size_t>& Sectors
   return Tracks;
 }
 
-} // namespace morvotest
+}  // namespace morvotest

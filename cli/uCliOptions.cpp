@@ -38,6 +38,7 @@ Examples:
   morvo-convert -f mp3 -q 3 -e rename ~/Music/wav/
   morvo-convert -f wav -o ~/Music/tracks image.cue
   morvo-convert -f mp3 --json *.flac > results.jsonl
+  morvo-convert --cd -f flac -o ~/Music/cd --eject
 
 Exit status: 0 all tasks done; 1 a task failed or nothing to convert;
 2 a usage error or an unusable target folder; 130, 143, 129 stopped by

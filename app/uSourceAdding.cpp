@@ -6,6 +6,7 @@
 #include <set>
 #include <unordered_set>
 
+#include "app/uCdDrives.h"
 #include "engine/uTargetNaming.h"
 #include "engine/uTargetTags.h"
 #include "engine/uTaskItem.h"
@@ -50,18 +51,13 @@ std::vector<TSearchRecW> ListFolder(const std::u16string& Folder) {
   return Entries;
 }
 
-// A track without title is named by its number: otherwise every untitled
-// track of a sheet would get the same target name and only the first one
-// would be added.
 std::u16string TwoDigits(int32_t Number) {
   const std::u16string Digits = platform::Utf8ToWide(std::to_string(Number));
   return Number >= 0 && Number < 10 ? u"0" + Digits : Digits;
 }
 
 std::u16string TrackTitleForName(const TCueTrack& Track, int32_t Number) {
-  const bool Blank =
-      std::all_of(Track.Title.begin(), Track.Title.end(), [](char16_t C) { return C <= 32; });
-  return Blank ? TwoDigits(Number) : Track.Title;
+  return ::TrackTitleForName(Track.Title, Number);
 }
 
 // The target names of one sheet's tracks so far, as the task manager
@@ -103,6 +99,14 @@ std::u16string WholeFileTargetName(const std::u16string& Source, const std::u16s
   const std::u16string Name = WideExtractFileName(Source);
   const std::u16string Ext = WideExtractFileExt(Name);
   return Name.substr(0, Name.size() - Ext.size()) + TargetExt;
+}
+
+// A track without title is named by its number: otherwise every untitled
+// track of a sheet would get the same target name and only the first one
+// would be added.
+std::u16string TrackTitleForName(const std::u16string& Title, int32_t Number) {
+  const bool Blank = std::all_of(Title.begin(), Title.end(), [](char16_t C) { return C <= 32; });
+  return Blank ? TwoDigits(Number) : Title;
 }
 
 std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u16string& Title,
@@ -202,8 +206,10 @@ void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass)
            WideFileExists(Path) ? TSourceRefusal::NotRegularFile : TSourceRefusal::NotAFile);
     return;
   }
-  SubmitTask(NewTask(tkWholeFile, Path, SourceClass, WholeFileTargetName(Path, FTargetExt), 0, -1),
-             Path, 0);
+  // A CD track with CD-TEXT is named like a cue track.
+  std::u16string TargetName = CdTextTargetName(Path, FTargetExt);
+  if (TargetName.empty()) TargetName = WholeFileTargetName(Path, FTargetExt);
+  SubmitTask(NewTask(tkWholeFile, Path, SourceClass, TargetName, 0, -1), Path, 0);
 }
 
 void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceClass) {

@@ -32,6 +32,9 @@ bool PassesExtensionList(const std::u16string& FileName);
 // Target name of a whole file: its file name with the extension replaced by
 // TargetExt (appended when it has none).
 std::u16string WholeFileTargetName(const std::u16string& Source, const std::u16string& TargetExt);
+// The title part of a track's target name: Title, or the track's two-digit
+// number when Title is blank.
+std::u16string TrackTitleForName(const std::u16string& Title, int32_t Number);
 // Target name of a cue track: "performer - title" and TargetExt.
 std::u16string CueTrackTargetName(const std::u16string& Performer, const std::u16string& Title,
                                   const std::u16string& TargetExt);

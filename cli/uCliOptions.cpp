@@ -38,6 +38,7 @@ Examples:
   morvo-convert -f mp3 -q 3 -e rename ~/Music/wav/
   morvo-convert -f wav -o ~/Music/tracks image.cue
   morvo-convert -f mp3 --json *.flac > results.jsonl
+  morvo-convert --cd -f flac -o ~/Music/cd --eject
 
 Exit status: 0 all tasks done; 1 a task failed or nothing to convert;
 2 a usage error or an unusable target folder; 130, 143, 129 stopped by
@@ -75,6 +76,11 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
                                             "(default: the saved setting, on unless turned off)");
   App.add_flag_callback("--no-tags", [&O] { O.WriteTags = false; }, "write no tags into the targets")
       ->excludes(Tags);
+  App.add_flag("--cd", O.Cd, "add the audio tracks of every ready CD drive (读取光驱设备)");
+  App.add_flag("--list-drives", O.ListDrives,
+               "list the CD drives (devices and the disc images in MORVO_CD_DRIVES) and exit");
+  App.add_flag("--eject", O.Eject,
+               "eject every ready CD drive (弹出光驱), after the run if there is one");
   App.set_version_flag("-V,--version", kVersion);
   App.footer(kHelpFooter);
 }
@@ -109,7 +115,8 @@ TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
     Result.Message = std::string("morvo-convert: ") + E.what() + "\nRun with --help for the options.\n";
     return Result;
   }
-  if (Result.Options.Sources.empty() && !Result.Options.ListQualities) {
+  const TCliOptions& O = Result.Options;
+  if (O.Sources.empty() && !O.ListQualities && !O.Cd && !O.ListDrives && !O.Eject) {
     Result.ExitCode = 2;
     Result.Message = "morvo-convert: no SOURCE given\nRun with --help for the options.\n";
     return Result;

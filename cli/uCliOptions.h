@@ -22,6 +22,9 @@ struct TCliOptions {
   bool Json = false;
   bool Quiet = false;  // no progress, no lines for tasks that succeeded, no summary
   std::optional<bool> WriteTags;      // --tags / --no-tags; default: the saved setting
+  bool Cd = false;          // add every ready CD drive's tracks
+  bool ListDrives = false;  // print the CD drives and exit
+  bool Eject = false;       // eject every ready CD drive (after the run, if any)
 };
 
 struct TCliParseResult {

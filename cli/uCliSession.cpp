@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/uCdDrives.h"
+#include "app/uCdRipReport.h"
 #include "app/uPlayerLaunch.h"
 #include "app/uQualityChoice.h"
 #include "app/uSourceAdding.h"
@@ -90,6 +92,14 @@ int TCliSession::Run() {
 
 // -1 to go on with the conversion, else the exit status.
 int TCliSession::Prepare() {
+  if (FOptions.ListDrives) {
+    ListDrives();
+    return ecAllSucceeded;
+  }
+  if (OnlyEject()) {
+    EjectCdDrives();
+    return ecAllSucceeded;
+  }
   if (!ChooseFormat() || !ApplyParameters()) return ecUsage;
   if (FOptions.ListQualities) {
     ListQualities();
@@ -200,9 +210,33 @@ void AddFiles(TSourceAdder& Adder, std::vector<std::u16string> Files) {
 
 }  // namespace
 
+void TCliSession::ListDrives() const {
+  const std::vector<TCdDriveState> Drives = ListCdDrives();
+  if (Drives.empty()) std::cout << "no CD drive\n";
+  for (const TCdDriveState& Drive : Drives) {
+    std::cout << platform::WideToUtf8(Drive.Root) << "\t";
+    if (!Drive.Ready) {
+      std::cout << "not ready\n";
+      continue;
+    }
+    std::cout << Drive.TrackCount << " tracks";
+    if (!Drive.Performer.empty() || !Drive.Title.empty())
+      std::cout << "\t" << platform::WideToUtf8(Drive.Performer + u" - " + Drive.Title);
+    std::cout << "\n";
+  }
+}
+
+bool TCliSession::OnlyEject() const {
+  return FOptions.Eject && !FOptions.Cd && FOptions.Sources.empty() && !FOptions.ListQualities;
+}
+
 void TCliSession::AddSources() {
   TSourceAdder Adder(*FManager);
   Adder.SetTargetExt(FTargetExt);
+  if (FOptions.Cd && ReadCdDrives(Adder) == 0) {
+    FAnyRefused = true;
+    FReport->Notice(u"没有就绪的光驱");
+  }
   // Files named next to each other are one add: an image and the sheet
   // that cuts it give the tracks only. A folder is scanned on its own.
   std::vector<std::u16string> Files;
@@ -232,6 +266,8 @@ void TCliSession::AddSources() {
 }
 
 int TCliSession::Convert() {
+  FRipLog = std::make_unique<TCdRipLog>();
+  FManager->FPcmTapFactory = FRipLog->TapFactory();
   if (!FInterrupt) {
     FManager->StartConvert();
     FReport->Totals(0, FManager->FTotalCount);
@@ -243,8 +279,10 @@ int TCliSession::Convert() {
   FManager->FOnTaskChanged = nullptr;
   FManager->Shutdown();
   ReportRemaining();
+  WriteRipReports();
   FReport->Summary(FManager->GetSummary());
   if (FInterrupt) return platform::InterruptExitStatus(*FInterrupt);
+  if (FOptions.Eject) EjectCdDrives();
   // Counted against the run's total, not the list: a task whose source was
   // deleted after its success has left the list.
   const bool AllSucceeded =
@@ -269,6 +307,13 @@ void TCliSession::Finish() {
     }
   }
   FManager.reset();
+}
+
+// One report per disc ripped, beside the targets.
+void TCliSession::WriteRipReports() {
+  for (const std::u16string& Path : FRipLog->WriteReports(FManager->DestPath())) {
+    FReport->Notice(u"抓轨报告: " + Path);
+  }
 }
 
 void TCliSession::Interrupt(platform::TInterruptKind Kind, int Count) {

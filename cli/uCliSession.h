@@ -14,6 +14,7 @@
 #include "platform/uConsole.h"
 #include "platform/uMessageQueue.h"
 
+class TCdRipLog;
 class TTaskManager;
 class TTaskItem;
 class TEncodeParam;
@@ -44,6 +45,9 @@ private:
   bool UseFormat(const std::string& Ext);
   bool ApplyParameters();
   void ListQualities() const;
+  void ListDrives() const;
+  bool OnlyEject() const;
+  void WriteRipReports();
   bool ChooseTargetFolder();
   void AddSources();
   int Convert();
@@ -65,6 +69,7 @@ private:
   std::unique_ptr<TTaskManager> FManager;
   std::shared_ptr<TCliAnswerer> FAnswerer;
   std::unique_ptr<TCliReport> FReport;
+  std::unique_ptr<TCdRipLog> FRipLog;
   TEncodeParam* FParam = nullptr;
   std::u16string FTargetExt;
   std::set<int32_t> FReported;

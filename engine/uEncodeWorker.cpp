@@ -165,6 +165,7 @@ void TEncodeWorker::RunTask() {
   CleanUp();
   if (Terminated()) {
     DeleteCreatedTarget();
+    FPcmTap.reset();
     return;
   }
   // An output that could not take every byte means a damaged target,
@@ -194,6 +195,11 @@ void TEncodeWorker::CleanUp() {
   FDecoder.reset();
   FBuffer.clear();
   FBuffer.shrink_to_fit();
+}
+
+void TEncodeWorker::FinishTap(int32_t Result) {
+  std::unique_ptr<IPcmTap> tap = std::move(FPcmTap);
+  if (tap) tap->Finish(Result, FTargetPath);
 }
 
 void TEncodeWorker::DeleteCreatedTarget() {
@@ -246,6 +252,7 @@ bool TEncodeWorker::Pump() {
     }
     try {
       if (read > 0) {
+        if (FPcmTap) FPcmTap->Write(FBuffer.data(), static_cast<size_t>(read));
         if (FEncoder->Encode(FBuffer.data(), read) < 0) success = false;
         FDoneBytes += static_cast<uint64_t>(read);
         const uint16_t percent =
@@ -274,6 +281,13 @@ bool TEncodeWorker::Pump() {
       break;
     }
   }
+  // A source that cannot be read to its end (an unreadable CD sector, a
+  // damaged file) leaves a target that lacks the rest: a failure, not a
+  // success with what was read so far.
+  if (success && read < 0) {
+    StoreResult(rcReadFailed);
+    success = false;
+  }
   return success;
 }
 
@@ -281,11 +295,13 @@ bool TEncodeWorker::Pump() {
 // Steps on the main thread
 
 void TEncodeWorker::RequestWork() {
+  FPcmTap.reset();
   if (Terminated()) {
     FTask = nullptr;
     return;
   }
   FHost->RequestTask(this);
+  if (FTask) FPcmTap = FHost->MakePcmTap(*FTask);
 }
 
 void TEncodeWorker::MarkConverting() {
@@ -305,6 +321,8 @@ void TEncodeWorker::TaskSucceeded() {
   FTask = nullptr;
   // A tag that could not be written is noted; the target stays.
   task->FDetail = FDetail;
+  // Listeners learn the outcome before the list and the window do.
+  FinishTap(rcSucceeded);
   TEncodeParam* param = FHost->FindParam(task->FParamId);
   const bool deleteSource = param && param->FDelAftSucc == 1;
   // The source goes before the task is reported done, so that the report
@@ -327,6 +345,7 @@ void TEncodeWorker::TaskFailed() {
   // (codes 4 and 8) or a leftover of an earlier task stays.
   DeleteCreatedTarget();
   TTaskItem* task = std::exchange(FTask, nullptr);
+  FinishTap(task->FResult.load());
   WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " + task->FSource + u" -> " +
            FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())));
   if (!Terminated()) FHost->SetTaskState(task->FId, tsFailed);

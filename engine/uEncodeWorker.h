@@ -18,8 +18,8 @@
 // - FActive and the terminated flag are written on the main thread and read
 //   by the worker at its checks.
 // Ownership: the host owns the workers; a worker owns its decoder, its
-// encoder and output references and its wake event; the task belongs to the
-// host.
+// encoder and output references, its task's PCM tap and its wake event; the
+// task belongs to the host.
 #pragma once
 
 #include <atomic>
@@ -33,6 +33,7 @@
 
 #include "codecs/uEncodeIntf.h"
 #include "codecs/uTagSet.h"
+#include "engine/uPcmTap.h"
 #include "platform/uSync.h"
 
 class TDecoderEx;
@@ -107,6 +108,7 @@ private:
   void TaskSucceeded();
   void TaskFailed();
   void DeleteCreatedTarget();
+  void FinishTap(int32_t Result);
   void StoreResult(int32_t Code);
   bool Stopped() const;
   // Runs Step on the main thread and waits; exceptions are swallowed.
@@ -127,6 +129,7 @@ private:
   std::atomic<bool> FTerminated = false;
   std::atomic<bool> FEnded = false;
   std::vector<uint8_t> FBuffer;
+  std::unique_ptr<IPcmTap> FPcmTap;  // the current task's listener, if any
   bool FTargetCreated = false;  // the current task created FTargetPath
   bool FOutputFailed = false;  // the output lost bytes or had no file
   int64_t FSeekPosition = 0;  // a cue track's first frame, in 100-ns units

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/uPcmTap.h"
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "platform/uMessageQueue.h"
@@ -84,6 +85,7 @@ public:
   // meanwhile, so a worker waiting for a synchronised step can finish).
   void Shutdown();
   void RequestTask(TEncodeWorker* Worker) override;
+  std::unique_ptr<IPcmTap> MakePcmTap(const TTaskItem& Task) override;
   bool TakeNextTask(uint8_t SourceClass, TTaskItem*& Item);
   void SetTaskState(int32_t Id, TTaskState State) override;
   // Worker thread: stores the percentage and posts kind 6, while running.
@@ -135,6 +137,9 @@ public:
   int32_t FTotalCount = 0;
   // Filled by a worker's success step, emptied by the window (main thread).
   std::vector<std::u16string> FPlaylistQueue;
+  // Set by the front end (main thread, not during a run): who listens to
+  // which task's PCM (uPcmTap.h). None: nobody.
+  TPcmTapFactory FPcmTapFactory;
 
   // Private message: a worker's thread has ended (see Shutdown).
   static constexpr uint32_t WM_WORKER_ENDED = platform::WM_USER + 2100;

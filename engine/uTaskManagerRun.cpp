@@ -69,6 +69,10 @@ intptr_t TTaskManager::HandleMessage(uint32_t Msg, uintptr_t, intptr_t) {
   return 0;
 }
 
+std::unique_ptr<IPcmTap> TTaskManager::MakePcmTap(const TTaskItem& Task) {
+  return FPcmTapFactory ? FPcmTapFactory(Task) : nullptr;
+}
+
 void TTaskManager::RequestTask(TEncodeWorker* Worker) {
   AssertMainThread();
   if (!Worker || std::none_of(FWorkers.begin(), FWorkers.end(), [Worker](const auto& w) { return w.get() == Worker; }))

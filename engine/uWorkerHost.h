@@ -11,8 +11,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "engine/uPcmTap.h"
 #include "engine/uTaskItem.h"
 
 namespace platform {
@@ -33,6 +35,9 @@ public:
   // Main thread: gives Worker its next task (Worker->FTask, null when there
   // is none or the worker is not active) and renews its CPU usage control.
   virtual void RequestTask(TEncodeWorker* Worker) = 0;
+  // Main thread: a listener to the PCM of the task just handed out
+  // (uPcmTap.h), or none.
+  virtual std::unique_ptr<IPcmTap> MakePcmTap(const TTaskItem& Task) = 0;
   // Main thread: the task's new state; done and failed end it in this run.
   virtual void SetTaskState(int32_t Id, TTaskState State) = 0;
   // Worker thread: the task's progress in percent, reported while running.

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/uCdFiles.h"
 #include "platform/uCodePage.h"
 
 namespace platform {
@@ -102,6 +103,8 @@ uint32_t ClassifyMount(const std::string& FsType, const std::string& DeviceName,
 }
 
 uint32_t GetDriveTypeW(const std::u16string& Path) {
+  // A CD drive's root and tracks (uCdFiles.h) are not mounted anywhere.
+  if (!CdDriveOfPath(Path).empty()) return DRIVE_CDROM;
   const std::string Existing = ExistingAncestor(WideToPath(Path));
   if (Existing.empty()) return DRIVE_NO_ROOT_DIR;
   char Resolved[PATH_MAX];

@@ -16,7 +16,8 @@ constexpr uint32_t DRIVE_CDROM = 5;
 constexpr uint32_t DRIVE_RAMDISK = 6;
 
 // Takes the whole path (not only a drive root); a path that does not exist
-// is judged by its nearest existing folder; DRIVE_NO_ROOT_DIR when none.
+// is judged by its nearest existing folder; DRIVE_NO_ROOT_DIR when none. A
+// CD drive of uCdDrives.h, its root and its tracks are DRIVE_CDROM.
 uint32_t GetDriveTypeW(const std::u16string& Path);
 // The classification alone, for a mount's file-system type and its block
 // device's sysfs name and removable flag.

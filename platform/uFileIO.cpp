@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/uCdFiles.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileTime.h"
 
@@ -189,6 +190,11 @@ uint32_t GetFileAttributesW(const std::u16string& Name) {
     return INVALID_FILE_ATTRIBUTES;
   }
   if (stat(Path.c_str(), &St) != 0) {
+    // A file below a non-folder may be a CD track below its drive.
+    uint32_t Attributes = 0;
+    uint64_t Size = 0;
+    if (errno == ENOTDIR)
+      return CdFileAttributes(Name, Attributes, Size) ? Attributes : INVALID_FILE_ATTRIBUTES;
     SetErrnoError(Path);
     return INVALID_FILE_ATTRIBUTES;
   }
@@ -360,6 +366,7 @@ std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, 
   std::string Pattern = Slash == std::string::npos ? Native : Native.substr(Slash + 1);
   if (Pattern == "*.*") Pattern = "*";  // Windows lets "*.*" match names without a dot
   DIR* Dir = opendir(Folder.c_str());
+  if (!Dir && errno == ENOTDIR) return FindInCdFolder(PathToWide(Folder), Pattern, Data);
   if (!Dir) {
     SetErrnoError(Native);
     if (LastErrorCode == ERROR_FILE_NOT_FOUND) LastErrorCode = ERROR_PATH_NOT_FOUND;
@@ -381,6 +388,26 @@ std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, 
     Search->FEntries.push_back(std::move(Found));
   }
   closedir(Dir);
+  if (!Search->FindNext(Data)) {
+    LastErrorCode = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  return Search;
+}
+
+// The track files of a CD drive's root (uCdFiles.h).
+std::unique_ptr<TFindSearch> TFindSearch::FindInCdFolder(const std::u16string& Folder,
+                                                         const std::string& Pattern,
+                                                         TFindData& Data) {
+  std::vector<TFindData> Entries;
+  if (!CdFolderEntries(Folder, Entries)) {
+    LastErrorCode = ERROR_PATH_NOT_FOUND;
+    return nullptr;
+  }
+  std::unique_ptr<TFindSearch> Search(new TFindSearch);
+  for (TFindData& Entry : Entries)
+    if (fnmatch(Pattern.c_str(), WideToPath(Entry.Name).c_str(), FNM_CASEFOLD) == 0)
+      Search->FEntries.push_back(std::move(Entry));
   if (!Search->FindNext(Data)) {
     LastErrorCode = ERROR_FILE_NOT_FOUND;
     return nullptr;

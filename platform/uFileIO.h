@@ -56,6 +56,7 @@ constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 // INVALID_FILE_ATTRIBUTES (last error set) when Name cannot be examined.
+// CD drive roots and track files (uCdFiles.h) answer from the catalog.
 uint32_t GetFileAttributesW(const std::u16string& Name);
 bool CreateDirectoryW(const std::u16string& Name);
 // Absolute, lexically normalised form of Name (relative names are taken from
@@ -97,7 +98,8 @@ struct TFindData {
 };
 
 // A directory search over "folder/pattern" (wildcards * and ? in the last
-// component; "." and ".." are listed as on Windows). Owned by the caller.
+// component; "." and ".." are listed as on Windows). A CD drive's root
+// lists the drive's track files (uCdFiles.h). Owned by the caller.
 class TFindSearch {
 public:
   // Null and last error set when the folder cannot be read or nothing matches.
@@ -106,6 +108,8 @@ public:
   bool FindNext(TFindData& Data);
 
 private:
+  static std::unique_ptr<TFindSearch> FindInCdFolder(const std::u16string& Folder,
+                                                     const std::string& Pattern, TFindData& Data);
   std::vector<TFindData> FEntries;
   size_t FNext = 0;
 };

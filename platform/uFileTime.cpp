@@ -61,4 +61,13 @@ uint32_t FileTimeToLocalDosDateTime(uint64_t FileTime) {
   return Date << 16 | Time;
 }
 
+std::string FormatLocalFileTime(uint64_t FileTime, const char* Format) {
+  const time_t Seconds = static_cast<time_t>((FileTime - FileTimeUnixEpoch) / 10000000ull);
+  tm Local{};
+  localtime_r(&Seconds, &Local);
+  char Text[128];
+  const size_t Length = strftime(Text, sizeof Text, Format, &Local);
+  return std::string(Text, Length);
+}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -14,5 +15,7 @@ uint64_t ProcessCreationFileTime();
 uint64_t UnixTimeToFileTime(int64_t Seconds, int64_t Nanoseconds);
 // Local-time DOS date (high 16 bits) and time (low 16 bits) of a file time.
 uint32_t FileTimeToLocalDosDateTime(uint64_t FileTime);
+// A file time in local time, formatted as strftime formats it.
+std::string FormatLocalFileTime(uint64_t FileTime, const char* Format);
 
 }  // namespace platform

@@ -25,11 +25,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/uBenchTiming.h"
 #include "interfaces/uCodecInterfaces.h"
 #include "tests/support/uBuiltLibrary.h"
 #include "tests/support/uMidiWriter.h"
 
 namespace fs = std::filesystem;
+
+using namespace morvobench;
 
 namespace {
 
@@ -38,49 +41,7 @@ struct TLibrary {
   TLxPlayerCreateCpuControl CreateControl = nullptr;
 };
 
-int64_t ClockNs(clockid_t Clock) {
-  timespec ts{};
-  clock_gettime(Clock, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
 bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
-
-double SecondsOf(const std::function<void()>& Work) {
-  const int64_t start = ClockNs(CLOCK_MONOTONIC);
-  Work();
-  return (ClockNs(CLOCK_MONOTONIC) - start) / 1e9;
-}
-
-double BestOf(int Runs, const std::function<void()>& Work) {
-  double best = 1e30;
-  for (int i = 0; i < Runs; ++i) best = std::min(best, SecondsOf(Work));
-  return best;
-}
-
-// Processor time (user + system) of this process and of its finished
-// children; on a busy machine it shows the work done better than wall time.
-double CpuSecondsOf(const std::function<void()>& Work) {
-  auto total = [] {
-    double seconds = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-      rusage usage{};
-      getrusage(who, &usage);
-      seconds += usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-                 usage.ru_stime.tv_usec / 1e6;
-    }
-    return seconds;
-  };
-  const double start = total();
-  Work();
-  return total() - start;
-}
-
-double BestCpuOf(int Runs, const std::function<void()>& Work) {
-  double best = 1e30;
-  for (int i = 0; i < Runs; ++i) best = std::min(best, CpuSecondsOf(Work));
-  return best;
-}
 
 IDecoderEx* Open(const TLibrary& Lib, const fs::path& Path) {
   IDecoderEx* decoder = nullptr;

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/uCodePage.h"
+#include "uCdTrackDecoder.h"
 #include "uCpuUsageControl.h"
 #include "uFFmpegDecoder.h"
 #include "uMidiDecoder.h"
@@ -24,6 +25,8 @@ std::array<uint8_t, 12> FileHead(const std::string& Path, size_t& Count) {
 }
 
 std::unique_ptr<TSourceDecoder> DecoderFor(const std::string& Path) {
+  // A CD track is no file on the disk: its name alone decides.
+  if (TCdTrackDecoder::IsTrackPath(Path)) return std::make_unique<TCdTrackDecoder>();
   size_t count = 0;
   const auto head = FileHead(Path, count);
   if (LooksLikeMidi(std::span(head.data(), count))) return std::make_unique<TMidiDecoder>();

@@ -1,7 +1,7 @@
 // The decoder object handed out by the library (IDecoderEx): on Open it
-// looks at the source's first bytes and gives it to the decoder for its
-// kind: FluidSynth for MIDI, libmpcdec for Musepack, FFmpeg for everything
-// else. It also answers
+// looks at the source's name and first bytes and gives it to the decoder
+// for its kind: cdparanoia for a CD's "TrackNN.cda", FluidSynth for MIDI,
+// libmpcdec for Musepack, FFmpeg for everything else. It also answers
 // IDecoderFailureInfo with the reason of a failed Open, and IDecoderTags
 // with the opened source's metadata.
 //

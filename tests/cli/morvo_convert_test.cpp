@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/uCdImage.h"
 #include "tests/support/uMidiWriter.h"
 #include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
@@ -481,6 +482,39 @@ TEST_F(CliRun, SaveStoresTheDefaults) {
   EXPECT_NE(Listed.Out.find("7: Free Lossless Audio Codec，压缩级别7  *"), std::string::npos) << Listed.Out;
   // encode.log lists the converted target.
   EXPECT_TRUE(fs::exists(FRoot / "prog" / "encode.log"));
+}
+
+TEST_F(CliRun, CdDrivesAreListedRippedWithAReportAndEjected) {
+  const morvotest::TCdImage Image = morvotest::MakeCdImage(
+      FRoot / "src", "album", {{150, "歌手", "一"}, {160, "歌手", "二"}}, 71, "歌手", "专辑");
+  const fs::path Gone = FRoot / "src" / "gone.cue";
+  morvotest::TScopedEnv Drives("MORVO_CD_DRIVES", Image.Cue.string() + ":" + Gone.string());
+
+  TRun Listed = Convert("--list-drives");
+  ASSERT_EQ(Listed.Status, 0) << Listed.Err;
+  EXPECT_NE(Listed.Out.find(Image.Cue.string() + "/\t2 tracks\t歌手 - 专辑\n"), std::string::npos)
+      << Listed.Out;
+  EXPECT_NE(Listed.Out.find(Gone.string() + "/\tnot ready\n"), std::string::npos) << Listed.Out;
+
+  const fs::path Out = FRoot / "out";
+  TRun Ripped = Convert("--cd --eject -f flac -o " + Quote(Out.string()));
+  ASSERT_EQ(Ripped.Status, 0) << Ripped.Out << Ripped.Err;
+  EXPECT_EQ(Probe(Out / "歌手 - 一.flac", "duration_ts"), std::to_string(150 * 588));
+  EXPECT_EQ(Probe(Out / "歌手 - 二.flac", "duration_ts"), std::to_string(160 * 588));
+  int Reports = 0;
+  for (const auto& Entry : fs::directory_iterator(Out))
+    Reports += Entry.path().filename().string().rfind("抓轨报告 album.cue ", 0) == 0;
+  EXPECT_EQ(Reports, 1);
+  EXPECT_NE(Ripped.Err.find("抓轨报告: " + Out.string() + "/抓轨报告 album.cue "),
+            std::string::npos)
+      << Ripped.Err;
+  EXPECT_TRUE(fs::exists(Image.Bin)) << "ejecting an image leaves it be";
+
+  EXPECT_EQ(Convert("--eject").Status, 0);
+  morvotest::TScopedEnv NoDrives("MORVO_CD_DRIVES", Gone.string());
+  TRun Nothing = Convert("--cd -f flac -o " + Quote(Out.string()));
+  EXPECT_EQ(Nothing.Status, 1);
+  EXPECT_NE(Nothing.Err.find("没有就绪的光驱"), std::string::npos) << Nothing.Err;
 }
 
 }  // namespace

@@ -5,14 +5,21 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "engine/uEncodeWorker.h"
 #include "engine/uWorkerHost.h"
 #include "params/uParamManager.h"
+#include "platform/uCdDrives.h"
+#include "tests/support/uCdImage.h"
 #include "tests/support/uFifoWatch.h"
+#include "tests/support/uScopedEnv.h"
 #include "uEngineTestKit.h"
+
+namespace fs = std::filesystem;
 
 namespace enginetest {
 namespace {
@@ -295,6 +302,7 @@ public:
     FHandedOut = true;
     Worker->FTask = FTask.get();
   }
+  std::unique_ptr<IPcmTap> MakePcmTap(const TTaskItem&) override { return nullptr; }
   void SetTaskState(int32_t, TTaskState State) override {
     FStates.push_back(State);
     FTask->FState = State;
@@ -394,6 +402,110 @@ TEST_F(ConversionTest, ASourceThatCannotGoToTheTrashStaysAndTheTaskSaysWhy) {
   EXPECT_GT(detailWhenDone.size(), W(prefix).size()) << "with the system's reason";
   FManager->ResetAll();
   EXPECT_TRUE(Task(id)->FDetail.empty()) << "a new run starts without the old note";
+}
+
+// ---------------------------------------------------------------------------
+// The pump at its edges: a source that stops reading in the middle, and the
+// listeners that see a task's PCM.
+
+// What one tap saw.
+struct TTapRecord {
+  std::string Pcm;
+  std::optional<int32_t> Result;  // set by Finish
+  std::u16string Target;
+};
+
+class TRecordingTap final : public IPcmTap {
+public:
+  explicit TRecordingTap(TTapRecord& Record) : FRecord(Record) {}
+  void Write(const uint8_t* Data, size_t Size) override {
+    FRecord.Pcm.append(reinterpret_cast<const char*>(Data), Size);
+  }
+  void Finish(int32_t Result, const std::u16string& TargetPath) override {
+    EXPECT_FALSE(FRecord.Result.has_value()) << "finished twice";
+    FRecord.Result = Result;
+    FRecord.Target = TargetPath;
+  }
+
+private:
+  TTapRecord& FRecord;
+};
+
+class WorkerPumpTest : public TEngineTest {
+protected:
+  void TearDown() override {
+    TEngineTest::TearDown();
+    FDrives.reset();
+    platform::RefreshCdDrives();
+  }
+  // A one-track disc image that serves as a drive.
+  morvotest::TCdImage MakeDrive(size_t Sectors) {
+    const morvotest::TCdImage Image =
+        morvotest::MakeCdImage(NewDir("disc"), "disc", morvotest::PlainTracks({Sectors}), 31);
+    FDrives.emplace("MORVO_CD_DRIVES", Image.Cue.string());
+    platform::RefreshCdDrives();
+    return Image;
+  }
+
+  std::optional<morvotest::TScopedEnv> FDrives;
+};
+
+TEST_F(WorkerPumpTest, ASourceThatStopsReadingFailsItsTaskAndLeavesNoTarget) {
+  const morvotest::TCdImage Image = MakeDrive(1500);
+  const int32_t id =
+      Add(Image.Cue.string() + "/Track01.cda", "lost.wav", tkWholeFile, 0, 0, scOptical);
+  ASSERT_GT(id, 0);
+  // Once the pump is about to start, most of the disc goes.
+  FOnReport = [&](const TReport& Report) {
+    if (!Report.Posted && Report.Kind == nkChanged && Report.Value == id &&
+        Task(id)->FState == tsConverting)
+      fs::resize_file(Image.Bin, 200 * morvotest::CdSectorBytes);
+  };
+  ConvertAll();
+  EXPECT_EQ(Task(id)->FState, tsFailed);
+  EXPECT_EQ(Task(id)->FResult, rcReadFailed);
+  EXPECT_FALSE(FileExists(TargetPath(id)));
+  EXPECT_EQ(FManager->FFinishedCount, 1);
+  EXPECT_EQ(FManager->FSucceededCount, 0);
+}
+
+TEST_F(WorkerPumpTest, ACdTrackConvertsToTheBytesOfTheDisc) {
+  const morvotest::TCdImage Image = MakeDrive(400);
+  const int32_t id =
+      Add(Image.Cue.string() + "/Track01.cda", "track.wav", tkWholeFile, 0, 0, scOptical);
+  ConvertAll();
+  ASSERT_EQ(Task(id)->FResult, rcSucceeded);
+  const TWavData Wav = ReadWav(TargetPath(id));
+  EXPECT_EQ(Wav.Rate, 44100u);
+  EXPECT_TRUE(Wav.Pcm == std::string(Image.TrackPcm[0].begin(), Image.TrackPcm[0].end()));
+}
+
+TEST_F(WorkerPumpTest, ATapSeesTheEncodedPcmAndHowEachTaskEnded) {
+  const TSources& s = TSources::Get();
+  std::map<std::u16string, TTapRecord> Records;
+  std::vector<std::u16string> Asked;
+  FManager->FPcmTapFactory = [&](const TTaskItem& Task) -> std::unique_ptr<IPcmTap> {
+    Asked.push_back(Task.FTargetName);
+    if (Task.FTargetName == u"skipped.wav") return nullptr;
+    return std::make_unique<TRecordingTap>(Records[Task.FTargetName]);
+  };
+  const int32_t done = Add(s.Wav16, "done.flac");
+  const int32_t refused = Add(s.Mp3_128, "refused.flac");  // lossy to lossless
+  const int32_t skipped = Add(s.Wav16, "skipped.wav");
+  ConvertAll();
+  ASSERT_EQ(Task(done)->FResult, rcSucceeded);
+  ASSERT_EQ(Task(refused)->FResult, rcLossyToLossless);
+  ASSERT_EQ(Task(skipped)->FResult, rcSucceeded);
+  EXPECT_EQ(Asked.size(), 3u);
+
+  const TTapRecord& Done = Records[u"done.flac"];
+  EXPECT_EQ(Done.Result, rcSucceeded);
+  EXPECT_EQ(Done.Target, W(TargetPath(done)));
+  EXPECT_TRUE(Done.Pcm == ReadWav(s.Wav16).Pcm);
+  const TTapRecord& Refused = Records[u"refused.flac"];
+  EXPECT_EQ(Refused.Result, rcLossyToLossless);
+  EXPECT_TRUE(Refused.Pcm.empty());
+  EXPECT_EQ(Records.count(u"skipped.wav"), 0u);
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ TEncodeWorker::~TEncodeWorker() {
   FEncoder.Reset();
   FOutput.Reset();
   FDecoder.reset();
+  ReleaseSource();
 }
 
 std::u16string TEncodeWorker::QuestionCaption() const {
@@ -140,9 +141,9 @@ void TEncodeWorker::Execute() {
 
 void TEncodeWorker::RunTask() {
   FBuffer.assign(EncodeBlockSize, 0);
-  FTargetCreated = false;
   FOutputFailed = false;
   FPercent = 0;
+  FDetail.clear();
   bool success = Prepare();
   if (success) {
     FDoneBytes = 0;
@@ -156,7 +157,9 @@ void TEncodeWorker::RunTask() {
   }
   CleanUp();
   if (Terminated()) {
-    DeleteCreatedTarget();
+    DeleteTemporaryTarget();
+    if (FTask) FHost->ReleaseTarget(FTask->FId);
+    ReleaseSource();
     return;
   }
   // An output that could not take every byte means a damaged target,
@@ -165,7 +168,9 @@ void TEncodeWorker::RunTask() {
     StoreResult(rcEncodeFailed);
     success = false;
   }
+  if (success) success = CommitTarget();
   Synchronized(success ? &TEncodeWorker::TaskSucceeded : &TEncodeWorker::TaskFailed);
+  ReleaseSource();
 }
 
 void TEncodeWorker::CleanUp() {
@@ -178,16 +183,12 @@ void TEncodeWorker::CleanUp() {
   }
   if (FOutput) {
     FOutputFailed = FOutput->WriteFailed() || !FOutput->HasFile();
-    FOutput.Reset();  // closes the target file
+    if (FOutput->WriteFailed() && FDetail.empty()) FDetail = platform::Utf8ToWide(FOutput->WriteError());
+    FOutput.Reset();  // closes the temporary file
   }
   FDecoder.reset();
   FBuffer.clear();
   FBuffer.shrink_to_fit();
-}
-
-void TEncodeWorker::DeleteCreatedTarget() {
-  if (FTargetCreated && WideFileExists(FTargetPath)) platform::DeleteFileW(FTargetPath);
-  FTargetCreated = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -263,7 +264,22 @@ bool TEncodeWorker::Pump() {
       break;
     }
   }
+  // The decoder failed rather than ended: the source is cut short, damaged
+  // or unreadable, and what was encoded is not the whole of it.
+  if (success && read < 0) {
+    ReadFailed();
+    success = false;
+  }
   return success;
+}
+
+void TEncodeWorker::ReadFailed() {
+  StoreResult(rcReadFailed);
+  switch (FDecoder->ReadError()) {
+    case drEndsShort: FDetail = u"the file ends before the length its header states"; break;
+    case drDamaged: FDetail = u"the audio data is damaged"; break;
+    default: FDetail = u"the decoder could not read the file"; break;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -292,12 +308,18 @@ void TEncodeWorker::TaskSucceeded() {
   if (!task) return;
   // The worker is done with its task: the list may remove it from now on.
   FTask = nullptr;
+  task->FDetail = FDetail;
   TEncodeParam* param = FHost->FindParam(task->FParamId);
   const bool deleteSource = param && param->FDelAftSucc == 1;
   // The source goes before the task is reported done, so that the report
   // can say when it had to stay. The source of a cue track is shared with
-  // the other tracks: it stays anyway.
-  const bool sourceStayed = deleteSource && task->FKind == tkWholeFile && !MoveSourceToTrash(*task);
+  // the other tracks, and a name that no longer reaches the file this task
+  // converted names another file: both stay.
+  bool sourceStayed = false;
+  if (deleteSource && task->FKind == tkWholeFile && SourceIsStillTheConverted(task->FSource)) {
+    ReleaseSource();
+    sourceStayed = !MoveSourceToTrash(*task);
+  }
   if (!Terminated()) {
     FHost->SetTaskState(task->FId, tsDone);
     FHost->AddConverted(FTargetPath);
@@ -310,11 +332,13 @@ void TEncodeWorker::TaskSucceeded() {
 
 void TEncodeWorker::TaskFailed() {
   if (!FTask) return;
-  // Only a file this task created goes; an existing target that was kept
-  // (codes 4 and 8) or a leftover of an earlier task stays.
-  DeleteCreatedTarget();
+  // Only the temporary file of this task goes; an existing target stays.
+  DeleteTemporaryTarget();
+  FHost->ReleaseTarget(FTask->FId);
   TTaskItem* task = std::exchange(FTask, nullptr);
+  task->FDetail = FDetail;
   WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " + task->FSource + u" -> " +
-           FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())));
+           FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())) +
+           (FDetail.empty() ? u"" : u" (" + FDetail + u")"));
   if (!Terminated()) FHost->SetTaskState(task->FId, tsFailed);
 }

@@ -85,6 +85,19 @@ int32_t TDecoderEx::Read(void* Buffer, int32_t Size) {
   return FDecoder->Read(Buffer, Size);
 }
 
+int32_t TDecoderEx::ReadError() {
+  if (!FDecoder)
+    return drReadFailed;
+  TDecoderInfo info{};
+  if (FDecoder->GetInfo(&info) != 0)
+    return 0;
+  return DecoderInfoWord(info.ReadError);
+}
+
+bool TDecoderEx::IsLosslessCodec() const {
+  return (DecoderInfoWord(FInfo.Flags) & dfLosslessCodec) != 0;
+}
+
 void TDecoderEx::Seek(double Seconds) {
   if (!FDecoder)
     return;

@@ -25,6 +25,12 @@ public:
   bool Open(const std::u16string& FileName);
   // Bytes delivered, 0 at the end, negative on error; -1 without a decoder.
   int32_t Read(void* Buffer, int32_t Size);
+  // After a negative Read: why decoding stopped (drEndsShort, drDamaged,
+  // drReadFailed), 0 when the library does not say.
+  int32_t ReadError();
+  // The library reports a codec that reproduces its input exactly (false
+  // when it does not say).
+  bool IsLosslessCodec() const;
   // Positions at Seconds from the start (100-ns units, truncated toward 0).
   void Seek(double Seconds);
 

@@ -74,6 +74,7 @@ TEncodeWorker::~TEncodeWorker() {
   FEncoder.Reset();
   FOutput.Reset();
   FDecoder.reset();
+  ReleaseSource();
 }
 
 std::u16string TEncodeWorker::QuestionCaption() const {
@@ -143,7 +144,6 @@ void TEncodeWorker::Execute() {
 
 void TEncodeWorker::RunTask() {
   FBuffer.assign(EncodeBlockSize, 0);
-  FTargetCreated = false;
   FOutputFailed = false;
   FPercent = 0;
   FTags = TTagSet();
@@ -164,7 +164,9 @@ void TEncodeWorker::RunTask() {
   }
   CleanUp();
   if (Terminated()) {
-    DeleteCreatedTarget();
+    DeleteTemporaryTarget();
+    if (FTask) FHost->ReleaseTarget(FTask->FId);
+    ReleaseSource();
     FPcmTap.reset();
     return;
   }
@@ -174,10 +176,13 @@ void TEncodeWorker::RunTask() {
     StoreResult(rcEncodeFailed);
     success = false;
   }
-  // The target is complete and closed; its audio is done.
-  if (success) FDetail = WriteTargetTags(*FTask, FTags, FTargetPath);
+  // The target is complete and closed; its tags go in before it takes its
+  // final name, so that a reader never sees it without them.
+  if (success) FDetail = WriteTargetTags(*FTask, FTags, FTempPath);
   FTags = TTagSet();
+  if (success) success = CommitTarget();
   Synchronized(success ? &TEncodeWorker::TaskSucceeded : &TEncodeWorker::TaskFailed);
+  ReleaseSource();
 }
 
 void TEncodeWorker::CleanUp() {
@@ -190,7 +195,8 @@ void TEncodeWorker::CleanUp() {
   }
   if (FOutput) {
     FOutputFailed = FOutput->WriteFailed() || !FOutput->HasFile();
-    FOutput.Reset();  // closes the target file
+    if (FOutput->WriteFailed() && FDetail.empty()) FDetail = platform::Utf8ToWide(FOutput->WriteError());
+    FOutput.Reset();  // closes the temporary file
   }
   FDecoder.reset();
   FBuffer.clear();
@@ -200,11 +206,6 @@ void TEncodeWorker::CleanUp() {
 void TEncodeWorker::FinishTap(int32_t Result) {
   std::unique_ptr<IPcmTap> tap = std::move(FPcmTap);
   if (tap) tap->Finish(Result, FTargetPath);
-}
-
-void TEncodeWorker::DeleteCreatedTarget() {
-  if (FTargetCreated && WideFileExists(FTargetPath)) platform::DeleteFileW(FTargetPath);
-  FTargetCreated = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -281,14 +282,22 @@ bool TEncodeWorker::Pump() {
       break;
     }
   }
-  // A source that cannot be read to its end (an unreadable CD sector, a
-  // damaged file) leaves a target that lacks the rest: a failure, not a
-  // success with what was read so far.
+  // The decoder failed rather than ended: the source is cut short, damaged
+  // or unreadable, and what was encoded is not the whole of it.
   if (success && read < 0) {
-    StoreResult(rcReadFailed);
+    ReadFailed();
     success = false;
   }
   return success;
+}
+
+void TEncodeWorker::ReadFailed() {
+  StoreResult(rcReadFailed);
+  switch (FDecoder->ReadError()) {
+    case drEndsShort: FDetail = u"the file ends before the length its header states"; break;
+    case drDamaged: FDetail = u"the audio data is damaged"; break;
+    default: FDetail = u"the decoder could not read the file"; break;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -327,8 +336,13 @@ void TEncodeWorker::TaskSucceeded() {
   const bool deleteSource = param && param->FDelAftSucc == 1;
   // The source goes before the task is reported done, so that the report
   // can say when it had to stay. The source of a cue track is shared with
-  // the other tracks: it stays anyway.
-  const bool sourceStayed = deleteSource && task->FKind == tkWholeFile && !MoveSourceToTrash(*task);
+  // the other tracks, and a name that no longer reaches the file this task
+  // converted names another file: both stay.
+  bool sourceStayed = false;
+  if (deleteSource && task->FKind == tkWholeFile && SourceIsStillTheConverted(task->FSource)) {
+    ReleaseSource();
+    sourceStayed = !MoveSourceToTrash(*task);
+  }
   if (!Terminated()) {
     FHost->SetTaskState(task->FId, tsDone);
     FHost->AddConverted(FTargetPath);
@@ -341,12 +355,14 @@ void TEncodeWorker::TaskSucceeded() {
 
 void TEncodeWorker::TaskFailed() {
   if (!FTask) return;
-  // Only a file this task created goes; an existing target that was kept
-  // (codes 4 and 8) or a leftover of an earlier task stays.
-  DeleteCreatedTarget();
+  // Only the temporary file of this task goes; an existing target stays.
+  DeleteTemporaryTarget();
+  FHost->ReleaseTarget(FTask->FId);
   TTaskItem* task = std::exchange(FTask, nullptr);
+  task->FDetail = FDetail;
   FinishTap(task->FResult.load());
   WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " + task->FSource + u" -> " +
-           FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())));
+           FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())) +
+           (FDetail.empty() ? u"" : u" (" + FDetail + u")"));
   if (!Terminated()) FHost->SetTaskState(task->FId, tsFailed);
 }

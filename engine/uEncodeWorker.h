@@ -4,6 +4,13 @@
 // decoder into the encoder in blocks of at most 16 KiB and reports success
 // or failure, then asks for the next task.
 //
+// The files of a task: the source stays open, through the platform's share
+// claim, for the whole task, so that nobody deletes or replaces it while it
+// is read. The encoder writes a hidden temporary file in the target folder;
+// only a task that succeeds renames it to the target's name, so a stopped or
+// failed task leaves an existing target as it was and nothing half written
+// under the target's name.
+//
 // The worker knows its owner only as an IWorkerHost (uWorkerHost.h): the
 // task manager in the program, a stand-in in tests.
 //
@@ -34,6 +41,7 @@
 #include "codecs/uEncodeIntf.h"
 #include "codecs/uTagSet.h"
 #include "engine/uPcmTap.h"
+#include "platform/uFileIdentity.h"
 #include "platform/uSync.h"
 
 class TDecoderEx;
@@ -81,7 +89,7 @@ public:
   std::atomic<uint8_t> FActive = 0;
   TComPtr<IEncoder> FEncoder;
   TComPtr<TEncoderCallBack> FOutput;
-  std::u16string FTargetPath;
+  std::u16string FTargetPath;  // the target's final path
   uint8_t FSourceOpened = 0;
   uint8_t FWantedClass = 1;
   int32_t FNumber = 0;
@@ -107,18 +115,35 @@ private:
   void ReportProgress();
   void TaskSucceeded();
   void TaskFailed();
-  void DeleteCreatedTarget();
   void FinishTap(int32_t Result);
   void StoreResult(int32_t Code);
+  // Fails the pump's task with code 6 and the decoder's reason.
+  void ReadFailed();
   bool Stopped() const;
   // Runs Step on the main thread and waits; exceptions are swallowed.
   void Synchronized(void (TEncodeWorker::*Step)());
 
-  // Existing targets (uEncodeWorkerTarget.cpp).
+  // The target's name and an existing target (uEncodeWorkerTarget.cpp).
+  bool ChooseTarget(const std::u16string& Folder);
   bool ResolveExistingTarget();
   bool ReplaceExisting(bool TargetIsSource);
   bool AskOverwrite(bool TargetIsSource);
+  // The first copy name of Path that no file and no task of the run uses.
+  std::u16string CopyNameFor(const std::u16string& Path);
   void StoreTargetName(const std::u16string& Name);
+  void NoteRenamedForRun(const std::u16string& Taken);
+
+  // The files of a task (uEncodeWorkerFiles.cpp).
+  bool HoldSource();
+  void ReleaseSource();
+  bool CreateTemporaryTarget();
+  // Renames the temporary file to FTargetPath; false with code 2 or 8.
+  bool CommitTarget();
+  void UseCopyName();
+  void DeleteTemporaryTarget();
+  // The source still is the file this task converted and not its target.
+  bool SourceIsStillTheConverted(const std::u16string& Source) const;
+  void NoteSystemReason();
 
   std::thread FThread;
   uint32_t FThreadId = 0;
@@ -130,14 +155,21 @@ private:
   std::atomic<bool> FEnded = false;
   std::vector<uint8_t> FBuffer;
   std::unique_ptr<IPcmTap> FPcmTap;  // the current task's listener, if any
-  bool FTargetCreated = false;  // the current task created FTargetPath
   bool FOutputFailed = false;  // the output lost bytes or had no file
+  bool FLossless = false;  // the source counts as lossless
+  platform::THandle FSourceHold = platform::INVALID_HANDLE_VALUE;
+  platform::TMaybeIdentity FSourceIdentity;
+  std::u16string FTempPath;  // the temporary file this task created, if any
+  platform::TMaybeIdentity FTempIdentity;
+  int32_t FNameLimit = 255;  // bytes of a file name in the target folder
+  // The existing target the policy agreed to replace, if any.
+  platform::TMaybeIdentity FReplaceIdentity;
+  // Handed to the task's FDetail on the main thread: the system's reason
+  // for a failure or a note on a success.
+  std::u16string FDetail;
   int64_t FSeekPosition = 0;  // a cue track's first frame, in 100-ns units
   bool FCueTrack = false;
   bool FTrackToEnd = false;  // a cue track that runs to the end of the source
   uint32_t FFrameBytes = 0;  // one sample frame as the decoder delivers it
   TTagSet FTags;  // what the current target gets
-  // Handed to the task's FDetail on the main thread: the system's reason
-  // for a failure or a note on a success.
-  std::u16string FDetail;
 };

@@ -65,40 +65,43 @@ bool TEncodeWorker::Prepare() {
     StoreResult(rcSourceMissing);
     // A FIFO or device is no source: the decoder would wait on it forever.
     if (!WideSourceFileExists(FTask->FSource)) return false;
+    FSourceOpened = 0;
     if (!CheckSourceAndTarget()) {
       platform::Sleep(500);
       return false;
     }
-    Synchronized(&TEncodeWorker::OpenSource);
+    if (!FSourceOpened) Synchronized(&TEncodeWorker::OpenSource);
     StoreResult(rcUserAbort);
     if (Stopped()) return false;
     StoreResult(rcReadFailed);
-    if (!FSourceOpened || !ComputeWaveFormat() || !CheckTrackBounds()) return false;
+    if (!FSourceOpened || !HoldSource() || !ComputeWaveFormat() || !CheckTrackBounds()) return false;
+    FLossless = FLossless || FDecoder->IsLosslessCodec();
 
     const std::u16string folder = FHost->DestPath();
     StoreResult(rcBadFolder);
     if (WideExtractFileDrive(folder).empty()) return false;
     if (!WideDirectoryExists(folder) && !WideForceDirectories(folder)) return false;
-    FTargetPath = WideIncludeTrailingBackslash(folder) + FTask->FTargetName;
-    if (WideFileExists(FTargetPath) && !ResolveExistingTarget()) return false;
+    if (!ChooseTarget(folder)) return false;
 
-    FOutput.Reset();
-    FOutput = TComPtr<TEncoderCallBack>(new TEncoderCallBack(FTargetPath));
-    FTargetCreated = FOutput->HasFile();
     StoreResult(rcEncodeFailed);
     // A target that cannot be created fails the task, whatever the encoder
     // would make of an output without a file.
-    if (!FOutput->HasFile()) return false;
+    if (!CreateTemporaryTarget()) return false;
     return SetupEncoder(FTask->FTargetExt);
   } catch (...) {
     return false;
   }
 }
 
+// A lossy source may only become MP3. An extension the list does not name
+// may still hold a lossless codec (AIFF, ALAC, WavPack ...): the decoder
+// knows, so the source is opened to ask it.
 bool TEncodeWorker::CheckSourceAndTarget() {
-  if (IsLosslessSource(FTask->FSource)) return true;
-  if (LowerCaseText(FTask->FTargetExt) == u".mp3") return true;
-  StoreResult(rcLossyToLossless);
+  FLossless = IsLosslessSource(FTask->FSource);
+  if (FLossless || LowerCaseText(FTask->FTargetExt) == u".mp3") return true;
+  Synchronized(&TEncodeWorker::OpenSource);
+  if (FSourceOpened && FDecoder->IsLosslessCodec()) return true;
+  StoreResult(Stopped() ? rcUserAbort : rcLossyToLossless);
   return false;
 }
 
@@ -106,11 +109,10 @@ void TEncodeWorker::OpenSource() {
   FSourceOpened = 0;
   if (FActive.load() == 0 || Terminated() || !FTask) return;
   FDecoder.reset();
-  FTask->FDetail.clear();
   try {
     FDecoder = std::make_unique<TDecoderEx>();
     FSourceOpened = FDecoder->Open(FTask->FSource) ? 1 : 0;
-    if (!FSourceOpened) FTask->FDetail = FDecoder->FailureReason();
+    if (!FSourceOpened) FDetail = FDecoder->FailureReason();
   } catch (...) {
     FSourceOpened = 0;
   }
@@ -174,7 +176,7 @@ bool TEncodeWorker::CheckTrackBounds() {
 
 bool TEncodeWorker::SetupEncoder(const std::u16string& TargetExt) {
   const std::u16string ext = LowerCaseText(TargetExt);
-  const bool lossless = IsLosslessSource(FTask->FSource);
+  const bool lossless = FLossless;
   TFormatType type;
   if (ext == u".mp3")
     type = ftMP3;
@@ -206,7 +208,9 @@ bool TEncodeWorker::SetupEncoder(const std::u16string& TargetExt) {
         flac->ApplyTo(*static_cast<IFlacEncoderParam*>(param), samples);
       return true;
     case ftWAV:
-      if (auto* wav = dynamic_cast<TWavParam*>(settings)) wav->ApplyTo(*static_cast<IWavEncoderParam*>(param));
+      // "原始比特" keeps the width the source decodes to.
+      if (auto* wav = dynamic_cast<TWavParam*>(settings))
+        wav->ApplyTo(*static_cast<IWavEncoderParam*>(param), FWaveFormat.wBitsPerSample);
       return true;
     default:
       return SetupMp3(param, settings, lossless, samples);

@@ -1,19 +1,67 @@
-// The policy for an existing target, applied by the worker while it prepares
-// its task (worker thread): a copy name, an overwrite or a question.
+// The target's name and the policy for an existing target, applied by the
+// worker while it prepares its task (worker thread): a name that fits the
+// target folder's file system, a copy name, an overwrite or a question.
+// Whether a target is the source is a question of file identity, never of
+// path text; a target of another task of this run is never replaced.
 #include "engine/uEncodeWorker.h"
 #include "engine/uTargetNaming.h"
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
+#include "platform/uCodePage.h"
+#include "platform/uFileIO.h"
 #include "platform/uMessageBox.h"
 #include "platform/uMessageQueue.h"
 
+namespace {
+
+// Tries at a free name before giving up (other workers claiming the same
+// names at the same moment).
+constexpr int MaxTargetAttempts = 100;
+
+}  // namespace
+
+bool TEncodeWorker::ChooseTarget(const std::u16string& Folder) {
+  FNameLimit = platform::MaxFileNameBytes(Folder);
+  FReplaceIdentity = {};
+  const std::u16string wanted = FitFileName(FTask->FTargetName, FNameLimit);
+  std::u16string path = WideIncludeTrailingBackslash(Folder) + wanted;
+  for (int attempt = 0; attempt < MaxTargetAttempts; ++attempt) {
+    if (FHost->IsTargetOfRun(FTask->FId, path)) {
+      const std::u16string taken = WideExtractFileName(path);
+      path = CopyNameFor(path);
+      NoteRenamedForRun(taken);
+    }
+    FTargetPath = path;
+    FReplaceIdentity = {};
+    if (WideFileExists(FTargetPath) && !ResolveExistingTarget()) return false;
+    if (FHost->ClaimTarget(FTask->FId, FTargetPath)) {
+      const std::u16string name = WideExtractFileName(FTargetPath);
+      if (name != FTask->FTargetName) StoreTargetName(name);
+      return true;
+    }
+    path = FTargetPath;  // claimed by another worker a moment ago: go round
+  }
+  StoreResult(rcExistsUserAbort);
+  return false;
+}
+
+std::u16string TEncodeWorker::CopyNameFor(const std::u16string& Path) {
+  const int32_t id = FTask->FId;
+  return MakeCopyName(Path, FNameLimit, [this, id](const std::u16string& Candidate) {
+    return WideFileExists(Candidate) || FHost->IsTargetOfRun(id, Candidate);
+  });
+}
+
+void TEncodeWorker::NoteRenamedForRun(const std::u16string& Taken) {
+  FDetail = u"本次转换的另一任务已使用 " + Taken + u"，改用复件名";
+}
+
 bool TEncodeWorker::ResolveExistingTarget() {
-  const bool targetIsSource = SameTextIgnoringCase(FTargetPath, FTask->FSource);
+  const bool targetIsSource = platform::IsSameFile(FSourceIdentity, platform::FileIdentity(FTargetPath));
   switch (FHost->ExistPolicy()) {
     case epRename:
-      FTargetPath = MakeCopyName(FTargetPath);
-      StoreTargetName(WideExtractFileName(FTargetPath));
+      FTargetPath = CopyNameFor(FTargetPath);
       return true;
     case epOverwrite:
       return ReplaceExisting(targetIsSource);
@@ -34,19 +82,24 @@ void TEncodeWorker::StoreTargetName(const std::u16string& Name) {
   platform::Synchronize([task, &Name] { task->FTargetName = Name; });
 }
 
+// The existing file is replaced only when the task succeeds (CommitTarget);
+// here the worker makes sure that it may be.
 bool TEncodeWorker::ReplaceExisting(bool TargetIsSource) {
   try {
     if (!TargetIsSource) {
       StoreResult(rcCannotOverwrite);
-      platform::DeleteFileW(FTargetPath);
-      return !WideFileExists(FTargetPath);
+      // A file someone still reads or writes is not pulled away from them.
+      if (platform::IsFileInUse(FTargetPath)) {
+        NoteSystemReason();
+        return false;
+      }
+      FReplaceIdentity = platform::FileIdentity(FTargetPath);
+      return FReplaceIdentity.has_value();
     }
     // The source itself is never written over: it gets a copy name.
     StoreResult(rcExistsUserAbort);
-    FTargetPath = MakeCopyName(FTargetPath);
-    if (WideFileExists(FTargetPath)) return false;
-    StoreTargetName(WideExtractFileName(FTargetPath));
-    return true;
+    FTargetPath = CopyNameFor(FTargetPath);
+    return !WideFileExists(FTargetPath);
   } catch (...) {
     return false;
   }

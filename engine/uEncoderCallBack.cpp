@@ -5,6 +5,8 @@ TEncoderCallBack::TEncoderCallBack(const std::u16string& Path) {
                                   platform::TDisposition::CreateAlways);
 }
 
+TEncoderCallBack::TEncoderCallBack(platform::THandle Stream) : FStream(Stream) {}
+
 TEncoderCallBack::~TEncoderCallBack() {
   if (HasFile()) platform::CloseHandle(FStream);
 }
@@ -21,15 +23,20 @@ int32_t MORVO_STDCALL TEncoderCallBack::Read(void* Buffer, int32_t Count) {
   return platform::FileRead(FStream, Buffer, Count) < 0 ? -1 : 0;
 }
 
+void TEncoderCallBack::NoteWriteFailure() {
+  if (!FWriteFailed && HasFile()) FWriteError = platform::LastSystemReason();
+  FWriteFailed = true;
+}
+
 int32_t MORVO_STDCALL TEncoderCallBack::Write(const void* Buffer, int32_t Count) {
   if (!HasFile() || !Buffer) {
-    FWriteFailed = true;
+    NoteWriteFailure();
     return -1;
   }
   if (Count <= 0) return 0;
   // FileWrite goes on until every byte is written or the file refuses more.
   if (platform::FileWrite(FStream, Buffer, Count) != Count) {
-    FWriteFailed = true;
+    NoteWriteFailure();
     return -1;
   }
   return 0;

@@ -2,7 +2,7 @@
 // through it.
 //
 // Ownership and threading: reference-counted. The worker creates it while it
-// prepares a task (this creates or truncates the target file), the encoder
+// prepares a task (on the task's new temporary file), the encoder
 // keeps a reference from Init on, and the file is closed when the last
 // reference goes. Read, Write and Seek are called only by the encoder of one
 // task on that worker's thread.
@@ -19,6 +19,9 @@ public:
   // Creates Path (replacing any file), read and write access, no sharing.
   // When that fails the object exists without a file and answers -1.
   explicit TEncoderCallBack(const std::u16string& Path);
+  // Takes over Stream, a file open for reading and writing; it is closed
+  // with the object. INVALID_HANDLE_VALUE makes an object without a file.
+  explicit TEncoderCallBack(platform::THandle Stream);
 
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override;
 
@@ -29,9 +32,14 @@ public:
   bool HasFile() const { return FStream != platform::INVALID_HANDLE_VALUE; }
   // Whether a Write failed or wrote less than asked (a full disk, no file).
   bool WriteFailed() const { return FWriteFailed; }
+  // The system's reason for the first failed Write ("No space left on
+  // device"), empty when none.
+  const std::string& WriteError() const { return FWriteError; }
 
 private:
   ~TEncoderCallBack() override;
+  void NoteWriteFailure();
   platform::THandle FStream = platform::INVALID_HANDLE_VALUE;
   bool FWriteFailed = false;
+  std::string FWriteError;
 };

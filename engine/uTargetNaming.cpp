@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "infra/uLxFileUtils.h"
+#include "platform/uCodePage.h"
 
 namespace {
 
@@ -58,6 +59,56 @@ std::u16string MakeCopyName(const std::u16string& Path) {
     candidate = std::move(next);
   }
   return candidate;
+}
+
+std::u16string MakeCopyName(const std::u16string& Path, int32_t MaxNameBytes,
+                            const std::function<bool(const std::u16string&)>& Taken) {
+  const std::u16string folder = WideExtractFilePath(Path);
+  std::u16string candidate = Path;
+  while (Taken(candidate))
+    candidate = folder + FitFileName(NextCopyName(WideExtractFileName(candidate)), MaxNameBytes);
+  return candidate;
+}
+
+namespace {
+
+size_t NameBytes(const std::u16string& Name) { return platform::WideToPath(Name).size(); }
+
+// The length of a leading copy marker with its blank ("复件(12) "), or 0.
+size_t CopyMarkerLength(const std::u16string& Name) {
+  if (Name.compare(0, CopyWord.size(), CopyWord) != 0 || Name.size() <= CopyWord.size() ||
+      Name[CopyWord.size()] != u'(')
+    return 0;
+  const size_t close = Name.find(u')', CopyWord.size());
+  if (close == std::u16string::npos || !AllDigits(Name.substr(CopyWord.size() + 1, close - CopyWord.size() - 1)))
+    return 0;
+  return close + 1 < Name.size() && Name[close + 1] == u' ' ? close + 2 : close + 1;
+}
+
+// Drops the last character of Text (a surrogate pair as one).
+void DropLastCharacter(std::u16string& Text) {
+  if (Text.empty()) return;
+  Text.pop_back();
+  if (!Text.empty() && Text.back() >= 0xD800 && Text.back() <= 0xDBFF) Text.pop_back();
+}
+
+}  // namespace
+
+std::u16string FitFileName(const std::u16string& Name, int32_t MaxNameBytes) {
+  if (MaxNameBytes <= 0 || NameBytes(Name) <= static_cast<size_t>(MaxNameBytes)) return Name;
+  const size_t head = CopyMarkerLength(Name);
+  const size_t dot = Name.rfind(u'.');
+  const size_t stemEnd = dot == std::u16string::npos || dot < head ? Name.size() : dot;
+  const std::u16string marker = Name.substr(0, head);
+  const std::u16string ext = Name.substr(stemEnd);
+  std::u16string stem = Name.substr(head, stemEnd - head);
+  const size_t fixed = NameBytes(marker) + NameBytes(ext);
+  if (fixed >= static_cast<size_t>(MaxNameBytes)) return Name;
+  const size_t room = static_cast<size_t>(MaxNameBytes) - fixed;
+  while (!stem.empty() && NameBytes(stem) > room) DropLastCharacter(stem);
+  // A stem cut down to blanks or nothing would name a hidden or empty file.
+  if (WideTrim(stem).empty()) return Name;
+  return marker + stem + ext;
 }
 
 bool SameTextIgnoringCase(const std::u16string& A, const std::u16string& B) {

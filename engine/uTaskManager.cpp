@@ -10,6 +10,7 @@
 #include "infra/uLxFileUtils.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
+#include "platform/uFileIdentity.h"
 #include "platform/uThreads.h"
 
 TTaskManager::TTaskManager() {
@@ -60,6 +61,12 @@ std::u16string TTaskManager::ReplaceInvalidChars(std::u16string Name) {
 
 static std::u16string LowerExt(const std::u16string& Name) { return LowerCaseText(WideExtractFileExt(Name)); }
 
+// One file, whatever the spelling; names that reach no file only by their
+// exact text (on Linux "A.wav" and "a.wav" are two files).
+static bool SameSource(const std::u16string& A, const std::u16string& B) {
+  return A == B || platform::SameFile(A, B);
+}
+
 bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName,
                              int32_t& Reason, int32_t& ConflictId) {
   Reason = -1;
@@ -78,7 +85,7 @@ bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std
   }
   for (const auto& task : FTasks) {
     if (task->FId == Id) continue;
-    if (SameTextIgnoringCase(task->FSource, Source) && SameTextIgnoringCase(task->FTargetName, TargetName)) {
+    if (SameTextIgnoringCase(task->FTargetName, TargetName) && SameSource(task->FSource, Source)) {
       Reason = 0;
       ConflictId = task->FId;
       return false;

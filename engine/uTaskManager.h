@@ -29,6 +29,7 @@
 #include "engine/uPcmTap.h"
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
+#include "platform/uFileIdentity.h"
 #include "platform/uMessageQueue.h"
 #include "platform/uSync.h"
 
@@ -113,6 +114,11 @@ public:
   TEncodeParam* FindParam(int32_t ParamId) const override;
   bool WriteTags() const override { return FWriteTags.load(); }
   void WorkerEnded(TEncodeWorker* Worker) override;
+  // The targets of the current run (uTaskManagerTargets.cpp), any thread.
+  bool ClaimTarget(int32_t Id, const std::u16string& Path) override;
+  bool IsTargetOfRun(int32_t Id, const std::u16string& Path) override;
+  void TargetWritten(int32_t Id, const std::u16string& Path) override;
+  void ReleaseTarget(int32_t Id) override;
 
   // Any thread.
   bool IsRunning() const { return FRunning.load() != 0; }
@@ -162,6 +168,18 @@ private:
   std::u16string FDestPath;
   std::atomic<uint8_t> FRunning = 0;
   std::vector<std::unique_ptr<TEncodeWorker>> FWorkers;
+  // The targets claimed and written in the current run; FRunTargetsLock is
+  // a leaf lock, never held together with FLock.
+  struct TRunTarget {
+    int32_t TaskId;
+    platform::TMaybeIdentity Folder;
+    std::u16string Name;  // the file name, letter case as given
+    std::u16string FullPath;  // for a folder that cannot be examined
+    platform::TMaybeIdentity Written;  // known once the task has written it
+  };
+  std::mutex FRunTargetsLock;
+  std::vector<TRunTarget> FRunTargets;
+  void ForgetRunTargets();
   bool FWaitingForWorkers = false;
   bool FWorkerEndedQuit = false;
 };

@@ -13,6 +13,7 @@ void TTaskManager::StartConvert() {
   FFinishedCount = 0;
   FSucceededCount = 0;
   FTotalCount = PendingCount();
+  ForgetRunTargets();
   SetRunning(1);
   for (size_t i = 0; i < FWorkers.size(); ++i) {
     if (i > 0) platform::Sleep(5);

@@ -62,6 +62,22 @@ public:
   // per task.
   virtual bool WriteTags() const { return true; }
 
+  // The targets of the current run (from StartConvert on). A target that a
+  // task of the run writes or has written is never another task's target
+  // in the same run, whatever the policy. Paths are compared as files: by
+  // the folder's identity and the name, and by the identity of a written
+  // file. Any thread.
+  //
+  // Claims Path for task Id (replacing the task's earlier claim); false,
+  // and nothing claimed, when another task of the run holds it.
+  virtual bool ClaimTarget(int32_t Id, const std::u16string& Path) = 0;
+  // Whether another task of the run than Id holds Path.
+  virtual bool IsTargetOfRun(int32_t Id, const std::u16string& Path) = 0;
+  // Task Id has written its target to Path.
+  virtual void TargetWritten(int32_t Id, const std::u16string& Path) = 0;
+  // Task Id wrote nothing: its claim goes.
+  virtual void ReleaseTarget(int32_t Id) = 0;
+
   // Worker thread, the last thing it does: its thread body has returned.
   virtual void WorkerEnded(TEncodeWorker* Worker) = 0;
 

@@ -40,16 +40,39 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
 // What a decoder reports after a successful Open (32 bytes).
+//
+// The two words after Bitrate were left unread by the system, so a player
+// library may put anything there. Ours fills them with facts beyond the
+// format, each word marked by DecoderInfoTag in its high 16 bits; a word
+// without the mark means "not known" (see DecoderInfoWord).
 struct TDecoderInfo {
   int32_t BitsPerSample;
   int32_t Channels;
   int32_t SampleRate;
   int32_t Bitrate;  // of the source, kbit/s
-  int32_t Unused1;
-  int32_t Unused2;
+  int32_t Flags;  // tag | dfXxx bits, from Open on
+  int32_t ReadError;  // tag | drXxx, why the last negative Read failed (GetInfo after it)
   int64_t Duration;  // 100-ns units
 };
 static_assert(sizeof(TDecoderInfo) == 32);
+
+constexpr int32_t DecoderInfoTag = 0x4D560000;  // "MV" in the high half
+// Flags: the codec reproduces its input exactly (PCM, FLAC, ALAC, WavPack,
+// TAK, TTA, Monkey's Audio ...).
+constexpr int32_t dfLosslessCodec = 0x1;
+// Flags: the container states the length in samples (WAV/AIFF data size,
+// FLAC and APE sample counts); a stream that ends clearly short of it, or
+// holds undecodable data, makes Read fail instead of ending.
+constexpr int32_t dfStatedLength = 0x2;
+// ReadError: 0 none, or why decoding stopped.
+constexpr int32_t drEndsShort = 1;  // the data ends before the stated length
+constexpr int32_t drDamaged = 2;  // undecodable data inside the stream
+constexpr int32_t drReadFailed = 3;  // reading or decoding failed otherwise
+
+// The value of a marked word, or 0 when the library did not mark it.
+inline int32_t DecoderInfoWord(int32_t Word) {
+  return (Word & static_cast<int32_t>(0xFFFF0000u)) == DecoderInfoTag ? (Word & 0xFFFF) : 0;
+}
 
 // ---------------------------------------------------------------------------
 // Interface identifiers

@@ -357,7 +357,7 @@ int32_t TWavParam::OutputChoice() const {
   return static_cast<int32_t>(ClampIndex(FOutputBps, WavOutputChoices));
 }
 
-// Choice 0 (the original depth) falls back to 16 bits.
-void TWavParam::ApplyTo(IWavEncoderParam& Encoder) const {
-  Encoder.SetOutputBits(OutputChoice(), 16);
+// Choice 0, "原始比特", keeps the width the source decodes to.
+void TWavParam::ApplyTo(IWavEncoderParam& Encoder, int32_t FallbackBits) const {
+  Encoder.SetOutputBits(FOutputBps, FallbackBits);
 }

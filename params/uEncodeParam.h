@@ -63,7 +63,7 @@ inline constexpr std::array<const char*, 5> ApeLevelNames{"快速", "正常", "�
 // Monkey's Audio levels fast .. insane.
 inline constexpr std::array<int32_t, 5> ApeLevelCodes{1000, 2000, 3000, 4000, 5000};
 inline constexpr uint8_t FlacLevelCount = 9;   // levels 0..8
-inline constexpr uint8_t WavOutputChoices = 4; // 0 original (16 bits), 1 8, 2 16, 3 24 bits
+inline constexpr uint8_t WavOutputChoices = 4; // 0 original width, 1 8, 2 16, 3 24 bits
 
 // Index clamped into a table of Count entries.
 constexpr size_t ClampIndex(uint8_t Value, size_t Count) {
@@ -173,8 +173,9 @@ public:
   int32_t CbrBitrate() const;
   int32_t AbrBitrate() const;
   int32_t VbrPresetCode() const;
-  // CBR or ABR: a fixed bitrate that the worker checks against the source.
-  bool HasFixedBitrate() const { return FBitRateMode == 0 || FBitRateMode == 1; }
+  // Every mode but VBR hands the encoder a bitrate (an unknown mode the CBR
+  // entry), which the worker checks against the source.
+  bool HasFixedBitrate() const { return FBitRateMode != 2; }
   // The bitrate SetBitrate receives: the ABR entry in ABR mode, else the CBR entry.
   int32_t ChosenBitrate() const;
   // Channel mode, bitrate mode, then bitrate or VBR preset; the worker
@@ -251,10 +252,12 @@ public:
   void LoadFromFile() override;
   void SaveToFile() override;
 
-  int32_t OutputChoice() const; // 0..3
-  void ApplyTo(IWavEncoderParam& Encoder) const;
+  int32_t OutputChoice() const; // 0..3, the quality list's entry
+  // The stored choice as it is (1..4 give 8, 16, 24, 32 bits; 0 and any
+  // other value give FallbackBits, the source's own width).
+  void ApplyTo(IWavEncoderParam& Encoder, int32_t FallbackBits) const;
 
-  uint8_t FOutputBps = 0; // key OutputBps: 0 original (16 bits), 1 8, 2 16, 3 24 bits
+  uint8_t FOutputBps = 0; // key OutputBps: 0 original width, 1 8, 2 16, 3 24 bits
 
 private:
   friend class TEncodeParam;

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "platform/uCdFiles.h"
 #include "platform/uCodePage.h"
@@ -19,6 +21,8 @@ namespace platform {
 namespace {
 
 thread_local uint32_t LastErrorCode = 0;
+// The errno behind LastErrorCode, 0 when the code did not come from one.
+thread_local int LastErrno = 0;
 
 // Share-mode bookkeeping: each open holds shared OFD locks on marker bytes
 // far beyond any real data, one byte per "I read", "I write", "I deny
@@ -99,7 +103,15 @@ uint32_t ErrorFromErrno(int Err, const std::string& Path) {
   }
 }
 
-void SetErrnoError(const std::string& Path) { LastErrorCode = ErrorFromErrno(errno, Path); }
+void SetErrnoError(const std::string& Path) {
+  LastErrno = errno;
+  LastErrorCode = ErrorFromErrno(errno, Path);
+}
+
+void SetPlainError(uint32_t Code) {
+  LastErrno = 0;
+  LastErrorCode = Code;
+}
 
 uint32_t AttributesOf(const struct stat& St, const std::string& Path) {
   uint32_t Attr = 0;
@@ -141,12 +153,12 @@ int OpenClaimed(const std::string& Path, int Flags, uint32_t Access, uint32_t Sh
     }
     if (!IsRegularFile(Fd) || fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK) != 0) {
       close(Fd);
-      LastErrorCode = ERROR_ACCESS_DENIED;
+      SetPlainError(ERROR_ACCESS_DENIED);
       return -1;
     }
     if (!ClaimShareMode(Fd, Access, Share)) {
       close(Fd);
-      LastErrorCode = ERROR_SHARING_VIOLATION;
+      SetPlainError(ERROR_SHARING_VIOLATION);
       return -1;
     }
     if (!IsUnlinked(Fd)) return Fd;
@@ -157,7 +169,11 @@ int OpenClaimed(const std::string& Path, int Flags, uint32_t Access, uint32_t Sh
 }  // namespace
 
 uint32_t GetLastError() { return LastErrorCode; }
-void SetLastError(uint32_t Code) { LastErrorCode = Code; }
+void SetLastError(uint32_t Code) { SetPlainError(Code); }
+
+std::string LastSystemReason() {
+  return LastErrno != 0 ? std::strerror(LastErrno) : SysErrorMessage(LastErrorCode);
+}
 
 std::string SysErrorMessage(uint32_t Code) {
   switch (Code) {
@@ -186,7 +202,7 @@ uint32_t GetFileAttributesW(const std::u16string& Name) {
   const std::string Path = WideToPath(Name);
   struct stat St;
   if (Path.empty()) {
-    LastErrorCode = ERROR_INVALID_NAME;
+    SetPlainError(ERROR_INVALID_NAME);
     return INVALID_FILE_ATTRIBUTES;
   }
   if (stat(Path.c_str(), &St) != 0) {
@@ -211,7 +227,7 @@ bool CreateDirectoryW(const std::u16string& Name) {
 std::u16string GetFullPathNameW(const std::u16string& Name) {
   std::string Path = WideToPath(Name);
   if (Path.empty()) {
-    LastErrorCode = ERROR_INVALID_NAME;
+    SetPlainError(ERROR_INVALID_NAME);
     return {};
   }
   if (Path[0] != '/') {
@@ -245,7 +261,7 @@ std::u16string GetFullPathNameW(const std::u16string& Name) {
 THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition) {
   const std::string Path = WideToPath(Name);
   if (Path.empty() || (Access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
-    LastErrorCode = Path.empty() ? ERROR_INVALID_NAME : ERROR_ACCESS_DENIED;
+    SetPlainError(Path.empty() ? ERROR_INVALID_NAME : ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   int Flags = O_CLOEXEC | ((Access & GENERIC_WRITE) ? O_RDWR : O_RDONLY);
@@ -259,13 +275,13 @@ THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share,
     close(Fd);
     return INVALID_HANDLE_VALUE;
   }
-  LastErrorCode = ERROR_SUCCESS;
+  SetPlainError(ERROR_SUCCESS);
   return Fd;
 }
 
 bool CloseHandle(THandle Handle) {
   if (Handle < 0 || close(Handle) != 0) {
-    LastErrorCode = ERROR_INVALID_HANDLE;
+    SetPlainError(ERROR_INVALID_HANDLE);
     return false;
   }
   return true;
@@ -335,7 +351,7 @@ bool DeleteFileW(const std::u16string& Name) {
   const int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (Fd >= 0 && !ClaimShareMode(Fd, 0, 0)) {
     close(Fd);
-    LastErrorCode = ERROR_SHARING_VIOLATION;
+    SetPlainError(ERROR_SHARING_VIOLATION);
     return false;
   }
   const bool Deleted = unlink(Path.c_str()) == 0;
@@ -349,7 +365,7 @@ bool GetFileIdentity(const std::u16string& Name, TFileIdentity& Identity) {
   struct stat St;
   if (Path.empty() || stat(Path.c_str(), &St) != 0) {
     if (Path.empty())
-      LastErrorCode = ERROR_INVALID_NAME;
+      SetPlainError(ERROR_INVALID_NAME);
     else
       SetErrnoError(Path);
     return false;
@@ -357,6 +373,109 @@ bool GetFileIdentity(const std::u16string& Name, TFileIdentity& Identity) {
   Identity.Device = static_cast<uint64_t>(St.st_dev);
   Identity.Inode = static_cast<uint64_t>(St.st_ino);
   return true;
+}
+
+namespace {
+
+std::string RandomNamePart() {
+  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 Generator{std::random_device{}() ^ static_cast<uint64_t>(getpid())};
+  std::string Part(10, 'x');
+  for (char& C : Part) C = Letters[Generator() % (sizeof Letters - 1)];
+  return Part;
+}
+
+// Renames without replacing: renameat2 where the file system has it, else
+// a hard link and an unlink, else a test before the rename (racy, the
+// last resort of file systems with neither).
+bool RenameNoReplace(const std::string& From, const std::string& To) {
+  if (renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  if (link(From.c_str(), To.c_str()) == 0) {
+    unlink(From.c_str());
+    return true;
+  }
+  if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)) return false;
+  struct stat St;
+  if (lstat(To.c_str(), &St) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return rename(From.c_str(), To.c_str()) == 0;
+}
+
+// Replaces To while holding a claim that shares nothing, so that a file
+// someone has open is refused and no open slips in before the rename.
+bool RenameReplacing(const std::string& From, const std::string& To) {
+  const int Fd = open(To.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (Fd >= 0 && !IsRegularFile(Fd)) {
+    close(Fd);
+    SetPlainError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (Fd >= 0 && !ClaimShareMode(Fd, 0, 0)) {
+    close(Fd);
+    SetPlainError(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  const bool Renamed = rename(From.c_str(), To.c_str()) == 0;
+  if (!Renamed) SetErrnoError(To);
+  if (Fd >= 0) close(Fd);
+  return Renamed;
+}
+
+}  // namespace
+
+THandle CreateUniqueFileW(const std::u16string& Folder, const std::u16string& Prefix, const std::u16string& Suffix,
+                          std::u16string& Name) {
+  std::string Base = WideToPath(Folder);
+  if (Base.empty()) {
+    SetPlainError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (Base.back() != '/') Base += '/';
+  const std::string Head = WideToPath(Prefix), Tail = WideToPath(Suffix);
+  for (int Attempt = 0; Attempt < 100; ++Attempt) {
+    const std::string Path = Base + Head + RandomNamePart() + Tail;
+    const int Fd = open(Path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (Fd < 0 && errno == EEXIST) continue;
+    if (Fd < 0) {
+      SetErrnoError(Path);
+      return INVALID_HANDLE_VALUE;
+    }
+    ClaimShareMode(Fd, GENERIC_READ | GENERIC_WRITE, 0);  // nobody else knows the name yet
+    Name = PathToWide(Path);
+    SetPlainError(ERROR_SUCCESS);
+    return Fd;
+  }
+  SetPlainError(ERROR_ALREADY_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
+bool IsFileInUse(const std::u16string& Name) {
+  const std::string Path = WideToPath(Name);
+  const int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (Fd < 0) return false;
+  bool InUse = false;
+  if (flock(Fd, LOCK_EX) == 0) {
+    InUse = MarkerHeldByOthers(Fd, MarkerReads) || MarkerHeldByOthers(Fd, MarkerWrites);
+    flock(Fd, LOCK_UN);
+  }
+  close(Fd);
+  if (InUse) SetPlainError(ERROR_SHARING_VIOLATION);
+  return InUse;
+}
+
+bool MoveFileExW(const std::u16string& From, const std::u16string& To, uint32_t Flags) {
+  const std::string Source = WideToPath(From), Target = WideToPath(To);
+  if (Source.empty() || Target.empty()) {
+    SetPlainError(ERROR_INVALID_NAME);
+    return false;
+  }
+  if (Flags & MOVEFILE_REPLACE_EXISTING) return RenameReplacing(Source, Target);
+  if (RenameNoReplace(Source, Target)) return true;
+  SetErrnoError(Target);
+  return false;
 }
 
 std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, TFindData& Data) {
@@ -389,7 +508,7 @@ std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, 
   }
   closedir(Dir);
   if (!Search->FindNext(Data)) {
-    LastErrorCode = ERROR_FILE_NOT_FOUND;
+    SetPlainError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
   return Search;
@@ -417,7 +536,7 @@ std::unique_ptr<TFindSearch> TFindSearch::FindInCdFolder(const std::u16string& F
 
 bool TFindSearch::FindNext(TFindData& Data) {
   if (FNext >= FEntries.size()) {
-    LastErrorCode = ERROR_NO_MORE_FILES;
+    SetPlainError(ERROR_NO_MORE_FILES);
     return false;
   }
   Data = FEntries[FNext++];

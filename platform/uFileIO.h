@@ -42,6 +42,10 @@ uint32_t GetLastError();
 void SetLastError(uint32_t Code);
 // The text of an error code, as the system shows it in messages.
 std::string SysErrorMessage(uint32_t Code);
+// The operating system's own words for the last failure of a file call on
+// this thread ("Permission denied", "No space left on device"), or the text
+// of its code when the failure was not the system's.
+std::string LastSystemReason();
 
 // Attributes.
 constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x01;
@@ -88,6 +92,25 @@ struct TFileIdentity {
 };
 // False (last error set) when Name cannot be examined.
 bool GetFileIdentity(const std::u16string& Name, TFileIdentity& Identity);
+
+// Creates a new file in Folder named Prefix + a random part + Suffix that
+// did not exist before (never an existing file), read and write access, no
+// sharing. Name receives the full name. INVALID_HANDLE_VALUE on failure.
+THandle CreateUniqueFileW(const std::u16string& Folder, const std::u16string& Prefix,
+                          const std::u16string& Suffix, std::u16string& Name);
+
+// Renames From to To within one file system. Without
+// MOVEFILE_REPLACE_EXISTING an existing To is never replaced
+// (ERROR_ALREADY_EXISTS), whatever kind of entry it is. With it, an existing
+// file To is replaced, unless it is open (ERROR_SHARING_VIOLATION, as
+// Windows refuses to replace a file open without delete sharing) or no
+// regular file (a folder, a FIFO: ERROR_ACCESS_DENIED).
+constexpr uint32_t MOVEFILE_REPLACE_EXISTING = 1;
+bool MoveFileExW(const std::u16string& From, const std::u16string& To, uint32_t Flags);
+
+// Whether someone holds Name open (any open through CreateFileW), so that a
+// delete or a replace would be refused with ERROR_SHARING_VIOLATION.
+bool IsFileInUse(const std::u16string& Name);
 
 // One directory entry of a search.
 struct TFindData {

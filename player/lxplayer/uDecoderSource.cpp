@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "uStatedLength.h"
+
 extern "C" {
 #include <libavutil/intreadwrite.h>
 }
@@ -55,6 +57,7 @@ bool TDecoderSource::Open(const std::string& Utf8Path) {
   FStream = FFormat->streams[index];
   for (unsigned i = 0; i < FFormat->nb_streams; ++i)
     if (static_cast<int>(i) != index) FFormat->streams[i]->discard = AVDISCARD_ALL;
+  FStatedSamples = ReadStatedSamples(Utf8Path);
   FPacket = av_packet_alloc();
   if (!FPacket || !OpenDecoder()) return false;
   FExactTimestamps = DemuxerStampsExactly();
@@ -68,7 +71,35 @@ bool TDecoderSource::OpenDecoder() {
   if (!FDecoder || avcodec_parameters_to_context(FDecoder, FStream->codecpar) < 0) return false;
   // Lets the decoder move frame stamps along with the samples it trims.
   FDecoder->pkt_timebase = FStream->time_base;
+  // A source with a stated length is held to it: checksums are checked and
+  // a frame that fails them is reported instead of passed on.
+  if (FStatedSamples >= 0) FDecoder->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
   return avcodec_open2(FDecoder, codec, nullptr) >= 0;
+}
+
+// Only containers whose header counts the samples exactly; FFmpeg's own
+// duration of a WAV follows the file's size, so the header is read here.
+int64_t TDecoderSource::ReadStatedSamples(const std::string& Utf8Path) const {
+  const char* format = FFormat->iformat->name;
+  // WAV and AIFF count plain samples only when they hold PCM (a compressed
+  // payload counts blocks or bytes).
+  const AVCodecID codec = FStream->codecpar->codec_id;
+  const bool pcm = codec >= AV_CODEC_ID_FIRST_AUDIO && codec < AV_CODEC_ID_ADPCM_IMA_QT;
+  if (NameListContains(format, "wav")) return pcm ? WavStatedFrames(Utf8Path) : -1;
+  const bool counted = (pcm && NameListContains(format, "aiff")) || NameListContains(format, "flac") ||
+                       NameListContains(format, "ape");
+  if (!counted || FStream->duration == AV_NOPTS_VALUE || FStream->duration <= 0) return -1;
+  // A FLAC stream that does not count its samples gets a duration estimated
+  // from its bit rate.
+  if (FFormat->duration_estimation_method != AVFMT_DURATION_FROM_STREAM) return -1;
+  const int rate = FStream->codecpar->sample_rate;
+  if (rate <= 0) return -1;
+  return av_rescale_q(FStream->duration, FStream->time_base, AVRational{1, rate});
+}
+
+bool TDecoderSource::IsLosslessCodec() const {
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(FStream->codecpar->codec_id);
+  return descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
 }
 
 // A stamp must be able to name every single sample.
@@ -102,12 +133,17 @@ int TDecoderSource::ReceiveFrame(AVFrame* Frame) {
   while (true) {
     int rc = avcodec_receive_frame(FDecoder, Frame);
     if (rc == 0) {
+      if (damaged > 0 && FStatedSamples >= 0) {
+        av_frame_unref(Frame);
+        return AVERROR_INVALIDDATA;
+      }
       if (!FFirstFrameSeen) FOriginPts = FramePts(*Frame);
       FFirstFrameSeen = true;
       return 1;
     }
     if (rc == AVERROR_EOF) return 0;
-    if (rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) return rc;
+    if (rc == AVERROR_INVALIDDATA) ++damaged;
+    else if (rc != AVERROR(EAGAIN)) return rc;
     if (FDraining) return 0;
 
     rc = FPacketHeld ? kReadPacket : ReadPacket();

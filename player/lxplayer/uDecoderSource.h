@@ -25,8 +25,17 @@ public:
   bool Open(const std::string& Utf8Path);
 
   // Decodes the next frame into Frame: 1 a frame, 0 the end, negative an
-  // error that ends decoding. Damaged packets are skipped, as players do.
+  // error that ends decoding. Damaged packets are skipped, as players do,
+  // except in a source that states its length: there a frame that follows
+  // damaged data gives AVERROR_INVALIDDATA (the damage lies inside).
   int ReceiveFrame(AVFrame* Frame);
+
+  // Samples the container states exactly (WAV/AIFF data size, FLAC and APE
+  // sample counts), counted from the first decoded sample; -1 when the
+  // length is unknown or only estimated (MP3 and the like).
+  int64_t StatedSamples() const { return FStatedSamples; }
+  // The codec reproduces its input exactly.
+  bool IsLosslessCodec() const;
 
   // True when the container stamps every packet with its exact sample
   // position, so that a seek can be trusted to the sample.
@@ -66,6 +75,7 @@ public:
 
 private:
   bool OpenDecoder();
+  int64_t ReadStatedSamples(const std::string& Utf8Path) const;
   int ReadPacket();
   bool StampsNameSingleSamples() const;
   bool DemuxerStampsExactly() const;
@@ -80,4 +90,5 @@ private:
   bool FExactTimestamps = false;
   bool FFirstFrameSeen = false;
   int64_t FOriginPts = AV_NOPTS_VALUE;  // stamp of the first decoded sample
+  int64_t FStatedSamples = -1;
 };

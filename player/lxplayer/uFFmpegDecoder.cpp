@@ -5,6 +5,9 @@
 
 namespace {
 constexpr int64_t k100nsPerSecond = 10'000'000;
+// A stream that stops less than this short of its stated length (a header
+// that counts a partial last sample) still counts as whole.
+constexpr int64_t kShortfallSamplesPerSecond = 1000;  // 1 ms
 }
 
 TFFmpegDecoder::TFFmpegDecoder() : FFrame(av_frame_alloc()) {}
@@ -22,9 +25,21 @@ void TFFmpegDecoder::Close() {
   FInfo = TDecoderInfo{};
   FLayout = TPcmLayout{};
   FEndSample = -1;
+  FStatedSamples = -1;
   FNextSample = 0;
   FTargetSample = -1;
   FPlaceByStamps = FEnded = FFailed = false;
+}
+
+void TFFmpegDecoder::Fail(int32_t Reason) {
+  if (!FFailed) FInfo.ReadError = DecoderInfoTag | Reason;
+  FFailed = true;
+}
+
+bool TFFmpegDecoder::EndsShortOfStatedLength() const {
+  if (FStatedSamples < 0) return false;
+  const int64_t slack = std::max<int64_t>(1, FLayout.SampleRate / kShortfallSamplesPerSecond);
+  return FNextSample + slack <= FStatedSamples;
 }
 
 bool TFFmpegDecoder::OpenSource() {
@@ -61,6 +76,10 @@ bool TFFmpegDecoder::OpenFile(const std::string& Path, std::string&) {
   FInfo.SampleRate = FLayout.SampleRate;
   FInfo.Bitrate = static_cast<int32_t>(FSource->BitrateKbps());
   FInfo.Duration = FSource->Duration100ns();
+  FStatedSamples = FSource->StatedSamples();
+  FInfo.Flags = DecoderInfoTag | (FSource->IsLosslessCodec() ? dfLosslessCodec : 0) |
+                (FStatedSamples >= 0 ? dfStatedLength : 0);
+  FInfo.ReadError = DecoderInfoTag;
   return true;
 }
 
@@ -96,22 +115,27 @@ int32_t TFFmpegDecoder::ReadInto(void* Buffer, int32_t Size) {
 
 bool TFFmpegDecoder::DecodeNextFrame() {
   if (!FSource) {
-    FFailed = true;
+    Fail(drReadFailed);
     return false;
   }
   const int rc = FSource->ReceiveFrame(FFrame);
   if (rc == 1) {
     if (AcceptFrame()) return true;
-    FFailed = true;
+    Fail(drReadFailed);
     return false;
   }
   if (rc < 0) {
-    FFailed = true;
+    Fail(rc == AVERROR_INVALIDDATA && FStatedSamples >= 0 ? drDamaged : drReadFailed);
+    return false;
+  }
+  // The data ended; a source that stated more than it held is cut off.
+  if (EndsShortOfStatedLength()) {
+    Fail(drEndsShort);
     return false;
   }
   FEnded = true;
   // A seek beyond the end delivers nothing, not even the resampler's tail.
-  if (FTargetSample < 0 && !FConverter->Drain(FPending)) FFailed = true;
+  if (FTargetSample < 0 && !FConverter->Drain(FPending)) Fail(drReadFailed);
   return !FFailed;
 }
 
@@ -159,6 +183,7 @@ int32_t TFFmpegDecoder::SeekTo(int64_t Position) {
   FPending.clear();
   FPendingPos = 0;
   FEnded = FFailed = false;
+  FInfo.ReadError = DecoderInfoTag;
   FConverter->Reset();
   if (FSource && FSource->HasExactTimestamps() &&
       FSource->SeekBefore(std::max<int64_t>(0, target - FSource->PrerollSamples()))) {
@@ -191,6 +216,6 @@ bool TFFmpegDecoder::ReopenSource() {
   FNextSample = 0;
   FPlaceByStamps = false;
   if (OpenSource()) return true;
-  FFailed = true;
+  Fail(drReadFailed);
   return false;
 }

@@ -29,6 +29,9 @@ private:
   bool AcceptFrame();
   void SeekByDecodingFromStart(int64_t Target, bool SkipPackets);
   bool ReopenSource();
+  // Decoding stops for Reason (drXxx): later reads fail, GetInfo says why.
+  void Fail(int32_t Reason);
+  bool EndsShortOfStatedLength() const;
   size_t PendingBytes() const { return FPending.size() - FPendingPos; }
 
   std::string FPath;
@@ -43,6 +46,7 @@ private:
   int64_t FNextSample = 0;  // source position of the next decoded frame
   int64_t FTargetSample = -1;  // after a seek: samples before it are dropped
   bool FPlaceByStamps = false;  // while dropping: frame positions from stamps
+  int64_t FStatedSamples = -1;  // the length the container states, if exactly
   bool FEnded = false;
   bool FFailed = false;
 };

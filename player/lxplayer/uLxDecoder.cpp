@@ -110,9 +110,11 @@ int32_t MORVO_STDCALL TLxDecoder::Seek(int64_t Position) {
   }
 }
 
+// The decoder's own info, which after a failed Read says why it failed.
 int32_t MORVO_STDCALL TLxDecoder::GetInfo(TDecoderInfo* Info) {
   if (!Info) return -1;
-  *Info = FInfo;
+  *Info = FDecoder ? FDecoder->Info() : FInfo;
+  if (FFailed && DecoderInfoWord(Info->ReadError) == 0) Info->ReadError = DecoderInfoTag | drReadFailed;
   return 0;
 }
 

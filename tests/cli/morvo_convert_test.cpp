@@ -1,12 +1,15 @@
 // morvo-convert end to end: the real executable, real sources made with the
 // ffmpeg tool, a private program folder for the configuration.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -124,9 +127,77 @@ protected:
     return Text;
   }
 
+  // Starts morvo-convert with Args in the background (keeping SIGINT, as
+  // in ConvertInterrupted); its process id.
+  pid_t StartConvert(const std::string& Args) {
+    const fs::path Pid = FRoot / "pid";
+    const TRun Started = RunShell("set -m; " + ConvertCommand(Args, "", DefaultExecutable()) +
+                                  " & echo $! >" + Quote(Pid.string()));
+    EXPECT_EQ(Started.Status, 0);
+    return static_cast<pid_t>(std::stol(ReadBytes(Pid)));
+  }
+
+  // Waits up to a minute for Done.
+  static bool WaitFor(const std::function<bool()>& Done) {
+    for (int Tick = 0; Tick < 6000 && !Done(); ++Tick) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return Done();
+  }
+
+  // Hidden files in Folder (the temporary files of targets being written).
+  static int HiddenFiles(const fs::path& Folder) {
+    int Count = 0;
+    for (const auto& Entry : fs::directory_iterator(Folder)) Count += Entry.path().filename().string()[0] == '.';
+    return Count;
+  }
+
   morvotest::TTempDir FDir;
   const fs::path FRoot = FDir.Path();
 };
+
+// Ctrl+C, SIGTERM and a closed terminal stop the run; an overwrite that did
+// not finish leaves the old target whole and no temporary file behind.
+TEST_F(CliRun, SignalsStopTheRunAndKeepTheOldTarget) {
+  const fs::path Source = FRoot / "src" / "long.wav";
+  morvotest::MakeSparseRf64(Source, 3600);
+  const fs::path Out = FRoot / "out";
+  fs::create_directories(Out);
+  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(Signal);
+    std::ofstream(Out / "long.flac") << "the old target";
+    const pid_t Pid = StartConvert("-f flac -e overwrite -o " + Quote(Out.string()) + " " + Quote(Source.string()));
+    ASSERT_TRUE(WaitFor([&] { return HiddenFiles(Out) > 0; })) << "the conversion did not start";
+    kill(Pid, Signal);
+    ASSERT_TRUE(WaitFor([&] { return kill(Pid, 0) != 0; })) << "the run did not end";
+    EXPECT_EQ(ReadBytes(Out / "long.flac"), "the old target");
+    EXPECT_EQ(HiddenFiles(Out), 0);
+  }
+}
+
+// The target folder is the source's own folder spelled another way.
+TEST_F(CliRun, TheSourceIsNeverItsOwnTarget) {
+  const fs::path Source = MakeWav("a.wav", 0.5);
+  const std::string Original = ReadBytes(Source);
+  fs::create_directory_symlink(FRoot / "src", FRoot / "linked");
+  for (const std::string& Folder : {(FRoot / "src").string() + "/./", (FRoot / "linked").string()}) {
+    TRun Run = Convert("-f wav -e overwrite -o " + Quote(Folder) + " " + Quote(Source.string()));
+    EXPECT_EQ(Run.Status, 0) << Run.Out << Run.Err;
+    EXPECT_EQ(ReadBytes(Source), Original) << Folder;
+    EXPECT_TRUE(fs::exists(FRoot / "src" / "复件(0) a.wav")) << Folder;
+    fs::remove(FRoot / "src" / "复件(0) a.wav");
+  }
+}
+
+// cd1/01.wav and cd2/01.wav both want 01.flac: the second takes a copy name
+// and its line says why.
+TEST_F(CliRun, FlattenedFoldersNeverOverwriteTheirOwnTargets) {
+  MakeWav("cd1/01.wav", 0.5, 440);
+  MakeWav("cd2/01.wav", 0.5, 660);
+  TRun Run = Convert("--json -f flac -e overwrite -o out src");
+  EXPECT_EQ(Run.Status, 0) << Run.Out << Run.Err;
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "01.flac"));
+  EXPECT_TRUE(fs::exists(FRoot / "out" / "复件(0) 01.flac"));
+  EXPECT_NE(Run.Out.find("\"detail\":\"本次转换的另一任务已使用 01.flac"), std::string::npos) << Run.Out;
+}
 
 TEST_F(CliRun, HelpVersionAndUsageErrors) {
   TRun Help = Convert("--help");

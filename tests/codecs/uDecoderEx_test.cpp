@@ -104,6 +104,14 @@ TEST_F(PlayerLibrary, TheWrapperOpensReadsAndSeeksInHundredNanosecondUnits) {
   EXPECT_EQ(decoder.Read(frames, sizeof(frames)), 0) << "end of the source";
 }
 
+TEST_F(PlayerLibrary, WordsTheLibraryDidNotMarkSayNothing) {
+  Player.PublishInBlock(FullPlayerDir().u16string());
+  TDecoderEx decoder;
+  ASSERT_TRUE(decoder.Open(WriteIndexedSource(10).u16string()));
+  EXPECT_FALSE(decoder.IsLosslessCodec());
+  EXPECT_EQ(decoder.ReadError(), 0);
+}
+
 // The process-wide log, writing into a folder of its own; it stays for the
 // rest of the run (its end would read the player's log-switch block).
 TLxLog& TestLog() {

@@ -65,19 +65,24 @@ TEST_F(ConversionTest, WavTargetsAtEveryOutputWidth) {
   const TSources& s = TSources::Get();
   const TWavData source = ReadWav(s.Wav24);
   const size_t frames = source.Pcm.size() / 6;
-  const int expectedBits[] = {16, 8, 16, 24};
-  for (uint8_t choice = 0; choice < 4; ++choice) {
+  // 0 "原始比特" keeps the source's 24 bits; 4 (hand-edited) is 32 bits;
+  // any other value falls back to the source's width.
+  const int expectedBits[] = {24, 8, 16, 24, 32, 24};
+  const uint8_t choices[] = {0, 1, 2, 3, 4, 9};
+  for (size_t i = 0; i < std::size(choices); ++i) {
+    const uint8_t choice = choices[i];
     if (FManager->TaskCount() > 0) FManager->RemoveTask(FManager->GetTask(0)->FId);
     Param<TWavParam>(".wav")->FOutputBps = choice;
     const int32_t id = Add(s.Wav24, "w" + std::to_string(choice) + ".wav");
     ConvertAll();
     ASSERT_EQ(Task(id)->FResult, rcSucceeded) << int(choice);
     const TWavData out = ReadWav(TargetPath(id));
-    EXPECT_EQ(out.Bits, expectedBits[choice]) << int(choice);
+    const int bits = expectedBits[i];
+    EXPECT_EQ(out.Bits, bits) << int(choice);
     EXPECT_EQ(out.Rate, 48000u);
-    EXPECT_EQ(out.Pcm.size(), frames * 2 * expectedBits[choice] / 8) << int(choice);
-    if (expectedBits[choice] == 24) {
-      EXPECT_TRUE(out.Pcm == source.Pcm);
+    EXPECT_EQ(out.Pcm.size(), frames * 2 * bits / 8) << int(choice);
+    if (bits == 24) {
+      EXPECT_TRUE(out.Pcm == source.Pcm) << int(choice);
     }
   }
 }
@@ -208,6 +213,23 @@ TEST_F(ConversionTest, NormalTaskReportsInOrder) {
   EXPECT_FALSE(FManager->IsRunning());
 }
 
+TEST_F(ConversionTest, LosslessCodecsBehindOtherExtensionsConvertToLossless) {
+  // AIFF and ALAC are lossless although their extensions are not listed.
+  const std::string dir = NewDir("src");
+  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(TSources::Get().Wav16) +
+                                    " -c:a pcm_s16be " + Quote(dir + "/a.aiff")));
+  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(TSources::Get().Wav16) +
+                                    " -c:a alac " + Quote(dir + "/a.m4a")));
+  const int32_t aiff = Add(dir + "/a.aiff", "aiff.flac");
+  const int32_t alac = Add(dir + "/a.m4a", "alac.wav");
+  ConvertAll();
+  ASSERT_EQ(Task(aiff)->FResult, rcSucceeded);
+  ASSERT_EQ(Task(alac)->FResult, rcSucceeded);
+  const TWavData source = ReadWav(TSources::Get().Wav16);
+  EXPECT_EQ(DecodeWithFfmpeg(TargetPath(aiff), "pcm_s16le").Pcm, source.Pcm);
+  EXPECT_EQ(ReadWav(TargetPath(alac)).Pcm, source.Pcm);
+}
+
 TEST_F(ConversionTest, LossyToLosslessIsRefused) {
   const int32_t id = Add(TSources::Get().Mp3_128, "lossy.flac");
   ConvertAll();
@@ -234,7 +256,15 @@ TEST_F(ConversionTest, Mp3BitrateRefusals) {
   EXPECT_EQ(Task(low)->FResult, rcMp3TooLow);
   EXPECT_FALSE(FileExists(TargetPath(low)));
 
+  // A hand-edited mode other than VBR hands the CBR bitrate on, and it is
+  // checked like any other.
   FManager->RemoveTask(low);
+  mp3->FBitRateMode = 3;
+  const int32_t odd = Add(s.Wav16, "odd.mp3");
+  ConvertAll();
+  EXPECT_EQ(Task(odd)->FResult, rcMp3TooLow);
+
+  FManager->RemoveTask(odd);
   mp3->FBitRateMode = 2;  // VBR is never refused
   const int32_t vbr = Add(s.Mp3_128, "vbr.mp3");
   ConvertAll();
@@ -275,6 +305,70 @@ TEST_F(ConversionTest, TargetThatCannotBeCreatedFailsWithCode2) {
   EXPECT_FALSE(std::filesystem::exists(FOut + "/missing"));
 }
 
+// --- Cut and damaged sources -----------------------------------------------
+
+class DamagedSourceTest : public ConversionTest {
+protected:
+  // The first Percent of Path's bytes, under Name in a folder of its own.
+  std::string Cut(const std::string& Path, const std::string& Name, int Percent) {
+    std::string bytes = ReadBytes(Path);
+    bytes.resize(bytes.size() * Percent / 100 + 3);
+    const std::string cut = NewDir("cut") + "/" + Name;
+    WriteBytes(cut, bytes);
+    return cut;
+  }
+  void ExpectReadFailure(int32_t Id) {
+    EXPECT_EQ(Task(Id)->FResult, rcReadFailed) << U(Task(Id)->FSource);
+    EXPECT_EQ(Task(Id)->FState, tsFailed);
+    EXPECT_FALSE(FileExists(TargetPath(Id))) << "the target of a cut source is deleted";
+    EXPECT_FALSE(Task(Id)->FDetail.empty());
+  }
+};
+
+TEST_F(DamagedSourceTest, CutWavFlacAndApeSourcesFailWithCode6) {
+  const TSources& s = TSources::Get();
+  // An APE source made by our own encoder, checked before it is cut.
+  const int32_t ape = Add(s.Wav16, "whole.ape");
+  ConvertAll();
+  ASSERT_EQ(Task(ape)->FResult, rcSucceeded);
+  const std::string apePath = NewDir("ape") + "/whole.ape";
+  std::filesystem::rename(TargetPath(ape), apePath);
+  FManager->RemoveTask(ape);
+  const int32_t wholeApe = Add(apePath, "whole-ape.wav");
+  ConvertAll();
+  ASSERT_EQ(Task(wholeApe)->FResult, rcSucceeded);
+  EXPECT_EQ(ReadWav(TargetPath(wholeApe)).Pcm, ReadWav(s.Wav16).Pcm);
+  FManager->RemoveTask(wholeApe);
+
+  const int32_t wav = Add(Cut(s.Wav16, "cut.wav", 30), "cut-wav.flac");
+  const int32_t flac = Add(Cut(s.Flac, "cut.flac", 50), "cut-flac.wav");
+  const int32_t cutApe = Add(Cut(apePath, "cut.ape", 50), "cut-ape.wav");
+  ConvertAll();
+  for (int32_t id : {wav, flac, cutApe}) ExpectReadFailure(id);
+  EXPECT_EQ(U(Task(wav)->FDetail), "the file ends before the length its header states");
+  EXPECT_EQ(FManager->FSucceededCount, 0);
+}
+
+TEST_F(DamagedSourceTest, ADamagedFlacFrameInTheMiddleFailsWithCode6) {
+  std::string bytes = ReadBytes(TSources::Get().Flac);
+  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 32; ++i) bytes[i] ^= 0x5A;
+  const std::string damaged = NewDir("damaged") + "/damaged.flac";
+  WriteBytes(damaged, bytes);
+  ASSERT_NE(Shell("flac -s -t " + Quote(damaged)), 0) << "the flac tool sees the damage";
+  const int32_t id = Add(damaged, "damaged.wav");
+  ConvertAll();
+  ExpectReadFailure(id);
+  EXPECT_EQ(U(Task(id)->FDetail), "the audio data is damaged");
+}
+
+TEST_F(DamagedSourceTest, ACutMp3StillConvertsWhatIsThere) {
+  // An MP3's length is only estimated: a cut one ends where its data ends.
+  const int32_t id = Add(Cut(TSources::Get().Mp3_128, "cut.mp3", 50), "cut-mp3.mp3");
+  Param<TMp3Param>(".mp3")->FBitRateMode = 2;  // VBR: no bitrate check
+  ConvertAll();
+  EXPECT_EQ(Task(id)->FResult, rcSucceeded);
+}
+
 TEST_F(ConversionTest, FullDiskFailsTheTaskWithCode2) {
   // A 64 KiB file system for a 500 KiB target (needs the right to mount).
   const std::string small = NewDir("small");
@@ -284,7 +378,9 @@ TEST_F(ConversionTest, FullDiskFailsTheTaskWithCode2) {
   const int32_t id = Add(TSources::Get().Wav16, "full.wav");
   ConvertAll();
   EXPECT_EQ(Task(id)->FResult, rcEncodeFailed) << "a target that lost data is no success";
+  EXPECT_EQ(U(Task(id)->FDetail), "No space left on device");
   EXPECT_FALSE(FileExists(small + "/full.wav"));
+  EXPECT_TRUE(std::filesystem::is_empty(small)) << "no temporary file is left";
   Shell("umount " + Quote(small));
 }
 
@@ -317,12 +413,17 @@ public:
   platform::IMessageTarget* MainForm() const override { return nullptr; }
   TEncodeParam* FindParam(int32_t ParamId) const override { return FParams.FindById(ParamId); }
   void WorkerEnded(TEncodeWorker*) override {}
+  bool ClaimTarget(int32_t, const std::u16string&) override { return true; }
+  bool IsTargetOfRun(int32_t, const std::u16string&) override { return false; }
+  void TargetWritten(int32_t, const std::u16string& Path) override { FWritten.push_back(Path); }
+  void ReleaseTarget(int32_t) override {}
 
   TParamManager FParams;
   std::unique_ptr<TTaskItem> FTask;
   bool FHandedOut = false;
   std::vector<TTaskState> FStates;
   std::vector<std::u16string> FConverted;
+  std::vector<std::u16string> FWritten;
   int FRemoved = 0;
   std::u16string FDest;
 };
@@ -359,6 +460,7 @@ TEST(WorkerWithItsOwnHost, ConvertsTheTaskItIsGiven) {
   EXPECT_EQ(host.FTask->FProgress, 100);
   ASSERT_EQ(host.FConverted.size(), 1u);
   EXPECT_EQ(U(host.FConverted[0]), out + "/hosted.flac");
+  EXPECT_EQ(host.FWritten, host.FConverted);
   EXPECT_EQ(DecodeWithFfmpeg(out + "/hosted.flac", "pcm_s16le").Pcm, ReadWav(s.Wav16).Pcm);
   EXPECT_EQ(host.FRemoved, 0);
 }

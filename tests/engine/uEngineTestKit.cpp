@@ -42,36 +42,6 @@ std::string Probe(const std::string& Path) {
 // ---------------------------------------------------------------------------
 // Sources
 
-// An RF64 file of Seconds of silence (44.1 kHz, stereo, 16 bits) that takes
-// no room on disk.
-void MakeSparseRf64(const std::string& Path, uint64_t Seconds) {
-  const uint64_t data = Seconds * 44100 * 4;
-  std::string h;
-  auto put32 = [&h](uint32_t v) { h.append(reinterpret_cast<const char*>(&v), 4); };
-  auto put64 = [&h](uint64_t v) { h.append(reinterpret_cast<const char*>(&v), 8); };
-  auto put16 = [&h](uint16_t v) { h.append(reinterpret_cast<const char*>(&v), 2); };
-  h += "RF64";
-  put32(0xFFFFFFFFu);
-  h += "WAVEds64";
-  put32(28);
-  put64(data + 72 - 8);
-  put64(data);
-  put64(Seconds * 44100);
-  put32(0);
-  h += "fmt ";
-  put32(16);
-  put16(1);
-  put16(2);
-  put32(44100);
-  put32(44100 * 4);
-  put16(4);
-  put16(16);
-  h += "data";
-  put32(0xFFFFFFFFu);
-  WriteBytes(Path, h);
-  std::filesystem::resize_file(Path, h.size() + data);
-}
-
 static std::string MakeNoise(const std::string& Dir, const std::string& Name, int Seconds, int Rate,
                              const std::string& Codec) {
   const std::string path = Dir + "/" + Name;
@@ -187,6 +157,26 @@ void TEngineTest::Record(const TReport& Report) {
   FReports.push_back(Report);
   if (FOnReport) FOnReport(Report);
   if (FDone && FDone()) platform::QuitMessageLoop(0);
+}
+
+void TEngineTest::OnFirstProgress(const std::function<void()>& Action) {
+  FOnReport = [Action, done = false](const TReport& r) mutable {
+    if (r.Posted && r.Kind == nkProgress && !done) {
+      done = true;
+      Action();
+    }
+  };
+}
+
+void TEngineTest::ShutDownAtFirstProgress() {
+  bool shut = false;
+  OnFirstProgress([&] {
+    shut = true;
+    FManager->Shutdown();
+    platform::QuitMessageLoop(0);
+  });
+  FManager->StartConvert();
+  RunUntil([&] { return shut; });
 }
 
 void TEngineTest::RunUntil(const std::function<bool()>& Done, int TimeoutSeconds) {

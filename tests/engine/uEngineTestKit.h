@@ -36,9 +36,7 @@ using TWavData = morvotest::TWav<std::string>;
 TWavData ReadWav(const std::string& Path);
 // Decodes any audio file to 16/24-bit WAV with ffmpeg (codec kept lossless).
 TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec);
-// An RF64 file of Seconds of silence (44.1 kHz, stereo, 16 bits) that takes
-// no room on disk: long work for a worker at no cost.
-void MakeSparseRf64(const std::string& Path, uint64_t Seconds);
+using morvotest::MakeSparseRf64;
 // "codec,bitrate" of the first audio stream, as ffprobe reports it.
 std::string Probe(const std::string& Path);
 
@@ -78,6 +76,10 @@ protected:
   // Runs the message loop until Done holds (checked after every report);
   // fails the test after a generous time-out instead of hanging.
   void RunUntil(const std::function<bool()>& Done, int TimeoutSeconds = 240);
+  // Runs Action at the first posted progress report of the next run.
+  void OnFirstProgress(const std::function<void()>& Action);
+  // Starts a run and shuts the manager down at its first progress report.
+  void ShutDownAtFirstProgress();
   // Starts a run and waits until every task has reached done or failed.
   void ConvertAll(int TimeoutSeconds = 240);
   bool AllEnded();

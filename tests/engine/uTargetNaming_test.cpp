@@ -23,6 +23,34 @@ TEST(CopyNameTest, NumberedCopiesFollowEachOther) {
   EXPECT_EQ(NextCopyName(u"复件(99999999999999999999) a.mp3"), u"复件(100000000000000000000) a.mp3");
 }
 
+TEST(FitFileNameTest, ShortensTheStemAtACharacterBoundary) {
+  // Fits already: unchanged.
+  EXPECT_EQ(FitFileName(u"歌曲.flac", 255), u"歌曲.flac");
+  // Three bytes a character: 11 bytes of room for the stem hold 3 of them.
+  EXPECT_EQ(FitFileName(u"歌曲歌曲歌曲.flac", 16), u"歌曲歌.flac");
+  // A character outside the BMP (4 bytes, a surrogate pair) goes whole.
+  EXPECT_EQ(FitFileName(u"ab🎵.wav", 9), u"ab.wav");
+  // The copy marker and the extension stay.
+  EXPECT_EQ(FitFileName(u"复件(12) abcdef.mp3", 17), u"复件(12) ab.mp3");
+  // A marker-like text that is not one is part of the stem.
+  EXPECT_EQ(FitFileName(u"复件(x) abcdef.mp3", 12), u"复件(x.mp3");
+  // No extension: the whole name is the stem.
+  EXPECT_EQ(FitFileName(u"abcdef", 4), u"abcd");
+  // Nothing sensible fits: the name is left for the file system to refuse.
+  EXPECT_EQ(FitFileName(u"复件(1) a.flac", 12), u"复件(1) a.flac");
+  EXPECT_EQ(FitFileName(u"   b.flac", 7), u"   b.flac");
+}
+
+TEST(FitFileNameTest, CopyNamesAreFittedToo) {
+  const std::u16string stem(120, u'x');
+  // Everything up to the second copy is taken.
+  auto taken = [&](const std::u16string& Path) {
+    return Path == u"/d/" + stem + u".mp3" || Path.find(u"复件(0) ") != std::u16string::npos;
+  };
+  const std::u16string copy = MakeCopyName(u"/d/" + stem + u".mp3", 100, taken);
+  EXPECT_EQ(copy, u"/d/复件(1) " + std::u16string(86, u'x') + u".mp3");
+}
+
 class NamingTest : public TEngineTest {};
 
 TEST_F(NamingTest, MakeCopyNameSkipsExistingCopies) {
@@ -58,7 +86,7 @@ TEST_F(NamingTest, SourceIsNeverItsOwnTarget) {
   FManager->SetDestPath(W(dir));  // no trailing delimiter
   for (uint8_t policy : {epOverwrite, epRename}) {
     FManager->FExistPolicy = policy;
-    // Letter case does not matter for the comparison with the source.
+    // "A.wav" is another file than the source "a.wav": it is written.
     const int32_t id = Add(source, policy == epRename ? "A.wav" : "a.wav");
     ConvertAll();
     ASSERT_EQ(Task(id)->FResult, rcSucceeded) << int(policy);

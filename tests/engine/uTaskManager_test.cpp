@@ -29,14 +29,6 @@ protected:
     MakeSparseRf64(source, 7200);
     return Add(source, TargetName);
   }
-  void OnFirstProgress(const std::function<void()>& Action) {
-    FOnReport = [Action, done = false](const TReport& r) mutable {
-      if (r.Posted && r.Kind == nkProgress && !done) {
-        done = true;
-        Action();
-      }
-    };
-  }
 };
 
 TEST_F(TaskManagerTest, AddCleansNamesAndRefusesDuplicates) {
@@ -179,14 +171,7 @@ TEST_F(TaskManagerTest, StopBeforeThePump) {
 
 TEST_F(TaskManagerTest, ShutdownDuringThePump) {
   const int32_t id = AddTwoHourTask("shut.flac");
-  bool shut = false;
-  OnFirstProgress([&] {
-    shut = true;
-    FManager->Shutdown();
-    platform::QuitMessageLoop(0);
-  });
-  FManager->StartConvert();
-  RunUntil([&] { return shut; });
+  ShutDownAtFirstProgress();
   EXPECT_FALSE(FileExists(TargetPath(id)));
   EXPECT_EQ(Task(id)->FState, tsConverting) << "the task keeps its state";
   for (const auto& worker : FManager->Workers()) EXPECT_TRUE(worker->Ended());

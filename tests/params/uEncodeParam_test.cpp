@@ -119,6 +119,10 @@ TEST_F(EncodeParamTest, AnUnknownBitrateModeHasNoEntriesAndNoTexts) {
   TRecordingEncoder Encoder;
   Mp3->ApplyBitrateTo(Encoder);
   EXPECT_EQ(Encoder.Calls, (TCalls{"SetChannelMode(0)", "SetBitrate(320)"}));
+  // The bitrate it hands on is checked against the source like any other.
+  EXPECT_TRUE(Mp3->HasFixedBitrate());
+  EXPECT_EQ(Mp3->ChosenBitrate(), 320);
+  Mp3->FBitRateMode = 2;
   EXPECT_FALSE(Mp3->HasFixedBitrate());
 }
 
@@ -169,9 +173,16 @@ TEST_F(EncodeParamTest, ValuesReachTheEncoderInOrder) {
   Make<TFlacParam>()->ApplyTo(Flac, SamplesPerChannel(1764000, 24, 2)); // 294000 samples
   EXPECT_EQ(Flac.Calls, (TCalls{"SetCompressionLevel(1)", "SetSampleCount(296940)"}));
 
+  // The original width is the source's; a stored choice reaches the
+  // encoder as it is, also one the quality list does not show.
+  auto WavParam = Make<TWavParam>();
   TRecordingEncoder Wav;
-  Make<TWavParam>()->ApplyTo(Wav);
-  EXPECT_EQ(Wav.Calls, (TCalls{"SetOutputBits(0)", "Fallback(16)"}));
+  WavParam->ApplyTo(Wav, 24);
+  EXPECT_EQ(Wav.Calls, (TCalls{"SetOutputBits(0)", "Fallback(24)"}));
+  WavParam->FOutputBps = 4;
+  TRecordingEncoder Wav32;
+  WavParam->ApplyTo(Wav32, 16);
+  EXPECT_EQ(Wav32.Calls, (TCalls{"SetOutputBits(4)", "Fallback(16)"}));
 }
 
 TEST(SampleCountTest, RoundsHalfToEvenAndGuardsZeroAndOverflow) {

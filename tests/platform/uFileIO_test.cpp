@@ -300,3 +300,63 @@ TEST(FileIO, NamesThatAreNotUtf8OpenAndListByteForByte) {
   EXPECT_TRUE(std::filesystem::exists(Dir / "caf\xE9.wav.copy"));
   EXPECT_EQ(GetFullPathNameW(W(Latin1)), W(Latin1));
 }
+
+TEST(FileIO, UniqueFilesAreNewAndShareNothing) {
+  TTempDir Dir;
+  std::u16string First, Second;
+  const THandle A = CreateUniqueFileW(W(Dir.Path().string()), u".morvo-", u".part", First);
+  const THandle B = CreateUniqueFileW(W(Dir.Path().string() + "/"), u".morvo-", u".part", Second);
+  ASSERT_NE(A, INVALID_HANDLE_VALUE);
+  ASSERT_NE(B, INVALID_HANDLE_VALUE);
+  EXPECT_NE(First, Second);
+  const std::string Name = std::filesystem::path(WideToPath(First)).filename();
+  EXPECT_EQ(Name.rfind(".morvo-", 0), 0u);
+  EXPECT_EQ(std::filesystem::path(WideToPath(First)).parent_path(), Dir.Path());
+  EXPECT_EQ(FileWrite(A, "abc", 3), 3);
+  // Nobody else may open it, and it cannot be deleted while held.
+  EXPECT_FALSE(CanOpen(WideToPath(First), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  EXPECT_FALSE(DeleteFileW(First));
+  CloseHandle(A);
+  CloseHandle(B);
+  EXPECT_EQ(ReadText(WideToPath(First)), "abc");
+  std::u16string Ignored;
+  EXPECT_EQ(CreateUniqueFileW(W(Dir / "missing"), u".x", u"", Ignored), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(LastSystemReason(), "No such file or directory");
+}
+
+TEST(FileIO, MoveWithoutReplacingKeepsWhatIsThere) {
+  TTempDir Dir;
+  WriteText(Dir / "new", "new");
+  WriteText(Dir / "old", "old");
+  EXPECT_FALSE(MoveFileExW(W(Dir / "new"), W(Dir / "old"), 0));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(ReadText(Dir / "old"), "old");
+  // A dangling link is an entry too: it is not replaced either.
+  std::filesystem::create_symlink(Dir / "nowhere/x", Dir / "dangling");
+  EXPECT_FALSE(MoveFileExW(W(Dir / "new"), W(Dir / "dangling"), 0));
+  EXPECT_TRUE(MoveFileExW(W(Dir / "new"), W(Dir / "free"), 0));
+  EXPECT_EQ(ReadText(Dir / "free"), "new");
+  EXPECT_FALSE(std::filesystem::exists(Dir / "new"));
+}
+
+TEST(FileIO, MoveReplacingRefusesFilesInUseAndFolders) {
+  TTempDir Dir;
+  WriteText(Dir / "new", "new");
+  WriteText(Dir / "old", "old");
+  const THandle Reader = CreateFileW(W(Dir / "old"), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
+  ASSERT_NE(Reader, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(IsFileInUse(W(Dir / "old")));
+  EXPECT_FALSE(MoveFileExW(W(Dir / "new"), W(Dir / "old"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(ReadText(Dir / "old"), "old");
+  CloseHandle(Reader);
+  EXPECT_FALSE(IsFileInUse(W(Dir / "old")));
+  EXPECT_FALSE(IsFileInUse(W(Dir / "missing")));
+  EXPECT_TRUE(MoveFileExW(W(Dir / "new"), W(Dir / "old"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(ReadText(Dir / "old"), "new");
+  std::filesystem::create_directories(Dir / "folder");
+  EXPECT_FALSE(MoveFileExW(W(Dir / "old"), W(Dir / "folder"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadText(Dir / "old"), "new");
+}

@@ -33,6 +33,36 @@ inline void WriteBytes(const std::filesystem::path& File, const std::vector<uint
   WriteBytes(File, std::string_view(reinterpret_cast<const char*>(Bytes.data()), Bytes.size()));
 }
 
+// An RF64 file of Seconds of silence (44.1 kHz, stereo, 16 bits) that takes
+// no room on disk: long work for a converter at no cost.
+inline void MakeSparseRf64(const std::filesystem::path& File, uint64_t Seconds) {
+  const uint64_t Data = Seconds * 44100 * 4;
+  std::string H;
+  const auto Put = [&H](uint64_t Value, int Bytes) {
+    for (int I = 0; I < Bytes; ++I) H += char((Value >> (8 * I)) & 0xFF);
+  };
+  H += "RF64";
+  Put(0xFFFFFFFFu, 4);
+  H += "WAVEds64";
+  Put(28, 4);
+  Put(Data + 80 - 8, 8);  // the RIFF size: the whole file less 8 bytes
+  Put(Data, 8);
+  Put(Seconds * 44100, 8);
+  Put(0, 4);
+  H += "fmt ";
+  Put(16, 4);
+  Put(1, 2);
+  Put(2, 2);
+  Put(44100, 4);
+  Put(44100 * 4, 4);
+  Put(4, 2);
+  Put(16, 2);
+  H += "data";
+  Put(0xFFFFFFFFu, 4);
+  WriteBytes(File, H);
+  std::filesystem::resize_file(File, H.size() + Data);
+}
+
 // A RIFF/WAVE file taken apart: the format fields and the bytes of the
 // "data" chunk. A chunk cut short by the end of the file gives what is there.
 template <class TBytes> struct TWav {

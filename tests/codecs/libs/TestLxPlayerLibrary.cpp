@@ -56,7 +56,9 @@ public:
     return int32_t(std::fread(Buffer, 1, size_t(Size / kFrameBytes * kFrameBytes), FFile));
   }
   int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) override {
-    *Info = TDecoderInfo{16, 2, kRate, 1411, 0, 0, FFrames * 10000000 / kRate};
+    // The two words the system once left unread hold what an old library
+    // might leave there: nothing marked.
+    *Info = TDecoderInfo{16, 2, kRate, 1411, -1, 0x00010003, FFrames * 10000000 / kRate};
     return 0;
   }
 

@@ -383,29 +383,132 @@ TEST(RefusedSource, TextEmptyTruncatedAndVideoOnlyFilesFailOpen) {
   EXPECT_EQ(decoder->Open(nullptr) & 0xFF, 0);
 }
 
-TEST(TruncatedSource, DeliversWhatIsLeftAndEndsCleanly) {
-  TTempDir dir;
-  const std::vector<uint8_t> pcm = NoiseBytes(44100 * 4, 5);
-  WriteBytes(dir / "s.raw", pcm);
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f s16le -ar 44100 -ac 2 -i " + Quote(dir / "s.raw") + " " +
-                         Quote(dir / "whole.wav")));
-  ASSERT_TRUE(RunCommand("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
-                         "--sample-rate=44100 -o " +
-                         Quote(dir / "whole.flac") + " " + Quote(dir / "s.raw")));
-  for (const std::string name : {"whole.wav", "whole.flac"}) {
-    std::vector<uint8_t> bytes = ReadBytes(dir / name);
-    bytes.resize(bytes.size() * 6 / 10 + 3);  // cut mid-sample, mid-frame
-    WriteBytes(dir / ("cut_" + name), bytes);
-    TComPtr<IDecoderEx> decoder(OpenDecoder(dir / ("cut_" + name)));
-    ASSERT_TRUE(decoder) << name;
-    std::vector<uint8_t> got = ReadToEnd(decoder.Get());
-    EXPECT_EQ(got.size() % 4, 0u) << name;
-    EXPECT_GT(got.size(), pcm.size() / 3) << name;
-    EXPECT_LE(got.size(), pcm.size()) << name;
-    // Whatever arrives is the source's beginning (FLAC drops the cut frame).
-    const size_t whole = name == "whole.wav" ? got.size() : got.size() / 2;
-    EXPECT_TRUE(std::equal(got.begin(), got.begin() + whole, pcm.begin())) << name;
+// --- Sources that state their length: cut or damaged ones fail -------------
+
+// Reads to the end; the last Read's result is kept in Last.
+std::vector<uint8_t> ReadAll(IDecoderEx* Decoder, int32_t& Last) {
+  std::vector<uint8_t> all;
+  std::vector<uint8_t> block(16384);
+  while ((Last = Decoder->Read(block.data(), 16384)) > 0) all.insert(all.end(), block.begin(), block.begin() + Last);
+  return all;
+}
+
+class StatedLength : public testing::Test {
+protected:
+  void SetUp() override {
+    FPcm = NoiseBytes(44100 * 4 * 3, 5);  // 3 s, 16-bit stereo
+    WriteBytes(FDir / "s.raw", FPcm);
+    const std::string raw = " -f s16le -ar 44100 -ac 2 -i " + Quote(FDir / "s.raw");
+    ASSERT_TRUE(RunCommand("ffmpeg -v error -y" + raw + " " + Quote(FDir / "whole.wav")));
+    ASSERT_TRUE(RunCommand("ffmpeg -v error -y" + raw + " -c:a pcm_s16be " + Quote(FDir / "whole.aiff")));
+    ASSERT_TRUE(RunCommand("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
+                           "--sample-rate=44100 -o " + Quote(FDir / "whole.flac") + " " + Quote(FDir / "s.raw")));
+    ASSERT_TRUE(RunCommand("ffmpeg -v error -y" + raw + " -b:a 192k " + Quote(FDir / "whole.mp3")));
   }
+  // The first Percent of Name's bytes (plus 3, to cut inside a sample).
+  std::filesystem::path Cut(const std::string& Name, int Percent) {
+    std::vector<uint8_t> bytes = ReadBytes(FDir / Name);
+    bytes.resize(bytes.size() * Percent / 100 + 3);
+    const fs::path cut = FDir / ("cut_" + Name);
+    WriteBytes(cut, bytes);
+    return cut;
+  }
+  TTempDir FDir;
+  std::vector<uint8_t> FPcm;
+};
+
+TEST_F(StatedLength, WholeSourcesEndCleanlyAndSayTheirLengthIsStated) {
+  for (const std::string name : {"whole.wav", "whole.aiff", "whole.flac"}) {
+    TComPtr<IDecoderEx> decoder(OpenDecoder(FDir / name));
+    ASSERT_TRUE(decoder) << name;
+    EXPECT_EQ(DecoderInfoWord(InfoOf(decoder.Get()).Flags) & dfStatedLength, dfStatedLength) << name;
+    int32_t last = 0;
+    EXPECT_EQ(ReadAll(decoder.Get(), last).size(), FPcm.size()) << name;
+    EXPECT_EQ(last, 0) << name;
+  }
+  // An MP3's length is an estimate: it states nothing.
+  TComPtr<IDecoderEx> mp3(OpenDecoder(FDir / "whole.mp3"));
+  ASSERT_TRUE(mp3);
+  EXPECT_EQ(DecoderInfoWord(InfoOf(mp3.Get()).Flags) & dfStatedLength, 0);
+}
+
+TEST_F(StatedLength, CutSourcesDeliverWhatIsLeftThenFail) {
+  for (const std::string name : {"whole.wav", "whole.aiff", "whole.flac"}) {
+    TComPtr<IDecoderEx> decoder(OpenDecoder(Cut(name, 60)));
+    ASSERT_TRUE(decoder) << name;
+    int32_t last = 0;
+    const std::vector<uint8_t> got = ReadAll(decoder.Get(), last);
+    EXPECT_GT(got.size(), FPcm.size() / 3) << name;
+    EXPECT_LT(got.size(), FPcm.size()) << name;
+    EXPECT_EQ(got.size() % 4, 0u) << name;
+    // Whatever arrives is the source's beginning.
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), FPcm.begin())) << name;
+    EXPECT_LT(last, 0) << name << ": the end of a cut source is an error, not the end";
+    EXPECT_EQ(DecoderInfoWord(InfoOf(decoder.Get()).ReadError), drEndsShort) << name;
+    std::vector<uint8_t> block(64);
+    EXPECT_LT(decoder->Read(block.data(), 64), 0) << name << ": keeps failing";
+  }
+  // A cut MP3 ends where its data ends, as before.
+  TComPtr<IDecoderEx> mp3(OpenDecoder(Cut("whole.mp3", 60)));
+  ASSERT_TRUE(mp3);
+  int32_t last = -1;
+  EXPECT_GT(ReadAll(mp3.Get(), last).size(), FPcm.size() / 3);
+  EXPECT_EQ(last, 0);
+}
+
+TEST_F(StatedLength, AWavCutByAPartOfOneSampleStillEndsCleanly) {
+  // The header counts one more frame than the data holds: no real loss.
+  std::vector<uint8_t> bytes = ReadBytes(FDir / "whole.wav");
+  bytes.resize(bytes.size() - 2);
+  WriteBytes(FDir / "short.wav", bytes);
+  TComPtr<IDecoderEx> decoder(OpenDecoder(FDir / "short.wav"));
+  ASSERT_TRUE(decoder);
+  int32_t last = -1;
+  EXPECT_EQ(ReadAll(decoder.Get(), last).size(), FPcm.size() - 4);
+  EXPECT_EQ(last, 0);
+}
+
+TEST_F(StatedLength, ADamagedFlacFrameInTheMiddleFails) {
+  std::vector<uint8_t> bytes = ReadBytes(FDir / "whole.flac");
+  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 32; ++i) bytes[i] ^= 0x5A;
+  WriteBytes(FDir / "damaged.flac", bytes);
+  // The flac tool agrees that the file is damaged, and that the original is not.
+  ASSERT_TRUE(RunCommand("flac -s -t " + Quote(FDir / "whole.flac")));
+  ASSERT_FALSE(RunCommand("flac -s -t " + Quote(FDir / "damaged.flac") + " 2>/dev/null"));
+  TComPtr<IDecoderEx> decoder(OpenDecoder(FDir / "damaged.flac"));
+  ASSERT_TRUE(decoder);
+  int32_t last = 0;
+  const std::vector<uint8_t> got = ReadAll(decoder.Get(), last);
+  EXPECT_LT(got.size(), FPcm.size() * 6 / 10);
+  EXPECT_LT(last, 0);
+  EXPECT_EQ(DecoderInfoWord(InfoOf(decoder.Get()).ReadError), drDamaged);
+}
+
+TEST(CodecKind, LosslessCodecsSayTheyAreLossless) {
+  TTempDir dir;
+  const std::string input = "ffmpeg -v error -y -f lavfi -i sine=duration=0.5 ";
+  const std::pair<const char*, bool> cases[] = {
+      {"-c:a pcm_s16be a.aiff", true}, {"-c:a alac a.m4a", true},  {"-c:a wavpack a.wv", true},
+      {"-c:a tta a.tta", true},        {"-c:a flac a.flac", true}, {"-c:a pcm_mulaw mulaw.wav", false},
+      {"-b:a 128k a.mp3", false},      {"-c:a aac a.aac", false},  {"-c:a libvorbis a.ogg", false}};
+  for (const auto& [arguments, lossless] : cases) {
+    const std::string args = arguments;
+    const std::string name = args.substr(args.rfind(' ') + 1);
+    if (!RunCommand(input + args.substr(0, args.rfind(' ') + 1) + Quote(dir / name))) {
+      ADD_FAILURE() << "ffmpeg could not make " << name;
+      continue;
+    }
+    TComPtr<IDecoderEx> decoder(OpenDecoder(dir / name));
+    ASSERT_TRUE(decoder) << name;
+    EXPECT_EQ((DecoderInfoWord(InfoOf(decoder.Get()).Flags) & dfLosslessCodec) != 0, lossless) << name;
+  }
+}
+
+TEST(CodecKind, WordsWithoutTheMarkSayNothing) {
+  EXPECT_EQ(DecoderInfoWord(0), 0);
+  EXPECT_EQ(DecoderInfoWord(0x12340003), 0);
+  EXPECT_EQ(DecoderInfoWord(-1), 0);
+  EXPECT_EQ(DecoderInfoWord(DecoderInfoTag | dfLosslessCodec), dfLosslessCodec);
 }
 
 TEST(SourcePath, WideNamesWithSpacesAndColonsOpen) {

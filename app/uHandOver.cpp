@@ -75,8 +75,9 @@ THandOverResult HandOverToRunningInstance(uint32_t Pid) {
   std::vector<uint8_t> Payload;
   if (!MakeHandOverPayload(Path, Payload)) return THandOverResult::PathTooLong;
   platform::THandOverClient Client;
-  const bool Handled = Client.Connect(Pid, AnswerTimeoutMs) &&
-                       Client.SendCopyData(Payload.data(), static_cast<uint32_t>(Payload.size()), HandledTimeoutMs);
+  const bool Handled =
+      Client.Connect(Pid, AnswerTimeoutMs) &&
+      Client.SendCopyData(Payload.data(), static_cast<uint32_t>(Payload.size()), HandledTimeoutMs);
   return Handled ? THandOverResult::Handled : THandOverResult::Failed;
 }
 
@@ -98,7 +99,8 @@ TSingleInstance::TRole TSingleInstance::Claim() {
     auto View = platform::TSharedMemory::OpenExisting(SingleInstanceMappingName, MappingSize);
     if (!View) return TRole::Unusable;
     const uint32_t Pid = ReadPid(*View);
-    if (Pid != 0 && Pid != platform::CurrentProcessId() && platform::InstanceAnswers(Pid, AnswerTimeoutMs)) {
+    if (Pid != 0 && Pid != platform::CurrentProcessId() &&
+        platform::InstanceAnswers(Pid, AnswerTimeoutMs)) {
       FRunningPid = Pid;
       return TRole::Second;
     }

@@ -8,10 +8,14 @@ namespace {
 // for an unknown mode.
 uint8_t* Mp3IndexField(TMp3Param& Mp3) {
   switch (Mp3.FBitRateMode) {
-    case 0: return &Mp3.FCbrIndex;
-    case 1: return &Mp3.FAbrIndex;
-    case 2: return &Mp3.FVbrIndex;
-    default: return nullptr;
+  case 0:
+    return &Mp3.FCbrIndex;
+  case 1:
+    return &Mp3.FAbrIndex;
+  case 2:
+    return &Mp3.FVbrIndex;
+  default:
+    return nullptr;
   }
 }
 

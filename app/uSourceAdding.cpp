@@ -38,8 +38,7 @@ bool ComesBefore(const TSearchRecW& A, const TSearchRecW& B) {
 std::vector<TSearchRecW> ListFolder(const std::u16string& Folder) {
   std::vector<TSearchRecW> Entries;
   TSearchRecW Rec;
-  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0)
-    return Entries;
+  if (WideFindFirst(Folder + u"*.*", faAnyFile, Rec) != 0) return Entries;
   do {
     if (Rec.Name != u"." && Rec.Name != u"..") {
       Entries.push_back(Rec);
@@ -81,16 +80,13 @@ private:
   std::unordered_set<std::u16string> FNames;
 };
 
-std::u16string ErrorText(const std::exception& E) {
-  return platform::Utf8ToWide(E.what());
-}
+std::u16string ErrorText(const std::exception& E) { return platform::Utf8ToWide(E.what()); }
 
-} // namespace
+}  // namespace
 
 bool PassesExtensionList(const std::u16string& FileName) {
   const std::u16string Ext = WideExtractFileExt(FileName);
-  if (Ext.empty())
-    return false;
+  if (Ext.empty()) return false;
   return std::u16string_view(SourceExtensionList).find(WideUpperAscii(Ext)) !=
          std::u16string_view::npos;
 }
@@ -177,8 +173,7 @@ bool IsCueSheet(const std::u16string& Path) {
 }  // namespace
 
 void TSourceAdder::AddSources(const std::vector<std::u16string>& Paths, int Mode) {
-  if (Mode != ModeUser && Mode != ModePlayer)
-    return;
+  if (Mode != ModeUser && Mode != ModePlayer) return;
   const uint8_t SourceClass = Paths.empty() ? scOther : SourceClassOf(Paths.front());
   std::vector<std::u16string> Ordered(Paths);
   if (Mode == ModePlayer) std::reverse(Ordered.begin(), Ordered.end());
@@ -271,16 +266,16 @@ void TSourceAdder::AddParsedTracks(const std::u16string& CuePath, const TCuePars
     // The milliseconds are shown; the frames are where the worker cuts.
     Item->FStartFrame = Track.StartFrame;
     Item->FEndFrame = Track.EndFrame;
-    Item->FSheetTags = std::make_shared<const TSheetTrackTags>(
-        TSheetTrackTags{Parser.TrackTags(N), CoverFile});
+    Item->FSheetTags =
+        std::make_shared<const TSheetTrackTags>(TSheetTrackTags{Parser.TrackTags(N), CoverFile});
     SubmitTask(std::move(Item), CuePath, N);
   }
 }
 
 std::unique_ptr<TTaskItem> TSourceAdder::NewTask(uint8_t Kind, const std::u16string& Source,
                                                  uint8_t SourceClass,
-                                                 const std::u16string& TargetName,
-                                                 int32_t StartMs, int32_t EndMs) const {
+                                                 const std::u16string& TargetName, int32_t StartMs,
+                                                 int32_t EndMs) const {
   auto Item = std::make_unique<TTaskItem>();
   Item->FKind = Kind;
   Item->FSource = Source;

@@ -59,17 +59,17 @@ enum class TSourceRefusal {
 std::u16string SourceRefusalText(TSourceRefusal Reason);
 
 struct TRefusedSource {
-  std::u16string Path; // the source as given (for a cue track: the sheet)
-  int32_t Track = 0;   // cue track number; 0 for a whole file or a whole sheet
+  std::u16string Path;  // the source as given (for a cue track: the sheet)
+  int32_t Track = 0;    // cue track number; 0 for a whole file or a whole sheet
   TSourceRefusal Reason = TSourceRefusal::NotAFile;
-  std::u16string TargetName; // the refused task's target name, when a task was made
-  std::u16string Detail;     // the error text of an unreadable sheet
+  std::u16string TargetName;  // the refused task's target name, when a task was made
+  std::u16string Detail;      // the error text of an unreadable sheet
 };
 
 class TSourceAdder {
 public:
-  static constexpr int ModeUser = 0;   // dialog, drop, folder scan: first to last
-  static constexpr int ModePlayer = 1; // hand-over from the player: last to first
+  static constexpr int ModeUser = 0;    // dialog, drop, folder scan: first to last
+  static constexpr int ModePlayer = 1;  // hand-over from the player: last to first
 
   explicit TSourceAdder(TTaskManager& Manager);
 

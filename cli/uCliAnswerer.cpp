@@ -11,7 +11,8 @@ namespace {
 bool IsQuestion(uint32_t Flags) { return (Flags & 0x0F) == platform::MB_YESNO; }
 
 bool MeansYes(std::string Answer) {
-  while (!Answer.empty() && (Answer.back() == '\r' || Answer.back() == ' ')) Answer.pop_back();
+  while (!Answer.empty() && (Answer.back() == '\r' || Answer.back() == ' '))
+    Answer.pop_back();
   return Answer == "y" || Answer == "Y" || Answer == "yes" || Answer == "YES" || Answer == "是";
 }
 
@@ -28,7 +29,8 @@ TCliAnswerer::~TCliAnswerer() = default;
 
 void TCliAnswerer::BoxOpened(const platform::TMessageBoxPtr& Box) {
   if (!IsQuestion(Box->Flags())) {
-    std::cerr << platform::WideToUtf8(Box->Caption()) << ": " << platform::WideToUtf8(Box->Text()) << "\n";
+    std::cerr << platform::WideToUtf8(Box->Caption()) << ": " << platform::WideToUtf8(Box->Text())
+              << "\n";
     Box->Answer(platform::DefaultButton(Box->Flags()));
     return;
   }
@@ -62,8 +64,8 @@ void TCliAnswerer::TPrompter::Loop() {
 
 int TCliAnswerer::TPrompter::Ask(const platform::TMessageBoxRequest& Box) {
   if (BeforePrompt) BeforePrompt();
-  std::cerr << "[" << platform::WideToUtf8(Box.Caption()) << "] " << platform::WideToUtf8(Box.Text())
-            << " [y/N] " << std::flush;
+  std::cerr << "[" << platform::WideToUtf8(Box.Caption()) << "] "
+            << platform::WideToUtf8(Box.Text()) << " [y/N] " << std::flush;
   std::string Answer;
   const bool Read = static_cast<bool>(std::getline(std::cin, Answer));
   if (!Read) std::cerr << "\n";

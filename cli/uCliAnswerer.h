@@ -17,7 +17,8 @@ class TCliAnswerer : public platform::IMessageBoxAnswerer {
 public:
   // BeforePrompt/AfterPrompt run on the prompt thread around each question
   // (the live progress lines make room for it).
-  TCliAnswerer(bool Interactive, std::function<void()> BeforePrompt, std::function<void()> AfterPrompt);
+  TCliAnswerer(bool Interactive, std::function<void()> BeforePrompt,
+               std::function<void()> AfterPrompt);
   ~TCliAnswerer() override;
 
   void BoxOpened(const platform::TMessageBoxPtr& Box) override;

@@ -53,7 +53,8 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
       ->check(QualityIndex);
   App.add_flag("--list-qualities", O.ListQualities, "print the format's quality list and exit");
   App.add_option("-o,--output", O.Output, "target folder (default: the saved one)");
-  App.add_option("-e,--exists", O.ExistPolicy, "existing targets: rename, ask or overwrite (default ask)")
+  App.add_option("-e,--exists", O.ExistPolicy,
+                 "existing targets: rename, ask or overwrite (default ask)")
       ->transform(CLI::CheckedTransformer(kExistPolicies, CLI::ignore_case));
   App.add_option("-p,--priority", O.Priority,
                  "fast (加速处理(较快)) or background (资源优先(偏慢))")
@@ -71,10 +72,12 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_flag("--quiet", O.Quiet, "print nothing but failures, questions and JSON");
   // Two callbacks rather than one negatable flag: the option stays unset,
   // and the saved setting holds, when neither is given.
-  CLI::Option* Tags = App.add_flag_callback("--tags", [&O] { O.WriteTags = true; },
-                                            "carry the sources' tags and covers into the targets "
-                                            "(default: the saved setting, on unless turned off)");
-  App.add_flag_callback("--no-tags", [&O] { O.WriteTags = false; }, "write no tags into the targets")
+  CLI::Option* Tags = App.add_flag_callback(
+      "--tags", [&O] { O.WriteTags = true; },
+      "carry the sources' tags and covers into the targets "
+      "(default: the saved setting, on unless turned off)");
+  App.add_flag_callback(
+         "--no-tags", [&O] { O.WriteTags = false; }, "write no tags into the targets")
       ->excludes(Tags);
   App.add_flag("--cd", O.Cd, "add the audio tracks of every ready CD drive (读取光驱设备)");
   App.add_flag("--list-drives", O.ListDrives,
@@ -91,7 +94,8 @@ bool NamesATargetFile(const std::string& Folder) {
   const auto Dot = Folder.rfind('.');
   if (Dot == std::string::npos || Folder.find('/', Dot) != std::string::npos) return false;
   std::string Extension = Folder.substr(Dot + 1);
-  for (char& C : Extension) C = char(std::tolower(static_cast<unsigned char>(C)));
+  for (char& C : Extension)
+    C = char(std::tolower(static_cast<unsigned char>(C)));
   return Extension == "mp3" || Extension == "ape" || Extension == "wav" || Extension == "flac";
 }
 
@@ -112,7 +116,8 @@ TCliParseResult ParseCliOptions(int argc, const char* const* argv) {
     return Result;
   } catch (const CLI::ParseError& E) {
     Result.ExitCode = 2;
-    Result.Message = std::string("morvo-convert: ") + E.what() + "\nRun with --help for the options.\n";
+    Result.Message =
+        std::string("morvo-convert: ") + E.what() + "\nRun with --help for the options.\n";
     return Result;
   }
   const TCliOptions& O = Result.Options;

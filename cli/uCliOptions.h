@@ -20,16 +20,16 @@ struct TCliOptions {
   bool AddToPlaylist = false;
   bool Save = false;
   bool Json = false;
-  bool Quiet = false;  // no progress, no lines for tasks that succeeded, no summary
-  std::optional<bool> WriteTags;      // --tags / --no-tags; default: the saved setting
-  bool Cd = false;          // add every ready CD drive's tracks
-  bool ListDrives = false;  // print the CD drives and exit
-  bool Eject = false;       // eject every ready CD drive (after the run, if any)
+  bool Quiet = false;             // no progress, no lines for tasks that succeeded, no summary
+  std::optional<bool> WriteTags;  // --tags / --no-tags; default: the saved setting
+  bool Cd = false;                // add every ready CD drive's tracks
+  bool ListDrives = false;        // print the CD drives and exit
+  bool Eject = false;             // eject every ready CD drive (after the run, if any)
 };
 
 struct TCliParseResult {
-  bool Run = false;   // false: print Message and exit with ExitCode
-  int ExitCode = 0;   // 0 for --help/--version, 2 for a usage error
+  bool Run = false;  // false: print Message and exit with ExitCode
+  int ExitCode = 0;  // 0 for --help/--version, 2 for a usage error
   std::string Message;
   std::string Warning;  // printed on the error stream before a run
   TCliOptions Options;

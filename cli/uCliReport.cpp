@@ -141,7 +141,8 @@ void TCliReport::Resume() {
 
 void TCliReport::FlushDeferred() {
   FSuspended = false;
-  for (const auto& [Stream, Line] : FDeferred) *Stream << Line << "\n";
+  for (const auto& [Stream, Line] : FDeferred)
+    *Stream << Line << "\n";
   FDeferred.clear();
 }
 
@@ -150,7 +151,8 @@ void TCliReport::FlushDeferred() {
 void TCliReport::ClearLive() {
   if (!FLive || FDrawnLines == 0) return;
   FErr << "\x1b[" << FDrawnLines << "A";
-  for (int Line = 0; Line < FDrawnLines; ++Line) FErr << kClearLine << "\n";
+  for (int Line = 0; Line < FDrawnLines; ++Line)
+    FErr << kClearLine << "\n";
   FErr << "\x1b[" << FDrawnLines << "A" << std::flush;
   FDrawnLines = 0;
 }
@@ -159,7 +161,8 @@ void TCliReport::DrawLive() {
   if (!FLive || FSuspended) return;
   ClearLive();
   for (const auto& [Id, Task] : FConverting) {
-    FErr << kClearLine << FitLine(Bar(Task.Percent, 20) + " " + std::to_string(Task.Percent) + "% " + Task.Name)
+    FErr << kClearLine
+         << FitLine(Bar(Task.Percent, 20) + " " + std::to_string(Task.Percent) + "% " + Task.Name)
          << "\n";
     ++FDrawnLines;
   }
@@ -176,7 +179,8 @@ void TCliReport::DrawLive() {
 std::string TCliReport::FitLine(const std::string& Line) const {
   if (static_cast<int>(Line.size()) < FColumns) return Line;
   std::string Cut = Line.substr(0, FColumns - 1);
-  while (!Cut.empty() && (static_cast<unsigned char>(Cut.back()) & 0xC0) == 0x80) Cut.pop_back();
+  while (!Cut.empty() && (static_cast<unsigned char>(Cut.back()) & 0xC0) == 0x80)
+    Cut.pop_back();
   if (!Cut.empty() && (static_cast<unsigned char>(Cut.back()) & 0x80)) Cut.pop_back();
   return Cut;
 }

@@ -33,7 +33,9 @@ constexpr uint32_t WM_CLI_INTERRUPT = platform::WM_USER + 2200;
 const char* const kFormatOrder[] = {".mp3", ".ape", ".wav", ".flac"};
 
 std::u16string Wide(const std::string& Utf8) { return platform::Utf8ToWide(Utf8); }
-std::string FromAnsi(const std::string& Ansi) { return platform::WideToUtf8(platform::AnsiToWide(Ansi)); }
+std::string FromAnsi(const std::string& Ansi) {
+  return platform::WideToUtf8(platform::AnsiToWide(Ansi));
+}
 // A file or folder named on the command line: its bytes as they are, also
 // when they are not UTF-8.
 std::u16string PathArgument(const std::string& Bytes) { return platform::PathToWide(Bytes); }
@@ -51,9 +53,12 @@ std::u16string AbsoluteUnlessDrive(const std::u16string& Name) {
 // the hint that it is missing.
 std::string LibraryFailure(const std::string& Ext) {
   std::string Reason;
-  if (Ext == ".mp3") Reason = CodecLibraryLoadError(ftMP3);
-  else if (Ext == ".ape") Reason = CodecLibraryLoadError(ftAPE);
-  else if (Ext == ".flac") Reason = CodecLibraryLoadError(ftFLAC);
+  if (Ext == ".mp3")
+    Reason = CodecLibraryLoadError(ftMP3);
+  else if (Ext == ".ape")
+    Reason = CodecLibraryLoadError(ftAPE);
+  else if (Ext == ".flac")
+    Reason = CodecLibraryLoadError(ftFLAC);
   return Reason.empty() ? " (codec library missing?)" : ": " + Reason;
 }
 
@@ -71,7 +76,8 @@ int TCliSession::Run() {
   FReport = std::make_unique<TCliReport>(std::cout, std::cerr, Live, FOptions.Json,
                                          platform::TerminalColumns(), FOptions.Quiet);
   FAnswerer = std::make_shared<TCliAnswerer>(
-      platform::IsTerminal(platform::TStdStream::Input) && platform::IsTerminal(platform::TStdStream::Error),
+      platform::IsTerminal(platform::TStdStream::Input) &&
+          platform::IsTerminal(platform::TStdStream::Error),
       [this] { FReport->Suspend(); }, [this] { FReport->Resume(); });
   platform::SetMessageBoxAnswerer(FAnswerer);
 
@@ -173,7 +179,8 @@ void TCliSession::ListQualities() const {
   const auto& List = FParam->FQualityList;
   if (List.empty()) std::cout << "没有相关描述\n";
   for (size_t I = 0; I < List.size(); ++I) {
-    std::cout << I << ": " << FromAnsi(List[I]) << (static_cast<int>(I) == Selected ? "  *" : "") << "\n";
+    std::cout << I << ": " << FromAnsi(List[I]) << (static_cast<int>(I) == Selected ? "  *" : "")
+              << "\n";
   }
 }
 
@@ -183,7 +190,8 @@ bool TCliSession::ChooseTargetFolder() {
   if (FOptions.Output) Text = AbsoluteUnlessDrive(Text);
   const TTargetFolderCheck Check = CheckTargetFolder(Text);
   if (!Check.Ok) {
-    std::cerr << platform::WideToUtf8(Check.Caption) << ": " << platform::WideToUtf8(Check.Message) << "\n";
+    std::cerr << platform::WideToUtf8(Check.Caption) << ": " << platform::WideToUtf8(Check.Message)
+              << "\n";
     return false;
   }
   if (Check.Path != FManager->DestPath()) FManager->SetDestPath(Check.Path);
@@ -477,4 +485,6 @@ void TCliSession::FlushPlaylistQueue() {
   }
 }
 
-void TCliSession::UsageError(const std::string& Text) { std::cerr << "morvo-convert: " << Text << "\n"; }
+void TCliSession::UsageError(const std::string& Text) {
+  std::cerr << "morvo-convert: " << Text << "\n";
+}

@@ -19,7 +19,7 @@ std::u16string FolderFromRegistry() {
   return WideExtractFilePath(platform::AnsiToWide(value));
 }
 
-} // namespace
+}  // namespace
 
 // Only an existing block is opened: a block made here would hold no folder
 // and, on this platform, outlive the process.
@@ -28,28 +28,21 @@ TDataExchange::TDataExchange()
 
 TDataExchange::~TDataExchange() = default;
 
-bool TDataExchange::Mapped() const {
-  return FBlock != nullptr;
-}
+bool TDataExchange::Mapped() const { return FBlock != nullptr; }
 
 std::u16string TDataExchange::GetPlayerFolder() const {
-  if (!FBlock)
-    return {};
+  if (!FBlock) return {};
   std::u16string folder(FolderMaxUnits, u'\0');
   std::memcpy(folder.data(), FBlock->Data() + FolderOffset, FolderMaxUnits * sizeof(char16_t));
-  folder.resize(std::min(folder.find(u'\0'), FolderMaxUnits)); // zero-terminated when shorter
-  if (folder.empty() || !WideDirectoryExists(folder))
-    return {};
+  folder.resize(std::min(folder.find(u'\0'), FolderMaxUnits));  // zero-terminated when shorter
+  if (folder.empty() || !WideDirectoryExists(folder)) return {};
   return WideIncludeTrailingBackslash(folder);
 }
 
-std::u16string PlayerRegistryFile() {
-  return platform::UserConfigDir() + u"Morva/registry.ini";
-}
+std::u16string PlayerRegistryFile() { return platform::UserConfigDir() + u"Morva/registry.ini"; }
 
 std::u16string GetPlayerInstallDir() {
   std::u16string folder = TDataExchange().GetPlayerFolder();
-  if (!folder.empty())
-    return folder;
+  if (!folder.empty()) return folder;
   return FolderFromRegistry();
 }

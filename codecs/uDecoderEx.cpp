@@ -31,30 +31,23 @@ std::u16string TagText(IDecoderTags& Tags, int32_t Index, int32_t Part) {
 // range are held at its ends instead of overflowing.
 int64_t SecondsToUnits(double Seconds) {
   const double units = std::trunc(Seconds * 10000000.0);
-  if (std::isnan(units))
-    return 0;
-  if (units >= 9.2233720368547758e18)
-    return std::numeric_limits<int64_t>::max();
-  if (units <= -9.2233720368547758e18)
-    return std::numeric_limits<int64_t>::min();
+  if (std::isnan(units)) return 0;
+  if (units >= 9.2233720368547758e18) return std::numeric_limits<int64_t>::max();
+  if (units <= -9.2233720368547758e18) return std::numeric_limits<int64_t>::min();
   return static_cast<int64_t>(units);
 }
 
-} // namespace
+}  // namespace
 
-TDecoderEx::TDecoderEx() {
-  CreateDecoder(FDecoder);
-}
+TDecoderEx::TDecoderEx() { CreateDecoder(FDecoder); }
 
 TDecoderEx::~TDecoderEx() {
-  if (FDecoder)
-    FDecoder->Release();
+  if (FDecoder) FDecoder->Release();
 }
 
 bool TDecoderEx::Open(const std::u16string& FileName) {
   FFailureReason.clear();
-  if (!FDecoder)
-    return false;
+  if (!FDecoder) return false;
   // Only the low byte carries the decoder's boolean.
   const bool opened = (FDecoder->Open(FileName.c_str()) & 0xFF) != 0;
   if (opened)
@@ -68,7 +61,8 @@ bool TDecoderEx::Open(const std::u16string& FileName) {
 // reason.
 void TDecoderEx::FetchFailureReason(const std::u16string& FileName) {
   IDecoderFailureInfo* info = nullptr;
-  if (FDecoder->QueryInterface(IID_IDecoderFailureInfo, reinterpret_cast<void**>(&info)) != S_OK || !info)
+  if (FDecoder->QueryInterface(IID_IDecoderFailureInfo, reinterpret_cast<void**>(&info)) != S_OK ||
+      !info)
     return;
   const int32_t length = info->GetFailureReason(nullptr, 0);
   if (length > 0) {
@@ -80,17 +74,14 @@ void TDecoderEx::FetchFailureReason(const std::u16string& FileName) {
 }
 
 int32_t TDecoderEx::Read(void* Buffer, int32_t Size) {
-  if (!FDecoder)
-    return -1;
+  if (!FDecoder) return -1;
   return FDecoder->Read(Buffer, Size);
 }
 
 int32_t TDecoderEx::ReadError() {
-  if (!FDecoder)
-    return drReadFailed;
+  if (!FDecoder) return drReadFailed;
   TDecoderInfo info{};
-  if (FDecoder->GetInfo(&info) != 0)
-    return 0;
+  if (FDecoder->GetInfo(&info) != 0) return 0;
   return DecoderInfoWord(info.ReadError);
 }
 
@@ -99,29 +90,27 @@ bool TDecoderEx::IsLosslessCodec() const {
 }
 
 void TDecoderEx::Seek(double Seconds) {
-  if (!FDecoder)
-    return;
+  if (!FDecoder) return;
   FDecoder->Seek(SecondsToUnits(Seconds));
 }
 
 bool TDecoderEx::ReadMetadata(std::vector<std::pair<std::u16string, std::u16string>>& Pairs,
                               std::vector<uint8_t>& Picture) {
-  if (!FDecoder)
-    return false;
+  if (!FDecoder) return false;
   TComPtr<IDecoderTags> Tags;
-  if (!Succeeded(FDecoder->QueryInterface(IID_IDecoderTags, reinterpret_cast<void**>(Tags.Put()))) || !Tags)
+  if (!Succeeded(
+          FDecoder->QueryInterface(IID_IDecoderTags, reinterpret_cast<void**>(Tags.Put()))) ||
+      !Tags)
     return false;
   const int32_t Count = std::min(Tags->GetTagCount(), MaxTagCount);
   for (int32_t I = 0; I < Count; ++I) {
     std::u16string Key = TagText(*Tags.Get(), I, 0);
-    if (!Key.empty())
-      Pairs.emplace_back(std::move(Key), TagText(*Tags.Get(), I, 1));
+    if (!Key.empty()) Pairs.emplace_back(std::move(Key), TagText(*Tags.Get(), I, 1));
   }
   const int32_t Size = Tags->GetPicture(nullptr, 0);
   if (Size > 0 && Size <= MaxPictureBytes) {
     Picture.assign(static_cast<size_t>(Size), 0);
-    if (Tags->GetPicture(Picture.data(), Size) != Size)
-      Picture.clear();
+    if (Tags->GetPicture(Picture.data(), Size) != Size) Picture.clear();
   }
   return true;
 }

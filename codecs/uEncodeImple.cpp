@@ -24,13 +24,9 @@ template <int Bits> int64_t ReadSample(const uint8_t* p) {
   }
 }
 
-template <int Bits> constexpr int64_t MinValue() {
-  return -(int64_t(1) << (Bits - 1));
-}
+template <int Bits> constexpr int64_t MinValue() { return -(int64_t(1) << (Bits - 1)); }
 
-template <int Bits> constexpr int64_t MaxValue() {
-  return (int64_t(1) << (Bits - 1)) - 1;
-}
+template <int Bits> constexpr int64_t MaxValue() { return (int64_t(1) << (Bits - 1)) - 1; }
 
 // The 32-bit lower limit is symmetric to the upper one on purpose.
 constexpr int64_t Lowest32 = -MaxValue<32>();
@@ -62,8 +58,7 @@ void ConvertPair(const uint8_t* Source, uint8_t* Dest, size_t Count) {
                 Scale<SourceBits, DestBits>(MaxValue<SourceBits>()) <= MaxValue<DestBits>());
   for (size_t i = 0; i < Count; ++i) {
     int64_t v = Scale<SourceBits, DestBits>(ReadSample<SourceBits>(Source + i * (SourceBits / 8)));
-    if constexpr (DestBits == 32)
-      v = v < Lowest32 ? Lowest32 : v;
+    if constexpr (DestBits == 32) v = v < Lowest32 ? Lowest32 : v;
     WriteSample<DestBits>(Dest + i * (DestBits / 8), v);
   }
 }
@@ -99,7 +94,7 @@ void PutLE32(uint8_t* p, uint32_t v) {
     p[i] = uint8_t(v >> (8 * i));
 }
 
-} // namespace
+}  // namespace
 
 bool IsSupportedSampleWidth(int32_t Bits) {
   return Bits == 8 || Bits == 16 || Bits == 24 || Bits == 32;
@@ -110,8 +105,7 @@ void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int3
   if (SourceBits == DestBits || !IsSupportedSampleWidth(SourceBits) ||
       !IsSupportedSampleWidth(DestBits))
     return;
-  if (ByteCount <= 0)
-    return;
+  if (ByteCount <= 0) return;
   const size_t count = size_t(ByteCount) / size_t(SourceBits / 8);
   const auto* src = static_cast<const uint8_t*>(Source);
   auto* dst = static_cast<uint8_t*>(Dest);
@@ -126,17 +120,13 @@ void ConvertSampleFormat(const void* Source, void* Dest, int32_t ByteCount, int3
 // TWavEncoder
 
 TWavEncoder::~TWavEncoder() {
-  if (FCallback)
-    FCallback->Release();
+  if (FCallback) FCallback->Release();
 }
 
 HRESULT MORVO_STDCALL TWavEncoder::QueryInterface(const TGUID& iid, void** obj) {
-  if (!obj)
-    return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IWavEncoderParam)
-    return Answer<IWavEncoderParam>(obj);
-  if (iid == IID_IEncoder)
-    return Answer<IEncoder>(obj);
+  if (!obj) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IWavEncoderParam) return Answer<IWavEncoderParam>(obj);
+  if (iid == IID_IEncoder) return Answer<IEncoder>(obj);
   return Refuse(obj);
 }
 
@@ -161,18 +151,13 @@ void MORVO_STDCALL TWavEncoder::SetOutputBits(int32_t Choice, int32_t FallbackBi
 }
 
 int32_t MORVO_STDCALL TWavEncoder::Init(IEncoderCallback* Callback, const WAVEFORMATEX* Format) {
-  if (Callback)
-    Callback->AddRef();
-  if (FCallback)
-    FCallback->Release();
+  if (Callback) Callback->AddRef();
+  if (FCallback) FCallback->Release();
   FCallback = Callback;
-  if (Format)
-    std::memcpy(&FFormat, Format, sizeof(FFormat));
-  if (!FCallback)
-    return -1;
+  if (Format) std::memcpy(&FFormat, Format, sizeof(FFormat));
+  if (!FCallback) return -1;
   // Placeholder; Finish seeks back and writes the real header over it.
-  if (!FitsInRiff(HeaderSize))
-    return -1;
+  if (!FitsInRiff(HeaderSize)) return -1;
   FCallback->Write(FHeader, HeaderSize);
   FBytesWritten += HeaderSize;
   return 0;
@@ -185,31 +170,24 @@ bool TWavEncoder::FitsInRiff(uint64_t Count) const {
 int32_t TWavEncoder::WriteOut(const void* Buffer, uint32_t Count) {
   // Sizes that wrapped would make a corrupt file; refuse the block instead
   // so that Finish still describes the data actually written.
-  if (!FitsInRiff(Count))
-    return -1;
+  if (!FitsInRiff(Count)) return -1;
   FCallback->Write(Buffer, int32_t(Count));
   FBytesWritten += Count;
   return 0;
 }
 
 int32_t MORVO_STDCALL TWavEncoder::Encode(const void* Buffer, int32_t ByteCount) {
-  if (!FCallback)
-    return -1;
-  if (ByteCount < 0 || (!Buffer && ByteCount > 0))
-    return -1;
+  if (!FCallback) return -1;
+  if (ByteCount < 0 || (!Buffer && ByteCount > 0)) return -1;
   const int32_t inBits = FFormat.wBitsPerSample;
-  if (FOutputBits == inBits)
-    return WriteOut(Buffer, uint32_t(ByteCount));
+  if (FOutputBits == inBits) return WriteOut(Buffer, uint32_t(ByteCount));
   // Only the four widths can be converted; anything else would put samples
   // on disk that do not match the header.
-  if (!IsSupportedSampleWidth(inBits) || !IsSupportedSampleWidth(FOutputBits))
-    return -1;
+  if (!IsSupportedSampleWidth(inBits) || !IsSupportedSampleWidth(FOutputBits)) return -1;
   const uint64_t outCount = uint64_t(ByteCount / (inBits / 8)) * uint64_t(FOutputBits / 8);
-  if (!FitsInRiff(outCount) || outCount > uint64_t(std::numeric_limits<int32_t>::max()))
-    return -1;
+  if (!FitsInRiff(outCount) || outCount > uint64_t(std::numeric_limits<int32_t>::max())) return -1;
   try {
-    if (FScratch.size() < outCount)
-      FScratch.resize(outCount);
+    if (FScratch.size() < outCount) FScratch.resize(outCount);
   } catch (const std::bad_alloc&) {
     return -1;
   }
@@ -238,14 +216,11 @@ void TWavEncoder::FillHeader() {
 }
 
 int32_t MORVO_STDCALL TWavEncoder::Finish() {
-  if (!FCallback)
-    return -1;
+  if (!FCallback) return -1;
   FillHeader();
   FCallback->Seek(0, 0, nullptr);
   FCallback->Write(FHeader, HeaderSize);
   return 0;
 }
 
-IEncoder* CreateWavEncoder() {
-  return static_cast<IEncoder*>(new TWavEncoder);
-}
+IEncoder* CreateWavEncoder() { return static_cast<IEncoder*>(new TWavEncoder); }

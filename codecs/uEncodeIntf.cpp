@@ -28,7 +28,7 @@ std::recursive_mutex& LibraryLock() {
   return *lock;
 }
 
-TCountedLibrary GCodecLibraries[4]; // index = format type; 2 (WAV) unused
+TCountedLibrary GCodecLibraries[4];  // index = format type; 2 (WAV) unused
 TCountedLibrary GCpuControl;
 
 bool IsCountedCodecType(TFormatType FormatType) {
@@ -85,13 +85,12 @@ void RecordLoadOutcome(TCountedLibrary& Library, const char* Name) {
 bool LoadCounted(TCountedLibrary& Library, const char* Name,
                  void* (*Resolve)(platform::TLibHandle Module)) {
   std::lock_guard guard(LibraryLock());
-  ++Library.UseCount; // also when the load below fails; the release undoes it
+  ++Library.UseCount;  // also when the load below fails; the release undoes it
   if (!Library.Module) {
     Library.Module = platform::LoadLibraryA(PlayerLibraryPath(Name));
     if (Library.Module) {
       Library.Entry = Resolve(Library.Module);
-      if (!Library.Entry)
-        Unload(Library);
+      if (!Library.Entry) Unload(Library);
     }
     RecordLoadOutcome(Library, Name);
   }
@@ -100,10 +99,8 @@ bool LoadCounted(TCountedLibrary& Library, const char* Name,
 
 void ReleaseCounted(TCountedLibrary& Library) {
   std::lock_guard guard(LibraryLock());
-  if (Library.UseCount > 0)
-    --Library.UseCount;
-  if (Library.Module && Library.UseCount == 0)
-    Unload(Library);
+  if (Library.UseCount > 0) --Library.UseCount;
+  if (Library.Module && Library.UseCount == 0) Unload(Library);
 }
 
 int32_t UseCountOf(const TCountedLibrary& Library) {
@@ -114,55 +111,44 @@ int32_t UseCountOf(const TCountedLibrary& Library) {
 // Program end: drops every counted use at once.
 void ReleaseAll(TCountedLibrary& Library) {
   Library.UseCount = 0;
-  if (Library.Module)
-    Unload(Library);
+  if (Library.Module) Unload(Library);
 }
 
 template <class T> void ReleaseOutput(T*& Output) {
-  if (Output)
-    Output->Release();
+  if (Output) Output->Release();
   Output = nullptr;
 }
 
 void CreateLibraryEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param) {
   const auto getClassObject =
       reinterpret_cast<TDllGetClassObject>(GCodecLibraries[FormatType].Entry.load());
-  if (!getClassObject)
-    return;
+  if (!getClassObject) return;
   // An out pointer that comes with a failure code is not trusted.
   void* factoryOut = nullptr;
-  if (!Succeeded(getClassObject(CodecClassId(FormatType), IID_IClassFactory, &factoryOut)))
-    return;
+  if (!Succeeded(getClassObject(CodecClassId(FormatType), IID_IClassFactory, &factoryOut))) return;
   TComPtr<IClassFactory> factory(static_cast<IClassFactory*>(factoryOut));
-  if (!factory)
-    return;
+  if (!factory) return;
   void* encoderOut = nullptr;
-  if (!Succeeded(factory->CreateInstance(nullptr, IID_IEncoder, &encoderOut)))
-    return;
+  if (!Succeeded(factory->CreateInstance(nullptr, IID_IEncoder, &encoderOut))) return;
   Encoder = static_cast<IEncoder*>(encoderOut);
-  if (!Encoder)
-    return;
+  if (!Encoder) return;
   void* paramOut = nullptr;
-  if (!Succeeded(Encoder->QueryInterface(CodecParamInterfaceId(FormatType), &paramOut)))
-    return;
+  if (!Succeeded(Encoder->QueryInterface(CodecParamInterfaceId(FormatType), &paramOut))) return;
   Param = static_cast<IUnknown*>(paramOut);
 }
 
-} // namespace
+}  // namespace
 
 bool LoadCodecLibrary(TFormatType FormatType) {
-  if (FormatType == ftWAV)
-    return true; // built in; nothing to count
-  if (!IsCountedCodecType(FormatType))
-    return false;
+  if (FormatType == ftWAV) return true;  // built in; nothing to count
+  if (!IsCountedCodecType(FormatType)) return false;
   return LoadCounted(GCodecLibraries[FormatType], "codecs.dll", [](platform::TLibHandle Module) {
     return platform::GetProcAddress(Module, "DllGetClassObject");
   });
 }
 
 void ReleaseCodecLibrary(TFormatType FormatType) {
-  if (IsCountedCodecType(FormatType))
-    ReleaseCounted(GCodecLibraries[FormatType]);
+  if (IsCountedCodecType(FormatType)) ReleaseCounted(GCodecLibraries[FormatType]);
 }
 
 std::string CodecLibraryLoadError(TFormatType FormatType) {
@@ -176,8 +162,7 @@ int32_t CodecLibraryUseCount(TFormatType FormatType) {
 }
 
 bool IsCodecLibraryLoaded(TFormatType FormatType) {
-  if (!IsCountedCodecType(FormatType))
-    return false;
+  if (!IsCountedCodecType(FormatType)) return false;
   std::lock_guard guard(LibraryLock());
   return GCodecLibraries[FormatType].Module != nullptr;
 }
@@ -188,17 +173,13 @@ bool LoadCpuControlLibrary() {
   });
 }
 
-void ReleaseCpuControlLibrary() {
-  ReleaseCounted(GCpuControl);
-}
+void ReleaseCpuControlLibrary() { ReleaseCounted(GCpuControl); }
 
 TLxPlayerCreateCpuControl CpuControlFactory() {
   return reinterpret_cast<TLxPlayerCreateCpuControl>(GCpuControl.Entry.load());
 }
 
-int32_t CpuControlLibraryUseCount() {
-  return UseCountOf(GCpuControl);
-}
+int32_t CpuControlLibraryUseCount() { return UseCountOf(GCpuControl); }
 
 bool CreateEncoder(TFormatType FormatType, IEncoder*& Encoder, IUnknown*& Param) {
   ReleaseOutput(Encoder);

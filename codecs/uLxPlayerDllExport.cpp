@@ -21,21 +21,18 @@ struct TPlayerLibrary {
 
 TPlayerLibrary GPlayer;
 
-void* Ordinal(int Number) {
-  return platform::GetProcAddressByOrdinal(GPlayer.Module, Number);
-}
+void* Ordinal(int Number) { return platform::GetProcAddressByOrdinal(GPlayer.Module, Number); }
 
 void ForgetModule() {
   GPlayer.Module = nullptr;
   GPlayer.CreateDecoder = nullptr;
 }
 
-} // namespace
+}  // namespace
 
 bool LoadPlayerLibrary() {
   assert(platform::IsMainThread() && "the player library state belongs to the main thread");
-  if (GPlayer.Module)
-    return true;
+  if (GPlayer.Module) return true;
   GPlayer.Module = platform::LoadLibraryW(GetPlayerInstallDir() + u"LxPlayer.dll");
   if (GPlayer.Module) {
     GPlayer.CreateDecoder = reinterpret_cast<TLxPlayerCreateDecoder>(Ordinal(2));
@@ -58,26 +55,19 @@ bool LoadPlayerLibrary() {
 }
 
 bool IsPlayerLibraryAvailable() {
-  if (GPlayer.Availability == plNotTried)
-    LoadPlayerLibrary();
+  if (GPlayer.Availability == plNotTried) LoadPlayerLibrary();
   return GPlayer.Availability == plLoaded;
 }
 
-std::string PlayerLibraryLoadError() {
-  return GPlayer.LoadError;
-}
+std::string PlayerLibraryLoadError() { return GPlayer.LoadError; }
 
-int32_t PlayerLibraryAvailability() {
-  return GPlayer.Availability;
-}
+int32_t PlayerLibraryAvailability() { return GPlayer.Availability; }
 
 void CreateDecoder(IDecoderEx*& Decoder) {
-  if (Decoder)
-    Decoder->Release();
+  if (Decoder) Decoder->Release();
   Decoder = nullptr;
   LoadPlayerLibrary();
-  if (GPlayer.CreateDecoder)
-    GPlayer.CreateDecoder(&Decoder);
+  if (GPlayer.CreateDecoder) GPlayer.CreateDecoder(&Decoder);
 }
 
 void FinalizePlayerLibrary() {
@@ -86,8 +76,7 @@ void FinalizePlayerLibrary() {
     const bool unloaded = !GPlayer.Module || platform::FreeLibrary(GPlayer.Module);
     ForgetModule();
     GPlayer.Availability = plNotTried;
-    if (!unloaded)
-      WriteLog(u"uLxPlayerDllExport finalization Failed");
+    if (!unloaded) WriteLog(u"uLxPlayerDllExport finalization Failed");
   } catch (const std::exception&) {
     WriteLog(u"uLxPlayerDllExport finalization Failed");
   }

@@ -15,7 +15,8 @@ public:
     std::string_view Bytes(Data.data(), Data.size());
     const size_t Zero = Bytes.find('\0');
     if (Zero != std::string_view::npos) Bytes = Bytes.substr(0, Zero);
-    if (platform::IsValidUtf8(Bytes)) return TagLib::String(std::string(Bytes), TagLib::String::UTF8);
+    if (platform::IsValidUtf8(Bytes))
+      return TagLib::String(std::string(Bytes), TagLib::String::UTF8);
     if (platform::AnsiIsUtf8())
       return ToTagLib(platform::CodePageToWide(platform::LegacyCodePage(), Bytes));
     return ToTagLib(platform::AnsiToWide(Bytes));

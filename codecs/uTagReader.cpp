@@ -15,8 +15,8 @@
 #include <taglib/mp4file.h>
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
-#include <taglib/trueaudiofile.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/trueaudiofile.h>
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
@@ -30,8 +30,22 @@ namespace {
 // Larger pictures are not covers but something else stored as one.
 constexpr int64_t MaxCoverBytes = 16 * 1024 * 1024;
 
-enum TField { fTitle, fArtist, fAlbum, fAlbumArtist, fDate, fGenre, fComposer, fComment, fIsrc,
-              fCatalog, fTrack, fTrackTotal, fDisc, fDiscTotal };
+enum TField {
+  fTitle,
+  fArtist,
+  fAlbum,
+  fAlbumArtist,
+  fDate,
+  fGenre,
+  fComposer,
+  fComment,
+  fIsrc,
+  fCatalog,
+  fTrack,
+  fTrackTotal,
+  fDisc,
+  fDiscTotal
+};
 
 struct TKeyName {
   const char* Key;  // upper case
@@ -40,14 +54,29 @@ struct TKeyName {
 
 // The names the tag formats and FFmpeg give the fields we keep.
 constexpr TKeyName KeyNames[] = {
-    {"TITLE", fTitle},           {"ARTIST", fArtist},          {"ALBUM", fAlbum},
-    {"ALBUMARTIST", fAlbumArtist}, {"ALBUM_ARTIST", fAlbumArtist}, {"ALBUM ARTIST", fAlbumArtist},
-    {"DATE", fDate},             {"YEAR", fDate},              {"GENRE", fGenre},
-    {"COMPOSER", fComposer},     {"COMMENT", fComment},        {"DESCRIPTION", fComment},
-    {"ISRC", fIsrc},             {"CATALOGNUMBER", fCatalog},  {"CATALOG", fCatalog},
-    {"TRACKNUMBER", fTrack},     {"TRACK", fTrack},            {"TRACKTOTAL", fTrackTotal},
-    {"TOTALTRACKS", fTrackTotal}, {"DISCNUMBER", fDisc},       {"DISC", fDisc},
-    {"DISCTOTAL", fDiscTotal},   {"TOTALDISCS", fDiscTotal},
+    {"TITLE", fTitle},
+    {"ARTIST", fArtist},
+    {"ALBUM", fAlbum},
+    {"ALBUMARTIST", fAlbumArtist},
+    {"ALBUM_ARTIST", fAlbumArtist},
+    {"ALBUM ARTIST", fAlbumArtist},
+    {"DATE", fDate},
+    {"YEAR", fDate},
+    {"GENRE", fGenre},
+    {"COMPOSER", fComposer},
+    {"COMMENT", fComment},
+    {"DESCRIPTION", fComment},
+    {"ISRC", fIsrc},
+    {"CATALOGNUMBER", fCatalog},
+    {"CATALOG", fCatalog},
+    {"TRACKNUMBER", fTrack},
+    {"TRACK", fTrack},
+    {"TRACKTOTAL", fTrackTotal},
+    {"TOTALTRACKS", fTrackTotal},
+    {"DISCNUMBER", fDisc},
+    {"DISC", fDisc},
+    {"DISCTOTAL", fDiscTotal},
+    {"TOTALDISCS", fDiscTotal},
 };
 
 bool FieldOf(const std::u16string& Key, TField& Field) {
@@ -82,24 +111,48 @@ void SetCount(uint32_t& Slot, const std::u16string& Value) {
 
 void Apply(TTagSet& Tags, TField Field, const std::u16string& Value) {
   switch (Field) {
-  case fTitle: SetText(Tags.Title, Value); break;
-  case fArtist: SetText(Tags.Artist, Value); break;
-  case fAlbum: SetText(Tags.Album, Value); break;
-  case fAlbumArtist: SetText(Tags.AlbumArtist, Value); break;
-  case fDate: SetText(Tags.Date, Value); break;
-  case fGenre: SetText(Tags.Genre, Value); break;
-  case fComposer: SetText(Tags.Composer, Value); break;
-  case fComment: SetText(Tags.Comment, Value); break;
-  case fIsrc: SetText(Tags.Isrc, Value); break;
-  case fCatalog: SetText(Tags.Catalog, Value); break;
+  case fTitle:
+    SetText(Tags.Title, Value);
+    break;
+  case fArtist:
+    SetText(Tags.Artist, Value);
+    break;
+  case fAlbum:
+    SetText(Tags.Album, Value);
+    break;
+  case fAlbumArtist:
+    SetText(Tags.AlbumArtist, Value);
+    break;
+  case fDate:
+    SetText(Tags.Date, Value);
+    break;
+  case fGenre:
+    SetText(Tags.Genre, Value);
+    break;
+  case fComposer:
+    SetText(Tags.Composer, Value);
+    break;
+  case fComment:
+    SetText(Tags.Comment, Value);
+    break;
+  case fIsrc:
+    SetText(Tags.Isrc, Value);
+    break;
+  case fCatalog:
+    SetText(Tags.Catalog, Value);
+    break;
   case fTrack:
     if (Tags.Track == 0) ParseNumberPair(Value, Tags.Track, Tags.TrackTotal);
     break;
-  case fTrackTotal: SetCount(Tags.TrackTotal, Value); break;
+  case fTrackTotal:
+    SetCount(Tags.TrackTotal, Value);
+    break;
   case fDisc:
     if (Tags.Disc == 0) ParseNumberPair(Value, Tags.Disc, Tags.DiscTotal);
     break;
-  case fDiscTotal: SetCount(Tags.DiscTotal, Value); break;
+  case fDiscTotal:
+    SetCount(Tags.DiscTotal, Value);
+    break;
   }
 }
 
@@ -190,7 +243,8 @@ TCoverArt CoverOf(TagLib::File* File) {
   if (auto* Mp4 = dynamic_cast<TagLib::MP4::File*>(File)) return Mp4Cover(Mp4->tag());
   if (auto* Asf = dynamic_cast<TagLib::ASF::File*>(File)) return AsfCover(Asf->tag());
   if (auto* Ape = dynamic_cast<TagLib::APE::File*>(File)) return ApeCover(Ape->APETag());
-  if (auto* WavPack = dynamic_cast<TagLib::WavPack::File*>(File)) return ApeCover(WavPack->APETag());
+  if (auto* WavPack = dynamic_cast<TagLib::WavPack::File*>(File))
+    return ApeCover(WavPack->APETag());
   if (auto* Mpc = dynamic_cast<TagLib::MPC::File*>(File)) return ApeCover(Mpc->APETag());
   if (auto* Tta = dynamic_cast<TagLib::TrueAudio::File*>(File)) return Id3v2Cover(Tta->ID3v2Tag());
   // Ogg Vorbis, Opus, Speex and Ogg FLAC keep pictures in their comments.

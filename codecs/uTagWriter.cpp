@@ -29,7 +29,9 @@ bool HasAudio(TagLib::File& File) {
          File.audioProperties()->sampleRate() > 0;
 }
 
-std::u16string Number(uint32_t Value) { return Value == 0 ? std::u16string() : NumberPairText(Value, 0); }
+std::u16string Number(uint32_t Value) {
+  return Value == 0 ? std::u16string() : NumberPairText(Value, 0);
+}
 
 // ---------------------------------------------------------------------------
 // ID3v2 (MP3, and the id3 chunk of WAV): every text in UTF-16, which is what
@@ -37,7 +39,8 @@ std::u16string Number(uint32_t Value) { return Value == 0 ? std::u16string() : N
 
 void AddId3Text(TagLib::ID3v2::Tag& Tag, const char* Id, const std::u16string& Value) {
   if (Value.empty()) return;
-  auto Frame = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(ByteVector(Id), String::UTF16);
+  auto Frame =
+      std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(ByteVector(Id), String::UTF16);
   Frame->setText(ToTagLib(Value));
   Tag.addFrame(Frame.release());
 }
@@ -82,7 +85,8 @@ void FillId3v2(TagLib::ID3v2::Tag& Tag, const TTagSet& Tags) {
 // One frame at a time through the tag's own list: a copy of that list
 // would share its storage, which owns the frames, and delete them again.
 void ClearId3v2(TagLib::ID3v2::Tag& Tag) {
-  while (!Tag.frameList().isEmpty()) Tag.removeFrame(Tag.frameList().front(), true);
+  while (!Tag.frameList().isEmpty())
+    Tag.removeFrame(Tag.frameList().front(), true);
 }
 
 std::u16string WriteMp3(const std::string& Name, const TTagSet& Tags) {
@@ -211,10 +215,14 @@ std::u16string WriteFileTags(const std::u16string& Path, TFormatType Format, con
   try {
     const std::string Name = TagLibFileName(Path);
     switch (Format) {
-    case ftMP3: return WriteMp3(Name, Tags);
-    case ftFLAC: return WriteFlac(Name, Tags);
-    case ftAPE: return WriteApe(Name, Tags);
-    case ftWAV: return WriteWav(Name, Tags);
+    case ftMP3:
+      return WriteMp3(Name, Tags);
+    case ftFLAC:
+      return WriteFlac(Name, Tags);
+    case ftAPE:
+      return WriteApe(Name, Tags);
+    case ftWAV:
+      return WriteWav(Name, Tags);
     }
     return u"no tags for this format";
   } catch (const std::exception& E) {

@@ -21,7 +21,8 @@ int32_t TCpuControl::GetProcessorCount() {
   return static_cast<int32_t>(platform::ProcessorCount());
 }
 
-void TCpuControl::CreateUsageControl(TProgressCallback*& Callback, IThreadCpuUsageControl*& Control) {
+void TCpuControl::CreateUsageControl(TProgressCallback*& Callback,
+                                     IThreadCpuUsageControl*& Control) {
   Callback = nullptr;
   Control = nullptr;
   TLxPlayerCreateCpuControl factory = CpuControlFactory();
@@ -29,7 +30,8 @@ void TCpuControl::CreateUsageControl(TProgressCallback*& Callback, IThreadCpuUsa
   IThreadCpuUsageControl* made = nullptr;
   factory(&made);
   if (!made) return;
-  TPair pair{TComPtr<TProgressCallback>(new TProgressCallback(this)), TComPtr<IThreadCpuUsageControl>(made)};
+  TPair pair{TComPtr<TProgressCallback>(new TProgressCallback(this)),
+             TComPtr<IThreadCpuUsageControl>(made)};
   Callback = pair.Callback.Get();
   Control = made;
   Callback->AddRef();

@@ -9,18 +9,18 @@
 
 #include "codecs/uDecoderEx.h"
 #include "engine/uCpuControl.h"
-#include "params/uParamManager.h"
-#include "platform/uTrash.h"
 #include "engine/uEncoderCallBack.h"
 #include "engine/uTargetTags.h"
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
 #include "infra/uLxLog.h"
+#include "params/uParamManager.h"
 #include "platform/uCodePage.h"
 #include "platform/uMessageBox.h"
 #include "platform/uMessageQueue.h"
 #include "platform/uThreads.h"
+#include "platform/uTrash.h"
 
 namespace {
 
@@ -195,7 +195,8 @@ void TEncodeWorker::CleanUp() {
   }
   if (FOutput) {
     FOutputFailed = FOutput->WriteFailed() || !FOutput->HasFile();
-    if (FOutput->WriteFailed() && FDetail.empty()) FDetail = platform::Utf8ToWide(FOutput->WriteError());
+    if (FOutput->WriteFailed() && FDetail.empty())
+      FDetail = platform::Utf8ToWide(FOutput->WriteError());
     FOutput.Reset();  // closes the temporary file
   }
   FDecoder.reset();
@@ -257,9 +258,10 @@ bool TEncodeWorker::Pump() {
         if (FEncoder->Encode(FBuffer.data(), read) < 0) success = false;
         FDoneBytes += static_cast<uint64_t>(read);
         const uint16_t percent =
-            FTotalBytes == 0 ? 0
-                             : static_cast<uint16_t>(std::min<double>(
-                                   65535.0, std::trunc(static_cast<double>(FDoneBytes) / FTotalBytes * 100.0)));
+            FTotalBytes == 0
+                ? 0
+                : static_cast<uint16_t>(std::min<double>(
+                      65535.0, std::trunc(static_cast<double>(FDoneBytes) / FTotalBytes * 100.0)));
         if (FProgressCallback) FProgressCallback->FProgress = FPercent;
         if (percent != FPercent) {
           FPercent = percent;
@@ -294,9 +296,15 @@ bool TEncodeWorker::Pump() {
 void TEncodeWorker::ReadFailed() {
   StoreResult(rcReadFailed);
   switch (FDecoder->ReadError()) {
-    case drEndsShort: FDetail = u"the file ends before the length its header states"; break;
-    case drDamaged: FDetail = u"the audio data is damaged"; break;
-    default: FDetail = u"the decoder could not read the file"; break;
+  case drEndsShort:
+    FDetail = u"the file ends before the length its header states";
+    break;
+  case drDamaged:
+    FDetail = u"the audio data is damaged";
+    break;
+  default:
+    FDetail = u"the decoder could not read the file";
+    break;
   }
 }
 
@@ -361,8 +369,9 @@ void TEncodeWorker::TaskFailed() {
   TTaskItem* task = std::exchange(FTask, nullptr);
   task->FDetail = FDetail;
   FinishTap(task->FResult.load());
-  WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " + task->FSource + u" -> " +
-           FTargetPath + u" failed with result " + platform::Utf8ToWide(std::to_string(task->FResult.load())) +
+  WriteLog(u"TEncodeWorker " + platform::Utf8ToWide(std::to_string(FNumber)) + u": " +
+           task->FSource + u" -> " + FTargetPath + u" failed with result " +
+           platform::Utf8ToWide(std::to_string(task->FResult.load())) +
            (FDetail.empty() ? u"" : u" (" + FDetail + u")"));
   if (!Terminated()) FHost->SetTaskState(task->FId, tsFailed);
 }

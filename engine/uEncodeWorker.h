@@ -155,8 +155,8 @@ private:
   std::atomic<bool> FEnded = false;
   std::vector<uint8_t> FBuffer;
   std::unique_ptr<IPcmTap> FPcmTap;  // the current task's listener, if any
-  bool FOutputFailed = false;  // the output lost bytes or had no file
-  bool FLossless = false;  // the source counts as lossless
+  bool FOutputFailed = false;        // the output lost bytes or had no file
+  bool FLossless = false;            // the source counts as lossless
   platform::THandle FSourceHold = platform::INVALID_HANDLE_VALUE;
   platform::TMaybeIdentity FSourceIdentity;
   std::u16string FTempPath;  // the temporary file this task created, if any
@@ -171,5 +171,5 @@ private:
   bool FCueTrack = false;
   bool FTrackToEnd = false;  // a cue track that runs to the end of the source
   uint32_t FFrameBytes = 0;  // one sample frame as the decoder delivers it
-  TTagSet FTags;  // what the current target gets
+  TTagSet FTags;             // what the current target gets
 };

@@ -18,14 +18,17 @@ const std::u16string TemporarySuffix = u".part";
 
 }  // namespace
 
-void TEncodeWorker::NoteSystemReason() { FDetail = platform::Utf8ToWide(platform::LastSystemReason()); }
+void TEncodeWorker::NoteSystemReason() {
+  FDetail = platform::Utf8ToWide(platform::LastSystemReason());
+}
 
 // Read access shared with other readers only: a delete or a replace of the
 // source is refused while the task runs, whoever tries it.
 bool TEncodeWorker::HoldSource() {
   ReleaseSource();
-  FSourceHold = platform::CreateFileW(FTask->FSource, platform::GENERIC_READ, platform::FILE_SHARE_READ,
-                                      platform::TDisposition::OpenExisting);
+  FSourceHold =
+      platform::CreateFileW(FTask->FSource, platform::GENERIC_READ, platform::FILE_SHARE_READ,
+                            platform::TDisposition::OpenExisting);
   if (FSourceHold == platform::INVALID_HANDLE_VALUE) {
     NoteSystemReason();
     return false;
@@ -44,15 +47,16 @@ void TEncodeWorker::ReleaseSource() {
 // converted, and that file did not become the target.
 bool TEncodeWorker::SourceIsStillTheConverted(const std::u16string& Source) const {
   const platform::TMaybeIdentity now = platform::FileIdentity(Source);
-  return platform::IsSameFile(now, FSourceIdentity) && !platform::IsSameFile(now, platform::FileIdentity(FTargetPath));
+  return platform::IsSameFile(now, FSourceIdentity) &&
+         !platform::IsSameFile(now, platform::FileIdentity(FTargetPath));
 }
 
 // In the target folder, so that the final rename stays on one file system.
 bool TEncodeWorker::CreateTemporaryTarget() {
   FOutput.Reset();
   std::u16string temporary;
-  const platform::THandle stream = platform::CreateUniqueFileW(WideExtractFilePath(FTargetPath), TemporaryPrefix,
-                                                               TemporarySuffix, temporary);
+  const platform::THandle stream = platform::CreateUniqueFileW(
+      WideExtractFilePath(FTargetPath), TemporaryPrefix, TemporarySuffix, temporary);
   if (stream == platform::INVALID_HANDLE_VALUE) {
     NoteSystemReason();
     return false;
@@ -68,7 +72,8 @@ bool TEncodeWorker::CreateTemporaryTarget() {
 // the main thread in the failure step while the worker waits.
 void TEncodeWorker::DeleteTemporaryTarget() {
   if (FTempPath.empty()) return;
-  if (platform::IsSameFile(platform::FileIdentity(FTempPath), FTempIdentity)) platform::DeleteFileW(FTempPath);
+  if (platform::IsSameFile(platform::FileIdentity(FTempPath), FTempIdentity))
+    platform::DeleteFileW(FTempPath);
   FTempPath.clear();
 }
 
@@ -82,9 +87,11 @@ bool TEncodeWorker::CommitTarget() {
       continue;
     }
     const platform::TMaybeIdentity there = platform::FileIdentity(FTargetPath);
-    const bool replace = platform::IsSameFile(there, FReplaceIdentity) && !platform::IsSameFile(there, FSourceIdentity);
+    const bool replace = platform::IsSameFile(there, FReplaceIdentity) &&
+                         !platform::IsSameFile(there, FSourceIdentity);
     if (replace) StoreResult(rcCannotOverwrite);
-    if (platform::MoveFileExW(FTempPath, FTargetPath, replace ? platform::MOVEFILE_REPLACE_EXISTING : 0)) {
+    if (platform::MoveFileExW(FTempPath, FTargetPath,
+                              replace ? platform::MOVEFILE_REPLACE_EXISTING : 0)) {
       FTempPath.clear();
       FHost->TargetWritten(id, FTargetPath);
       if (name != FTask->FTargetName) StoreTargetName(name);
@@ -92,7 +99,8 @@ bool TEncodeWorker::CommitTarget() {
     }
     // Refused (a file in use, an immutable one, a folder ...), or something
     // that is no file took the name.
-    if (replace || platform::GetLastError() != platform::ERROR_ALREADY_EXISTS || !WideFileExists(FTargetPath)) {
+    if (replace || platform::GetLastError() != platform::ERROR_ALREADY_EXISTS ||
+        !WideFileExists(FTargetPath)) {
       NoteSystemReason();
       return false;
     }
@@ -102,8 +110,10 @@ bool TEncodeWorker::CommitTarget() {
     // to replace, so the target takes a copy name.
     const bool ofRun = FHost->IsTargetOfRun(id, FTargetPath);
     UseCopyName();
-    if (ofRun) NoteRenamedForRun(name);
-    else FDetail = u"转换期间出现了同名文件 " + name + u"，改用复件名";
+    if (ofRun)
+      NoteRenamedForRun(name);
+    else
+      FDetail = u"转换期间出现了同名文件 " + name + u"，改用复件名";
   }
   StoreResult(rcExistsUserAbort);
   return false;

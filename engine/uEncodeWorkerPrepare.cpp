@@ -36,7 +36,8 @@ int64_t FirstPositionOfFrame(int64_t Frame, uint32_t Rate) {
 // Whether a source counts as lossless by its extension.
 bool IsLosslessSource(const std::u16string& Source) {
   const std::u16string ext = LowerCaseText(WideExtractFileExt(Source));
-  return !ext.empty() && std::u16string(u"*.wav;*.ape;*.flac;*.cda;").find(ext) != std::u16string::npos;
+  return !ext.empty() &&
+         std::u16string(u"*.wav;*.ape;*.flac;*.cda;").find(ext) != std::u16string::npos;
 }
 
 // The PCM range of a cue track in sample frames: both bounds rounded from
@@ -74,7 +75,8 @@ bool TEncodeWorker::Prepare() {
     StoreResult(rcUserAbort);
     if (Stopped()) return false;
     StoreResult(rcReadFailed);
-    if (!FSourceOpened || !HoldSource() || !ComputeWaveFormat() || !CheckTrackBounds()) return false;
+    if (!FSourceOpened || !HoldSource() || !ComputeWaveFormat() || !CheckTrackBounds())
+      return false;
     FLossless = FLossless || FDecoder->IsLosslessCodec();
 
     const std::u16string folder = FHost->DestPath();
@@ -128,7 +130,8 @@ bool TEncodeWorker::ComputeWaveFormat() {
   FWaveFormat.wFormatTag = WAVE_FORMAT_PCM;
   FWaveFormat.nChannels = static_cast<uint16_t>(waveChannels);
   FWaveFormat.nSamplesPerSec = rate;
-  FWaveFormat.nAvgBytesPerSec = static_cast<uint32_t>(RoundEven(bits * double(rate) * waveChannels / 8.0));
+  FWaveFormat.nAvgBytesPerSec =
+      static_cast<uint32_t>(RoundEven(bits * double(rate) * waveChannels / 8.0));
   FWaveFormat.nBlockAlign = static_cast<uint16_t>(RoundEven(bits * double(waveChannels) / 8.0));
   FWaveFormat.wBitsPerSample = static_cast<uint16_t>(bits);
   FWaveFormat.cbSize = 0;
@@ -197,27 +200,29 @@ bool TEncodeWorker::SetupEncoder(const std::u16string& TargetExt) {
   TComPtr<IUnknown> paramRef(param);
   if (!made || !param || !settings || !FEncoder) return false;
 
-  const double samples = SamplesPerChannel(static_cast<int64_t>(FTotalBytes), FWaveFormat.wBitsPerSample,
-                                           FWaveFormat.nChannels);
+  const double samples = SamplesPerChannel(static_cast<int64_t>(FTotalBytes),
+                                           FWaveFormat.wBitsPerSample, FWaveFormat.nChannels);
   switch (type) {
-    case ftAPE:
-      if (auto* ape = dynamic_cast<TApeParam*>(settings)) ape->ApplyTo(*static_cast<IApeEncoderParam*>(param));
-      return true;
-    case ftFLAC:
-      if (auto* flac = dynamic_cast<TFlacParam*>(settings))
-        flac->ApplyTo(*static_cast<IFlacEncoderParam*>(param), samples);
-      return true;
-    case ftWAV:
-      // "原始比特" keeps the width the source decodes to.
-      if (auto* wav = dynamic_cast<TWavParam*>(settings))
-        wav->ApplyTo(*static_cast<IWavEncoderParam*>(param), FWaveFormat.wBitsPerSample);
-      return true;
-    default:
-      return SetupMp3(param, settings, lossless, samples);
+  case ftAPE:
+    if (auto* ape = dynamic_cast<TApeParam*>(settings))
+      ape->ApplyTo(*static_cast<IApeEncoderParam*>(param));
+    return true;
+  case ftFLAC:
+    if (auto* flac = dynamic_cast<TFlacParam*>(settings))
+      flac->ApplyTo(*static_cast<IFlacEncoderParam*>(param), samples);
+    return true;
+  case ftWAV:
+    // "原始比特" keeps the width the source decodes to.
+    if (auto* wav = dynamic_cast<TWavParam*>(settings))
+      wav->ApplyTo(*static_cast<IWavEncoderParam*>(param), FWaveFormat.wBitsPerSample);
+    return true;
+  default:
+    return SetupMp3(param, settings, lossless, samples);
   }
 }
 
-bool TEncodeWorker::SetupMp3(IUnknown* Param, TEncodeParam* Settings, bool Lossless, double Samples) {
+bool TEncodeWorker::SetupMp3(IUnknown* Param, TEncodeParam* Settings, bool Lossless,
+                             double Samples) {
   auto* mp3 = dynamic_cast<TMp3Param*>(Settings);
   if (!mp3) return true;
   auto& lame = *static_cast<ILameStreamEncoder*>(Param);

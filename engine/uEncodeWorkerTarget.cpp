@@ -58,21 +58,22 @@ void TEncodeWorker::NoteRenamedForRun(const std::u16string& Taken) {
 }
 
 bool TEncodeWorker::ResolveExistingTarget() {
-  const bool targetIsSource = platform::IsSameFile(FSourceIdentity, platform::FileIdentity(FTargetPath));
+  const bool targetIsSource =
+      platform::IsSameFile(FSourceIdentity, platform::FileIdentity(FTargetPath));
   switch (FHost->ExistPolicy()) {
-    case epRename:
-      FTargetPath = CopyNameFor(FTargetPath);
-      return true;
-    case epOverwrite:
-      return ReplaceExisting(targetIsSource);
-    case epAsk:
-      if (AskOverwrite(targetIsSource)) return ReplaceExisting(targetIsSource);
-      StoreResult(rcExistsUserAbort);
-      return false;
-    default:
-      // An unknown policy never overwrites anything.
-      StoreResult(rcExistsUserAbort);
-      return false;
+  case epRename:
+    FTargetPath = CopyNameFor(FTargetPath);
+    return true;
+  case epOverwrite:
+    return ReplaceExisting(targetIsSource);
+  case epAsk:
+    if (AskOverwrite(targetIsSource)) return ReplaceExisting(targetIsSource);
+    StoreResult(rcExistsUserAbort);
+    return false;
+  default:
+    // An unknown policy never overwrites anything.
+    StoreResult(rcExistsUserAbort);
+    return false;
   }
 }
 
@@ -106,8 +107,9 @@ bool TEncodeWorker::ReplaceExisting(bool TargetIsSource) {
 }
 
 bool TEncodeWorker::AskOverwrite(bool TargetIsSource) {
-  const std::u16string text = FTargetPath + u"\r\n" +
-                              (TargetIsSource ? u"与源文件在同一文件夹下，重命名吗?" : u"文件已经存在，覆盖吗?");
+  const std::u16string text =
+      FTargetPath + u"\r\n" +
+      (TargetIsSource ? u"与源文件在同一文件夹下，重命名吗?" : u"文件已经存在，覆盖吗?");
   platform::IMessageTarget* mainForm = FHost->MainForm();
   const void* owner = mainForm;
   for (const platform::TMessageBoxPtr& box : platform::OpenMessageBoxes())
@@ -120,8 +122,8 @@ bool TEncodeWorker::AskOverwrite(bool TargetIsSource) {
     FAsking = true;
   }
   // Closed by TerminateWorker, the box answers 0: the target stays as it is.
-  const int answer =
-      platform::MessageBoxW(owner, text, QuestionCaption(), platform::MB_YESNO | platform::MB_ICONQUESTION);
+  const int answer = platform::MessageBoxW(owner, text, QuestionCaption(),
+                                           platform::MB_YESNO | platform::MB_ICONQUESTION);
   {
     std::lock_guard lock(FAskLock);
     FAsking = false;

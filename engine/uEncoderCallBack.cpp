@@ -13,7 +13,8 @@ TEncoderCallBack::~TEncoderCallBack() {
 
 HRESULT MORVO_STDCALL TEncoderCallBack::QueryInterface(const TGUID& iid, void** obj) {
   if (!obj) return E_POINTER;
-  return iid == IID_IUnknown || iid == IID_IEncoderCallback ? Answer<IEncoderCallback>(obj) : Refuse(obj);
+  return iid == IID_IUnknown || iid == IID_IEncoderCallback ? Answer<IEncoderCallback>(obj)
+                                                            : Refuse(obj);
 }
 
 int32_t MORVO_STDCALL TEncoderCallBack::Read(void* Buffer, int32_t Count) {

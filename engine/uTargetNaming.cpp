@@ -19,7 +19,8 @@ char16_t LowerChar(char16_t C) {
 }
 
 bool AllDigits(const std::u16string& Text) {
-  return !Text.empty() && std::all_of(Text.begin(), Text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+  return !Text.empty() &&
+         std::all_of(Text.begin(), Text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
 }
 
 // Decimal Digits plus one, without leading zeros; any length.
@@ -80,7 +81,8 @@ size_t CopyMarkerLength(const std::u16string& Name) {
       Name[CopyWord.size()] != u'(')
     return 0;
   const size_t close = Name.find(u')', CopyWord.size());
-  if (close == std::u16string::npos || !AllDigits(Name.substr(CopyWord.size() + 1, close - CopyWord.size() - 1)))
+  if (close == std::u16string::npos ||
+      !AllDigits(Name.substr(CopyWord.size() + 1, close - CopyWord.size() - 1)))
     return 0;
   return close + 1 < Name.size() && Name[close + 1] == u' ' ? close + 2 : close + 1;
 }
@@ -105,7 +107,8 @@ std::u16string FitFileName(const std::u16string& Name, int32_t MaxNameBytes) {
   const size_t fixed = NameBytes(marker) + NameBytes(ext);
   if (fixed >= static_cast<size_t>(MaxNameBytes)) return Name;
   const size_t room = static_cast<size_t>(MaxNameBytes) - fixed;
-  while (!stem.empty() && NameBytes(stem) > room) DropLastCharacter(stem);
+  while (!stem.empty() && NameBytes(stem) > room)
+    DropLastCharacter(stem);
   // A stem cut down to blanks or nothing would name a hidden or empty file.
   if (WideTrim(stem).empty()) return Name;
   return marker + stem + ext;
@@ -119,6 +122,7 @@ bool SameTextIgnoringCase(const std::u16string& A, const std::u16string& B) {
 }
 
 std::u16string LowerCaseText(std::u16string Text) {
-  for (char16_t& c : Text) c = LowerChar(c);
+  for (char16_t& c : Text)
+    c = LowerChar(c);
   return Text;
 }

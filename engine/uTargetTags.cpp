@@ -11,11 +11,16 @@ namespace {
 
 bool FormatOfTarget(const std::u16string& Ext, TFormatType& Format) {
   const std::u16string Lower = WideLowerAscii(Ext);
-  if (Lower == u".mp3") Format = ftMP3;
-  else if (Lower == u".ape") Format = ftAPE;
-  else if (Lower == u".wav") Format = ftWAV;
-  else if (Lower == u".flac") Format = ftFLAC;
-  else return false;
+  if (Lower == u".mp3")
+    Format = ftMP3;
+  else if (Lower == u".ape")
+    Format = ftAPE;
+  else if (Lower == u".wav")
+    Format = ftWAV;
+  else if (Lower == u".flac")
+    Format = ftFLAC;
+  else
+    return false;
   return true;
 }
 
@@ -50,7 +55,8 @@ TTagSet CollectTaskTags(const TTaskItem& Task, TDecoderEx* Decoder) {
   }
 }
 
-std::u16string WriteTargetTags(const TTaskItem& Task, const TTagSet& Tags, const std::u16string& Path) {
+std::u16string WriteTargetTags(const TTaskItem& Task, const TTagSet& Tags,
+                               const std::u16string& Path) {
   if (Tags.Empty()) return {};
   TFormatType Format;
   if (!FormatOfTarget(Task.FTargetExt, Format)) return {};

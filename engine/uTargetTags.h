@@ -31,4 +31,5 @@ TTagSet CollectTaskTags(const TTaskItem& Task, TDecoderEx* Decoder);
 // Writes Tags into the complete, closed target at Path in the format of
 // the task's target extension. Empty on success (or with nothing to
 // write); otherwise the text for the task's detail, also logged.
-std::u16string WriteTargetTags(const TTaskItem& Task, const TTagSet& Tags, const std::u16string& Path);
+std::u16string WriteTargetTags(const TTaskItem& Task, const TTagSet& Tags,
+                               const std::u16string& Path);

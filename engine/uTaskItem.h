@@ -50,7 +50,9 @@ enum TResultCode : uint8_t {
 };
 
 // True for the codes of a user abort, which the run counters leave out.
-inline bool IsUserAbort(int32_t Result) { return Result == rcUserAbort || Result == rcAbortedInPump; }
+inline bool IsUserAbort(int32_t Result) {
+  return Result == rcUserAbort || Result == rcAbortedInPump;
+}
 
 // The failure text of a result code; empty for 12, 13 and unknown codes.
 std::u16string TaskResultText(int32_t Result);

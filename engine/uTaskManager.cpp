@@ -21,7 +21,8 @@ TTaskManager::TTaskManager() {
   FCpuControl = std::make_unique<TCpuControl>();
   FParamManager = std::make_unique<TParamManager>();
   FParamManager->FOnChanged = [this](uint8_t FormatType) { OnParamsChanged(FormatType); };
-  for (const char16_t* ext : {u".mp3", u".ape", u".wav", u".flac"}) FParamManager->Register(ext);
+  for (const char16_t* ext : {u".mp3", u".ape", u".wav", u".flac"})
+    FParamManager->Register(ext);
   for (int32_t i = 0; i < FCpuControl->FProcessorCount; ++i) {
     FWorkers.push_back(std::make_unique<TEncodeWorker>(this));
     FWorkers.back()->FNumber = i + 1;
@@ -33,10 +34,12 @@ TTaskManager::~TTaskManager() {
   // Messages still queued for the manager (a worker's end) must not reach
   // it once it is gone.
   platform::RemoveMessages(this);
-  while (!FWorkers.empty()) FWorkers.pop_back();  // last to first
+  while (!FWorkers.empty())
+    FWorkers.pop_back();  // last to first
   {
     platform::TCriticalSectionLock lock(FLock);
-    while (!FTasks.empty()) FTasks.pop_back();
+    while (!FTasks.empty())
+      FTasks.pop_back();
   }
   FCpuControl.reset();
   FParamManager.reset();
@@ -59,7 +62,9 @@ std::u16string TTaskManager::ReplaceInvalidChars(std::u16string Name) {
   return Name;
 }
 
-static std::u16string LowerExt(const std::u16string& Name) { return LowerCaseText(WideExtractFileExt(Name)); }
+static std::u16string LowerExt(const std::u16string& Name) {
+  return LowerCaseText(WideExtractFileExt(Name));
+}
 
 // One file, whatever the spelling; names that reach no file only by their
 // exact text (on Linux "A.wav" and "a.wav" are two files).
@@ -67,8 +72,9 @@ static bool SameSource(const std::u16string& A, const std::u16string& B) {
   return A == B || platform::SameFile(A, B);
 }
 
-bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName,
-                             int32_t& Reason, int32_t& ConflictId) {
+bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source,
+                             const std::u16string& TargetName, int32_t& Reason,
+                             int32_t& ConflictId) {
   Reason = -1;
   ConflictId = -1;
   if (!IsTargetFormatAvailable(WideExtractFileExt(TargetName))) {
@@ -77,7 +83,8 @@ bool TTaskManager::CheckTask(int32_t Id, const std::u16string& Source, const std
     return false;
   }
   const size_t dot = TargetName.rfind(u'.');
-  const std::u16string stem = dot == std::u16string::npos ? std::u16string() : WideTrim(TargetName.substr(0, dot));
+  const std::u16string stem =
+      dot == std::u16string::npos ? std::u16string() : WideTrim(TargetName.substr(0, dot));
   if (stem.empty()) {
     Reason = 3;
     ConflictId = Id;
@@ -145,16 +152,19 @@ int32_t TTaskManager::TaskCount() { return static_cast<int32_t>(FTasks.size()); 
 
 int32_t TTaskManager::PendingCount() {
   platform::TCriticalSectionLock lock(FLock);
-  return static_cast<int32_t>(
-      std::count_if(FTasks.begin(), FTasks.end(), [](const auto& t) { return t->FQueued == 1 && t->FTaken == 0; }));
+  return static_cast<int32_t>(std::count_if(FTasks.begin(), FTasks.end(), [](const auto& t) {
+    return t->FQueued == 1 && t->FTaken == 0;
+  }));
 }
 
 bool TTaskManager::IsHeldByWorker(const TTaskItem* Task) const {
-  return std::any_of(FWorkers.begin(), FWorkers.end(), [Task](const auto& w) { return w->FTask == Task; });
+  return std::any_of(FWorkers.begin(), FWorkers.end(),
+                     [Task](const auto& w) { return w->FTask == Task; });
 }
 
 bool TTaskManager::AnyWorkerActive() const {
-  return std::any_of(FWorkers.begin(), FWorkers.end(), [](const auto& w) { return w->FActive.load() != 0; });
+  return std::any_of(FWorkers.begin(), FWorkers.end(),
+                     [](const auto& w) { return w->FActive.load() != 0; });
 }
 
 void TTaskManager::RemoveTask(int32_t Id) {
@@ -166,7 +176,8 @@ void TTaskManager::RemoveTask(int32_t Id) {
   if (IsHeldByWorker(task)) return;
   if (FRunning == 0 && !AnyWorkerActive()) {
     if (FTotalCount > 0) --FTotalCount;
-    if (FFinishedCount > 0 && task->FState != tsWaiting && !IsUserAbort(task->FResult)) --FFinishedCount;
+    if (FFinishedCount > 0 && task->FState != tsWaiting && !IsUserAbort(task->FResult))
+      --FFinishedCount;
     if (task->FState == tsDone && FSucceededCount > 0) --FSucceededCount;
   }
   Notify(Id, nkRemoved);

@@ -60,8 +60,8 @@ public:
   //     ignored), 1 the target format is not available, 2 reserved for a
   //     source/target compatibility check, 3 the name has nothing before its
   //     extension. Reason is -1 when the check passes.
-  bool CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName, int32_t& Reason,
-                 int32_t& ConflictId);
+  bool CheckTask(int32_t Id, const std::u16string& Source, const std::u16string& TargetName,
+                 int32_t& Reason, int32_t& ConflictId);
   bool IsTargetFormatAvailable(const std::u16string& Ext);
   void RemoveTask(int32_t Id) override;
   TTaskItem* FindTask(int32_t Id);
@@ -173,8 +173,8 @@ private:
   struct TRunTarget {
     int32_t TaskId;
     platform::TMaybeIdentity Folder;
-    std::u16string Name;  // the file name, letter case as given
-    std::u16string FullPath;  // for a folder that cannot be examined
+    std::u16string Name;               // the file name, letter case as given
+    std::u16string FullPath;           // for a folder that cannot be examined
     platform::TMaybeIdentity Written;  // known once the task has written it
   };
   std::mutex FRunTargetsLock;

@@ -44,6 +44,7 @@ void TTaskManager::SaveConvertedList(const std::u16string& Path) {
   }
   if (!appended) return;
   list.Clear();
-  for (const std::u16string& line : lines) list.Add(line);
+  for (const std::u16string& line : lines)
+    list.Add(line);
   list.SaveToFile(Path, SaveAsUtf16Le);
 }

@@ -25,16 +25,19 @@ void TTaskManager::StartConvert() {
 void TTaskManager::StopConvert() {
   AssertMainThread();
   SetRunning(0);
-  for (const auto& worker : FWorkers) worker->Deactivate();
+  for (const auto& worker : FWorkers)
+    worker->Deactivate();
 }
 
 void TTaskManager::Shutdown() {
   AssertMainThread();
   SetRunning(0);
   FOnTaskChanged = nullptr;
-  for (const auto& worker : FWorkers) worker->TerminateWorker();
+  for (const auto& worker : FWorkers)
+    worker->TerminateWorker();
   WaitForWorkers();
-  for (const auto& worker : FWorkers) worker->WaitFor();
+  for (const auto& worker : FWorkers)
+    worker->WaitFor();
 }
 
 // A worker may be waiting for the main thread (a synchronised step, its
@@ -44,7 +47,9 @@ void TTaskManager::Shutdown() {
 void TTaskManager::WaitForWorkers() {
   bool foreignQuit = false;
   int foreignCode = 0;
-  auto allEnded = [this] { return std::all_of(FWorkers.begin(), FWorkers.end(), [](const auto& w) { return w->Ended(); }); };
+  auto allEnded = [this] {
+    return std::all_of(FWorkers.begin(), FWorkers.end(), [](const auto& w) { return w->Ended(); });
+  };
   FWaitingForWorkers = true;
   while (!allEnded()) {
     FWorkerEndedQuit = false;
@@ -59,7 +64,9 @@ void TTaskManager::WaitForWorkers() {
 }
 
 // Posted, so that the manager hears of it on the main thread.
-void TTaskManager::WorkerEnded(TEncodeWorker*) { platform::PostMessage(this, WM_WORKER_ENDED, 0, 0); }
+void TTaskManager::WorkerEnded(TEncodeWorker*) {
+  platform::PostMessage(this, WM_WORKER_ENDED, 0, 0);
+}
 
 intptr_t TTaskManager::HandleMessage(uint32_t Msg, uintptr_t, intptr_t) {
   // Only a Shutdown waiting for the workers cares that one ended.
@@ -76,7 +83,8 @@ std::unique_ptr<IPcmTap> TTaskManager::MakePcmTap(const TTaskItem& Task) {
 
 void TTaskManager::RequestTask(TEncodeWorker* Worker) {
   AssertMainThread();
-  if (!Worker || std::none_of(FWorkers.begin(), FWorkers.end(), [Worker](const auto& w) { return w.get() == Worker; }))
+  if (!Worker || std::none_of(FWorkers.begin(), FWorkers.end(),
+                              [Worker](const auto& w) { return w.get() == Worker; }))
     return;
   Worker->FTask = nullptr;
   if (!Worker->FActive) return;
@@ -183,7 +191,9 @@ void TTaskManager::QueueForPlaylist(const std::u16string& Target) {
   PostNotify(nkPlaylistQueued, -1);
 }
 
-TEncodeParam* TTaskManager::FindParam(int32_t ParamId) const { return FParamManager->FindById(ParamId); }
+TEncodeParam* TTaskManager::FindParam(int32_t ParamId) const {
+  return FParamManager->FindById(ParamId);
+}
 
 void TTaskManager::SetRunning(uint8_t Flag) {
   if (FRunning == Flag) return;

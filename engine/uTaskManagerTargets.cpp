@@ -22,8 +22,7 @@ TTargetKey KeyOf(const std::u16string& Path) {
 
 // The same target name: by folder identity where both folders exist (the
 // folder may be spelled in many ways), else by the full path.
-template <class TTarget>
-bool SameName(const TTarget& Target, const TTargetKey& Key) {
+template <class TTarget> bool SameName(const TTarget& Target, const TTargetKey& Key) {
   return platform::IsSameFile(Target.Folder, Key.Folder) ? Target.Name == Key.Name
                                                          : Target.FullPath == Key.FullPath;
 }
@@ -53,8 +52,7 @@ bool TTaskManager::ClaimTarget(int32_t Id, const std::u16string& Path) {
   std::lock_guard lock(FRunTargetsLock);
   // Checked again under the lock: another worker may have claimed it since.
   for (const TRunTarget& t : FRunTargets)
-    if (t.TaskId != Id && SameName(t, key))
-      return false;
+    if (t.TaskId != Id && SameName(t, key)) return false;
   std::erase_if(FRunTargets, [Id](const TRunTarget& t) { return t.TaskId == Id; });
   FRunTargets.push_back({Id, key.Folder, key.Name, key.FullPath, {}});
   return true;

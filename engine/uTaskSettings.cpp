@@ -12,17 +12,14 @@ namespace {
 
 constexpr const char* SectionGeneral = "General";
 
-} // namespace
+}  // namespace
 
-std::u16string DefaultTargetFolder() {
-  return platform::HomeDir() + u"Morva/Convert/";
-}
+std::u16string DefaultTargetFolder() { return platform::HomeDir() + u"Morva/Convert/"; }
 
 void LoadTaskSettings(std::u16string& DestPath, int32_t& TipShow) {
   try {
     const std::u16string ConfigFile = TParamManager::ConfigFile();
-    if (!WideFileExists(ConfigFile))
-      return;
+    if (!WideFileExists(ConfigFile)) return;
     const std::string Path = platform::GetPrivateProfileString(
         SectionGeneral, "DestPath", platform::WideToAnsi(DestPath), ConfigFile);
     DestPath = platform::AnsiToWide(Path);
@@ -35,8 +32,7 @@ void LoadTaskSettings(std::u16string& DestPath, int32_t& TipShow) {
 bool LoadWriteTags() {
   try {
     const std::u16string ConfigFile = TParamManager::ConfigFile();
-    if (!WideFileExists(ConfigFile))
-      return true;
+    if (!WideFileExists(ConfigFile)) return true;
     return platform::GetPrivateProfileInt(SectionGeneral, "WriteTags", 1, ConfigFile) != 0;
   } catch (...) {
     return true;

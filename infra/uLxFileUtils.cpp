@@ -35,7 +35,8 @@ std::u16string WideExtractFileName(const std::u16string& S) {
 
 std::u16string WideExtractFileExt(const std::u16string& S) {
   const int Dot = WideLastDelimiter(u"." + PathDelimiters, S);
-  if (Dot > 0 && S[static_cast<size_t>(Dot) - 1] == u'.') return S.substr(static_cast<size_t>(Dot) - 1);
+  if (Dot > 0 && S[static_cast<size_t>(Dot) - 1] == u'.')
+    return S.substr(static_cast<size_t>(Dot) - 1);
   return {};
 }
 
@@ -52,8 +53,10 @@ std::u16string WideUpperAscii(std::u16string S) {
 
 std::u16string WideTrim(std::u16string_view S) {
   size_t First = 0, Last = S.size();
-  while (First < Last && S[First] <= u' ') ++First;
-  while (Last > First && S[Last - 1] <= u' ') --Last;
+  while (First < Last && S[First] <= u' ')
+    ++First;
+  while (Last > First && S[Last - 1] <= u' ')
+    --Last;
   return std::u16string(S.substr(First, Last - First));
 }
 
@@ -77,7 +80,8 @@ std::u16string WideExtractFileDrive(const std::u16string& S) {
 }
 
 bool WideIsPathDelimiter(const std::u16string& S, int Index) {
-  return Index >= 1 && Index <= static_cast<int>(S.size()) && IsDelimiterChar(S[static_cast<size_t>(Index) - 1]);
+  return Index >= 1 && Index <= static_cast<int>(S.size()) &&
+         IsDelimiterChar(S[static_cast<size_t>(Index) - 1]);
 }
 
 std::u16string WideIncludeTrailingBackslash(const std::u16string& S) {
@@ -103,7 +107,8 @@ const char16_t* WideStrScan(const char16_t* P, char16_t C) {
 
 bool WideFileExists(const std::u16string& Name) {
   const uint32_t Attr = platform::GetFileAttributesW(Name);
-  if (Attr != platform::INVALID_FILE_ATTRIBUTES) return (Attr & platform::FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (Attr != platform::INVALID_FILE_ATTRIBUTES)
+    return (Attr & platform::FILE_ATTRIBUTE_DIRECTORY) == 0;
   const uint32_t Error = platform::GetLastError();
   if (Error == platform::ERROR_FILE_NOT_FOUND || Error == platform::ERROR_PATH_NOT_FOUND ||
       Error == platform::ERROR_INVALID_NAME)
@@ -126,7 +131,8 @@ bool WideFileIdentity(const std::u16string& Name, platform::TFileIdentity& Ident
 
 bool WideDirectoryExists(const std::u16string& Name) {
   const uint32_t Attr = platform::GetFileAttributesW(Name);
-  return Attr != platform::INVALID_FILE_ATTRIBUTES && (Attr & platform::FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return Attr != platform::INVALID_FILE_ATTRIBUTES &&
+         (Attr & platform::FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool WideCreateDir(const std::u16string& Name) { return platform::CreateDirectoryW(Name); }
@@ -137,19 +143,24 @@ bool WideForceDirectories(const std::u16string& Dir) {
   // A drive root ("C:", "C:\") is shorter than 3 characters; a native
   // absolute path's only root is "/", so "/a" is still created.
   const bool NativeAbsolute = Folder[0] == u'/';
-  if ((NativeAbsolute ? Folder == u"/" : Folder.size() < 3) || WideDirectoryExists(Folder)) return true;
+  if ((NativeAbsolute ? Folder == u"/" : Folder.size() < 3) || WideDirectoryExists(Folder))
+    return true;
   if (WideExtractFilePath(Folder) == Folder) return true;
   // Workers prepare their targets in parallel and may race for the same new
   // folder: one that appeared meanwhile counts as made.
-  return WideForceDirectories(WideExtractFilePath(Folder)) && (WideCreateDir(Folder) || WideDirectoryExists(Folder));
+  return WideForceDirectories(WideExtractFilePath(Folder)) &&
+         (WideCreateDir(Folder) || WideDirectoryExists(Folder));
 }
 
-std::u16string WideExpandFileName(const std::u16string& Name) { return platform::GetFullPathNameW(Name); }
+std::u16string WideExpandFileName(const std::u16string& Name) {
+  return platform::GetFullPathNameW(Name);
+}
 
 platform::THandle WideFileOpen(const std::u16string& Name, uint16_t Mode) {
   static constexpr uint32_t AccessOf[] = {platform::GENERIC_READ, platform::GENERIC_WRITE,
                                           platform::GENERIC_READ | platform::GENERIC_WRITE};
-  static constexpr uint32_t ShareOf[] = {0, 0, platform::FILE_SHARE_READ, platform::FILE_SHARE_WRITE,
+  static constexpr uint32_t ShareOf[] = {0, 0, platform::FILE_SHARE_READ,
+                                         platform::FILE_SHARE_WRITE,
                                          platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE};
   constexpr uint32_t ErrorInvalidParameter = 87;
   const unsigned Access = Mode & 3;
@@ -159,7 +170,8 @@ platform::THandle WideFileOpen(const std::u16string& Name, uint16_t Mode) {
     platform::SetLastError(ErrorInvalidParameter);
     return platform::INVALID_HANDLE_VALUE;
   }
-  return platform::CreateFileW(Name, AccessOf[Access], ShareOf[Share], platform::TDisposition::OpenExisting);
+  return platform::CreateFileW(Name, AccessOf[Access], ShareOf[Share],
+                               platform::TDisposition::OpenExisting);
 }
 
 namespace {
@@ -188,8 +200,9 @@ std::string FileErrorMessage(const char* Pattern, const std::u16string& FileName
 
 platform::THandle OpenForStream(const std::u16string& FileName, uint16_t Mode) {
   if (Mode == fmCreate) {
-    const platform::THandle Handle = platform::CreateFileW(
-        FileName, platform::GENERIC_READ | platform::GENERIC_WRITE, 0, platform::TDisposition::CreateAlways);
+    const platform::THandle Handle =
+        platform::CreateFileW(FileName, platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
+                              platform::TDisposition::CreateAlways);
     if (Handle == platform::INVALID_HANDLE_VALUE)
       throw EFCreateError(FileErrorMessage("Cannot create file \"%s\". %s", FileName));
     return Handle;
@@ -213,7 +226,8 @@ namespace {
 
 // Skips entries with excluded attributes; 0 when Rec holds a match.
 uint32_t SkipAndFill(TSearchRecW& Rec, bool Found) {
-  while (Found && (Rec.FindData.Attributes & Rec.ExcludeAttr) != 0) Found = Rec.FindHandle->FindNext(Rec.FindData);
+  while (Found && (Rec.FindData.Attributes & Rec.ExcludeAttr) != 0)
+    Found = Rec.FindHandle->FindNext(Rec.FindData);
   if (!Found) return platform::GetLastError();
   Rec.Time = platform::FileTimeToLocalDosDateTime(Rec.FindData.LastWriteTime);
   Rec.Size = static_cast<int64_t>(Rec.FindData.Size);
@@ -253,8 +267,8 @@ std::vector<std::u16string> Params() {
 
 }  // namespace
 
-bool WideSelectDirectory(const std::u16string& Caption, const std::u16string& Root, std::u16string& Directory,
-                         uint32_t Options, const void* ParentWindow) {
+bool WideSelectDirectory(const std::u16string& Caption, const std::u16string& Root,
+                         std::u16string& Directory, uint32_t Options, const void* ParentWindow) {
   if (!WideDirectoryExists(Directory)) Directory.clear();
   platform::TFolderBrowseRequest Request{Caption, Root, Directory, Options, ParentWindow};
   std::u16string Chosen;

@@ -18,7 +18,8 @@
 // Raised by WideForceDirectories for an empty name.
 class EInOutError : public std::runtime_error {
 public:
-  EInOutError(const std::string& Message, int Code) : std::runtime_error(Message), ErrorCode(Code) {}
+  EInOutError(const std::string& Message, int Code)
+      : std::runtime_error(Message), ErrorCode(Code) {}
   int ErrorCode;
 };
 
@@ -116,8 +117,8 @@ void WideFindClose(TSearchRecW& Rec);
 // and the browse Options, rooted at Root, opening at Directory when that is
 // an existing folder (otherwise Directory is cleared first). True and the
 // chosen folder in Directory when the user confirmed one. Main thread.
-bool WideSelectDirectory(const std::u16string& Caption, const std::u16string& Root, std::u16string& Directory,
-                         uint32_t Options, const void* ParentWindow);
+bool WideSelectDirectory(const std::u16string& Caption, const std::u16string& Root,
+                         std::u16string& Directory, uint32_t Options, const void* ParentWindow);
 
 // ---- command line ----
 int WideParamCount();

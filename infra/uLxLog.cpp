@@ -39,8 +39,7 @@ bool EntryBefore(const std::unique_ptr<TLxLogEntry>& A, const std::unique_ptr<TL
 }  // namespace
 
 TLxLog::TLxLog(std::u16string FileName)
-    : FFileName(std::move(FileName)),
-      FCatalogs{{0, u"未知"}},
+    : FFileName(std::move(FileName)), FCatalogs{{0, u"未知"}},
       FStartTime(platform::ProcessCreationFileTime()) {}
 
 TLxLog::~TLxLog() = default;
@@ -50,7 +49,9 @@ size_t TLxLog::PendingCount() {
   return FPending.size();
 }
 
-std::u16string TLxLog::CatalogName(uint16_t Code) const { return Code == 0 ? FCatalogs.front().Name : u" "; }
+std::u16string TLxLog::CatalogName(uint16_t Code) const {
+  return Code == 0 ? FCatalogs.front().Name : u" ";
+}
 
 void TLxLog::Add(const std::u16string& Text, uint16_t Catalog, uint8_t Level) {
   try {
@@ -85,8 +86,8 @@ std::u16string TLxLog::FormatEntry(const TLxLogEntry& Entry) const {
   std::snprintf(Numbers, sizeof(Numbers), "%.7f\t%.8X\t", Seconds, Entry.ThreadId);
   char LevelText[16];
   std::snprintf(LevelText, sizeof(LevelText), "\t%d\t", Entry.Level);
-  return platform::Utf8ToWide(Numbers) + CatalogName(Entry.Catalog) + platform::Utf8ToWide(LevelText) + Entry.Text +
-         u"\r\n";
+  return platform::Utf8ToWide(Numbers) + CatalogName(Entry.Catalog) +
+         platform::Utf8ToWide(LevelText) + Entry.Text + u"\r\n";
 }
 
 void TLxLog::WriteEntries(const TEntryList& List, const TFilter& Filter) {
@@ -100,11 +101,13 @@ void TLxLog::WriteEntries(const TEntryList& List, const TFilter& Filter) {
     std::lock_guard<std::mutex> Serialise(FWriteLock);
     // Opened without truncation, so a file made by someone else meanwhile
     // keeps its lines; the header goes only into an empty file.
-    const platform::THandle Handle = platform::CreateFileW(FFileName, platform::GENERIC_WRITE,
-                                                           platform::FILE_SHARE_READ, platform::TDisposition::OpenAlways);
+    const platform::THandle Handle =
+        platform::CreateFileW(FFileName, platform::GENERIC_WRITE, platform::FILE_SHARE_READ,
+                              platform::TDisposition::OpenAlways);
     if (Handle == platform::INVALID_HANDLE_VALUE) return;
     THandleStream Stream(Handle);
-    if (Stream.Seek(0, soEnd) == 0) Stream.Write(FileHead().data(), static_cast<int64_t>(FileHead().size()));
+    if (Stream.Seek(0, soEnd) == 0)
+      Stream.Write(FileHead().data(), static_cast<int64_t>(FileHead().size()));
     Stream.Write(Bytes.data(), static_cast<int64_t>(Bytes.size()));
     platform::CloseHandle(Handle);
   } catch (...) {

@@ -13,7 +13,7 @@
 #include <string>
 
 struct TUnitLifetime {
-  std::string Name;                 // for diagnostics only
+  std::string Name;                  // for diagnostics only
   std::function<void()> Initialize;  // may be empty
   std::function<void()> Finalize;    // may be empty
 };

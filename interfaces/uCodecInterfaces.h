@@ -49,10 +49,10 @@ struct TDecoderInfo {
   int32_t BitsPerSample;
   int32_t Channels;
   int32_t SampleRate;
-  int32_t Bitrate;  // of the source, kbit/s
-  int32_t Flags;  // tag | dfXxx bits, from Open on
+  int32_t Bitrate;    // of the source, kbit/s
+  int32_t Flags;      // tag | dfXxx bits, from Open on
   int32_t ReadError;  // tag | drXxx, why the last negative Read failed (GetInfo after it)
-  int64_t Duration;  // 100-ns units
+  int64_t Duration;   // 100-ns units
 };
 static_assert(sizeof(TDecoderInfo) == 32);
 
@@ -65,8 +65,8 @@ constexpr int32_t dfLosslessCodec = 0x1;
 // holds undecodable data, makes Read fail instead of ending.
 constexpr int32_t dfStatedLength = 0x2;
 // ReadError: 0 none, or why decoding stopped.
-constexpr int32_t drEndsShort = 1;  // the data ends before the stated length
-constexpr int32_t drDamaged = 2;  // undecodable data inside the stream
+constexpr int32_t drEndsShort = 1;   // the data ends before the stated length
+constexpr int32_t drDamaged = 2;     // undecodable data inside the stream
 constexpr int32_t drReadFailed = 3;  // reading or decoding failed otherwise
 
 // The value of a marked word, or 0 when the library did not mark it.
@@ -77,18 +77,28 @@ inline int32_t DecoderInfoWord(int32_t Word) {
 // ---------------------------------------------------------------------------
 // Interface identifiers
 
-constexpr TGUID IID_IEncoderCallback{0x0661CE51, 0x2574, 0x4049, {0x96, 0x0E, 0x91, 0xA5, 0x2A, 0xDB, 0x19, 0xA9}};
-constexpr TGUID IID_IEncoder{0x05E71BEF, 0x302A, 0x4E5B, {0x88, 0x7A, 0x1A, 0x03, 0xFA, 0x39, 0x0E, 0xC1}};
-constexpr TGUID IID_ILameStreamEncoder{0x1D3F6DBD, 0x1240, 0x4FA3, {0xBE, 0x50, 0x3C, 0xF7, 0x20, 0x62, 0x29, 0xD8}};
-constexpr TGUID IID_IApeEncoderParam{0xCA2966F6, 0x54AC, 0x4485, {0xA6, 0x3F, 0xE1, 0x7C, 0x29, 0x1B, 0x7D, 0xE6}};
-constexpr TGUID IID_IFlacEncoderParam{0x77C39FAE, 0x9EED, 0x4030, {0x8E, 0xFB, 0xAC, 0xF2, 0x91, 0x53, 0xA3, 0x88}};
-constexpr TGUID IID_IWavEncoderParam{0x9449596D, 0xFA53, 0x40F3, {0x9C, 0xE9, 0x25, 0x7F, 0x93, 0x7E, 0x53, 0x2B}};
-constexpr TGUID IID_IDecoderTags{0x6023E48D, 0x1BD0, 0x49B0, {0x9D, 0xC3, 0x14, 0xB1, 0x94, 0x5D, 0x7C, 0x28}};
+constexpr TGUID IID_IEncoderCallback{
+    0x0661CE51, 0x2574, 0x4049, {0x96, 0x0E, 0x91, 0xA5, 0x2A, 0xDB, 0x19, 0xA9}};
+constexpr TGUID IID_IEncoder{
+    0x05E71BEF, 0x302A, 0x4E5B, {0x88, 0x7A, 0x1A, 0x03, 0xFA, 0x39, 0x0E, 0xC1}};
+constexpr TGUID IID_ILameStreamEncoder{
+    0x1D3F6DBD, 0x1240, 0x4FA3, {0xBE, 0x50, 0x3C, 0xF7, 0x20, 0x62, 0x29, 0xD8}};
+constexpr TGUID IID_IApeEncoderParam{
+    0xCA2966F6, 0x54AC, 0x4485, {0xA6, 0x3F, 0xE1, 0x7C, 0x29, 0x1B, 0x7D, 0xE6}};
+constexpr TGUID IID_IFlacEncoderParam{
+    0x77C39FAE, 0x9EED, 0x4030, {0x8E, 0xFB, 0xAC, 0xF2, 0x91, 0x53, 0xA3, 0x88}};
+constexpr TGUID IID_IWavEncoderParam{
+    0x9449596D, 0xFA53, 0x40F3, {0x9C, 0xE9, 0x25, 0x7F, 0x93, 0x7E, 0x53, 0x2B}};
+constexpr TGUID IID_IDecoderTags{
+    0x6023E48D, 0x1BD0, 0x49B0, {0x9D, 0xC3, 0x14, 0xB1, 0x94, 0x5D, 0x7C, 0x28}};
 
 // Class identifiers of the codec library's encoders.
-constexpr TGUID CLSID_Mp3Encoder{0x9AB17DD0, 0xC99A, 0x4E6A, {0x99, 0x07, 0xC4, 0x6E, 0x3C, 0xE8, 0x0A, 0x5B}};
-constexpr TGUID CLSID_ApeEncoder{0xD08E4924, 0x9293, 0x40C8, {0xA5, 0x92, 0x8C, 0xD4, 0x43, 0xFA, 0x67, 0x3B}};
-constexpr TGUID CLSID_FlacEncoder{0x78AB4B7D, 0x0ED7, 0x4100, {0xB8, 0xB9, 0x05, 0x4E, 0x92, 0xA0, 0x43, 0xF4}};
+constexpr TGUID CLSID_Mp3Encoder{
+    0x9AB17DD0, 0xC99A, 0x4E6A, {0x99, 0x07, 0xC4, 0x6E, 0x3C, 0xE8, 0x0A, 0x5B}};
+constexpr TGUID CLSID_ApeEncoder{
+    0xD08E4924, 0x9293, 0x40C8, {0xA5, 0x92, 0x8C, 0xD4, 0x43, 0xFA, 0x67, 0x3B}};
+constexpr TGUID CLSID_FlacEncoder{
+    0x78AB4B7D, 0x0ED7, 0x4100, {0xB8, 0xB9, 0x05, 0x4E, 0x92, 0xA0, 0x43, 0xF4}};
 
 // ---------------------------------------------------------------------------
 // Interfaces
@@ -126,7 +136,7 @@ struct ILameStreamEncoder : IUnknown {
   virtual int32_t MORVO_STDCALL Reserved1(int32_t Value) = 0;
   virtual int32_t MORVO_STDCALL SetVbrPreset(int32_t Preset) = 0;  // 1000 and up
   virtual int32_t MORVO_STDCALL Reserved2(int32_t Value) = 0;
-  virtual int32_t MORVO_STDCALL SetChannelMode(int32_t Mode) = 0;  // 0 stereo, 1 joint, 3 mono
+  virtual int32_t MORVO_STDCALL SetChannelMode(int32_t Mode) = 0;     // 0 stereo, 1 joint, 3 mono
   virtual int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) = 0;  // per channel, expected
 };
 
@@ -135,7 +145,7 @@ struct IApeEncoderParam : IUnknown {
 };
 
 struct IFlacEncoderParam : IUnknown {
-  virtual int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) = 0;  // per channel, expected
+  virtual int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) = 0;     // per channel, expected
   virtual int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) = 0;  // 0 .. 8
 };
 
@@ -158,7 +168,7 @@ struct IProgressCallback : IUnknown {
 struct IThreadCpuUsageControl : IUnknown {
   virtual int32_t MORVO_STDCALL AttachThread(uint32_t ThreadId) = 0;
   virtual int32_t MORVO_STDCALL SetProgressCallback(IProgressCallback* Callback) = 0;
-  virtual int32_t MORVO_STDCALL SetCpuLimit(int32_t Percent) = 0;  // 100 or 30
+  virtual int32_t MORVO_STDCALL SetCpuLimit(int32_t Percent) = 0;   // 100 or 30
   virtual int32_t MORVO_STDCALL SetCpuLimitMode(int32_t Mode) = 0;  // 1
   virtual int32_t MORVO_STDCALL Reserved1(int32_t Value) = 0;
   virtual int32_t MORVO_STDCALL Reserved2(int32_t Value) = 0;
@@ -182,7 +192,8 @@ struct IDecoderEx : IUnknown {
 // Answered by the player library's decoders besides IDecoderEx: why the
 // last Open failed (no SoundFont for a MIDI file, a damaged file, ...).
 // Same thread rules as the decoder's.
-constexpr TGUID IID_IDecoderFailureInfo{0xFD872DD7, 0x2B2D, 0x4817, {0xA4, 0x50, 0x91, 0xB3, 0xB1, 0xBC, 0x4A, 0x83}};
+constexpr TGUID IID_IDecoderFailureInfo{
+    0xFD872DD7, 0x2B2D, 0x4817, {0xA4, 0x50, 0x91, 0xB3, 0xB1, 0xBC, 0x4A, 0x83}};
 struct IDecoderFailureInfo : IUnknown {
   // Copies the reason into Buffer (UTF-16, zero-terminated, cut to fit
   // Capacity code units) and returns its whole length without the
@@ -200,7 +211,8 @@ struct IDecoderTags : IUnknown {
   // Copies the key (Part 0) or value (Part 1) of pair Index as UTF-16 into
   // Buffer, at most Capacity units and no terminator; returns its whole
   // length in units, -1 when there is no such pair.
-  virtual int32_t MORVO_STDCALL GetTagText(int32_t Index, int32_t Part, char16_t* Buffer, int32_t Capacity) = 0;
+  virtual int32_t MORVO_STDCALL GetTagText(int32_t Index, int32_t Part, char16_t* Buffer,
+                                           int32_t Capacity) = 0;
   // Copies at most Capacity bytes of the attached picture into Buffer;
   // returns the picture's whole size, 0 when there is none.
   virtual int32_t MORVO_STDCALL GetPicture(void* Buffer, int32_t Capacity) = 0;
@@ -210,9 +222,10 @@ struct IDecoderTags : IUnknown {
 // Entry points of the two run-time libraries (C linkage)
 
 // libLxPlayer.so: ordinal N is the symbol LxPlayerOrdinalN.
-using TLxPlayerOrdinalVoid = int32_t (*)();                           // ordinals 1, 3
-using TLxPlayerCreateDecoder = int32_t (*)(IDecoderEx** Decoder);     // ordinal 2
+using TLxPlayerOrdinalVoid = int32_t (*)();                                       // ordinals 1, 3
+using TLxPlayerCreateDecoder = int32_t (*)(IDecoderEx** Decoder);                 // ordinal 2
 using TLxPlayerCreateCpuControl = int32_t (*)(IThreadCpuUsageControl** Control);  // ordinal 6
 
 // libcodecs.so
-using TDllGetClassObject = HRESULT (*)(const TGUID& ClassId, const TGUID& InterfaceId, void** Object);
+using TDllGetClassObject = HRESULT (*)(const TGUID& ClassId, const TGUID& InterfaceId,
+                                       void** Object);

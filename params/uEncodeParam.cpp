@@ -28,35 +28,28 @@ constexpr const char* WavQualityTexts[WavOutputChoices] = {
 std::string FillPattern(std::string_view Pattern, const std::string& Value) {
   std::string Text(Pattern);
   const size_t Place = Text.find("%s");
-  if (Place != std::string::npos)
-    Text.replace(Place, 2, Value);
+  if (Place != std::string::npos) Text.replace(Place, 2, Value);
   return Text;
 }
 
 // The abstract base makes no objects.
-std::unique_ptr<TEncodeParam> NoInstance(const std::u16string&) {
-  return nullptr;
-}
+std::unique_ptr<TEncodeParam> NoInstance(const std::u16string&) { return nullptr; }
 
-} // namespace
+}  // namespace
 
 std::string SystemText(std::string_view Utf8) {
-  if (platform::AnsiIsUtf8())
-    return std::string(Utf8);
+  if (platform::AnsiIsUtf8()) return std::string(Utf8);
   return platform::WideToAnsi(platform::Utf8ToWide(Utf8));
 }
 
 double SamplesPerChannel(int64_t PcmBytes, int32_t BitsPerSample, int32_t Channels) {
-  if (BitsPerSample == 0 || Channels == 0)
-    return 0;
+  if (BitsPerSample == 0 || Channels == 0) return 0;
   return static_cast<double>(PcmBytes) / (BitsPerSample / 8.0) / Channels;
 }
 
 int32_t RoundSampleCount(double Samples) {
-  if (!(Samples > 0))
-    return 0; // also NaN
-  if (Samples >= static_cast<double>(INT32_MAX))
-    return INT32_MAX;
+  if (!(Samples > 0)) return 0;  // also NaN
+  if (Samples >= static_cast<double>(INT32_MAX)) return INT32_MAX;
   return static_cast<int32_t>(std::nearbyint(Samples));
 }
 
@@ -73,9 +66,7 @@ TEncodeParam::TEncodeParam(const std::u16string& ConfigFile) : FConfigFile(Confi
 
 TEncodeParam::~TEncodeParam() = default;
 
-std::string TEncodeParam::GetQualityText(const std::string& Value) const {
-  return Value;
-}
+std::string TEncodeParam::GetQualityText(const std::string& Value) const { return Value; }
 
 void TEncodeParam::ResetToDefault() {
   SetDefaults();
@@ -92,8 +83,7 @@ void TEncodeParam::Changed() {
 }
 
 void TEncodeParam::FireChanged() const {
-  if (FOnChanged)
-    FOnChanged(ClassType().FormatType);
+  if (FOnChanged) FOnChanged(ClassType().FormatType);
 }
 
 bool TEncodeParam::ConfigFileExists() const {
@@ -133,13 +123,10 @@ const TEncodeParamClass& TMp3Param::Class() {
   return Class;
 }
 
-bool TMp3Param::IsEncoderAvailable() {
-  return LoadCodecLibrary(ftMP3);
-}
+bool TMp3Param::IsEncoderAvailable() { return LoadCodecLibrary(ftMP3); }
 
 std::string TMp3Param::GetQualityText(const std::string& Value) const {
-  if (FBitRateMode >= std::size(Mp3BitRatePatterns))
-    return {};
+  if (FBitRateMode >= std::size(Mp3BitRatePatterns)) return {};
   const std::string Prefix =
       FMode < std::size(Mp3ModePrefixes) ? SystemText(Mp3ModePrefixes[FMode]) : "";
   return Prefix + FillPattern(Mp3BitRatePatterns[FBitRateMode], Value);
@@ -158,8 +145,7 @@ const TStringList& TMp3Param::BuildQualityList() {
 }
 
 void TMp3Param::LoadFromFile() {
-  if (!ConfigFileExists())
-    return;
+  if (!ConfigFileExists()) return;
   LoadGeneral();
   FMode = ReadByte(SectionMp3, "Mp3Mode", 0);
   FBitRateMode = ReadByte(SectionMp3, "BitRateMode", 0);
@@ -201,9 +187,7 @@ int32_t TMp3Param::VbrPresetCode() const {
   return Mp3VbrPresetBase + static_cast<int32_t>(ClampIndex(FVbrIndex, Mp3VbrPresetNames.size()));
 }
 
-int32_t TMp3Param::ChosenBitrate() const {
-  return FBitRateMode == 1 ? AbrBitrate() : CbrBitrate();
-}
+int32_t TMp3Param::ChosenBitrate() const { return FBitRateMode == 1 ? AbrBitrate() : CbrBitrate(); }
 
 void TMp3Param::ApplyBitrateTo(ILameStreamEncoder& Encoder) const {
   Encoder.SetChannelMode(ChannelModeCode());
@@ -217,7 +201,7 @@ void TMp3Param::ApplyBitrateTo(ILameStreamEncoder& Encoder) const {
     Encoder.SetBitrateMode(2);
     Encoder.SetVbrPreset(VbrPresetCode());
     break;
-  default: // an unknown mode leaves the encoder's own mode and gets the CBR rate
+  default:  // an unknown mode leaves the encoder's own mode and gets the CBR rate
     Encoder.SetBitrate(CbrBitrate());
   }
 }
@@ -235,9 +219,7 @@ const TEncodeParamClass& TApeParam::Class() {
   return Class;
 }
 
-bool TApeParam::IsEncoderAvailable() {
-  return LoadCodecLibrary(ftAPE);
-}
+bool TApeParam::IsEncoderAvailable() { return LoadCodecLibrary(ftAPE); }
 
 std::string TApeParam::GetQualityText(const std::string& Value) const {
   return FillPattern(SystemText(ApeQualityPattern), Value);
@@ -251,16 +233,13 @@ const TStringList& TApeParam::BuildQualityList() {
 }
 
 void TApeParam::LoadFromFile() {
-  if (!ConfigFileExists())
-    return;
+  if (!ConfigFileExists()) return;
   LoadGeneral();
   // 0, not the constructor's 1: a file without the key means the fastest level.
   FQuality = ReadByte(SectionApe, "Qulity", 0);
 }
 
-void TApeParam::SetDefaults() {
-  FQuality = 1;
-}
+void TApeParam::SetDefaults() { FQuality = 1; }
 
 void TApeParam::SaveToFile() {
   SaveGeneral();
@@ -284,9 +263,7 @@ const TEncodeParamClass& TFlacParam::Class() {
   return Class;
 }
 
-bool TFlacParam::IsEncoderAvailable() {
-  return LoadCodecLibrary(ftFLAC);
-}
+bool TFlacParam::IsEncoderAvailable() { return LoadCodecLibrary(ftFLAC); }
 
 const TStringList& TFlacParam::BuildQualityList() {
   FQualityList.clear();
@@ -297,15 +274,12 @@ const TStringList& TFlacParam::BuildQualityList() {
 }
 
 void TFlacParam::LoadFromFile() {
-  if (!ConfigFileExists())
-    return;
+  if (!ConfigFileExists()) return;
   LoadGeneral();
   FQuality = ReadByte(SectionFlac, "Qulity", 1);
 }
 
-void TFlacParam::SetDefaults() {
-  FQuality = 1;
-}
+void TFlacParam::SetDefaults() { FQuality = 1; }
 
 void TFlacParam::SaveToFile() {
   SaveGeneral();
@@ -338,15 +312,12 @@ const TStringList& TWavParam::BuildQualityList() {
 }
 
 void TWavParam::LoadFromFile() {
-  if (!ConfigFileExists())
-    return;
+  if (!ConfigFileExists()) return;
   LoadGeneral();
   FOutputBps = ReadByte(SectionWav, "OutputBps", 0);
 }
 
-void TWavParam::SetDefaults() {
-  FOutputBps = 0;
-}
+void TWavParam::SetDefaults() { FOutputBps = 0; }
 
 void TWavParam::SaveToFile() {
   SaveGeneral();

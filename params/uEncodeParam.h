@@ -62,8 +62,8 @@ inline constexpr std::array<int32_t, 3> Mp3ChannelModeCodes{0, 1, 3};
 inline constexpr std::array<const char*, 5> ApeLevelNames{"快速", "正常", "较高", "极高", "疯狂"};
 // Monkey's Audio levels fast .. insane.
 inline constexpr std::array<int32_t, 5> ApeLevelCodes{1000, 2000, 3000, 4000, 5000};
-inline constexpr uint8_t FlacLevelCount = 9;   // levels 0..8
-inline constexpr uint8_t WavOutputChoices = 4; // 0 original width, 1 8, 2 16, 3 24 bits
+inline constexpr uint8_t FlacLevelCount = 9;    // levels 0..8
+inline constexpr uint8_t WavOutputChoices = 4;  // 0 original width, 1 8, 2 16, 3 24 bits
 
 // Index clamped into a table of Count entries.
 constexpr size_t ClampIndex(uint8_t Value, size_t Count) {
@@ -121,9 +121,9 @@ public:
 
   // Fields, read and written directly by the window, the dialog and the
   // worker. Who changes one calls Changed when the quality list must follow.
-  uint8_t FDelAftSucc = 0; // delete the source after a successful conversion
-  uint8_t FInsAftSucc = 0; // add the target to the player's playlist after success
-  uint8_t FAutoRead = 0;   // read tags automatically: stored only, nothing acts on it
+  uint8_t FDelAftSucc = 0;  // delete the source after a successful conversion
+  uint8_t FInsAftSucc = 0;  // add the target to the player's playlist after success
+  uint8_t FAutoRead = 0;    // read tags automatically: stored only, nothing acts on it
   // EncodeConfig.ini. Kept wide so that any folder name works; the system
   // code page form is used only in the error text.
   std::u16string FConfigFile;
@@ -183,11 +183,11 @@ public:
   void ApplyBitrateTo(ILameStreamEncoder& Encoder) const;
   static void ApplySampleCount(ILameStreamEncoder& Encoder, double SamplesPerChannel);
 
-  uint8_t FCbrIndex = 3;    // key Mp3CBR, bitrate index in CBR mode (192 kbit/s)
-  uint8_t FAbrIndex = 3;    // key Mp3ABR, bitrate index in ABR mode
-  uint8_t FMode = 0;        // key Mp3Mode: 0 stereo, 1 joint stereo, 2 mono
-  uint8_t FVbrIndex = 4;    // key Mp3VBR, VBR preset index ("Fast Standard")
-  uint8_t FBitRateMode = 0; // key BitRateMode: 0 CBR, 1 ABR, 2 VBR
+  uint8_t FCbrIndex = 3;     // key Mp3CBR, bitrate index in CBR mode (192 kbit/s)
+  uint8_t FAbrIndex = 3;     // key Mp3ABR, bitrate index in ABR mode
+  uint8_t FMode = 0;         // key Mp3Mode: 0 stereo, 1 joint stereo, 2 mono
+  uint8_t FVbrIndex = 4;     // key Mp3VBR, VBR preset index ("Fast Standard")
+  uint8_t FBitRateMode = 0;  // key BitRateMode: 0 CBR, 1 ABR, 2 VBR
 
 private:
   friend class TEncodeParam;
@@ -207,10 +207,10 @@ public:
   void LoadFromFile() override;
   void SaveToFile() override;
 
-  int32_t CompressionLevelCode() const; // 1000 .. 5000
+  int32_t CompressionLevelCode() const;  // 1000 .. 5000
   void ApplyTo(IApeEncoderParam& Encoder) const;
 
-  uint8_t FQuality = 1; // key Qulity, level index 0..4 ("正常")
+  uint8_t FQuality = 1;  // key Qulity, level index 0..4 ("正常")
 
 private:
   friend class TEncodeParam;
@@ -229,11 +229,11 @@ public:
   void LoadFromFile() override;
   void SaveToFile() override;
 
-  int32_t CompressionLevel() const; // 0 .. 8
+  int32_t CompressionLevel() const;  // 0 .. 8
   // Level, then the expected sample count with 1 % to spare.
   void ApplyTo(IFlacEncoderParam& Encoder, double SamplesPerChannel) const;
 
-  uint8_t FQuality = 1; // key Qulity, level 0..8
+  uint8_t FQuality = 1;  // key Qulity, level 0..8
 
 private:
   friend class TEncodeParam;
@@ -252,12 +252,12 @@ public:
   void LoadFromFile() override;
   void SaveToFile() override;
 
-  int32_t OutputChoice() const; // 0..3, the quality list's entry
+  int32_t OutputChoice() const;  // 0..3, the quality list's entry
   // The stored choice as it is (1..4 give 8, 16, 24, 32 bits; 0 and any
   // other value give FallbackBits, the source's own width).
   void ApplyTo(IWavEncoderParam& Encoder, int32_t FallbackBits) const;
 
-  uint8_t FOutputBps = 0; // key OutputBps: 0 original width, 1 8, 2 16, 3 24 bits
+  uint8_t FOutputBps = 0;  // key OutputBps: 0 original width, 1 8, 2 16, 3 24 bits
 
 private:
   friend class TEncodeParam;

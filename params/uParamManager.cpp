@@ -6,8 +6,7 @@
 std::string LowerCaseExtension(const std::string& Extension) {
   std::string Lower = Extension;
   for (char& C : Lower)
-    if (C >= 'A' && C <= 'Z')
-      C = static_cast<char>(C - 'A' + 'a');
+    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
   return Lower;
 }
 
@@ -29,21 +28,16 @@ std::u16string TParamManager::ConfigFile() {
 
 const TEncodeParamClass* TParamManager::ClassForExtension(const std::string& Extension) {
   const std::string Lower = LowerCaseExtension(Extension);
-  if (Lower == ".mp3")
-    return &TMp3Param::Class();
-  if (Lower == ".ape")
-    return &TApeParam::Class();
-  if (Lower == ".wav")
-    return &TWavParam::Class();
-  if (Lower == ".flac")
-    return &TFlacParam::Class();
+  if (Lower == ".mp3") return &TMp3Param::Class();
+  if (Lower == ".ape") return &TApeParam::Class();
+  if (Lower == ".wav") return &TWavParam::Class();
+  if (Lower == ".flac") return &TFlacParam::Class();
   return nullptr;
 }
 
 bool TParamManager::IsFormatAvailable(const std::string& Extension) const {
   const TEncodeParamClass* Class = ClassForExtension(Extension);
-  if (!Class)
-    return false;
+  if (!Class) return false;
   switch (Class->FormatType) {
   case ftMP3:
     return FMp3Available;
@@ -60,16 +54,14 @@ bool TParamManager::IsFormatAvailable(const std::string& Extension) const {
 
 bool TParamManager::Register(const std::string& Extension) {
   const TEncodeParamClass* Class = ClassForExtension(Extension);
-  if (!Class || !IsFormatAvailable(Extension))
-    return false;
+  if (!Class || !IsFormatAvailable(Extension)) return false;
   std::unique_ptr<TEncodeParam> Param;
   try {
     Param = Class->Create(ConfigFile());
   } catch (...) {
-    return false; // a format whose object cannot be made is not offered
+    return false;  // a format whose object cannot be made is not offered
   }
-  if (!Param)
-    return false;
+  if (!Param) return false;
   Param->FOnChanged = FOnChanged;
   FEntries.push_back({++FLastId, Class, LowerCaseExtension(Extension), std::move(Param)});
   return true;
@@ -82,8 +74,7 @@ bool TParamManager::Register(const std::u16string& Extension) {
 const TParamEntry* TParamManager::FindEntry(const std::string& Extension) const {
   const std::string Lower = LowerCaseExtension(Extension);
   for (const TParamEntry& Entry : FEntries)
-    if (Entry.Extension == Lower)
-      return &Entry;
+    if (Entry.Extension == Lower) return &Entry;
   return nullptr;
 }
 
@@ -99,7 +90,6 @@ int32_t TParamManager::FindIdByExtension(const std::string& Extension) const {
 
 TEncodeParam* TParamManager::FindById(int32_t Id) const {
   for (const TParamEntry& Entry : FEntries)
-    if (Entry.Id == Id)
-      return Entry.Param.get();
+    if (Entry.Id == Id) return Entry.Param.get();
   return nullptr;
 }

@@ -16,7 +16,7 @@
 struct TParamEntry {
   int32_t Id;
   const TEncodeParamClass* ParamClass;
-  std::string Extension; // lower case, with its dot (".mp3")
+  std::string Extension;  // lower case, with its dot (".mp3")
   std::unique_ptr<TEncodeParam> Param;
 };
 
@@ -42,7 +42,7 @@ public:
   bool IsFormatAvailable(const std::string& Extension) const;
   // The first entry registered for the extension.
   TEncodeParam* FindByExtension(const std::string& Extension) const;
-  int32_t FindIdByExtension(const std::string& Extension) const; // -1 when none
+  int32_t FindIdByExtension(const std::string& Extension) const;  // -1 when none
   TEncodeParam* FindById(int32_t Id) const;
 
   // EncodeConfig.ini in the program's folder.

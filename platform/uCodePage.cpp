@@ -112,7 +112,8 @@ template <class TOut>
 bool IconvConvert(const std::string& From, const std::string& To, const char* Data, size_t Size,
                   size_t UnitSize, const TOut& Invalid, TOut& Out) {
   iconv_t Cd = iconv_open(To.c_str(), From.c_str());
-  if (Cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
+  if (Cd == reinterpret_cast<iconv_t>(-1))
+    return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
   using TChar = typename TOut::value_type;
   char* In = const_cast<char*>(Data);
   size_t InLeft = Size;
@@ -147,7 +148,8 @@ std::string WideToUtf8(std::u16string_view Text) {
   Out.reserve(Text.size());
   for (size_t I = 0; I < Text.size(); ++I) {
     char32_t C = Text[I];
-    if (C >= 0xD800 && C <= 0xDBFF && I + 1 < Text.size() && Text[I + 1] >= 0xDC00 && Text[I + 1] <= 0xDFFF) {
+    if (C >= 0xD800 && C <= 0xDBFF && I + 1 < Text.size() && Text[I + 1] >= 0xDC00 &&
+        Text[I + 1] <= 0xDFFF) {
       C = 0x10000 + ((C - 0xD800) << 10) + (Text[I + 1] - 0xDC00);
       ++I;
     } else if (C >= 0xD800 && C <= 0xDFFF) {
@@ -197,19 +199,32 @@ bool IsValidUtf8(std::string_view Text) {
 
 std::string CodePageCharset(unsigned CodePage) {
   switch (CodePage) {
-    case 0: return AnsiCharset();
-    case 65001: return "UTF-8";
-    case 1200: return "UTF-16LE";
-    case 1201: return "UTF-16BE";
-    case 20127: return "ASCII";
-    case 20936: return "GB2312";
-    case 54936: return "GB18030";
-    case 50220: return "ISO-2022-JP";
-    case 51932: return "EUC-JP";
-    case 51949: return "EUC-KR";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    default: break;
+  case 0:
+    return AnsiCharset();
+  case 65001:
+    return "UTF-8";
+  case 1200:
+    return "UTF-16LE";
+  case 1201:
+    return "UTF-16BE";
+  case 20127:
+    return "ASCII";
+  case 20936:
+    return "GB2312";
+  case 54936:
+    return "GB18030";
+  case 50220:
+    return "ISO-2022-JP";
+  case 51932:
+    return "EUC-JP";
+  case 51949:
+    return "EUC-KR";
+  case 20866:
+    return "KOI8-R";
+  case 21866:
+    return "KOI8-U";
+  default:
+    break;
   }
   if (CodePage >= 28591 && CodePage <= 28606) return "ISO-8859-" + std::to_string(CodePage - 28590);
   return "CP" + std::to_string(CodePage);
@@ -244,11 +259,11 @@ unsigned LegacyCodePage() {
   if (Language == "zh") return 936;
   if (Language == "ja") return 932;
   if (Language == "ko") return 949;
-  if (Language == "ru" || Language == "uk" || Language == "be" || Language == "bg" || Language == "sr" ||
-      Language == "mk")
+  if (Language == "ru" || Language == "uk" || Language == "be" || Language == "bg" ||
+      Language == "sr" || Language == "mk")
     return 1251;
-  if (Language == "pl" || Language == "cs" || Language == "sk" || Language == "hu" || Language == "sl" ||
-      Language == "hr" || Language == "ro")
+  if (Language == "pl" || Language == "cs" || Language == "sk" || Language == "hu" ||
+      Language == "sl" || Language == "hr" || Language == "ro")
     return 1250;
   if (Language == "el") return 1253;
   if (Language == "tr") return 1254;
@@ -261,7 +276,8 @@ std::u16string CharsetToWide(const std::string& Charset, std::string_view Text) 
   if (Text.empty()) return {};
   if (IsUtf8Name(Charset)) return Utf8ToWide(Text);
   std::u16string Out;
-  if (!IconvConvert(Charset, "UTF-16LE", Text.data(), Text.size(), 1, std::u16string(1, ReplacementChar), Out))
+  if (!IconvConvert(Charset, "UTF-16LE", Text.data(), Text.size(), 1,
+                    std::u16string(1, ReplacementChar), Out))
     return Utf8ToWide(Text);  // unknown charset: best effort
   return Out;
 }
@@ -301,8 +317,8 @@ std::string WideToCharset(const std::string& Charset, std::u16string_view Text) 
   if (Text.empty()) return {};
   if (IsUtf8Name(Charset)) return WideToUtf8(Text);
   std::string Out;
-  if (!IconvConvert("UTF-16LE", Charset, reinterpret_cast<const char*>(Text.data()), Text.size() * 2, 2,
-                    std::string("?"), Out))
+  if (!IconvConvert("UTF-16LE", Charset, reinterpret_cast<const char*>(Text.data()),
+                    Text.size() * 2, 2, std::string("?"), Out))
     return WideToUtf8(Text);
   return Out;
 }
@@ -314,7 +330,8 @@ std::string WideToAnsi(std::u16string_view Text) { return WideToCharset(AnsiChar
 std::u16string CodePageToWide(unsigned CodePage, std::string_view Text) {
   if (CodePage == 0) {
     const std::string Charset = AnsiCharset();
-    if (IsUtf8Name(Charset) && !IsValidUtf8(Text)) return CharsetToWide(CodePageCharset(LegacyCodePage()), Text);
+    if (IsUtf8Name(Charset) && !IsValidUtf8(Text))
+      return CharsetToWide(CodePageCharset(LegacyCodePage()), Text);
     return CharsetToWide(Charset, Text);
   }
   return CharsetToWide(CodePageCharset(CodePage), Text);

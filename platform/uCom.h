@@ -37,11 +37,15 @@ struct TGUID {
 };
 static_assert(sizeof(TGUID) == 16);
 
-inline bool operator==(const TGUID& a, const TGUID& b) { return std::memcmp(&a, &b, sizeof(TGUID)) == 0; }
+inline bool operator==(const TGUID& a, const TGUID& b) {
+  return std::memcmp(&a, &b, sizeof(TGUID)) == 0;
+}
 
 constexpr TGUID GUID_NULL{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
-constexpr TGUID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr TGUID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr TGUID IID_IUnknown{
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr TGUID IID_IClassFactory{
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // Threading: reference counting must be thread-safe in every implementation;
 // the other methods are called by one thread at a time unless an interface
@@ -61,8 +65,7 @@ struct IClassFactory : IUnknown {
 };
 
 // Owns one reference to an interface; releases it when reset or destroyed.
-template <class T>
-class TComPtr {
+template <class T> class TComPtr {
 public:
   TComPtr() = default;
   explicit TComPtr(T* adopted) : FPtr(adopted) {}
@@ -99,8 +102,7 @@ private:
 // that answers more interfaces overrides QueryInterface and hands itself
 // out with Answer. Created with new and one reference, which the creator
 // owns; dies through Release only.
-template <class... TInterfaces>
-class TComObject : public TInterfaces... {
+template <class... TInterfaces> class TComObject : public TInterfaces... {
 public:
   TComObject(const TComObject&) = delete;
   TComObject& operator=(const TComObject&) = delete;
@@ -123,8 +125,7 @@ protected:
   virtual ~TComObject() = default;
 
   // Hands this object out as TInterface, with the reference that goes along.
-  template <class TInterface>
-  HRESULT Answer(void** obj) {
+  template <class TInterface> HRESULT Answer(void** obj) {
     *obj = static_cast<TInterface*>(this);
     AddRef();
     return S_OK;

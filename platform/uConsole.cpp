@@ -12,9 +12,12 @@ namespace {
 
 int DescriptorOf(TStdStream Stream) {
   switch (Stream) {
-    case TStdStream::Input: return STDIN_FILENO;
-    case TStdStream::Output: return STDOUT_FILENO;
-    case TStdStream::Error: return STDERR_FILENO;
+  case TStdStream::Input:
+    return STDIN_FILENO;
+  case TStdStream::Output:
+    return STDOUT_FILENO;
+  case TStdStream::Error:
+    return STDERR_FILENO;
   }
   return -1;
 }

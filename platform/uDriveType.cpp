@@ -16,7 +16,7 @@ namespace platform {
 namespace {
 
 struct TMount {
-  std::string Device;      // "major:minor"
+  std::string Device;  // "major:minor"
   std::string MountPoint;
   std::string FsType;
 };
@@ -75,7 +75,8 @@ void DescribeDevice(const std::string& Device, std::string& Name, bool& Removabl
   if (!realpath(SysPath.c_str(), Resolved)) return;
   const std::string Full = Resolved;
   Name = Full.substr(Full.rfind('/') + 1);
-  Removable = ReadFirstLine(Full + "/removable") == "1" || ReadFirstLine(Full + "/../removable") == "1";
+  Removable =
+      ReadFirstLine(Full + "/removable") == "1" || ReadFirstLine(Full + "/../removable") == "1";
 }
 
 std::string ExistingAncestor(std::string Path) {
@@ -91,8 +92,9 @@ std::string ExistingAncestor(std::string Path) {
 }  // namespace
 
 uint32_t ClassifyMount(const std::string& FsType, const std::string& DeviceName, bool Removable) {
-  static const char* const Remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "sshfs", "fuse.sshfs", "9p", "afs",
-                                       "ncpfs", "davfs", "fuse.rclone"};
+  static const char* const Remote[] = {"nfs",   "nfs4",  "cifs",       "smb3",
+                                       "smbfs", "sshfs", "fuse.sshfs", "9p",
+                                       "afs",   "ncpfs", "davfs",      "fuse.rclone"};
   for (const char* Kind : Remote)
     if (FsType == Kind) return DRIVE_REMOTE;
   if (FsType == "tmpfs" || FsType == "ramfs") return DRIVE_RAMDISK;
@@ -112,7 +114,8 @@ uint32_t GetDriveTypeW(const std::u16string& Path) {
   const TMount* Best = nullptr;
   const std::vector<TMount> Mounts = ReadMounts();
   for (const TMount& Mount : Mounts)  // later mounts hide earlier ones
-    if (IsUnder(Resolved, Mount.MountPoint) && (!Best || Mount.MountPoint.size() >= Best->MountPoint.size()))
+    if (IsUnder(Resolved, Mount.MountPoint) &&
+        (!Best || Mount.MountPoint.size() >= Best->MountPoint.size()))
       Best = &Mount;
   if (!Best) return DRIVE_UNKNOWN;
   std::string DeviceName;

@@ -17,7 +17,8 @@ thread_local std::string LastError;
 bool EndsWithDll(std::string_view Name) {
   if (Name.size() < 4) return false;
   const std::string_view Tail = Name.substr(Name.size() - 4);
-  return Tail[0] == '.' && (Tail[1] | 0x20) == 'd' && (Tail[2] | 0x20) == 'l' && (Tail[3] | 0x20) == 'l';
+  return Tail[0] == '.' && (Tail[1] | 0x20) == 'd' && (Tail[2] | 0x20) == 'l' &&
+         (Tail[3] | 0x20) == 'l';
 }
 
 bool IsRegularFile(const std::string& Path) {

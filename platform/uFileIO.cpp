@@ -84,22 +84,32 @@ bool ParentExists(const std::string& Path) {
 
 uint32_t ErrorFromErrno(int Err, const std::string& Path) {
   switch (Err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ParentExists(Path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-    case ETXTBSY: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EINVAL:
-    case EILSEQ: return ERROR_INVALID_NAME;
-    case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    default: return 0x20000000u | static_cast<uint32_t>(Err);  // customer bit + errno
+  case 0:
+    return ERROR_SUCCESS;
+  case ENOENT:
+    return ParentExists(Path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  case ENOTDIR:
+    return ERROR_PATH_NOT_FOUND;
+  case EACCES:
+  case EPERM:
+  case EISDIR:
+  case EROFS:
+  case ETXTBSY:
+    return ERROR_ACCESS_DENIED;
+  case EEXIST:
+    return ERROR_ALREADY_EXISTS;
+  case ENAMETOOLONG:
+    return ERROR_FILENAME_EXCED_RANGE;
+  case EINVAL:
+  case EILSEQ:
+    return ERROR_INVALID_NAME;
+  case ENOSPC:
+  case EDQUOT:
+    return ERROR_DISK_FULL;
+  case EBADF:
+    return ERROR_INVALID_HANDLE;
+  default:
+    return 0x20000000u | static_cast<uint32_t>(Err);  // customer bit + errno
   }
 }
 
@@ -146,7 +156,8 @@ int OpenClaimed(const std::string& Path, int Flags, uint32_t Access, uint32_t Sh
   Flags |= O_NONBLOCK;
   for (;;) {
     int Fd = open(Path.c_str(), Flags, 0666);
-    if (Fd < 0 && errno == EACCES && Access == GENERIC_WRITE) Fd = open(Path.c_str(), (Flags & ~O_RDWR) | O_WRONLY, 0666);
+    if (Fd < 0 && errno == EACCES && Access == GENERIC_WRITE)
+      Fd = open(Path.c_str(), (Flags & ~O_RDWR) | O_WRONLY, 0666);
     if (Fd < 0) {
       SetErrnoError(Path);
       return -1;
@@ -177,19 +188,30 @@ std::string LastSystemReason() {
 
 std::string SysErrorMessage(uint32_t Code) {
   switch (Code) {
-    case ERROR_SUCCESS: return "The operation completed successfully";
-    case ERROR_FILE_NOT_FOUND: return "The system cannot find the file specified";
-    case ERROR_PATH_NOT_FOUND: return "The system cannot find the path specified";
-    case ERROR_ACCESS_DENIED: return "Access is denied";
-    case ERROR_INVALID_HANDLE: return "The handle is invalid";
-    case ERROR_NO_MORE_FILES: return "There are no more files";
-    case ERROR_SHARING_VIOLATION:
-      return "The process cannot access the file because it is being used by another process";
-    case ERROR_DISK_FULL: return "There is not enough space on the disk";
-    case ERROR_INVALID_NAME: return "The filename, directory name, or volume label syntax is incorrect";
-    case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists";
-    case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long";
-    default: break;
+  case ERROR_SUCCESS:
+    return "The operation completed successfully";
+  case ERROR_FILE_NOT_FOUND:
+    return "The system cannot find the file specified";
+  case ERROR_PATH_NOT_FOUND:
+    return "The system cannot find the path specified";
+  case ERROR_ACCESS_DENIED:
+    return "Access is denied";
+  case ERROR_INVALID_HANDLE:
+    return "The handle is invalid";
+  case ERROR_NO_MORE_FILES:
+    return "There are no more files";
+  case ERROR_SHARING_VIOLATION:
+    return "The process cannot access the file because it is being used by another process";
+  case ERROR_DISK_FULL:
+    return "There is not enough space on the disk";
+  case ERROR_INVALID_NAME:
+    return "The filename, directory name, or volume label syntax is incorrect";
+  case ERROR_ALREADY_EXISTS:
+    return "Cannot create a file when that file already exists";
+  case ERROR_FILENAME_EXCED_RANGE:
+    return "The filename or extension is too long";
+  default:
+    break;
   }
   if (Code & 0x20000000u) {
     char Buffer[256];
@@ -253,12 +275,14 @@ std::u16string GetFullPathNameW(const std::u16string& Name) {
     Start = End + 1;
   }
   std::string Full;
-  for (const std::string& Part : Parts) Full += "/" + Part;
+  for (const std::string& Part : Parts)
+    Full += "/" + Part;
   if (Full.empty() || (Path.back() == '/' && Full != "/")) Full += "/";
   return PathToWide(Full);
 }
 
-THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition) {
+THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share,
+                    TDisposition Disposition) {
   const std::string Path = WideToPath(Name);
   if (Path.empty() || (Access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
     SetPlainError(Path.empty() ? ERROR_INVALID_NAME : ERROR_ACCESS_DENIED);
@@ -290,7 +314,8 @@ bool CloseHandle(THandle Handle) {
 int64_t FileRead(THandle Handle, void* Buffer, int64_t Count) {
   int64_t Done = 0;
   while (Done < Count) {
-    const ssize_t Got = read(Handle, static_cast<char*>(Buffer) + Done, static_cast<size_t>(Count - Done));
+    const ssize_t Got =
+        read(Handle, static_cast<char*>(Buffer) + Done, static_cast<size_t>(Count - Done));
     if (Got < 0 && errno == EINTR) continue;
     if (Got < 0) {
       SetErrnoError({});
@@ -305,7 +330,8 @@ int64_t FileRead(THandle Handle, void* Buffer, int64_t Count) {
 int64_t FileWrite(THandle Handle, const void* Buffer, int64_t Count) {
   int64_t Done = 0;
   while (Done < Count) {
-    const ssize_t Put = write(Handle, static_cast<const char*>(Buffer) + Done, static_cast<size_t>(Count - Done));
+    const ssize_t Put =
+        write(Handle, static_cast<const char*>(Buffer) + Done, static_cast<size_t>(Count - Done));
     if (Put < 0 && errno == EINTR) continue;
     if (Put <= 0) {
       SetErrnoError({});
@@ -381,7 +407,8 @@ std::string RandomNamePart() {
   static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   thread_local std::mt19937_64 Generator{std::random_device{}() ^ static_cast<uint64_t>(getpid())};
   std::string Part(10, 'x');
-  for (char& C : Part) C = Letters[Generator() % (sizeof Letters - 1)];
+  for (char& C : Part)
+    C = Letters[Generator() % (sizeof Letters - 1)];
   return Part;
 }
 
@@ -426,8 +453,8 @@ bool RenameReplacing(const std::string& From, const std::string& To) {
 
 }  // namespace
 
-THandle CreateUniqueFileW(const std::u16string& Folder, const std::u16string& Prefix, const std::u16string& Suffix,
-                          std::u16string& Name) {
+THandle CreateUniqueFileW(const std::u16string& Folder, const std::u16string& Prefix,
+                          const std::u16string& Suffix, std::u16string& Name) {
   std::string Base = WideToPath(Folder);
   if (Base.empty()) {
     SetPlainError(ERROR_INVALID_NAME);
@@ -481,7 +508,8 @@ bool MoveFileExW(const std::u16string& From, const std::u16string& To, uint32_t 
 std::unique_ptr<TFindSearch> TFindSearch::FindFirst(const std::u16string& Path, TFindData& Data) {
   const std::string Native = WideToPath(Path);
   const size_t Slash = Native.rfind('/');
-  const std::string Folder = Slash == std::string::npos ? "." : Native.substr(0, Slash == 0 ? 1 : Slash);
+  const std::string Folder =
+      Slash == std::string::npos ? "." : Native.substr(0, Slash == 0 ? 1 : Slash);
   std::string Pattern = Slash == std::string::npos ? Native : Native.substr(Slash + 1);
   if (Pattern == "*.*") Pattern = "*";  // Windows lets "*.*" match names without a dot
   DIR* Dir = opendir(Folder.c_str());

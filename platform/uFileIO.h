@@ -69,7 +69,8 @@ std::u16string GetFullPathNameW(const std::u16string& Name);
 
 // Refuses (ERROR_ACCESS_DENIED) anything but a regular file, without
 // waiting for the other end of a FIFO.
-THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share, TDisposition Disposition);
+THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share,
+                    TDisposition Disposition);
 bool CloseHandle(THandle Handle);
 // Byte counts transferred: both keep going until the whole count, the end
 // of the file or an error; -1 on failure.

@@ -28,7 +28,9 @@ TMaybeIdentity HandleIdentity(THandle Handle) {
   return TFileIdentity{static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
 }
 
-bool SameFile(const std::u16string& A, const std::u16string& B) { return IsSameFile(FileIdentity(A), FileIdentity(B)); }
+bool SameFile(const std::u16string& A, const std::u16string& B) {
+  return IsSameFile(FileIdentity(A), FileIdentity(B));
+}
 
 int32_t MaxFileNameBytes(const std::u16string& Folder) {
   const std::string Path = WideToPath(Folder);

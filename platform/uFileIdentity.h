@@ -23,7 +23,9 @@ TMaybeIdentity FileIdentity(const std::u16string& Name);
 // The identity of an open file, even after it was renamed.
 TMaybeIdentity HandleIdentity(THandle Handle);
 // Both known and the same file: two names that reach nothing are not one.
-inline bool IsSameFile(const TMaybeIdentity& A, const TMaybeIdentity& B) { return A && B && *A == *B; }
+inline bool IsSameFile(const TMaybeIdentity& A, const TMaybeIdentity& B) {
+  return A && B && *A == *B;
+}
 // True only when both names reach the same existing file.
 bool SameFile(const std::u16string& A, const std::u16string& B);
 

@@ -39,7 +39,9 @@ uint64_t UnixTimeToFileTime(int64_t Seconds, int64_t Nanoseconds) {
   return FileTimeUnixEpoch + static_cast<uint64_t>(Seconds * 10000000 + Nanoseconds / 100);
 }
 
-uint64_t SystemTimeAsFileTime() { return FileTimeUnixEpoch + ClockNanoseconds(CLOCK_REALTIME) / 100; }
+uint64_t SystemTimeAsFileTime() {
+  return FileTimeUnixEpoch + ClockNanoseconds(CLOCK_REALTIME) / 100;
+}
 
 uint64_t ProcessCreationFileTime() {
   static const uint64_t Created = [] {
@@ -56,8 +58,10 @@ uint32_t FileTimeToLocalDosDateTime(uint64_t FileTime) {
   tm Local{};
   localtime_r(&Seconds, &Local);
   if (Local.tm_year < 80) return (1 << 5 | 1) << 16;  // DOS dates start in 1980
-  const uint32_t Date = static_cast<uint32_t>((Local.tm_year - 80) << 9 | (Local.tm_mon + 1) << 5 | Local.tm_mday);
-  const uint32_t Time = static_cast<uint32_t>(Local.tm_hour << 11 | Local.tm_min << 5 | Local.tm_sec / 2);
+  const uint32_t Date =
+      static_cast<uint32_t>((Local.tm_year - 80) << 9 | (Local.tm_mon + 1) << 5 | Local.tm_mday);
+  const uint32_t Time =
+      static_cast<uint32_t>(Local.tm_hour << 11 | Local.tm_min << 5 | Local.tm_sec / 2);
   return Date << 16 | Time;
 }
 

@@ -25,7 +25,8 @@ struct TFolderBrowseRequest {
 };
 
 // True and the chosen folder, or false when the user cancelled.
-using TFolderBrowser = std::function<bool(const TFolderBrowseRequest& Request, std::u16string& Chosen)>;
+using TFolderBrowser =
+    std::function<bool(const TFolderBrowseRequest& Request, std::u16string& Chosen)>;
 
 void SetFolderBrowser(TFolderBrowser Browser);
 bool BrowseForFolder(const TFolderBrowseRequest& Request, std::u16string& Chosen);

@@ -131,7 +131,8 @@ void THandOverServer::Stop() {
   {
     std::lock_guard Lock(FMutex);
     FStopping = true;
-    for (const auto& Pending : FPending) Pending->Finish(false);
+    for (const auto& Pending : FPending)
+      Pending->Finish(false);
     FPending.clear();
     if (FConnectionFd >= 0) shutdown(FConnectionFd, SHUT_RDWR);
   }
@@ -181,7 +182,9 @@ void THandOverServer::ServeConnection(int Fd) {
     if (!ReadExactly(Fd, Header, sizeof(Header))) return;
     const uint8_t Kind = Header[0];
     const uint32_t Size = ReadLe32(Header + 1);
-    const uint32_t Limit = Kind == rkCopyData ? HandOverMaxPayload : Kind == rkRestore ? HandOverMaxToken : 0;
+    const uint32_t Limit = Kind == rkCopyData  ? HandOverMaxPayload
+                           : Kind == rkRestore ? HandOverMaxToken
+                                               : 0;
     if (Kind > rkRestore || Size > Limit) return;  // not one of ours: drop it
     std::vector<uint8_t> Body(Size);
     if (Size > 0 && !ReadExactly(Fd, Body.data(), Size)) return;
@@ -285,7 +288,8 @@ bool THandOverClient::Connect(uint32_t Pid, uint32_t TimeoutMs) {
 
 bool THandOverClient::Request(uint8_t Kind, const void* Data, uint32_t Size) {
   if (FFd < 0) return false;
-  const uint8_t Header[5] = {Kind, uint8_t(Size), uint8_t(Size >> 8), uint8_t(Size >> 16), uint8_t(Size >> 24)};
+  const uint8_t Header[5] = {Kind, uint8_t(Size), uint8_t(Size >> 8), uint8_t(Size >> 16),
+                             uint8_t(Size >> 24)};
   return WriteExactly(FFd, Header, sizeof(Header)) && (Size == 0 || WriteExactly(FFd, Data, Size));
 }
 
@@ -295,7 +299,9 @@ bool THandOverClient::AwaitReply(uint32_t TimeoutMs) {
   return ReadExactly(FFd, &Ack, 1) && Ack == 1;
 }
 
-bool THandOverClient::Ping(uint32_t TimeoutMs) { return Request(rkPing, nullptr, 0) && AwaitReply(TimeoutMs); }
+bool THandOverClient::Ping(uint32_t TimeoutMs) {
+  return Request(rkPing, nullptr, 0) && AwaitReply(TimeoutMs);
+}
 
 bool THandOverClient::SendCopyData(const void* Data, uint32_t Size, uint32_t TimeoutMs) {
   if (Size > HandOverMaxPayload) return false;
@@ -303,7 +309,8 @@ bool THandOverClient::SendCopyData(const void* Data, uint32_t Size, uint32_t Tim
 }
 
 bool THandOverClient::PostRestore(const std::string& ActivationToken) {
-  const std::string Token = ActivationToken.size() > HandOverMaxToken ? std::string() : ActivationToken;
+  const std::string Token =
+      ActivationToken.size() > HandOverMaxToken ? std::string() : ActivationToken;
   return Request(rkRestore, Token.data(), static_cast<uint32_t>(Token.size()));
 }
 

@@ -79,7 +79,7 @@ private:
   std::thread FThread;
   std::mutex FMutex;
   bool FStopping = false;
-  int FConnectionFd = -1;  // the connection being served, -1 when none
+  int FConnectionFd = -1;                          // the connection being served, -1 when none
   std::deque<std::shared_ptr<TPending>> FPending;  // copy data waiting for the main thread
   std::deque<std::string> FTokens;                 // restore requests waiting for the main thread
   std::string FActivationToken;

@@ -91,11 +91,15 @@ int TMessageBoxRequest::WaitForAnswer() {
 
 int DefaultButton(uint32_t Flags) {
   switch (Flags & 0x0F) {
-    case MB_ABORTRETRYIGNORE: return IDABORT;
-    case MB_YESNOCANCEL:
-    case MB_YESNO: return IDYES;
-    case MB_RETRYCANCEL: return IDRETRY;
-    default: return IDOK;
+  case MB_ABORTRETRYIGNORE:
+    return IDABORT;
+  case MB_YESNOCANCEL:
+  case MB_YESNO:
+    return IDYES;
+  case MB_RETRYCANCEL:
+    return IDRETRY;
+  default:
+    return IDOK;
   }
 }
 
@@ -103,7 +107,8 @@ void SetMessageBoxAnswerer(std::shared_ptr<IMessageBoxAnswerer> Answerer) {
   Registry().SetAnswerer(std::move(Answerer));
 }
 
-int MessageBoxW(const void* Owner, const std::u16string& Text, const std::u16string& Caption, uint32_t Flags) {
+int MessageBoxW(const void* Owner, const std::u16string& Text, const std::u16string& Caption,
+                uint32_t Flags) {
   auto Box = std::make_shared<TMessageBoxRequest>(Owner, Text, Caption, Flags);
   Registry().Add(Box);
   if (auto Answerer = Registry().Answerer())
@@ -115,7 +120,8 @@ int MessageBoxW(const void* Owner, const std::u16string& Text, const std::u16str
   return Result;
 }
 
-int MessageBox(const void* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags) {
+int MessageBox(const void* Owner, const std::string& Text, const std::string& Caption,
+               uint32_t Flags) {
   return MessageBoxW(Owner, AnsiToWide(Text), AnsiToWide(Caption), Flags);
 }
 

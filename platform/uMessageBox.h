@@ -78,9 +78,11 @@ public:
 // Without an answerer every box is answered at once with its first button.
 void SetMessageBoxAnswerer(std::shared_ptr<IMessageBoxAnswerer> Answerer);
 
-int MessageBoxW(const void* Owner, const std::u16string& Text, const std::u16string& Caption, uint32_t Flags);
+int MessageBoxW(const void* Owner, const std::u16string& Text, const std::u16string& Caption,
+                uint32_t Flags);
 // Text and caption in the system code page.
-int MessageBox(const void* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags);
+int MessageBox(const void* Owner, const std::string& Text, const std::string& Caption,
+               uint32_t Flags);
 
 bool FindMessageBox(const std::u16string& Caption);
 // Answers 0 to every open box with this caption; returns how many.

@@ -45,9 +45,9 @@ struct TQueued {
   uint32_t Msg = 0;
   uintptr_t WParam = 0;
   intptr_t LParam = 0;
-  std::function<void()> Fn;  // set for Synchronize
+  std::function<void()> Fn;       // set for Synchronize
   std::shared_ptr<TReply> Reply;  // set for SendMessage and Synchronize
-  uint64_t Serial = 0;  // order of queuing, set by the queue
+  uint64_t Serial = 0;            // order of queuing, set by the queue
 };
 
 class TQueue {
@@ -102,7 +102,8 @@ public:
   std::deque<TQueued> TakeFor(IMessageTarget* Target) {
     std::lock_guard<std::mutex> Lock(FMutex);
     std::deque<TQueued> Taken, Kept;
-    for (TQueued& Item : FItems) (Item.Target == Target && !Item.Fn ? Taken : Kept).push_back(std::move(Item));
+    for (TQueued& Item : FItems)
+      (Item.Target == Target && !Item.Fn ? Taken : Kept).push_back(std::move(Item));
     FItems = std::move(Kept);
     return Taken;
   }
@@ -202,7 +203,8 @@ int ProcessMessages() {
   // What handlers queue meanwhile waits for the next call.
   const uint64_t Limit = Queue().NextSerial();
   int Handled = 0;
-  for (TQueued Item; Queue().TakeBefore(Limit, Item); ++Handled) Handle(Item);
+  for (TQueued Item; Queue().TakeBefore(Limit, Item); ++Handled)
+    Handle(Item);
   return Handled;
 }
 

@@ -26,15 +26,15 @@ namespace platform {
 
 namespace {
 
-constexpr size_t MaxValueBytes = 2047; // the callers' 2048-byte buffer, less the terminator
+constexpr size_t MaxValueBytes = 2047;  // the callers' 2048-byte buffer, less the terminator
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
 // Serialises the read-modify-write of every file written by this process.
 std::mutex WriteLock;
 
 struct TIniLine {
-  std::string_view Text; // without its line end
-  std::string_view Eol;  // "\r\n", "\n", "\r" or "" (last line without an end)
+  std::string_view Text;  // without its line end
+  std::string_view Eol;   // "\r\n", "\n", "\r" or "" (last line without an end)
 };
 
 // Lines end in CR LF, LF or a lone CR (files from old Mac editors); each
@@ -57,9 +57,7 @@ std::vector<TIniLine> SplitLines(std::string_view Data) {
   return Lines;
 }
 
-bool IsBlank(char C) {
-  return C == ' ' || C == '\t';
-}
+bool IsBlank(char C) { return C == ' ' || C == '\t'; }
 
 std::string_view Trim(std::string_view S) {
   while (!S.empty() && IsBlank(S.front()))
@@ -69,31 +67,26 @@ std::string_view Trim(std::string_view S) {
   return S;
 }
 
-char AsciiLower(char C) {
-  return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
-}
+char AsciiLower(char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C; }
 
 bool SameName(std::string_view A, std::string_view B) {
-  if (A.size() != B.size())
-    return false;
+  if (A.size() != B.size()) return false;
   for (size_t I = 0; I < A.size(); ++I)
-    if (AsciiLower(A[I]) != AsciiLower(B[I]))
-      return false;
+    if (AsciiLower(A[I]) != AsciiLower(B[I])) return false;
   return true;
 }
 
 // "[name]" after optional blanks; anything after the bracket is ignored.
 std::optional<std::string_view> SectionName(std::string_view Line) {
   Line = Trim(Line);
-  if (!Line.starts_with('['))
-    return std::nullopt;
+  if (!Line.starts_with('[')) return std::nullopt;
   const size_t Close = Line.find(']');
   return Trim(Line.substr(1, Close == std::string_view::npos ? std::string_view::npos : Close - 1));
 }
 
 struct TKeyValue {
   std::string_view Key;
-  std::string_view Value; // trimmed, still quoted
+  std::string_view Value;  // trimmed, still quoted
 };
 
 // A line that starts so is a comment or a section header, never a key.
@@ -103,18 +96,16 @@ bool StartsNonKeyLine(std::string_view Trimmed) {
 }
 
 std::optional<TKeyValue> KeyValue(std::string_view Line) {
-  if (StartsNonKeyLine(Trim(Line)))
-    return std::nullopt;
+  if (StartsNonKeyLine(Trim(Line))) return std::nullopt;
   const size_t Eq = Line.find('=');
-  if (Eq == std::string_view::npos)
-    return std::nullopt;
+  if (Eq == std::string_view::npos) return std::nullopt;
   return TKeyValue{Trim(Line.substr(0, Eq)), Trim(Line.substr(Eq + 1))};
 }
 
 // Where a key stands in the file, and where a new key of its section goes.
 struct TKeyPlace {
   std::optional<size_t> KeyLine;
-  std::optional<size_t> LastEntryOfSection; // the header or the section's last key
+  std::optional<size_t> LastEntryOfSection;  // the header or the section's last key
 };
 
 // The first occurrence of Key in any section named Section wins.
@@ -128,17 +119,13 @@ TKeyPlace FindKey(const std::vector<TIniLine>& Lines, std::string_view Section,
       const bool Match = SameName(*Name, Section);
       InFirstSection = Match && !Place.LastEntryOfSection;
       InSection = Match;
-      if (InFirstSection)
-        Place.LastEntryOfSection = I;
+      if (InFirstSection) Place.LastEntryOfSection = I;
       continue;
     }
-    if (!InSection)
-      continue;
+    if (!InSection) continue;
     const auto Entry = KeyValue(Lines[I].Text);
-    if (!Entry)
-      continue; // comments and blank lines stay with what follows them
-    if (InFirstSection)
-      Place.LastEntryOfSection = I;
+    if (!Entry) continue;  // comments and blank lines stay with what follows them
+    if (InFirstSection) Place.LastEntryOfSection = I;
     if (SameName(Entry->Key, Key)) {
       Place.KeyLine = I;
       return Place;
@@ -159,14 +146,12 @@ std::string_view Unquote(std::string_view Value) {
 // system such a value is converted (one value at a time, so a file that has
 // been partly rewritten here still reads right).
 std::string ToSystemCodePage(std::string_view Raw) {
-  if (AnsiIsUtf8() && !IsValidUtf8(Raw))
-    return WideToAnsi(AnsiToWide(Raw));
+  if (AnsiIsUtf8() && !IsValidUtf8(Raw)) return WideToAnsi(AnsiToWide(Raw));
   return std::string(Raw);
 }
 
 void LimitLength(std::string& Value) {
-  if (Value.size() <= MaxValueBytes)
-    return;
+  if (Value.size() <= MaxValueBytes) return;
   size_t Cut = MaxValueBytes;
   // Never leave half a UTF-8 character behind.
   if (AnsiIsUtf8())
@@ -184,8 +169,7 @@ TReadResult ReadWholeFile(const std::string& Path, std::string& Data,
                           struct stat* Status = nullptr) {
   // Non-blocking: a FIFO in the file's place must not hang the program.
   const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (Fd < 0)
-    return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+  if (Fd < 0) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
   struct stat St {};
   bool Read = ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode);
   if (Read) {
@@ -195,20 +179,17 @@ TReadResult ReadWholeFile(const std::string& Path, std::string& Data,
     Data.resize(Read ? static_cast<size_t>(Got) : 0);
   }
   ::close(Fd);
-  if (Status)
-    *Status = St;
+  if (Status) *Status = St;
   return Read ? TReadResult::Ok : TReadResult::Failed;
 }
 
 std::optional<std::string> ReadValue(const std::string& Section, const std::string& Key,
                                      const std::u16string& FileName) {
   std::string Data;
-  if (ReadWholeFile(WideToPath(FileName), Data) != TReadResult::Ok)
-    return std::nullopt;
+  if (ReadWholeFile(WideToPath(FileName), Data) != TReadResult::Ok) return std::nullopt;
   const auto Lines = SplitLines(Data);
   const TKeyPlace Place = FindKey(Lines, Section, Key);
-  if (!Place.KeyLine)
-    return std::nullopt;
+  if (!Place.KeyLine) return std::nullopt;
   std::string Value = ToSystemCodePage(Unquote(KeyValue(Lines[*Place.KeyLine].Text)->Value));
   LimitLength(Value);
   return Value;
@@ -223,12 +204,10 @@ bool IsHexDigit(char C) {
 std::optional<int32_t> ParseHex(std::string_view Digits) {
   while (!Digits.empty() && Digits.front() == '0' && Digits.size() > 1)
     Digits.remove_prefix(1);
-  if (Digits.empty() || Digits.size() > 8)
-    return std::nullopt;
+  if (Digits.empty() || Digits.size() > 8) return std::nullopt;
   uint32_t Value = 0;
   for (const char C : Digits) {
-    if (!IsHexDigit(C))
-      return std::nullopt;
+    if (!IsHexDigit(C)) return std::nullopt;
     const int Nibble = C <= '9' ? C - '0' : AsciiLower(C) - 'a' + 10;
     Value = (Value << 4) | static_cast<uint32_t>(Nibble);
   }
@@ -242,20 +221,15 @@ std::optional<int32_t> ParseDecimal(std::string_view Text) {
     Negative = Text.front() == '-';
     Text.remove_prefix(1);
   }
-  if (Text.empty())
-    return std::nullopt;
+  if (Text.empty()) return std::nullopt;
   int64_t Value = 0;
   for (const char C : Text) {
-    if (C < '0' || C > '9')
-      return std::nullopt;
+    if (C < '0' || C > '9') return std::nullopt;
     Value = Value * 10 + (C - '0');
-    if (Value > int64_t{INT32_MAX} + 1)
-      return std::nullopt;
+    if (Value > int64_t{INT32_MAX} + 1) return std::nullopt;
   }
-  if (Negative)
-    Value = -Value;
-  if (Value > INT32_MAX || Value < INT32_MIN)
-    return std::nullopt;
+  if (Negative) Value = -Value;
+  if (Value > INT32_MAX || Value < INT32_MIN) return std::nullopt;
   return static_cast<int32_t>(Value);
 }
 
@@ -265,17 +239,13 @@ std::optional<int32_t> ParseProfileInt(std::string_view Text) {
   return ParseDecimal(Text);
 }
 
-bool HasLineBreak(std::string_view S) {
-  return S.find_first_of("\r\n") != std::string_view::npos;
-}
+bool HasLineBreak(std::string_view S) { return S.find_first_of("\r\n") != std::string_view::npos; }
 
 // Names and values that would break the line structure (and could smuggle
 // other keys into the file) are refused.
 bool IsWritable(std::string_view Section, std::string_view Key, std::string_view Value) {
-  if (Trim(Section).empty() || Trim(Key).empty())
-    return false;
-  if (HasLineBreak(Section) || HasLineBreak(Key) || HasLineBreak(Value))
-    return false;
+  if (Trim(Section).empty() || Trim(Key).empty()) return false;
+  if (HasLineBreak(Section) || HasLineBreak(Key) || HasLineBreak(Value)) return false;
   if (Section.find(']') != std::string_view::npos || Key.find('=') != std::string_view::npos)
     return false;
   // A key the reader would take for a comment could never be found again.
@@ -285,8 +255,7 @@ bool IsWritable(std::string_view Section, std::string_view Key, std::string_view
 // The line end the file already uses; LF for a new file.
 std::string_view FileEol(const std::vector<TIniLine>& Lines) {
   for (const auto& Line : Lines)
-    if (!Line.Eol.empty())
-      return Line.Eol;
+    if (!Line.Eol.empty()) return Line.Eol;
   return "\n";
 }
 
@@ -300,13 +269,13 @@ std::string UpdatedContent(std::string_view Data, const std::string& Section,
     return static_cast<size_t>(Lines[Line].Text.data() - Data.data());
   };
 
-  if (Place.KeyLine) { // replace the value, keep the key's spelling and indentation
+  if (Place.KeyLine) {  // replace the value, keep the key's spelling and indentation
     const TIniLine& Line = Lines[*Place.KeyLine];
     const size_t ValueStart = Offset(*Place.KeyLine) + Line.Text.find('=') + 1;
     const size_t LineEnd = Offset(*Place.KeyLine) + Line.Text.size();
     return std::string(Data.substr(0, ValueStart)) + Value + std::string(Data.substr(LineEnd));
   }
-  if (Place.LastEntryOfSection) { // new key after the section's last entry
+  if (Place.LastEntryOfSection) {  // new key after the section's last entry
     const TIniLine& After = Lines[*Place.LastEntryOfSection];
     const size_t InsertAt =
         Offset(*Place.LastEntryOfSection) + After.Text.size() + After.Eol.size();
@@ -314,7 +283,7 @@ std::string UpdatedContent(std::string_view Data, const std::string& Section,
     return std::string(Data.substr(0, InsertAt)) + Lead + Key + "=" + Value + std::string(Eol) +
            std::string(Data.substr(InsertAt));
   }
-  std::string Out(Data); // new section at the end
+  std::string Out(Data);  // new section at the end
   if (Out.size() > Bom && Lines.back().Eol.empty()) Out += Eol;
   Out += "[" + Section + "]" + std::string(Eol) + Key + "=" + Value + std::string(Eol);
   return Out;
@@ -322,8 +291,7 @@ std::string UpdatedContent(std::string_view Data, const std::string& Section,
 
 std::string FolderOf(const std::string& Path) {
   const size_t Slash = Path.rfind('/');
-  if (Slash == std::string::npos)
-    return ".";
+  if (Slash == std::string::npos) return ".";
   return Slash == 0 ? "/" : Path.substr(0, Slash);
 }
 
@@ -335,17 +303,15 @@ int CreateTempBeside(const std::string& Path, std::string& TempPath) {
     TempPath = FolderOf(Path) + "/." + Base + "." + std::to_string(::getpid()) + "." +
                std::to_string(Counter.fetch_add(1)) + ".tmp";
     const int Fd = ::open(TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (Fd >= 0 || errno != EEXIST)
-      return Fd;
+    if (Fd >= 0 || errno != EEXIST) return Fd;
   }
   return -1;
 }
 
 void SyncFolder(const std::string& Path) {
   const int Fd = ::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (Fd < 0)
-    return;
-  ::fsync(Fd); // best effort: the rename is already visible
+  if (Fd < 0) return;
+  ::fsync(Fd);  // best effort: the rename is already visible
   ::close(Fd);
 }
 
@@ -357,8 +323,7 @@ bool ReplaceAtomically(const std::string& Path, std::string_view Content, const 
   std::string TempPath;
   const int Fd = CreateTempBeside(Path, TempPath);
   FolderRefused = Fd < 0 && (errno == EACCES || errno == EPERM);
-  if (Fd < 0)
-    return false;
+  if (Fd < 0) return false;
   bool Ok = true;
   if (Old) {
     Ok = ::fchmod(Fd, Old->st_mode & 07777) == 0;
@@ -401,11 +366,9 @@ bool RewriteInPlace(const std::string& Path, std::string_view Old, std::string_v
 // plain file.
 std::string ResolveLink(const std::string& Path) {
   struct stat St {};
-  if (::lstat(Path.c_str(), &St) != 0 || !S_ISLNK(St.st_mode))
-    return Path;
+  if (::lstat(Path.c_str(), &St) != 0 || !S_ISLNK(St.st_mode)) return Path;
   char* Real = ::realpath(Path.c_str(), nullptr);
-  if (!Real)
-    return Path;
+  if (!Real) return Path;
   std::string Result(Real);
   std::free(Real);
   return Result;
@@ -414,9 +377,7 @@ std::string ResolveLink(const std::string& Path) {
 // A file without any write permission is read-only, as the Windows
 // attribute makes it, even for a user (root) whom the system would let
 // write anyway.
-bool IsReadOnly(const struct stat& St) {
-  return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
+bool IsReadOnly(const struct stat& St) { return (St.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
 // The reader takes names from the file without the blanks around them, so
 // the caller's names are taken so too: a name given with a blank at either
@@ -424,7 +385,7 @@ bool IsReadOnly(const struct stat& St) {
 // write would add it again.
 std::string Name(const std::string& Given) { return std::string(Trim(Given)); }
 
-} // namespace
+}  // namespace
 
 std::string GetPrivateProfileString(const std::string& Section, const std::string& Key,
                                     const std::string& Default, const std::u16string& FileName) {
@@ -437,28 +398,23 @@ std::string GetPrivateProfileString(const std::string& Section, const std::strin
 int32_t GetPrivateProfileInt(const std::string& Section, const std::string& Key, int32_t Default,
                              const std::u16string& FileName) {
   const auto Value = ReadValue(Name(Section), Name(Key), FileName);
-  if (!Value)
-    return Default;
+  if (!Value) return Default;
   return ParseProfileInt(*Value).value_or(Default);
 }
 
 bool WritePrivateProfileString(const std::string& Section, const std::string& Key,
                                const std::string& Value, const std::u16string& FileName) {
-  if (!IsWritable(Section, Key, Value))
-    return false;
+  if (!IsWritable(Section, Key, Value)) return false;
   const std::lock_guard<std::mutex> Guard(WriteLock);
   const std::string Path = ResolveLink(WideToPath(FileName));
   std::string Data;
   struct stat Old {};
   const TReadResult Read = ReadWholeFile(Path, Data, &Old);
-  if (Read == TReadResult::Failed)
-    return false;
+  if (Read == TReadResult::Failed) return false;
   const bool Exists = Read == TReadResult::Ok;
-  if (Exists && IsReadOnly(Old))
-    return false;
+  if (Exists && IsReadOnly(Old)) return false;
   const std::string Content = UpdatedContent(Data, Name(Section), Name(Key), Value);
-  if (Exists && Content == Data)
-    return true;
+  if (Exists && Content == Data) return true;
   bool FolderRefused = false;
   if (ReplaceAtomically(Path, Content, Exists ? &Old : nullptr, FolderRefused)) return true;
   // A file the user may write in a folder that takes no new files (a
@@ -466,4 +422,4 @@ bool WritePrivateProfileString(const std::string& Section, const std::string& Ke
   return Exists && FolderRefused && RewriteInPlace(Path, Data, Content);
 }
 
-} // namespace platform
+}  // namespace platform

@@ -63,7 +63,8 @@ std::u16string HomeDir() {
     passwd Entry{};
     passwd* Found = nullptr;
     std::string Buffer(16384, '\0');
-    if (getpwuid_r(getuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found && Found->pw_dir)
+    if (getpwuid_r(getuid(), &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found &&
+        Found->pw_dir)
       Home = Found->pw_dir;
   }
   if (Home.empty()) Home = "/tmp";

@@ -16,7 +16,8 @@ namespace platform {
 namespace {
 
 std::unique_ptr<TSharedMemory> MapDescriptor(int Fd, size_t Size, bool Created,
-                                             std::unique_ptr<TSharedMemory> (*Make)(uint8_t*, size_t, bool)) {
+                                             std::unique_ptr<TSharedMemory> (*Make)(uint8_t*,
+                                                                                    size_t, bool)) {
   void* Data = mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_SHARED, Fd, 0);
   close(Fd);
   if (Data == MAP_FAILED) return nullptr;
@@ -42,7 +43,8 @@ std::string TSharedMemory::ObjectName(const std::u16string& Name) {
   return Object;
 }
 
-std::unique_ptr<TSharedMemory> TSharedMemory::CreateOrOpen(const std::u16string& Name, size_t Size) {
+std::unique_ptr<TSharedMemory> TSharedMemory::CreateOrOpen(const std::u16string& Name,
+                                                           size_t Size) {
   if (Size == 0) return nullptr;
   const std::string Object = ObjectName(Name);
   bool Created = true;
@@ -63,7 +65,8 @@ std::unique_ptr<TSharedMemory> TSharedMemory::CreateOrOpen(const std::u16string&
   });
 }
 
-std::unique_ptr<TSharedMemory> TSharedMemory::OpenExisting(const std::u16string& Name, size_t Size) {
+std::unique_ptr<TSharedMemory> TSharedMemory::OpenExisting(const std::u16string& Name,
+                                                           size_t Size) {
   if (Size == 0) return nullptr;
   const int Fd = shm_open(ObjectName(Name).c_str(), O_RDWR, 0600);
   if (Fd < 0) return nullptr;
@@ -83,7 +86,9 @@ bool TSharedMemory::Exists(const std::u16string& Name) {
   return true;
 }
 
-bool TSharedMemory::Remove(const std::u16string& Name) { return shm_unlink(ObjectName(Name).c_str()) == 0; }
+bool TSharedMemory::Remove(const std::u16string& Name) {
+  return shm_unlink(ObjectName(Name).c_str()) == 0;
+}
 
 TSharedMemory::~TSharedMemory() {
   if (FData) munmap(FData, FSize);

@@ -36,7 +36,8 @@ public:
   bool Created() const { return FCreated; }  // this call made the block
 
 private:
-  TSharedMemory(uint8_t* Data, size_t Size, bool Created) : FData(Data), FSize(Size), FCreated(Created) {}
+  TSharedMemory(uint8_t* Data, size_t Size, bool Created)
+      : FData(Data), FSize(Size), FCreated(Created) {}
   uint8_t* FData;
   size_t FSize;
   bool FCreated;

@@ -19,7 +19,8 @@ bool LaunchProgram(const std::u16string& Program, const std::vector<std::u16stri
     Text.push_back(WideToPath(Arg));
   std::vector<char*> Argv;
   Argv.reserve(Text.size() + 1);
-  for (auto& T : Text) Argv.push_back(T.data());
+  for (auto& T : Text)
+    Argv.push_back(T.data());
   Argv.push_back(nullptr);
   pid_t Child = 0;
   if (posix_spawn(&Child, Argv[0], nullptr, nullptr, Argv.data(), environ) != 0) return false;

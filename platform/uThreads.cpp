@@ -40,7 +40,9 @@ uint32_t ProcessorCount() {
   return Hardware > 0 ? Hardware : 1;
 }
 
-void Sleep(uint32_t Milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds)); }
+void Sleep(uint32_t Milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+}
 
 namespace {
 int64_t ClockNs(clockid_t Clock) {

@@ -1,5 +1,6 @@
 // Threads and time slices: kernel thread ids, the main thread, the processor
-// count, Sleep and the clocks a thread measures itself with. All functions may be called from any thread.
+// count, Sleep and the clocks a thread measures itself with. All functions may be called from any
+// thread.
 #pragma once
 
 #include <cstdint>

@@ -33,7 +33,8 @@ void TCmdStream::ReadWideString(std::u16string& S) {
   if (Length == 0) return;
   uint8_t Units[2 * CmdStreamMaxStringLength];
   if (!ReadBytes(Units, 2 * Length)) return;
-  for (int I = 0; I < Length; ++I) S += static_cast<char16_t>(Units[2 * I] | Units[2 * I + 1] << 8);
+  for (int I = 0; I < Length; ++I)
+    S += static_cast<char16_t>(Units[2 * I] | Units[2 * I + 1] << 8);
 }
 
 void TCmdStream::WriteByte(uint8_t Value, bool KeepSize) {

@@ -21,9 +21,7 @@ constexpr size_t TypeChars = 100;
 
 // Keyword and value are parted by a space; a tab serves as well, as some
 // sheets are written with tabs between the fields.
-size_t FindBlank(std::u16string_view S) {
-  return S.find_first_of(u" \t");
-}
+size_t FindBlank(std::u16string_view S) { return S.find_first_of(u" \t"); }
 
 std::u16string Head(std::u16string_view S, size_t Count) {
   return std::u16string(S.substr(0, Count));
@@ -61,18 +59,14 @@ bool TryParseInt(std::u16string_view S, int32_t& Value) {
     Negative = S[I] == u'-';
     ++I;
   }
-  if (I == S.size())
-    return false;
+  if (I == S.size()) return false;
   int64_t Acc = 0;
   for (; I < S.size(); ++I) {
-    if (S[I] < u'0' || S[I] > u'9')
-      return false;
+    if (S[I] < u'0' || S[I] > u'9') return false;
     Acc = Acc * 10 + (S[I] - u'0');
-    if (Acc > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-      return false;
+    if (Acc > int64_t(std::numeric_limits<int32_t>::max()) + 1) return false;
   }
-  if (Negative)
-    Acc = -Acc;
+  if (Negative) Acc = -Acc;
   if (Acc > std::numeric_limits<int32_t>::max() || Acc < std::numeric_limits<int32_t>::min())
     return false;
   Value = int32_t(Acc);
@@ -88,8 +82,7 @@ int32_t ParseIntOrZero(std::u16string_view S) {
 // none); Text loses everything through that delimiter.
 std::u16string TakeBefore(std::u16string& Text, char16_t Delimiter) {
   const size_t Pos = Text.find(Delimiter);
-  if (Pos == std::u16string::npos)
-    return {};
+  if (Pos == std::u16string::npos) return {};
   std::u16string Before = Text.substr(0, Pos);
   Text.erase(0, Pos + 1);
   return Before;
@@ -99,22 +92,19 @@ std::u16string TakeBefore(std::u16string& Text, char16_t Delimiter) {
 // to even), kept within the 32-bit bounds of a track.
 int32_t DurationToMs(int64_t Duration) {
   const double Ms = std::nearbyint(double(Duration) / 10000.0);
-  if (Ms <= 0)
-    return 0;
-  if (Ms >= double(std::numeric_limits<int32_t>::max()))
-    return std::numeric_limits<int32_t>::max();
+  if (Ms <= 0) return 0;
+  if (Ms >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
   return int32_t(Ms);
 }
 
-} // namespace
+}  // namespace
 
 TCueParser::TCueParser() : FLines(std::make_unique<TWideStringList>()) {}
 
 TCueParser::~TCueParser() = default;
 
 const TCueTrack& TCueParser::Track(int Number) const {
-  if (Number < 1 || Number > MaxTracks)
-    throw std::out_of_range("TCueParser::Track");
+  if (Number < 1 || Number > MaxTracks) throw std::out_of_range("TCueParser::Track");
   return FTracks[size_t(Number - 1)];
 }
 
@@ -143,8 +133,7 @@ bool TCueParser::Parse(const std::u16string& CueFileName) {
     bool Result = true;
     for (int I = 0; I < FLines->Count(); ++I)
       Result = ParseLine(platform::WideToAnsi(FLines->Get(I)));
-    if (FCurrentTrack == 0)
-      return Result;
+    if (FCurrentTrack == 0) return Result;
 
     FTrackCount = FCurrentTrack;
     for (int N = 1; N <= FTrackCount; ++N) {
@@ -255,15 +244,12 @@ void TCueParser::ClearTrackTimes() {
   }
 }
 
-TCueTrack& TCueParser::CurrentTrack() {
-  return FTracks[size_t(FCurrentTrack - 1)];
-}
+TCueTrack& TCueParser::CurrentTrack() { return FTracks[size_t(FCurrentTrack - 1)]; }
 
 bool TCueParser::ParseLine(const std::string& Line) {
   const std::u16string L = WideTrim(platform::AnsiToWide(Line));
   const size_t Blank = FindBlank(L);
-  if (Blank == std::u16string::npos)
-    return true;
+  if (Blank == std::u16string::npos) return true;
   const std::u16string Keyword = L.substr(0, Blank);
   const std::u16string Rest = L.substr(Blank + 1);
 
@@ -293,8 +279,7 @@ bool TCueParser::ParseLine(const std::string& Line) {
   } else if (Keyword == u"INDEX") {
     ParseIndexLine(Rest);
   }
-  if (!FSkippingTrack)
-    FSheetTags.TakeLine(FCurrentTrack, Keyword, Rest);
+  if (!FSkippingTrack) FSheetTags.TakeLine(FCurrentTrack, Keyword, Rest);
   return true;
 }
 
@@ -345,8 +330,7 @@ void TCueParser::ParseIndexLine(const std::u16string& Line) {
   if (!TryParseInt(NumberText, Number))
     throw std::invalid_argument("'" + platform::WideToUtf8(NumberText) +
                                 "' is not a valid integer value");
-  if (Number != 1)
-    return;
+  if (Number != 1) return;
   // A number was read, so a blank follows it.
   const std::string Time =
       platform::WideToAnsi(Head(Rest.substr(NumberText.size() + 1), TypeChars));

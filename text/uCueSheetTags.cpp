@@ -40,7 +40,8 @@ TCueSheetTags::TFields& TCueSheetTags::FieldsOf(int32_t Track) {
   return Track <= 0 ? FAlbum : FTracks[Track];
 }
 
-void TCueSheetTags::TakeLine(int32_t Track, const std::u16string& Keyword, const std::u16string& Rest) {
+void TCueSheetTags::TakeLine(int32_t Track, const std::u16string& Keyword,
+                             const std::u16string& Rest) {
   if (Keyword == u"REM") {
     TakeRemark(FieldsOf(Track), Rest);
   } else if (Keyword == u"SONGWRITER") {
@@ -59,11 +60,16 @@ void TCueSheetTags::TakeRemark(TFields& Fields, const std::u16string& Rest) {
   const std::u16string Key = WideUpperAscii(Text.substr(0, Blank));
   const std::u16string Value = ValueOf(std::u16string_view(Text).substr(Blank + 1));
   uint32_t Unused = 0;
-  if (Key == u"DATE") Fields.Date = Value;
-  else if (Key == u"GENRE") Fields.Genre = Value;
-  else if (Key == u"COMMENT") Fields.Comment = Value;
-  else if (Key == u"DISCNUMBER") ParseNumberPair(Value, FDisc, FDiscTotal);
-  else if (Key == u"TOTALDISCS") ParseNumberPair(Value, FDiscTotal, Unused);
+  if (Key == u"DATE")
+    Fields.Date = Value;
+  else if (Key == u"GENRE")
+    Fields.Genre = Value;
+  else if (Key == u"COMMENT")
+    Fields.Comment = Value;
+  else if (Key == u"DISCNUMBER")
+    ParseNumberPair(Value, FDisc, FDiscTotal);
+  else if (Key == u"TOTALDISCS")
+    ParseNumberPair(Value, FDiscTotal, Unused);
 }
 
 TTagSet TCueSheetTags::TrackTags(const TCueParser& Parser, int32_t Number) const {

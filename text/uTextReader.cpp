@@ -32,7 +32,8 @@ void TTextReader::LoadFromStream(TStream& Stream) {
   Stream.Seek(Start + static_cast<int64_t>(Marks[FEncoding].size()), soBeginning);
   FBuffer.Clear();
   uint8_t Chunk[65536];
-  for (int64_t Read; (Read = Stream.Read(Chunk, sizeof(Chunk))) > 0;) FBuffer.Write(Chunk, Read);
+  for (int64_t Read; (Read = Stream.Read(Chunk, sizeof(Chunk))) > 0;)
+    FBuffer.Write(Chunk, Read);
   FBuffer.SetPosition(0);
   FLegacyCharset.clear();
   if (FEncoding == teAnsi && platform::AnsiIsUtf8()) {
@@ -68,7 +69,8 @@ void TTextReader::ReadByteLine(int32_t CodePage, std::u16string& Line) {
   }
   FBuffer.SetPosition(Next);
   if (End <= Start) return;
-  const std::string_view Bytes(reinterpret_cast<const char*>(Data + Start), static_cast<size_t>(End - Start));
+  const std::string_view Bytes(reinterpret_cast<const char*>(Data + Start),
+                               static_cast<size_t>(End - Start));
   if (FEncoding == teUtf8)
     Line = platform::CodePageToWide(65001, Bytes);
   else if (CodePage == 0 && !FLegacyCharset.empty())
@@ -101,7 +103,8 @@ void TTextReader::ReadWordLine(std::u16string& Line) {
   if (End == Size && Size - Scan == 3 && IsLineEnd(UnitAt(Scan))) End = Scan, Next = Scan + 2;
   FBuffer.SetPosition(Next);
   if ((End - Start) % 2 != 0) throw EAssertionFailed("Assertion failure (uTextReader)");
-  for (int64_t At = Start; At < End; At += 2) Line += static_cast<char16_t>(UnitAt(At));
+  for (int64_t At = Start; At < End; At += 2)
+    Line += static_cast<char16_t>(UnitAt(At));
 }
 
 void TWideStringList::Changed(int32_t Index) {
@@ -147,7 +150,8 @@ void TWideStringList::SaveToFile(const std::u16string& FileName, uint8_t Index) 
 }
 
 void TWideStringList::SaveToStream(TStream& Stream, uint8_t Index) {
-  if (Index <= teUtf16BE) Stream.WriteBuffer(Marks[Index].data(), static_cast<int64_t>(Marks[Index].size()));
+  if (Index <= teUtf16BE)
+    Stream.WriteBuffer(Marks[Index].data(), static_cast<int64_t>(Marks[Index].size()));
   for (const std::u16string& Item : FItems) {
     const std::u16string Line = Item + u"\r\n";
     std::string Bytes;

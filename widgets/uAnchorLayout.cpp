@@ -23,8 +23,10 @@ void TAnchorLayout::Place(QWidget* Control, const QRect& Rect, uint8_t Anchors) 
 QRect TAnchorLayout::Follow(const TPlaced& Placed, QSize Size) const {
   int Left = Placed.Design.left(), Width = Placed.Design.width();
   int Top = Placed.Design.top(), Height = Placed.Design.height();
-  FollowAxis(Placed.Anchors & akLeft, Placed.Anchors & akRight, Size.width() - FDesignSize.width(), Left, Width);
-  FollowAxis(Placed.Anchors & akTop, Placed.Anchors & akBottom, Size.height() - FDesignSize.height(), Top, Height);
+  FollowAxis(Placed.Anchors & akLeft, Placed.Anchors & akRight, Size.width() - FDesignSize.width(),
+             Left, Width);
+  FollowAxis(Placed.Anchors & akTop, Placed.Anchors & akBottom,
+             Size.height() - FDesignSize.height(), Top, Height);
   return QRect(Left, Top, std::max(0, Width), std::max(0, Height));
 }
 

@@ -31,7 +31,9 @@ bool EndsWithDelimiter(const std::u16string& Name) {
   return !Name.empty() && (Name.back() == u'\\' || Name.back() == u'/' || Name.back() == u':');
 }
 
-bool IsFullPath(const std::u16string& Item) { return !Item.empty() && (Item.front() == u'/' || Item.front() == u'\\'); }
+bool IsFullPath(const std::u16string& Item) {
+  return !Item.empty() && (Item.front() == u'/' || Item.front() == u'\\');
+}
 
 // The dialog names its filter with or without the patterns it hides.
 int SelectedFilterIndex(const QString& Selected, const QStringList& NameFilters) {
@@ -58,7 +60,8 @@ std::vector<TFileFilter> ParseFilter(const std::u16string& Filter) {
 QStringList QtNameFilters(const std::u16string& Filter) {
   QStringList Result;
   for (const TFileFilter& Pair : ParseFilter(Filter))
-    Result << Pair.Description + QStringLiteral(" (") + Pair.Patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    Result << Pair.Description + QStringLiteral(" (") + Pair.Patterns.join(QLatin1Char(' ')) +
+                  QLatin1Char(')');
   return Result;
 }
 
@@ -68,7 +71,8 @@ std::vector<std::u16string> CollectPaths(const std::vector<std::u16string>& Item
   std::u16string Folder = Items.front();
   if (!EndsWithDelimiter(Folder)) Folder += u'/';
   std::vector<std::u16string> Paths;
-  for (size_t I = 1; I < Items.size(); ++I) Paths.push_back(IsFullPath(Items[I]) ? Items[I] : Folder + Items[I]);
+  for (size_t I = 1; I < Items.size(); ++I)
+    Paths.push_back(IsFullPath(Items[I]) ? Items[I] : Folder + Items[I]);
   return Paths;
 }
 
@@ -84,17 +88,20 @@ bool TMiraOpenDialog::Execute(QWidget* ParentWnd) {
                                                           : QFileDialog::AnyFile);
   Dialog.setSizeGripEnabled(Has(TOpenOption::ofEnableSizing));
   Dialog.setOption(QFileDialog::DontResolveSymlinks, Has(TOpenOption::ofNoDereferenceLinks));
-  if (Has(TOpenOption::ofForceShowHidden)) Dialog.setFilter(Dialog.filter() | QDir::Hidden | QDir::System);
+  if (Has(TOpenOption::ofForceShowHidden))
+    Dialog.setFilter(Dialog.filter() | QDir::Hidden | QDir::System);
   // The descriptions carry their patterns already; Qt's copy stays hidden.
   Dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QStringList NameFilters = QtNameFilters(Filter);
   if (!NameFilters.isEmpty()) {
     Dialog.setNameFilters(NameFilters);
-    if (FilterIndex >= 1 && FilterIndex <= NameFilters.size()) Dialog.selectNameFilter(NameFilters[FilterIndex - 1]);
+    if (FilterIndex >= 1 && FilterIndex <= NameFilters.size())
+      Dialog.selectNameFilter(NameFilters[FilterIndex - 1]);
   }
   if (!InitialDir.empty()) Dialog.setDirectory(ToQString(InitialDir));
   if (!FileName.empty() && !EndsWithDelimiter(FileName)) Dialog.selectFile(ToQString(FileName));
-  if (!DefaultExt.empty()) Dialog.setDefaultSuffix(ToQString(DefaultExt).remove(0, DefaultExt.front() == u'.' ? 1 : 0));
+  if (!DefaultExt.empty())
+    Dialog.setDefaultSuffix(ToQString(DefaultExt).remove(0, DefaultExt.front() == u'.' ? 1 : 0));
 
   if (Dialog.exec() != QDialog::Accepted) return false;
 
@@ -108,20 +115,24 @@ bool TMiraOpenDialog::Execute(QWidget* ParentWnd) {
     std::vector<std::u16string> Items{ToWide(Folder)};
     for (const QString& File : Selected) {
       const QFileInfo Info(File);
-      Items.push_back(ToWide(Info.absolutePath() == Folder ? Info.fileName() : Info.absoluteFilePath()));
+      Items.push_back(
+          ToWide(Info.absolutePath() == Folder ? Info.fileName() : Info.absoluteFilePath()));
     }
-    if (Items.size() == 2 && Selected.size() == 1) Items = {ToWide(QFileInfo(Selected.first()).absoluteFilePath())};
+    if (Items.size() == 2 && Selected.size() == 1)
+      Items = {ToWide(QFileInfo(Selected.first()).absoluteFilePath())};
     Chosen = CollectPaths(Items);
   } else {
     Chosen = {ToWide(QFileInfo(Selected.first()).absoluteFilePath())};
   }
-  for (const std::u16string& Path : Chosen) Files.Add(Path);
+  for (const std::u16string& Path : Chosen)
+    Files.Add(Path);
   FileName = Files.Get(0);
 
   Options.erase(TOpenOption::ofReadOnly);  // no read-only box to tick
   const bool ExtensionDiffers =
-      !DefaultExt.empty() && WideLowerAscii(WideExtractFileExt(FileName)) !=
-                                 WideLowerAscii(DefaultExt.front() == u'.' ? DefaultExt : u"." + DefaultExt);
+      !DefaultExt.empty() &&
+      WideLowerAscii(WideExtractFileExt(FileName)) !=
+          WideLowerAscii(DefaultExt.front() == u'.' ? DefaultExt : u"." + DefaultExt);
   if (ExtensionDiffers)
     Options.insert(TOpenOption::ofExtensionDifferent);
   else

@@ -6,8 +6,9 @@
 QString CjkFontFamily() {
   static const QString Family = [] {
     const QStringList Chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    for (const QString& Preferred : {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
-                                     QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("AR PL UMing CN")})
+    for (const QString& Preferred :
+         {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
+          QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("AR PL UMing CN")})
       if (Chinese.contains(Preferred)) return Preferred;
     return Chinese.isEmpty() ? QApplication::font().family() : Chinese.first();
   }();

@@ -11,7 +11,8 @@ constexpr int TrackIntervalMs = 200;
 
 bool IsButtonPress(QEvent::Type Type) {
   return Type == QEvent::MouseButtonPress || Type == QEvent::MouseButtonDblClick ||
-         Type == QEvent::NonClientAreaMouseButtonPress || Type == QEvent::NonClientAreaMouseButtonDblClick;
+         Type == QEvent::NonClientAreaMouseButtonPress ||
+         Type == QEvent::NonClientAreaMouseButtonDblClick;
 }
 
 }  // namespace
@@ -67,8 +68,8 @@ void TMiraHintAdaptor::Hide() {
 bool TMiraHintAdaptor::eventFilter(QObject* Watched, QEvent* Event) {
   if (!HoldsLiveControl()) return false;
   const QEvent::Type Type = Event->type();
-  if (Type == QEvent::FocusIn || Type == QEvent::FocusOut || Type == QEvent::ApplicationStateChange ||
-      Type == QEvent::WindowDeactivate) {
+  if (Type == QEvent::FocusIn || Type == QEvent::FocusOut ||
+      Type == QEvent::ApplicationStateChange || Type == QEvent::WindowDeactivate) {
     Hide();
   } else if (IsButtonPress(Type) && Watched->isWidgetType()) {
     const QPoint Global = static_cast<QMouseEvent*>(Event)->globalPosition().toPoint();

@@ -20,15 +20,17 @@ TMiraHintWindow* SharedHintWindow = nullptr;
 constexpr int CursorHeight = 20;
 
 bool EndsHint(QEvent::Type Type) {
-  return Type == QEvent::MouseButtonPress || Type == QEvent::MouseButtonDblClick || Type == QEvent::KeyPress ||
-         Type == QEvent::Wheel || Type == QEvent::Leave || Type == QEvent::WindowDeactivate;
+  return Type == QEvent::MouseButtonPress || Type == QEvent::MouseButtonDblClick ||
+         Type == QEvent::KeyPress || Type == QEvent::Wheel || Type == QEvent::Leave ||
+         Type == QEvent::WindowDeactivate;
 }
 
 }  // namespace
 
 std::u16string DecodeHintText(const std::string& Hint) {
   static const std::string Bom = "\xEF\xBB\xBF";
-  if (Hint.compare(0, Bom.size(), Bom) == 0) return platform::Utf8ToWide(std::string_view(Hint).substr(Bom.size()));
+  if (Hint.compare(0, Bom.size(), Bom) == 0)
+    return platform::Utf8ToWide(std::string_view(Hint).substr(Bom.size()));
   return platform::AnsiToWide(Hint);
 }
 
@@ -40,7 +42,8 @@ void TMiraHintWindow::ActivateHint(const QRect& Rect, const std::string& Hint) {
   if (SharedAdaptor && SharedAdaptor->IsShowing()) SharedAdaptor->RequestHide(false);
   const std::u16string Text = DecodeHintText(Hint);
   // Asked again for the hint already shown: no flicker.
-  if (Rect.left() == FLastX && Rect.top() == FLastY && Tip->Visible() && Tip->Text() == Text) return;
+  if (Rect.left() == FLastX && Rect.top() == FLastY && Tip->Visible() && Tip->Text() == Text)
+    return;
   Tip->SetText(Text);
   Tip->Interval = FInterval;
   Tip->Balloon = FBalloon;
@@ -64,7 +67,8 @@ bool TMiraHintWindow::eventFilter(QObject* Watched, QEvent* Event) {
     ActivateHint(QRect(At, QSize(1, 1)), "\xEF\xBB\xBF" + Hint.toStdString());
     return true;  // instead of Qt's own tip
   }
-  if (SharedTip && SharedTip->Visible() && EndsHint(Event->type()) && Watched != SharedTip && ShouldHideHint())
+  if (SharedTip && SharedTip->Visible() && EndsHint(Event->type()) && Watched != SharedTip &&
+      ShouldHideHint())
     SharedTip->Hide();
   return false;
 }

@@ -32,10 +32,14 @@ const QColor BalloonEdge(118, 118, 118);
 
 QPixmap IconPixmap(TTipIcon Icon, const QStyle* Style) {
   switch (Icon) {
-    case TTipIcon::ttInformationIcon: return Style->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(IconSize);
-    case TTipIcon::ttWarningIcon: return Style->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(IconSize);
-    case TTipIcon::ttStopIcon: return Style->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(IconSize);
-    default: return {};
+  case TTipIcon::ttInformationIcon:
+    return Style->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(IconSize);
+  case TTipIcon::ttWarningIcon:
+    return Style->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(IconSize);
+  case TTipIcon::ttStopIcon:
+    return Style->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(IconSize);
+  default:
+    return {};
   }
 }
 
@@ -103,7 +107,8 @@ QPoint TMiraToolTip::KeepOnWorkArea(QPoint Point, QSize Size, const QRect& WorkA
 TMiraToolTip::TLayout TMiraToolTip::Measure() const {
   TLayout L;
   const QString Text = ToDisplayText(FText);
-  const QRect TextExtent = fontMetrics().boundingRect(QRect(0, 0, MaxTipWidth, 100000), Qt::TextWordWrap, Text);
+  const QRect TextExtent =
+      fontMetrics().boundingRect(QRect(0, 0, MaxTipWidth, 100000), Qt::TextWordWrap, Text);
   const bool HasClose = Balloon && ShowCloseButton;
   int Top = Margin;
   int Width = TextExtent.width();
@@ -112,7 +117,8 @@ TMiraToolTip::TLayout TMiraToolTip::Measure() const {
     const int IconWidth = ICON == TTipIcon::ttNoneIcon ? 0 : IconSize + 6;
     const int LineHeight = std::max(IconSize, TitleMetrics.height());
     const int TitleWidth = TitleMetrics.horizontalAdvance(ToDisplayText(FTitle));
-    if (IconWidth) L.IconRect = QRect(Margin, Top + (LineHeight - IconSize) / 2, IconSize, IconSize);
+    if (IconWidth)
+      L.IconRect = QRect(Margin, Top + (LineHeight - IconSize) / 2, IconSize, IconSize);
     L.TitleRect = QRect(Margin + IconWidth, Top, TitleWidth, LineHeight);
     Width = std::max(Width, IconWidth + TitleWidth + (HasClose ? CloseSize + 8 : 0));
     Top += LineHeight + 4;
@@ -127,15 +133,16 @@ TMiraToolTip::TLayout TMiraToolTip::Measure() const {
 QPainterPath TMiraToolTip::Outline(int BodyHeight, double Inset) const {
   const int BodyTop = FStemBelow ? 0 : StemHeight;
   QPainterPath Path;
-  Path.addRoundedRect(QRectF(Inset, BodyTop + Inset, width() - 2 * Inset, BodyHeight - 2 * Inset), CornerRadius,
-                      CornerRadius);
+  Path.addRoundedRect(QRectF(Inset, BodyTop + Inset, width() - 2 * Inset, BodyHeight - 2 * Inset),
+                      CornerRadius, CornerRadius);
   // The stem reaches from the body to the tip point; it leans right unless
   // the tip is centred on the point.
   const double BaseY = FStemBelow ? BodyHeight - 2 : StemHeight + 2;
   const double TipY = FStemBelow ? height() - Inset : Inset;
   const double Left = CenterTip ? FStemX - StemWidth / 2.0 : FStemX;
   QPolygonF Stem;
-  Stem << QPointF(Left, BaseY) << QPointF(FStemX, TipY) << QPointF(Left + StemWidth, BaseY) << QPointF(Left, BaseY);
+  Stem << QPointF(Left, BaseY) << QPointF(FStemX, TipY) << QPointF(Left + StemWidth, BaseY)
+       << QPointF(Left, BaseY);
   Path.addPolygon(Stem);
   return Path.simplified();
 }
@@ -255,19 +262,19 @@ public:
 protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     switch (Event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::NonClientAreaMouseButtonPress:
-      case QEvent::NonClientAreaMouseButtonDblClick:
-      case QEvent::ApplicationStateChange:
-      case QEvent::WindowDeactivate:
-        End();
-        break;
-      case QEvent::Close:
-        if (Watched->isWidgetType() && static_cast<QWidget*>(Watched)->isWindow()) End();
-        break;
-      default:
-        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::ApplicationStateChange:
+    case QEvent::WindowDeactivate:
+      End();
+      break;
+    case QEvent::Close:
+      if (Watched->isWidgetType() && static_cast<QWidget*>(Watched)->isWindow()) End();
+      break;
+    default:
+      break;
     }
     return false;
   }
@@ -285,11 +292,12 @@ private:
 
 bool BalloonLoopRunning() { return LoopRunning; }
 
-void ShowBalloon(int X, int Y, const std::u16string& Text, uint32_t Flags, TTipIcon Icon, int Interval,
-                 const std::u16string& Title) {
+void ShowBalloon(int X, int Y, const std::u16string& Text, uint32_t Flags, TTipIcon Icon,
+                 int Interval, const std::u16string& Title) {
   TMiraToolTip* Tip = MiraToolTip();
   if (!Tip) return;
-  if (TMiraHintAdaptor* Adaptor = MiraHintAdaptor(); Adaptor && Adaptor->IsShowing()) Adaptor->RequestHide(true);
+  if (TMiraHintAdaptor* Adaptor = MiraHintAdaptor(); Adaptor && Adaptor->IsShowing())
+    Adaptor->RequestHide(true);
   Tip->Balloon = true;
   Tip->SetText(Text);
   Tip->SetTitle(Title);
@@ -307,7 +315,8 @@ void ShowBalloon(int X, int Y, const std::u16string& Text, uint32_t Flags, TTipI
     QEventLoop Loop;
     TBalloonLoopEnder Ender(*Tip, Loop);
     qApp->installEventFilter(&Ender);
-    const QMetaObject::Connection Gone = QObject::connect(Tip, &TMiraToolTip::Hidden, &Loop, &QEventLoop::quit);
+    const QMetaObject::Connection Gone =
+        QObject::connect(Tip, &TMiraToolTip::Hidden, &Loop, &QEventLoop::quit);
     if (Tip->Visible()) Loop.exec();
     QObject::disconnect(Gone);
     qApp->removeEventFilter(&Ender);
@@ -324,5 +333,6 @@ void ShowBalloonAtWindow(QWidget* Window, const std::u16string& Text, const std:
   // Right and bottom as the system counts them: one past the last pixel.
   const int Right = Area.left() + Area.width();
   const int Bottom = Area.top() + Area.height();
-  ShowBalloon((Area.left() + Right) / 2, (Area.top() + Bottom) / 2, Text, Flags, Icon, Interval, Title);
+  ShowBalloon((Area.left() + Right) / 2, (Area.top() + Bottom) / 2, Text, Flags, Icon, Interval,
+              Title);
 }

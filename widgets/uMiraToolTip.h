@@ -84,8 +84,8 @@ private:
 constexpr uint32_t sbAbsolute = 128;
 constexpr uint32_t sbCenterTip = 2;
 
-void ShowBalloon(int X, int Y, const std::u16string& Text, uint32_t Flags, TTipIcon Icon, int Interval,
-                 const std::u16string& Title);
+void ShowBalloon(int X, int Y, const std::u16string& Text, uint32_t Flags, TTipIcon Icon,
+                 int Interval, const std::u16string& Title);
 // At the centre of Window's rectangle on the screen.
 void ShowBalloonAtWindow(QWidget* Window, const std::u16string& Text, const std::u16string& Title,
                          uint32_t Flags, TTipIcon Icon, int Interval);

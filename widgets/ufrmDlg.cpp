@@ -30,16 +30,19 @@ TfrmDlg::TfrmDlg(QWidget* Parent, int Height, int Width, TTaskManager* Manager)
   resize(Width, Height);
   setAutoFillBackground(false);
 
-  lblLine1 = AutoSizedLabel(this, QStringLiteral("    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
+  lblLine1 =
+      AutoSizedLabel(this, QStringLiteral("    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
   lblLine1->setObjectName(QStringLiteral("lblLine1"));
-  lblLine2 = AutoSizedLabel(this, QStringLiteral("Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
+  lblLine2 =
+      AutoSizedLabel(this, QStringLiteral("Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
   lblLine2->setObjectName(QStringLiteral("lblLine2"));
   lblLine3 = AutoSizedLabel(this, QStringLiteral("换您所需要音频文件！"));
   lblLine3->setObjectName(QStringLiteral("lblLine3"));
   chkTip = new QCheckBox(QStringLiteral("下次不用提示"), this);
   chkTip->setObjectName(QStringLiteral("chkTip"));
   chkTip->resize(97, 17);
-  btnOk = new QPushButton(QIcon(QStringLiteral(":/morvo/art/glyph_ok.png")), QStringLiteral("我知道了"), this);
+  btnOk = new QPushButton(QIcon(QStringLiteral(":/morvo/art/glyph_ok.png")),
+                          QStringLiteral("我知道了"), this);
   btnOk->setObjectName(QStringLiteral("btnOk"));
   btnOk->resize(75, 25);
   // Tab order: the box first, then the button.
@@ -93,7 +96,8 @@ void TfrmDlg::paintEvent(QPaintEvent*) {
   QPainter P(this);
   P.setRenderHint(QPainter::Antialiasing);
   QPainterPath Shape;
-  Shape.addRoundedRect(QRectF(0.5, 0.5, width() - 1, height() - 1), CornerDiameter / 2.0, CornerDiameter / 2.0);
+  Shape.addRoundedRect(QRectF(0.5, 0.5, width() - 1, height() - 1), CornerDiameter / 2.0,
+                       CornerDiameter / 2.0);
   P.fillPath(Shape, palette().color(QPalette::Window));
   P.setPen(QPen(palette().color(QPalette::Mid), 1));
   P.drawPath(Shape);

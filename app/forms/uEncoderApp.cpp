@@ -37,7 +37,8 @@ void RunSecondInstance(uint32_t RunningPid) {
   if (HandOverToRunningInstance(RunningPid) == THandOverResult::PathTooLong) {
     std::u16string Path;
     GetConvertParam(Path);
-    platform::MessageBoxW(nullptr, PathTooLongText(Path), u"提示", platform::MB_OK | platform::MB_ICONINFORMATION);
+    platform::MessageBoxW(nullptr, PathTooLongText(Path), u"提示",
+                          platform::MB_OK | platform::MB_ICONINFORMATION);
   }
   RestoreRunningInstance(RunningPid);
 }
@@ -70,20 +71,20 @@ int RunEncoder(int& argc, char** argv, const TEncoderHooks& Hooks) {
   AddUnit(MiraHintWindowUnit());
   StartUnits();
   platform::qt::BindMessageQueue(MainCaption);
-  platform::SetMessageBoxAnswerer(Hooks.Answerer ? Hooks.Answerer
-                                                 : std::make_shared<platform::qt::TQtMessageBoxAnswerer>());
+  platform::SetMessageBoxAnswerer(
+      Hooks.Answerer ? Hooks.Answerer : std::make_shared<platform::qt::TQtMessageBoxAnswerer>());
   platform::qt::InstallFolderBrowser();
   {
     TSingleInstance Instance;
     switch (Instance.Claim()) {
-      case TSingleInstance::TRole::Second:
-        RunSecondInstance(Instance.RunningPid());
-        break;
-      case TSingleInstance::TRole::First:
-        RunFirstInstance(App, Instance, Hooks);
-        break;
-      case TSingleInstance::TRole::Unusable:
-        break;
+    case TSingleInstance::TRole::Second:
+      RunSecondInstance(Instance.RunningPid());
+      break;
+    case TSingleInstance::TRole::First:
+      RunFirstInstance(App, Instance, Hooks);
+      break;
+    case TSingleInstance::TRole::Unusable:
+      break;
     }
   }
   platform::SetFolderBrowser(nullptr);

@@ -7,8 +7,8 @@
 using platform::qt::ToQString;
 
 TFileListModel::TFileListModel(QObject* Parent)
-    : QAbstractTableModel(Parent),
-      FCaptions{QStringLiteral("源文件"), QStringLiteral("目标文件名"), QStringLiteral("状态")} {}
+    : QAbstractTableModel(Parent), FCaptions{QStringLiteral("源文件"), QStringLiteral("目标文件名"),
+                                             QStringLiteral("状态")} {}
 
 void TFileListModel::SetManager(TTaskManager* Manager) {
   beginResetModel();
@@ -21,7 +21,9 @@ int TFileListModel::rowCount(const QModelIndex& Parent) const {
   return Parent.isValid() ? 0 : static_cast<int>(FRows.size());
 }
 
-int TFileListModel::columnCount(const QModelIndex& Parent) const { return Parent.isValid() ? 0 : 3; }
+int TFileListModel::columnCount(const QModelIndex& Parent) const {
+  return Parent.isValid() ? 0 : 3;
+}
 
 QVariant TFileListModel::data(const QModelIndex& Index, int Role) const {
   if (!Index.isValid() || Index.row() >= rowCount() || Index.column() >= 3) return {};
@@ -29,9 +31,12 @@ QVariant TFileListModel::data(const QModelIndex& Index, int Role) const {
   if (Role == TaskRole) return QVariant::fromValue(static_cast<void*>(Row.Task));
   if (Role != Qt::DisplayRole) return {};
   switch (Index.column()) {
-    case 0: return Row.Caption;
-    case 1: return Row.Target;
-    default: return Row.Status;
+  case 0:
+    return Row.Caption;
+  case 1:
+    return Row.Target;
+  default:
+    return Row.Status;
   }
 }
 
@@ -54,15 +59,21 @@ void TFileListModel::SetCaption(int Column, const QString& Text) {
 
 QString TFileListModel::StatusText(const TTaskItem& Task) {
   switch (Task.FState) {
-    case tsWaiting: return QStringLiteral("等待");
-    case tsConverting: return QString::number(Task.FProgress.load());
-    case tsDone: return QStringLiteral("完成");
-    default: return QStringLiteral("失败(") + ToQString(TaskResultText(Task.FResult.load())) + QLatin1Char(')');
+  case tsWaiting:
+    return QStringLiteral("等待");
+  case tsConverting:
+    return QString::number(Task.FProgress.load());
+  case tsDone:
+    return QStringLiteral("完成");
+  default:
+    return QStringLiteral("失败(") + ToQString(TaskResultText(Task.FResult.load())) +
+           QLatin1Char(')');
   }
 }
 
 TFileListModel::TRow TFileListModel::RowOf(TTaskItem* Task) {
-  return TRow{Task->FId, Task, ToQString(Task->FSource), ToQString(Task->FTargetName), StatusText(*Task)};
+  return TRow{Task->FId, Task, ToQString(Task->FSource), ToQString(Task->FTargetName),
+              StatusText(*Task)};
 }
 
 int TFileListModel::RowAdded(int32_t Id) {

@@ -38,8 +38,8 @@ QString ProgressBarText(int Max, int Position) {
   return QStringLiteral("0.0");
 }
 
-void DrawProgressBar(QPainter& Canvas, const QRect& Rect, int Max, int Position, const QColor& Brush,
-                     const TProgressSkins& Skins) {
+void DrawProgressBar(QPainter& Canvas, const QRect& Rect, int Max, int Position,
+                     const QColor& Brush, const TProgressSkins& Skins) {
   if (Max == 0 || Rect.isEmpty()) return;
   const qreal Ratio = Canvas.device() ? Canvas.device()->devicePixelRatioF() : 1.0;
   QPixmap Bitmap(Rect.size() * Ratio);
@@ -63,18 +63,21 @@ void DrawProgressBar(QPainter& Canvas, const QRect& Rect, int Max, int Position,
     // The slices of a skin: left end, middle (stretched), right end.
     auto Slices = [&](const QPixmap& Skin, int MiddleEnd, bool RightEnd) {
       P.drawPixmap(QRect(0, D, S, SkinH), Skin, QRect(0, 0, S, SkinH));
-      if (MiddleEnd > S) P.drawPixmap(QRect(S, D, MiddleEnd - S, SkinH), Skin, QRect(S, 0, S, SkinH));
+      if (MiddleEnd > S)
+        P.drawPixmap(QRect(S, D, MiddleEnd - S, SkinH), Skin, QRect(S, 0, S, SkinH));
       if (RightEnd) P.drawPixmap(QRect(W - S - T, D, S, SkinH), Skin, QRect(2 * S, 0, S, SkinH));
     };
     Slices(Track, W - S - T, true);
-    if (Position * (W - 2 * S - T) / Max > 0) Slices(Filled, S + Position * (W - S - T) / Max, Position == Max);
+    if (Position * (W - 2 * S - T) / Max > 0)
+      Slices(Filled, S + Position * (W - S - T) / Max, Position == Max);
     P.setFont(Canvas.font());
     P.setPen(Canvas.pen());
     // The text's top sits 2 pixels below the skin's top when the font's
     // line fits there; a taller line is centred instead of cut off.
     const int LineHeight = P.fontMetrics().height();
     const int Top = D + 2 + LineHeight <= H ? D + 2 : std::max(0, (H - LineHeight) / 2);
-    P.drawText(QRect(W - T + 5, Top, T, LineHeight), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Text);
+    P.drawText(QRect(W - T + 5, Top, T, LineHeight),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Text);
   }
   Canvas.drawPixmap(Rect.topLeft(), Bitmap);
 }
@@ -82,34 +85,34 @@ void DrawProgressBar(QPainter& Canvas, const QRect& Rect, int Max, int Position,
 TStatusCell StatusCellOf(const TTaskItem& Task, bool Running) {
   TStatusCell Cell;
   switch (Task.FState) {
-    case tsWaiting:
-      if (Running) {
-        Cell.Kind = TStatusCell::TKind::Words;
-        Cell.Text = QStringLiteral("等待");
-      }
-      break;
-    case tsConverting:
-      Cell.Kind = TStatusCell::TKind::Bar;
-      Cell.Progress = Task.FProgress.load();
-      break;
-    case tsDone:
+  case tsWaiting:
+    if (Running) {
       Cell.Kind = TStatusCell::TKind::Words;
-      Cell.Text = QStringLiteral("完成");
-      break;
-    case tsFailed: {
-      Cell.Kind = TStatusCell::TKind::Words;
-      const int32_t Result = Task.FResult.load();
-      if (IsUserAbort(Result)) {
-        Cell.Text = QStringLiteral("转换中止");
-        Cell.Color = AbortBlue;
-      } else {
-        Cell.Text = QStringLiteral("失败(") + ToQString(TaskResultText(Result)) + QLatin1Char(')');
-        Cell.Color = FailureRed;
-      }
-      break;
+      Cell.Text = QStringLiteral("等待");
     }
-    default:
-      break;
+    break;
+  case tsConverting:
+    Cell.Kind = TStatusCell::TKind::Bar;
+    Cell.Progress = Task.FProgress.load();
+    break;
+  case tsDone:
+    Cell.Kind = TStatusCell::TKind::Words;
+    Cell.Text = QStringLiteral("完成");
+    break;
+  case tsFailed: {
+    Cell.Kind = TStatusCell::TKind::Words;
+    const int32_t Result = Task.FResult.load();
+    if (IsUserAbort(Result)) {
+      Cell.Text = QStringLiteral("转换中止");
+      Cell.Color = AbortBlue;
+    } else {
+      Cell.Text = QStringLiteral("失败(") + ToQString(TaskResultText(Result)) + QLatin1Char(')');
+      Cell.Color = FailureRed;
+    }
+    break;
+  }
+  default:
+    break;
   }
   return Cell;
 }

@@ -29,8 +29,8 @@ QString ProgressBarText(int Max, int Position);
 // Draws the bar into Rect of Canvas through an off-screen picture filled
 // with Brush; the text in the canvas's pen colour and font. Nothing for a
 // maximum of 0.
-void DrawProgressBar(QPainter& Canvas, const QRect& Rect, int Max, int Position, const QColor& Brush,
-                     const TProgressSkins& Skins = TProgressSkins::Shared());
+void DrawProgressBar(QPainter& Canvas, const QRect& Rect, int Max, int Position,
+                     const QColor& Brush, const TProgressSkins& Skins = TProgressSkins::Shared());
 
 // What the status cell of a task shows.
 struct TStatusCell {

@@ -42,10 +42,12 @@ TFileListView::TFileListView(QWidget* Parent) : QTreeView(Parent) {
 }
 
 QRect TFileListView::CellRect(int Row, int Column) const {
-  if (!model() || Row < 0 || Row >= model()->rowCount() || Column < 0 || Column >= model()->columnCount()) return {};
+  if (!model() || Row < 0 || Row >= model()->rowCount() || Column < 0 ||
+      Column >= model()->columnCount())
+    return {};
   const QRect RowRect = visualRect(model()->index(Row, 0));
-  return QRect(header()->sectionViewportPosition(Column), RowRect.top(), header()->sectionSize(Column),
-               RowRect.height());
+  return QRect(header()->sectionViewportPosition(Column), RowRect.top(),
+               header()->sectionSize(Column), RowRect.height());
 }
 
 int TFileListView::RowAt(QPoint Position) const {
@@ -65,9 +67,12 @@ int TFileListView::RowHeight() const {
 
 int TFileListView::VisibleRowCount() const { return viewport()->height() / RowHeight(); }
 
-void TFileListView::ScrollBy(int Pixels) { verticalScrollBar()->setValue(verticalScrollBar()->value() + Pixels); }
+void TFileListView::ScrollBy(int Pixels) {
+  verticalScrollBar()->setValue(verticalScrollBar()->value() + Pixels);
+}
 
-void TFileListView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const {
+void TFileListView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Option,
+                            const QModelIndex& Index) const {
   TRowPaint Row;
   Row.Row = Index.row();
   int Right = 0;
@@ -76,7 +81,8 @@ void TFileListView::drawRow(QPainter* Painter, const QStyleOptionViewItem& Optio
                               header()->sectionSize(Column), Option.rect.height());
     Right = std::max(Right, Row.Cells[Column].right());
   }
-  Row.Bounds = QRect(QPoint(Row.Cells[0].left(), Option.rect.top()), QPoint(Right, Option.rect.bottom()));
+  Row.Bounds =
+      QRect(QPoint(Row.Cells[0].left(), Option.rect.top()), QPoint(Right, Option.rect.bottom()));
   Row.Selected = selectionModel() && selectionModel()->isRowSelected(Index.row(), Index.parent());
   Row.Focused = hasFocus() && currentIndex().isValid() && currentIndex().row() == Index.row();
   Row.Running = FIsRunning && FIsRunning();

@@ -27,5 +27,6 @@ public:
   void ScrollBy(int Pixels);
 
 protected:
-  void drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
+  void drawRow(QPainter* Painter, const QStyleOptionViewItem& Option,
+               const QModelIndex& Index) const override;
 };

@@ -116,8 +116,9 @@ void TfrmMain::resizeEvent(QResizeEvent* Event) {
 void TfrmMain::FormClose(TCloseAction& Action) {
   if (FManager) {
     if (FManager->IsRunning()) {
-      const int Answer = platform::MessageBoxW(Target(), u"您正在进行歌曲转换，是否真要退出?", u"退出提示",
-                                               platform::MB_YESNO | platform::MB_ICONINFORMATION);
+      const int Answer =
+          platform::MessageBoxW(Target(), u"您正在进行歌曲转换，是否真要退出?", u"退出提示",
+                                platform::MB_YESNO | platform::MB_ICONINFORMATION);
       if (Answer != platform::IDYES) {
         Action = TCloseAction::caNone;
         return;
@@ -157,20 +158,20 @@ void TfrmMain::RequestClose() { platform::PostMessage(this, WM_CLOSE_REQUEST, 0,
 
 intptr_t TfrmMain::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
   switch (Msg) {
-    case platform::WM_ENCODE_NOTIFY:
-      HandleNotify(static_cast<uint8_t>(WParam), static_cast<int32_t>(LParam));
-      return 0;
-    case platform::WM_ENCODE_RESTORE:
-      RestoreApplication();
-      return 0;
-    case platform::WM_COPYDATA:
-      if (LParam) ReceiveHandOver(*reinterpret_cast<const platform::TCopyDataStruct*>(LParam));
-      return 1;
-    case WM_CLOSE_REQUEST:
-      close();
-      return 0;
-    default:
-      return 0;
+  case platform::WM_ENCODE_NOTIFY:
+    HandleNotify(static_cast<uint8_t>(WParam), static_cast<int32_t>(LParam));
+    return 0;
+  case platform::WM_ENCODE_RESTORE:
+    RestoreApplication();
+    return 0;
+  case platform::WM_COPYDATA:
+    if (LParam) ReceiveHandOver(*reinterpret_cast<const platform::TCopyDataStruct*>(LParam));
+    return 1;
+  case WM_CLOSE_REQUEST:
+    close();
+    return 0;
+  default:
+    return 0;
   }
 }
 
@@ -190,14 +191,27 @@ void TfrmMain::HandleNotify(uint8_t Kind, int32_t Value) { RowNotice(Kind, Value
 // The reports both channels carry (kinds 0 to 6); false for any other.
 bool TfrmMain::RowNotice(uint8_t Kind, int32_t Value) {
   switch (Kind) {
-    case nkAdded: RowAdded(Value); return true;
-    case nkRemoved: RowRemoved(Value); return true;
-    case nkChanged: RowChanged(Value); return true;
-    case nkListChanged: RebuildRows(); return true;
-    case nkSelect:
-    case nkRefused: SelectRow(Value); return true;
-    case nkProgress: RowProgress(Value); return true;
-    default: return false;
+  case nkAdded:
+    RowAdded(Value);
+    return true;
+  case nkRemoved:
+    RowRemoved(Value);
+    return true;
+  case nkChanged:
+    RowChanged(Value);
+    return true;
+  case nkListChanged:
+    RebuildRows();
+    return true;
+  case nkSelect:
+  case nkRefused:
+    SelectRow(Value);
+    return true;
+  case nkProgress:
+    RowProgress(Value);
+    return true;
+  default:
+    return false;
   }
 }
 

@@ -70,7 +70,9 @@ public:
   TFileListModel* Model() const { return FModel; }
   // Where a restore request's activation token comes from (the hand-over
   // server of the entry).
-  void SetActivationTokenSource(std::function<std::string()> Source) { FActivationToken = std::move(Source); }
+  void SetActivationTokenSource(std::function<std::string()> Source) {
+    FActivationToken = std::move(Source);
+  }
 
   // ---- shell (ufrmMain.cpp)
   void FormCreate();

@@ -39,14 +39,17 @@ QPushButton* Button(QWidget* Parent, const char* Name, const QString& Caption) {
   return Make<QPushButton>(Parent, Name, Caption);
 }
 
-QPushButton* IconButton(QWidget* Parent, const char* Name, const QString& Caption, const char* Icon) {
+QPushButton* IconButton(QWidget* Parent, const char* Name, const QString& Caption,
+                        const char* Icon) {
   QPushButton* Result = Button(Parent, Name, Caption);
   Result->setIcon(QIcon(QStringLiteral(":/morvo/art/") + QString::fromLatin1(Icon)));
   Result->setIconSize(QSize(24, 24));
   return Result;
 }
 
-QLabel* Label(QWidget* Parent, const char* Name, const QString& Caption) { return Make<QLabel>(Parent, Name, Caption); }
+QLabel* Label(QWidget* Parent, const char* Name, const QString& Caption) {
+  return Make<QLabel>(Parent, Name, Caption);
+}
 
 }  // namespace
 
@@ -182,7 +185,8 @@ void TfrmMain::ConnectHandlers() {
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
   connect(mmSelAll, &QAction::triggered, this, [this] { SelectAll(); });
   connect(mmDelete, &QAction::triggered, this, [this] { RemoveSelectedTasks(); });
-  connect(lvFileList->header(), &QHeaderView::sectionClicked, this, [this](int Column) { lvFileListColumnClick(Column); });
+  connect(lvFileList->header(), &QHeaderView::sectionClicked, this,
+          [this](int Column) { lvFileListColumnClick(Column); });
   connect(lvFileList->header(), &QHeaderView::sectionResized, this,
           [this](int Column, int, int NewSize) { ClampStatusColumn(Column, NewSize); });
   connect(lvFileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -191,7 +195,8 @@ void TfrmMain::ConnectHandlers() {
     connect(Format, &QRadioButton::toggled, this, [this](bool Checked) {
       if (Checked) FormatChanged();
     });
-  connect(lvFileList->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { KeepRenameEditorOverRow(); });
+  connect(lvFileList->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this] { KeepRenameEditorOverRow(); });
   lvFileList->viewport()->installEventFilter(this);
   lvFileList->installEventFilter(this);
 }

@@ -71,9 +71,10 @@ void TfrmMain::RowChanged(int32_t Id) {
   if (Row < 0) return;
   TTaskItem* Task = FModel->TaskAt(Row);
   FSyncingSelection = true;
-  lvFileList->selectionModel()->select(FModel->index(Row, 0), (Task->FSelected ? QItemSelectionModel::Select
-                                                                                 : QItemSelectionModel::Deselect) |
-                                                                  QItemSelectionModel::Rows);
+  lvFileList->selectionModel()->select(
+      FModel->index(Row, 0),
+      (Task->FSelected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+          QItemSelectionModel::Rows);
   FSyncingSelection = false;
   if (Task->FState == tsDone || Task->FState == tsFailed) {
     pnlOutMessage->update();
@@ -102,14 +103,16 @@ void TfrmMain::RebuildRows() {
 void TfrmMain::SelectRow(int32_t Id) {
   const int Row = FModel->FindRow(Id);
   if (Row < 0) return;
-  lvFileList->selectionModel()->select(FModel->index(Row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  lvFileList->selectionModel()->select(FModel->index(Row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TfrmMain::ListSelectionChanged() {
   if (FSyncingSelection) return;
   QItemSelectionModel* Selection = lvFileList->selectionModel();
   for (int Row = 0; Row < FModel->rowCount(); ++Row)
-    if (TTaskItem* Task = FModel->TaskAt(Row)) Task->FSelected = Selection->isRowSelected(Row, {}) ? 1 : 0;
+    if (TTaskItem* Task = FModel->TaskAt(Row))
+      Task->FSelected = Selection->isRowSelected(Row, {}) ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -156,7 +159,9 @@ void TfrmMain::btnDeleteClick() {
       ++Row;
   }
   if (Removed == 0)
-    ShowListMessage(FModel->rowCount() > 0 ? u"请选择预删除的选项，然后重试！" : u"没有可删除的选项！", u"移除文件提示");
+    ShowListMessage(FModel->rowCount() > 0 ? u"请选择预删除的选项，然后重试！"
+                                           : u"没有可删除的选项！",
+                    u"移除文件提示");
 }
 
 void TfrmMain::RemoveSelectedTasks() {
@@ -164,15 +169,18 @@ void TfrmMain::RemoveSelectedTasks() {
   std::vector<int32_t> Ids;
   for (int32_t I = 0; I < FManager->TaskCount(); ++I)
     if (TTaskItem* Task = FManager->GetTask(I); Task && Task->FSelected) Ids.push_back(Task->FId);
-  for (int32_t Id : Ids) FManager->RemoveTask(Id);
+  for (int32_t Id : Ids)
+    FManager->RemoveTask(Id);
 }
 
 void TfrmMain::btnDeleteCompleteClick() {
   if (!FManager || FManager->FSucceededCount == 0) return;
   std::vector<int32_t> Done;
   for (int32_t I = 0; I < FManager->TaskCount(); ++I)
-    if (TTaskItem* Task = FManager->GetTask(I); Task && Task->FState == tsDone) Done.push_back(Task->FId);
-  for (int32_t Id : Done) FManager->RemoveTask(Id);
+    if (TTaskItem* Task = FManager->GetTask(I); Task && Task->FState == tsDone)
+      Done.push_back(Task->FId);
+  for (int32_t Id : Done)
+    FManager->RemoveTask(Id);
   btnDeleteComplete->hide();
   lblTitle->hide();
   btnView->hide();
@@ -205,13 +213,15 @@ void TfrmMain::ClampStatusColumn(int Column, int NewSize) {
 }
 
 void TfrmMain::ClearSortMarks() {
-  for (int Column = 0; Column < 3; ++Column) FModel->SetCaption(Column, WithoutMarks(FModel->Caption(Column)));
+  for (int Column = 0; Column < 3; ++Column)
+    FModel->SetCaption(Column, WithoutMarks(FModel->Caption(Column)));
 }
 
 void TfrmMain::lvFileListColumnClick(int Column) {
   HideRenameEditor();
   if (!FManager || FModel->rowCount() == 0) return;
-  const bool Allowed = Column == 0 || Column == 1 || (Column == StatusColumn && FManager->FFinishedCount > 0);
+  const bool Allowed =
+      Column == 0 || Column == 1 || (Column == StatusColumn && FManager->FFinishedCount > 0);
   if (!Allowed) return;
   FSortState = FSortState == 1 ? 2 : 1;
   FManager->Sort(Column, FSortState);
@@ -225,27 +235,27 @@ void TfrmMain::lvFileListColumnClick(int Column) {
 
 bool TfrmMain::ListEvent(QEvent* Event) {
   switch (Event->type()) {
-    case QEvent::KeyPress:
-      return ListKeyPress(static_cast<QKeyEvent*>(Event));
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-      if (IsRunning()) return true;
-      CommitRename();
-      ListMouseDown(static_cast<QMouseEvent*>(Event));
-      return true;
-    // The list's own press handling never ran, so its move and release
-    // handling has nothing to go on: the window's drag selection replaces it.
-    case QEvent::MouseMove:
-      if (FDragAnchor.isValid()) ListMouseMove(static_cast<QMouseEvent*>(Event));
-      return true;
-    case QEvent::MouseButtonRelease:
-      ListMouseUp();
-      return true;
-    case QEvent::Leave:
-      FDragAnchor = QPersistentModelIndex();
-      return false;
-    default:
-      return false;
+  case QEvent::KeyPress:
+    return ListKeyPress(static_cast<QKeyEvent*>(Event));
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonDblClick:
+    if (IsRunning()) return true;
+    CommitRename();
+    ListMouseDown(static_cast<QMouseEvent*>(Event));
+    return true;
+  // The list's own press handling never ran, so its move and release
+  // handling has nothing to go on: the window's drag selection replaces it.
+  case QEvent::MouseMove:
+    if (FDragAnchor.isValid()) ListMouseMove(static_cast<QMouseEvent*>(Event));
+    return true;
+  case QEvent::MouseButtonRelease:
+    ListMouseUp();
+    return true;
+  case QEvent::Leave:
+    FDragAnchor = QPersistentModelIndex();
+    return false;
+  default:
+    return false;
   }
 }
 
@@ -274,7 +284,8 @@ void TfrmMain::ListMouseDown(QMouseEvent* Event) {
     if (Row < 0)
       Selection->clearSelection();
     else if (!Selection->isRowSelected(Row, {}))
-      Selection->setCurrentIndex(FModel->index(Row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      Selection->setCurrentIndex(FModel->index(Row, 0),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     FPopupItem = Row >= 0 ? QPersistentModelIndex(FModel->index(Row, 0)) : QPersistentModelIndex();
     if (QMenu* Menu = PreparePopupMenu(At)) Menu->popup(lvFileList->viewport()->mapToGlobal(At));
     return;
@@ -301,7 +312,8 @@ void TfrmMain::ListMouseDown(QMouseEvent* Event) {
     } else if ((Modifiers & Qt::ShiftModifier) && Selection->currentIndex().isValid()) {
       SelectRange(Selection->currentIndex().row(), Row);
     } else {
-      Selection->setCurrentIndex(Index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      Selection->setCurrentIndex(Index,
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
   } else if (!(Event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier))) {
     Selection->clearSelection();
@@ -319,7 +331,8 @@ void TfrmMain::SelectRange(int First, int Last) {
 void TfrmMain::ListMouseMove(QMouseEvent* Event) {
   const QPoint At = Event->position().toPoint();
   const int Top = lvFileList->TopIndex();
-  if (Top != 0 && At.y() < lvFileList->CellRect(Top, 0).top()) lvFileList->ScrollBy(-AutoScrollPixels);
+  if (Top != 0 && At.y() < lvFileList->CellRect(Top, 0).top())
+    lvFileList->ScrollBy(-AutoScrollPixels);
   const int Bottom = Top + lvFileList->VisibleRowCount() - 1;
   if (Bottom < FModel->rowCount() && At.y() > lvFileList->CellRect(Bottom, 0).top())
     lvFileList->ScrollBy(AutoScrollPixels);

@@ -9,10 +9,10 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "app/forms/uFileListModel.h"
 #include "app/forms/uFileListPaint.h"
 #include "app/forms/uFileListView.h"
 #include "app/forms/ufrmMain.h"
-#include "app/forms/uFileListModel.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -56,7 +56,8 @@ void TfrmMain::PaintTotalProgress(QPainter& Canvas) {
   const QColor ButtonFace = palette().color(QPalette::Button);
   Canvas.setPen(palette().color(QPalette::WindowText));
   Canvas.setFont(font());
-  DrawProgressBar(Canvas, lblProgress->rect(), FManager->FTotalCount, FManager->FFinishedCount, ButtonFace);
+  DrawProgressBar(Canvas, lblProgress->rect(), FManager->FTotalCount, FManager->FFinishedCount,
+                  ButtonFace);
 }
 
 // ---------------------------------------------------------------------------
@@ -77,7 +78,8 @@ void TfrmMain::StartRename() {
   FRenameItem = QPersistentModelIndex(FModel->index(Row, 0));
   const std::u16string& Name = Task->FTargetName;
   const size_t Dot = Name.rfind(u'.');
-  FRenameEdit->setText(ToQString(Dot == std::u16string::npos ? std::u16string() : Name.substr(0, Dot)));
+  FRenameEdit->setText(
+      ToQString(Dot == std::u16string::npos ? std::u16string() : Name.substr(0, Dot)));
   PlaceRenameEditor();
   FRenameEdit->show();
   FRenameEdit->setFocus();
@@ -110,8 +112,9 @@ void TfrmMain::RenameFromEditor() {
 bool TfrmMain::RenameEditorKeyPress(QKeyEvent* Event) {
   const QString Typed = Event->text();
   if (!Typed.isEmpty() && ToQString(InvalidNameChars).contains(Typed.front())) {
-    ShowBalloonAtWindow(FRenameEdit, u"文件名不能包含下列任何字符之一\r\n" + std::u16string(InvalidNameChars), {}, 0,
-                        TTipIcon::ttNoneIcon, 1500);
+    ShowBalloonAtWindow(FRenameEdit,
+                        u"文件名不能包含下列任何字符之一\r\n" + std::u16string(InvalidNameChars),
+                        {}, 0, TTipIcon::ttNoneIcon, 1500);
     FRenameEdit->setFocus();
     return true;  // the character is not typed
   }

@@ -23,14 +23,18 @@
 using platform::qt::ToQString;
 
 const char16_t* const SourceFilter =
-    u"所有音频文件|*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*.FLAC;*.FLA;*.CUE;"
-    u"*.CDA;*.ZRC;*.MPC;*.MP+;*.AIF;*.AIFC;*.AIFF;*.MID;*.MIDI;*.RMI;*.SND;*.AU;*.AC3;*.A52;*.DTS;*.DTSWAV;|"
+    u"所有音频文件|*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*."
+    u"FLAC;*.FLA;*.CUE;"
+    u"*.CDA;*.ZRC;*.MPC;*.MP+;*.AIF;*.AIFC;*.AIFF;*.MID;*.MIDI;*.RMI;*.SND;*.AU;*.AC3;*.A52;*.DTS;*"
+    u".DTSWAV;|"
     u"所有文件|*.*|AAC音乐文件(*.aac;*.aa)|*.aac;*.aa|AC3音乐文件(*.ac3;*.a52)|*.ac3;*.a52|"
     u"AIFF音乐文件(*.aif;*.aifc;*.aiff)|*.aif;*.aifc;*.aiff|APE无损音频文件(*.ape)|*.ape|"
     u"AU音乐文件(*.au;*.snd)|*.au;*.snd|CUE音频索引文件(*.cue)|*.cue|CD音轨文件(*.cda)|*.cda|"
     u"DTS音乐文件(*.dts;*.dtswav)|*.dts;*.dtswav|FLAC无损音频文件(*.flac;*.fla)|*.flac;*.fla|"
-    u"LXM音乐文件(*.lxm)|*.lxm|ZRC动感歌词文件(*.zrc)|*.zrc|MIDI文件(*.mid;*.midi;*.rmi)|*.mid;*.midi;*.rmi|"
-    u"MP3音乐文件(*.mp3)|*.mp3|MP4音乐文件(*.m4a;*.mp4)|*.m4a;*.mp4|Musepack音乐文件(*.mpc;*.mp+)|*.mpc;*.mp+|"
+    u"LXM音乐文件(*.lxm)|*.lxm|ZRC动感歌词文件(*.zrc)|*.zrc|MIDI文件(*.mid;*.midi;*.rmi)|*.mid;*."
+    u"midi;*.rmi|"
+    u"MP3音乐文件(*.mp3)|*.mp3|MP4音乐文件(*.m4a;*.mp4)|*.m4a;*.mp4|Musepack音乐文件(*.mpc;*.mp+)|*"
+    u".mpc;*.mp+|"
     u"OGG音乐文件(*.ogg)|*.ogg|Wave音乐文件(*.wav)|*.wav|Window Media音乐文件(*.wma)|*.wma|";
 
 void TfrmMain::AddSources(const std::vector<std::u16string>& Paths, int Mode) {
@@ -51,9 +55,10 @@ std::u16string TfrmMain::GetTargetExt() const {
 
 void TfrmMain::InitSettingsPanel() {
   const TParamManager& Params = *FManager->FParamManager;
-  const std::pair<QRadioButton*, bool> Formats[] = {
-      {rbFlac, Params.FFlacAvailable}, {rbAPE, Params.FApeAvailable}, {rbwav, Params.FWavAvailable},
-      {rbMP3, Params.FMp3Available}};
+  const std::pair<QRadioButton*, bool> Formats[] = {{rbFlac, Params.FFlacAvailable},
+                                                    {rbAPE, Params.FApeAvailable},
+                                                    {rbwav, Params.FWavAvailable},
+                                                    {rbMP3, Params.FMp3Available}};
   for (const auto& [Button, Available] : Formats) {
     if (Available) continue;
     Button->setChecked(false);
@@ -70,10 +75,12 @@ void TfrmMain::InitSettingsPanel() {
   }
   if (GetTargetExt().empty()) FillQualityList({});
   cbbTaskPriority->clear();
-  for (const std::u16string& Name : FManager->FPriorityNames) cbbTaskPriority->addItem(ToQString(Name));
+  for (const std::u16string& Name : FManager->FPriorityNames)
+    cbbTaskPriority->addItem(ToQString(Name));
   cbbTaskPriority->setCurrentIndex(0);
   cbbFileExist->clear();
-  for (const std::u16string& Name : FManager->FExistPolicyNames) cbbFileExist->addItem(ToQString(Name));
+  for (const std::u16string& Name : FManager->FExistPolicyNames)
+    cbbFileExist->addItem(ToQString(Name));
   cbbFileExist->setCurrentIndex(1);
   edtPath->setText(ToQString(FManager->DestPath()));
 }
@@ -88,7 +95,8 @@ void TfrmMain::FormatChanged() {
   for (int32_t I = 0; I < FManager->TaskCount(); ++I)
     if (TTaskItem* Task = FManager->GetTask(I)) Ids.push_back(Task->FId);
   for (int32_t Id : Ids)
-    if (TTaskItem* Task = FManager->FindTask(Id)) FManager->RenameTarget(Id, WideChangeFileExt(Task->FTargetName, Ext));
+    if (TTaskItem* Task = FManager->FindTask(Id))
+      FManager->RenameTarget(Id, WideChangeFileExt(Task->FTargetName, Ext));
   btnDeleteComplete->hide();
   lblTitle->hide();
   btnView->hide();
@@ -98,18 +106,22 @@ void TfrmMain::FormatChanged() {
 void TfrmMain::FillQualityList(const std::u16string& Ext) {
   const bool Mp3 = WideLowerAscii(Ext) == u".mp3";
   lblLine1->setText(QStringLiteral("提示："));
-  lblLine2->setText(Mp3 ? QStringLiteral("  有损音乐格式歌曲向MP3") : QStringLiteral("   APE、WAV、FLAC为无损"));
-  lblLine3->setText(Mp3 ? QStringLiteral("转换,应由较高音质向较低") : QStringLiteral("音乐格式文件,只能通过无"));
+  lblLine2->setText(Mp3 ? QStringLiteral("  有损音乐格式歌曲向MP3")
+                        : QStringLiteral("   APE、WAV、FLAC为无损"));
+  lblLine3->setText(Mp3 ? QStringLiteral("转换,应由较高音质向较低")
+                        : QStringLiteral("音乐格式文件,只能通过无"));
   lblLine4->setText(Mp3 ? QStringLiteral("音质转换。") : QStringLiteral("损音乐格式转换而成。"));
   pnlTip->show();
   cbbQulity->clear();
-  TEncodeParam* Param = FManager ? FManager->FParamManager->FindByExtension(platform::WideToAnsi(Ext)) : nullptr;
+  TEncodeParam* Param =
+      FManager ? FManager->FParamManager->FindByExtension(platform::WideToAnsi(Ext)) : nullptr;
   if (!Param) {
     cbbQulity->addItem(QStringLiteral("没有相关描述"));
     cbbQulity->setCurrentIndex(0);
     return;
   }
-  for (const std::string& Entry : Param->FQualityList) cbbQulity->addItem(ToQString(platform::AnsiToWide(Entry)));
+  for (const std::string& Entry : Param->FQualityList)
+    cbbQulity->addItem(ToQString(platform::AnsiToWide(Entry)));
   cbbQulity->setCurrentIndex(0);
   const int Selected = SelectedQualityIndex(*Param);
   if (Selected > 0 && Selected < cbbQulity->count()) cbbQulity->setCurrentIndex(Selected);

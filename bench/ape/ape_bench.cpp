@@ -50,8 +50,7 @@ std::string FindReference() {
     const size_t end =
         dirs.find(':', start) == std::string::npos ? dirs.size() : dirs.find(':', start);
     const std::string candidate = dirs.substr(start, end - start) + "/mac";
-    if (end > start && access(candidate.c_str(), X_OK) == 0)
-      return candidate;
+    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
     start = end + 1;
   }
   return {};
@@ -59,8 +58,7 @@ std::string FindReference() {
 
 void WriteWav(const TPcm& pcm, const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f)
-    return;
+  if (!f) return;
   const uint32_t data = static_cast<uint32_t>(pcm.Bytes.size());
   const uint16_t align = static_cast<uint16_t>(pcm.Bits / 8 * pcm.Channels);
   auto put32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
@@ -81,7 +79,7 @@ void WriteWav(const TPcm& pcm, const std::string& path) {
   std::fclose(f);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   TPcm pcm;
@@ -101,8 +99,7 @@ int main(int argc, char** argv) {
   const std::string dir = TempDir();
   const std::string reference = FindReference();
   const std::string wav = dir + "/bench.wav";
-  if (!reference.empty())
-    WriteWav(pcm, wav);
+  if (!reference.empty()) WriteWav(pcm, wav);
 
   std::printf("input: %.1f s of 16-bit stereo, %zu bytes of PCM\n", audioSeconds, pcm.Bytes.size());
   std::printf("reference: %s\n", reference.empty() ? "(none found)" : reference.c_str());
@@ -116,8 +113,7 @@ int main(int argc, char** argv) {
     const TEncodeResult result = EncodeFile(pcm, level, ours);
     const double ourTime = CpuSeconds(RUSAGE_SELF) - start;
     const long ourSize = FileSize(ours);
-    if (result.FinishResult != 0)
-      std::printf("level %d: our encoder failed\n", level);
+    if (result.FinishResult != 0) std::printf("level %d: our encoder failed\n", level);
     std::printf("%-6d %14ld %7.2f%% %9.1f |", level, ourSize, 100.0 * ourSize / pcm.Bytes.size(),
                 audioSeconds / ourTime);
     if (!reference.empty()) {
@@ -140,7 +136,6 @@ int main(int argc, char** argv) {
     }
     std::remove(ours.c_str());
   }
-  if (!reference.empty())
-    std::remove(wav.c_str());
+  if (!reference.empty()) std::remove(wav.c_str());
   return 0;
 }

@@ -27,7 +27,8 @@ double Seconds(const std::function<void()>& Work) {
 }
 
 double DurationOf(const fs::path& File) {
-  const auto probe = RunTool("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(File));
+  const auto probe =
+      RunTool("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(File));
   return probe.ExitCode == 0 ? std::atof(probe.Output.c_str()) : 0;
 }
 
@@ -49,8 +50,9 @@ bool PrepareInput(const fs::path& Music, double Seconds, const fs::path& Wav) {
   }
   if (count == 0) return false;
   std::printf("input: %d files, %.1f s of music\n", count, total);
-  const auto result = RunTool("ffmpeg -v error -y" + inputs + " -filter_complex concat=n=" + std::to_string(count) +
-                              ":v=0:a=1 -ac 2 -ar 44100 -c:a pcm_s16le " + Quote(Wav));
+  const auto result =
+      RunTool("ffmpeg -v error -y" + inputs + " -filter_complex concat=n=" + std::to_string(count) +
+              ":v=0:a=1 -ac 2 -ar 44100 -c:a pcm_s16le " + Quote(Wav));
   if (result.ExitCode != 0) std::printf("%s", result.Output.c_str());
   return result.ExitCode == 0;
 }
@@ -106,9 +108,10 @@ std::vector<TCase> Cases() {
     };
   };
   return {
-      {"MP3 CBR 320", CLSID_Mp3Encoder, mp3(0, 320), "lame --quiet -m s -b 320 --cbr {in} {out}", ".mp3"},
-      {"MP3 VBR fast standard", CLSID_Mp3Encoder, mp3(2, 1004), "lame --quiet -m s --preset fast standard {in} {out}",
+      {"MP3 CBR 320", CLSID_Mp3Encoder, mp3(0, 320), "lame --quiet -m s -b 320 --cbr {in} {out}",
        ".mp3"},
+      {"MP3 VBR fast standard", CLSID_Mp3Encoder, mp3(2, 1004),
+       "lame --quiet -m s --preset fast standard {in} {out}", ".mp3"},
       {"FLAC 5", CLSID_FlacEncoder, flac(5), "flac -s -f -5 -o {out} {in}", ".flac"},
       {"FLAC 8", CLSID_FlacEncoder, flac(8), "flac -s -f -8 -o {out} {in}", ".flac"},
   };
@@ -131,8 +134,8 @@ int main(int argc, char** argv) {
   pcm.Bytes = ReadWavData(wav);
   const double audioSeconds = double(pcm.Frames()) / 44100;
 
-  std::printf("%-24s %10s %10s %8s %12s %12s %8s\n", "setting", "lib x RT", "tool x RT", "speed", "lib bytes",
-              "tool bytes", "size");
+  std::printf("%-24s %10s %10s %8s %12s %12s %8s\n", "setting", "lib x RT", "tool x RT", "speed",
+              "lib bytes", "tool bytes", "size");
   bool allMet = true;
   for (const TCase& c : Cases()) {
     const fs::path libOut = dir / ("lib" + c.Extension);
@@ -142,8 +145,8 @@ int main(int argc, char** argv) {
       const double lib = EncodeWithLibrary(c, pcm, libOut);
       const double tool = EncodeWithTool(c, wav, toolOut);
       if (lib < 0 || tool < 0) {
-        std::printf("%-24s failed (library %s, tool %s)\n", c.Name.c_str(), lib < 0 ? "failed" : "ok",
-                    tool < 0 ? "failed" : "ok");
+        std::printf("%-24s failed (library %s, tool %s)\n", c.Name.c_str(),
+                    lib < 0 ? "failed" : "ok", tool < 0 ? "failed" : "ok");
         return 1;
       }
       libBest = std::min(libBest, lib);
@@ -153,9 +156,10 @@ int main(int argc, char** argv) {
     const double size = double(fs::file_size(libOut)) / double(fs::file_size(toolOut));
     const bool met = speed >= 0.95 && size >= 0.99 && size <= 1.01;
     allMet = allMet && met;
-    std::printf("%-24s %10.1f %10.1f %8.3f %12ju %12ju %8.4f%s\n", c.Name.c_str(), audioSeconds / libBest,
-                audioSeconds / toolBest, speed, uintmax_t(fs::file_size(libOut)), uintmax_t(fs::file_size(toolOut)),
-                size, met ? "" : "  (target missed)");
+    std::printf("%-24s %10.1f %10.1f %8.3f %12ju %12ju %8.4f%s\n", c.Name.c_str(),
+                audioSeconds / libBest, audioSeconds / toolBest, speed,
+                uintmax_t(fs::file_size(libOut)), uintmax_t(fs::file_size(toolOut)), size,
+                met ? "" : "  (target missed)");
   }
   std::printf("targets: speed >= 0.95, size within 1 %%: %s\n", allMet ? "met" : "missed");
   return 0;

@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <fstream>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,7 +28,9 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(TClock::time_point From) { return std::chrono::duration<double>(TClock::now() - From).count(); }
+double Seconds(TClock::time_point From) {
+  return std::chrono::duration<double>(TClock::now() - From).count();
+}
 
 bool Run(const std::string& Command) { return std::system(Command.c_str()) == 0; }
 
@@ -36,15 +38,17 @@ std::vector<fs::path> LongestOggs(const fs::path& Folder, size_t Count) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(Folder))
     if (entry.path().extension() == ".ogg") files.push_back(entry.path());
-  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) { return fs::file_size(a) > fs::file_size(b); });
+  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+    return fs::file_size(a) > fs::file_size(b);
+  });
   if (files.size() > Count) files.resize(Count);
   return files;
 }
 
 // Converts every WAV to Ext with the engine; returns the wall time.
 // Also gives the processor time the engine used meanwhile (all its threads).
-double RunEngine(const std::vector<fs::path>& Wavs, const fs::path& OutDir, const char* Ext, int& Succeeded,
-                 double& CpuSeconds, bool WriteTags = true) {
+double RunEngine(const std::vector<fs::path>& Wavs, const fs::path& OutDir, const char* Ext,
+                 int& Succeeded, double& CpuSeconds, bool WriteTags = true) {
   TTaskManager manager;
   manager.FWriteTags = WriteTags;
   manager.SetDestPath(platform::Utf8ToWide(OutDir.string() + "/"));
@@ -54,7 +58,8 @@ double RunEngine(const std::vector<fs::path>& Wavs, const fs::path& OutDir, cons
     mp3->FCbrIndex = 0;  // 320 kbit/s
     mp3->FMode = 0;      // stereo
   }
-  if (auto* flac = dynamic_cast<TFlacParam*>(manager.FParamManager->FindByExtension(".flac"))) flac->FQuality = 5;
+  if (auto* flac = dynamic_cast<TFlacParam*>(manager.FParamManager->FindByExtension(".flac")))
+    flac->FQuality = 5;
   for (const fs::path& wav : Wavs) {
     auto item = std::make_unique<TTaskItem>();
     item->FSource = platform::Utf8ToWide(wav.string());
@@ -109,14 +114,15 @@ std::vector<fs::path> TaggedFlacs(const std::vector<fs::path>& Wavs, const fs::p
   for (const fs::path& wav : Wavs) {
     const fs::path flac = Root / "tagged" / (wav.stem().string() + ".flac");
     ++number;
-    const std::string meta = " -metadata title='Title " + std::to_string(number) +
-                             "' -metadata artist=Artist -metadata album=Album -metadata album_artist=Band"
-                             " -metadata date=1999 -metadata genre=Rock -metadata composer=Writer"
-                             " -metadata comment=Notes -metadata ISRC=XXAAA9900001 -metadata track=" +
-                             std::to_string(number) + "/" + std::to_string(Wavs.size());
+    const std::string meta =
+        " -metadata title='Title " + std::to_string(number) +
+        "' -metadata artist=Artist -metadata album=Album -metadata album_artist=Band"
+        " -metadata date=1999 -metadata genre=Rock -metadata composer=Writer"
+        " -metadata comment=Notes -metadata ISRC=XXAAA9900001 -metadata track=" +
+        std::to_string(number) + "/" + std::to_string(Wavs.size());
     if (!Run("ffmpeg -nostdin -v error -y -i '" + wav.string() + "' -i '" + cover.string() +
-             "' -map 0:a -map 1:v -c:a flac -c:v copy -disposition:v attached_pic" + meta + " '" + flac.string() +
-             "'"))
+             "' -map 0:a -map 1:v -c:a flac -c:v copy -disposition:v attached_pic" + meta + " '" +
+             flac.string() + "'"))
       return {};
     flacs.push_back(flac);
   }
@@ -144,12 +150,14 @@ int RunTagsBench(const std::vector<fs::path>& Wavs, const fs::path& Root, int Ro
       }
     }
     const double ratio = best[1] / best[0];
-    const bool ok = ratio < 1.02 && succeeded[0] == int(flacs.size()) && succeeded[1] == int(flacs.size());
+    const bool ok =
+        ratio < 1.02 && succeeded[0] == int(flacs.size()) && succeeded[1] == int(flacs.size());
     met = met && ok;
-    std::printf("%-6s with tags %7.2f s, without %7.2f s (best of %d, %d/%d ok): with / without = %.3f "
-                "(target < 1.020) %s; load average %s\n",
-                ext, best[1], best[0], Rounds, succeeded[1], succeeded[0], ratio, ok ? "met" : "NOT met",
-                LoadAverage().c_str());
+    std::printf(
+        "%-6s with tags %7.2f s, without %7.2f s (best of %d, %d/%d ok): with / without = %.3f "
+        "(target < 1.020) %s; load average %s\n",
+        ext, best[1], best[0], Rounds, succeeded[1], succeeded[0], ratio, ok ? "met" : "NOT met",
+        LoadAverage().c_str());
     std::fflush(stdout);
   }
   return met ? 0 : 1;
@@ -160,8 +168,10 @@ int RunTagsBench(const std::vector<fs::path>& Wavs, const fs::path& Root, int Ro
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const bool tagsMode = std::erase(args, "--tags") > 0;
-  const size_t count = !args.empty() ? static_cast<size_t>(std::max(1, std::atoi(args[0].c_str()))) : 8;
-  const fs::path music = args.size() > 1 ? args[1] : "/usr/share/games/wesnoth/1.16/data/core/music";
+  const size_t count =
+      !args.empty() ? static_cast<size_t>(std::max(1, std::atoi(args[0].c_str()))) : 8;
+  const fs::path music =
+      args.size() > 1 ? args[1] : "/usr/share/games/wesnoth/1.16/data/core/music";
   if (!fs::is_directory(music)) {
     std::fprintf(stderr, "no music in %s (Debian package wesnoth-1.16-music)\n", music.c_str());
     return 2;
@@ -175,8 +185,8 @@ int main(int argc, char** argv) {
   double audioSeconds = 0;
   for (const fs::path& ogg : LongestOggs(music, count)) {
     const fs::path wav = root / "wav" / (ogg.stem().string() + ".wav");
-    if (!Run("ffmpeg -nostdin -v error -y -i '" + ogg.string() + "' -map_metadata -1 -ar 44100 -ac 2 -c:a pcm_s16le '" +
-             wav.string() + "'"))
+    if (!Run("ffmpeg -nostdin -v error -y -i '" + ogg.string() +
+             "' -map_metadata -1 -ar 44100 -ac 2 -c:a pcm_s16le '" + wav.string() + "'"))
       continue;
     wavs.push_back(wav);
     audioSeconds += (fs::file_size(wav) - 44) / 176400.0;
@@ -206,12 +216,15 @@ int main(int argc, char** argv) {
     const double speedup = tools / engine;
     const double target = 0.9 * workers;
     met = met && speedup >= target && succeeded == static_cast<int>(wavs.size());
-    std::printf("%-28s engine %7.2f s (%d/%zu ok), %s one after another %7.2f s: engine time / tools time = %.3f, "
+    std::printf("%-28s engine %7.2f s (%d/%zu ok), %s one after another %7.2f s: engine time / "
+                "tools time = %.3f, "
                 "throughput x%.2f (target x%.2f) %s\n",
-                mp3 ? "MP3 CBR 320:" : "FLAC level 5:", engine, succeeded, wavs.size(), mp3 ? "lame" : "flac",
-                tools, engine / tools, speedup, target, speedup >= target ? "met" : "NOT met");
-    std::printf("%-28s the engine kept %.2f processors busy on average (processor time %.2f s); load average %s\n", "",
-                cpu / engine, cpu, LoadAverage().c_str());
+                mp3 ? "MP3 CBR 320:" : "FLAC level 5:", engine, succeeded, wavs.size(),
+                mp3 ? "lame" : "flac", tools, engine / tools, speedup, target,
+                speedup >= target ? "met" : "NOT met");
+    std::printf("%-28s the engine kept %.2f processors busy on average (processor time %.2f s); "
+                "load average %s\n",
+                "", cpu / engine, cpu, LoadAverage().c_str());
     std::fflush(stdout);
   }
   std::error_code ignored;

@@ -57,7 +57,8 @@ int64_t DecodeWhole(const TLibrary& Lib, const fs::path& Path) {
   if (!decoder) return -1;
   std::vector<uint8_t> buffer(16384);
   int64_t total = 0;
-  for (int32_t got; (got = decoder->Read(buffer.data(), 16384)) > 0;) total += got;
+  for (int32_t got; (got = decoder->Read(buffer.data(), 16384)) > 0;)
+    total += got;
   decoder->Release();
   return total;
 }
@@ -77,8 +78,8 @@ double ShareUnderLimit(const TLibrary& Lib, const fs::path& Path, int Limit, dou
     const int64_t cpu0 = ClockNs(CLOCK_THREAD_CPUTIME_ID);
     while (ClockNs(CLOCK_MONOTONIC) - wall0 < static_cast<int64_t>(Seconds * 1e9))
       if (decoder->Read(buffer.data(), 16384) <= 0) decoder->Seek(0);
-    const double result =
-        static_cast<double>(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu0) / (ClockNs(CLOCK_MONOTONIC) - wall0);
+    const double result = static_cast<double>(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu0) /
+                          (ClockNs(CLOCK_MONOTONIC) - wall0);
     decoder->Release();
     return result;
   });
@@ -105,8 +106,9 @@ std::vector<uint8_t> LongSong(int Repeats) {
       notes.push_back(note);
     }
   const uint32_t end = uint32_t(Repeats) * TTestSong::kEndTick;
-  return morvotest::MidiFile(1, TTestSong::kDivision,
-                             {morvotest::MidiTrack(TTestSong::TempoMap(), end), morvotest::MidiTrack(notes, end)});
+  return morvotest::MidiFile(
+      1, TTestSong::kDivision,
+      {morvotest::MidiTrack(TTestSong::TempoMap(), end), morvotest::MidiTrack(notes, end)});
 }
 
 void MidiAndMusepack(const TLibrary& Lib, const fs::path& Dir) {
@@ -114,26 +116,38 @@ void MidiAndMusepack(const TLibrary& Lib, const fs::path& Dir) {
   setenv("MORVO_SOUNDFONT", soundFont, 1);
   const fs::path song = Dir / "song.mid";
   const std::vector<uint8_t> bytes = LongSong(60);
-  std::ofstream(song, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(song, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   // The first open loads FluidSynth and the SoundFont; the second only the
   // SoundFont.
-  const double firstOpen = SecondsOf([&] { if (IDecoderEx* d = Open(Lib, song)) d->Release(); });
-  const double laterOpen = BestOf(3, [&] { if (IDecoderEx* d = Open(Lib, song)) d->Release(); });
-  std::printf("first MIDI open (loads FluidSynth) %.3f s, later opens %.3f s\n", firstOpen, laterOpen);
+  const double firstOpen = SecondsOf([&] {
+    if (IDecoderEx* d = Open(Lib, song)) d->Release();
+  });
+  const double laterOpen = BestOf(3, [&] {
+    if (IDecoderEx* d = Open(Lib, song)) d->Release();
+  });
+  std::printf("first MIDI open (loads FluidSynth) %.3f s, later opens %.3f s\n", firstOpen,
+              laterOpen);
   int64_t bytesOut = 0;
   const double ours = BestOf(3, [&] { bytesOut = DecodeWhole(Lib, song); });
   const double seconds = bytesOut / (4.0 * 44100);
   const std::string tool = std::string("HOME=/nonexistent fluidsynth -q -ni -f /dev/null -F '") +
-                           (Dir / "tool.wav").string() + "' -r 44100 " + soundFont + " '" + song.string() + "'";
+                           (Dir / "tool.wav").string() + "' -r 44100 " + soundFont + " '" +
+                           song.string() + "'";
   const double theirs = BestOf(3, [&] { Run(tool); });
-  std::printf("MIDI %.0f s: ours %.3f s (%.0fx real time), fluidsynth tool %.3f s (%.0fx), ratio %.2f\n", seconds,
-              ours, seconds / ours, theirs, seconds / theirs, theirs / ours);
+  std::printf(
+      "MIDI %.0f s: ours %.3f s (%.0fx real time), fluidsynth tool %.3f s (%.0fx), ratio %.2f\n",
+      seconds, ours, seconds / ours, theirs, seconds / theirs, theirs / ours);
 
   const fs::path mpc = Dir / "music.mpc";
-  if (!Run("mpcenc --silent --overwrite '" + (Dir / "music.wav").string() + "' '" + mpc.string() + "'")) return;
+  if (!Run("mpcenc --silent --overwrite '" + (Dir / "music.wav").string() + "' '" + mpc.string() +
+           "'"))
+    return;
   const double oursMpc = BestOf(3, [&] { DecodeWhole(Lib, mpc); });
-  const double theirsMpc = BestOf(3, [&] { Run("mpcdec '" + mpc.string() + "' /dev/null 2>/dev/null"); });
-  std::printf("Musepack 600 s: ours %.3f s, mpcdec %.3f s, ratio %.2f\n", oursMpc, theirsMpc, theirsMpc / oursMpc);
+  const double theirsMpc =
+      BestOf(3, [&] { Run("mpcdec '" + mpc.string() + "' /dev/null 2>/dev/null"); });
+  std::printf("Musepack 600 s: ours %.3f s, mpcdec %.3f s, ratio %.2f\n", oursMpc, theirsMpc,
+              theirsMpc / oursMpc);
 }
 
 }  // namespace
@@ -154,11 +168,14 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/lxplayer_bench_XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   const fs::path dir = pattern;
-  const std::string music = "ffmpeg -v error -y -f lavfi -i \"sine=frequency=440:duration=600,"
-                            "volume=0.5[a];anoisesrc=duration=600:amplitude=0.1[b];[a][b]amix\" -ac 2 -ar 44100 ";
+  const std::string music =
+      "ffmpeg -v error -y -f lavfi -i \"sine=frequency=440:duration=600,"
+      "volume=0.5[a];anoisesrc=duration=600:amplitude=0.1[b];[a][b]amix\" -ac 2 -ar 44100 ";
   const std::vector<std::pair<std::string, std::string>> sources = {
-      {"music.wav", "-c:a pcm_s16le"},       {"music.flac", "-c:a flac"},
-      {"music.m4a", "-c:a aac -b:a 192k"},   {"music.ogg", "-c:a libvorbis -q:a 5"},
+      {"music.wav", "-c:a pcm_s16le"},
+      {"music.flac", "-c:a flac"},
+      {"music.m4a", "-c:a aac -b:a 192k"},
+      {"music.ogg", "-c:a libvorbis -q:a 5"},
       {"music24.flac", "-c:a flac -sample_fmt s32"}};
   if (midiOnly) {
     const bool made = Run(music + "-c:a pcm_s16le '" + (dir / "music.wav").string() + "'");
@@ -167,8 +184,10 @@ int main(int argc, char** argv) {
     return made ? 0 : 1;
   }
   bool ok = true;
-  for (const auto& [name, codec] : sources) ok = ok && Run(music + codec + " '" + (dir / name).string() + "'");
-  ok = ok && Run("lame --quiet -b 192 '" + (dir / "music.wav").string() + "' '" + (dir / "music.mp3").string() + "'");
+  for (const auto& [name, codec] : sources)
+    ok = ok && Run(music + codec + " '" + (dir / name).string() + "'");
+  ok = ok && Run("lame --quiet -b 192 '" + (dir / "music.wav").string() + "' '" +
+                 (dir / "music.mp3").string() + "'");
   if (!ok) {
     std::fprintf(stderr, "could not make the sources\n");
     return 1;
@@ -176,22 +195,26 @@ int main(int argc, char** argv) {
 
   const fs::path tiny = dir / "tiny.wav";
   Run("ffmpeg -v error -y -f lavfi -i sine=duration=0.5 -c:a pcm_s16le '" + tiny.string() + "'");
-  const double startup = BestOf(5, [&] { Run("ffmpeg -v error -nostdin -i '" + tiny.string() + "' -f s16le - >/dev/null"); });
+  const double startup = BestOf(
+      5, [&] { Run("ffmpeg -v error -nostdin -i '" + tiny.string() + "' -f s16le - >/dev/null"); });
   std::printf("ffmpeg start-up (0.5 s file): %.3f s\n", startup);
-  const double startupCpu =
-      BestCpuOf(5, [&] { Run("ffmpeg -v error -nostdin -i '" + tiny.string() + "' -f s16le - >/dev/null"); });
+  const double startupCpu = BestCpuOf(
+      5, [&] { Run("ffmpeg -v error -nostdin -i '" + tiny.string() + "' -f s16le - >/dev/null"); });
   std::printf("ffmpeg start-up CPU time: %.3f s\n", startupCpu);
-  std::printf("%-14s %10s %10s %7s %9s | %10s %10s %7s\n", "source (600 s)", "ours wall", "ffm wall", "ratio",
-              "w/o start", "ours cpu", "ffm cpu", "ratio");
-  for (const std::string name : {"music.wav", "music.flac", "music24.flac", "music.mp3", "music.m4a", "music.ogg"}) {
+  std::printf("%-14s %10s %10s %7s %9s | %10s %10s %7s\n", "source (600 s)", "ours wall",
+              "ffm wall", "ratio", "w/o start", "ours cpu", "ffm cpu", "ratio");
+  for (const std::string name :
+       {"music.wav", "music.flac", "music24.flac", "music.mp3", "music.m4a", "music.ogg"}) {
     const fs::path path = dir / name;
-    const std::string tool = "ffmpeg -v error -nostdin -i '" + path.string() + "' -f s16le - >/dev/null";
+    const std::string tool =
+        "ffmpeg -v error -nostdin -i '" + path.string() + "' -f s16le - >/dev/null";
     const double ours = BestOf(3, [&] { DecodeWhole(lib, path); });
     const double theirs = BestOf(3, [&] { Run(tool); });
     const double oursCpu = BestCpuOf(3, [&] { DecodeWhole(lib, path); });
     const double theirsCpu = BestCpuOf(3, [&] { Run(tool); });
-    std::printf("%-14s %10.3f %10.3f %7.2f %9.2f | %10.3f %10.3f %7.2f\n", name.c_str(), ours, theirs, theirs / ours,
-                (theirs - startup) / ours, oursCpu, theirsCpu, (theirsCpu - startupCpu) / oursCpu);
+    std::printf("%-14s %10.3f %10.3f %7.2f %9.2f | %10.3f %10.3f %7.2f\n", name.c_str(), ours,
+                theirs, theirs / ours, (theirs - startup) / ours, oursCpu, theirsCpu,
+                (theirsCpu - startupCpu) / oursCpu);
   }
 
   // A cue track near the end of a long image: the seek and the first block.

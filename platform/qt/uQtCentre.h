@@ -14,7 +14,8 @@ inline void CentreOnScreenOf(QWidget* Window, const QWidget* Anchor) {
   if (!Screen) return;
   const QRect Area = Screen->geometry();
   const QSize Outer = Window->frameGeometry().size();
-  Window->move(Area.left() + (Area.width() - Outer.width()) / 2, Area.top() + (Area.height() - Outer.height()) / 2);
+  Window->move(Area.left() + (Area.width() - Outer.width()) / 2,
+               Area.top() + (Area.height() - Outer.height()) / 2);
 }
 
 }  // namespace platform::qt

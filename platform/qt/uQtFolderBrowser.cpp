@@ -12,12 +12,13 @@
 
 namespace platform::qt {
 
-std::u16string InvalidFolderText(const std::u16string& Name) { return u"\"" + Name + u"\" 是无效的路径"; }
+std::u16string InvalidFolderText(const std::u16string& Name) {
+  return u"\"" + Name + u"\" 是无效的路径";
+}
 
 TQtFolderDialog::TQtFolderDialog(QWidget* Parent, const TFolderBrowseRequest& Request)
     : QFileDialog(Parent, ToQString(Request.Caption)),
-      FValidate((Request.Options & BIF_VALIDATE) != 0),
-      FCaption(Request.Caption) {
+      FValidate((Request.Options & BIF_VALIDATE) != 0), FCaption(Request.Caption) {
   // Qt's own dialog on every desktop: the name box and its check are ours.
   setOption(QFileDialog::DontUseNativeDialog);
   setOption(QFileDialog::ShowDirsOnly);
@@ -36,7 +37,8 @@ QString TQtFolderDialog::TypedName() const {
 
 QString TQtFolderDialog::ChosenFolder() const {
   const QString Typed = TypedName();
-  if (!Typed.isEmpty()) return QDir::cleanPath(directory().absoluteFilePath(QDir::fromNativeSeparators(Typed)));
+  if (!Typed.isEmpty())
+    return QDir::cleanPath(directory().absoluteFilePath(QDir::fromNativeSeparators(Typed)));
   return directory().absolutePath();
 }
 

@@ -27,36 +27,55 @@ bool OnGuiThread() { return QThread::currentThread() == qApp->thread(); }
 
 QMessageBox::Icon IconOf(uint32_t Flags) {
   switch (Flags & 0xF0) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+  case MB_ICONERROR:
+    return QMessageBox::Critical;
+  case MB_ICONQUESTION:
+    return QMessageBox::Question;
+  case MB_ICONWARNING:
+    return QMessageBox::Warning;
+  case MB_ICONINFORMATION:
+    return QMessageBox::Information;
+  default:
+    return QMessageBox::NoIcon;
   }
 }
 
 // The buttons of Flags, the first one the default.
 std::vector<QMessageBox::StandardButton> ButtonsOf(uint32_t Flags) {
   switch (Flags & 0x0F) {
-    case MB_OKCANCEL: return {QMessageBox::Ok, QMessageBox::Cancel};
-    case MB_ABORTRETRYIGNORE: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
-    case MB_YESNOCANCEL: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
-    case MB_YESNO: return {QMessageBox::Yes, QMessageBox::No};
-    case MB_RETRYCANCEL: return {QMessageBox::Retry, QMessageBox::Cancel};
-    default: return {QMessageBox::Ok};
+  case MB_OKCANCEL:
+    return {QMessageBox::Ok, QMessageBox::Cancel};
+  case MB_ABORTRETRYIGNORE:
+    return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+  case MB_YESNOCANCEL:
+    return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+  case MB_YESNO:
+    return {QMessageBox::Yes, QMessageBox::No};
+  case MB_RETRYCANCEL:
+    return {QMessageBox::Retry, QMessageBox::Cancel};
+  default:
+    return {QMessageBox::Ok};
   }
 }
 
 QString ButtonText(QMessageBox::StandardButton Button) {
   switch (Button) {
-    case QMessageBox::Ok: return QStringLiteral("确定");
-    case QMessageBox::Cancel: return QStringLiteral("取消");
-    case QMessageBox::Abort: return QStringLiteral("中止(&A)");
-    case QMessageBox::Retry: return QStringLiteral("重试(&R)");
-    case QMessageBox::Ignore: return QStringLiteral("忽略(&I)");
-    case QMessageBox::Yes: return QStringLiteral("是(&Y)");
-    case QMessageBox::No: return QStringLiteral("否(&N)");
-    default: return {};
+  case QMessageBox::Ok:
+    return QStringLiteral("确定");
+  case QMessageBox::Cancel:
+    return QStringLiteral("取消");
+  case QMessageBox::Abort:
+    return QStringLiteral("中止(&A)");
+  case QMessageBox::Retry:
+    return QStringLiteral("重试(&R)");
+  case QMessageBox::Ignore:
+    return QStringLiteral("忽略(&I)");
+  case QMessageBox::Yes:
+    return QStringLiteral("是(&Y)");
+  case QMessageBox::No:
+    return QStringLiteral("否(&N)");
+  default:
+    return {};
   }
 }
 
@@ -70,10 +89,11 @@ QWidget* ResolveOwner(const void* Owner, const TQtMessageBoxAnswerer::TState& St
 }
 
 QMessageBox* MakeDialog(const TMessageBoxRequest& Box, QWidget* Parent) {
-  auto* Dialog = new QMessageBox(IconOf(Box.Flags()), ToQString(Box.Caption()), ToDisplayText(Box.Text()),
-                                 QMessageBox::NoButton, Parent);
+  auto* Dialog = new QMessageBox(IconOf(Box.Flags()), ToQString(Box.Caption()),
+                                 ToDisplayText(Box.Text()), QMessageBox::NoButton, Parent);
   const auto Buttons = ButtonsOf(Box.Flags());
-  for (QMessageBox::StandardButton Button : Buttons) Dialog->addButton(Button)->setText(ButtonText(Button));
+  for (QMessageBox::StandardButton Button : Buttons)
+    Dialog->addButton(Button)->setText(ButtonText(Button));
   Dialog->setDefaultButton(Buttons.front());
   return Dialog;
 }
@@ -96,7 +116,8 @@ void ShowModal(const TMessageBoxPtr& Box, TQtMessageBoxAnswerer::TState& State) 
 
 // On the GUI thread, for a box asked by a worker: the worker waits, the
 // GUI thread goes on.
-void ShowModeless(const TMessageBoxPtr& Box, const std::weak_ptr<TQtMessageBoxAnswerer::TState>& Weak) {
+void ShowModeless(const TMessageBoxPtr& Box,
+                  const std::weak_ptr<TQtMessageBoxAnswerer::TState>& Weak) {
   auto State = Weak.lock();
   if (!State) {
     Box->Answer(0);  // the answerer is gone: nobody will show it
@@ -117,14 +138,22 @@ void ShowModeless(const TMessageBoxPtr& Box, const std::weak_ptr<TQtMessageBoxAn
 
 int AnswerOfButton(QMessageBox::StandardButton Button) {
   switch (Button) {
-    case QMessageBox::Ok: return IDOK;
-    case QMessageBox::Cancel: return IDCANCEL;
-    case QMessageBox::Abort: return IDABORT;
-    case QMessageBox::Retry: return IDRETRY;
-    case QMessageBox::Ignore: return IDIGNORE;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return 0;
+  case QMessageBox::Ok:
+    return IDOK;
+  case QMessageBox::Cancel:
+    return IDCANCEL;
+  case QMessageBox::Abort:
+    return IDABORT;
+  case QMessageBox::Retry:
+    return IDRETRY;
+  case QMessageBox::Ignore:
+    return IDIGNORE;
+  case QMessageBox::Yes:
+    return IDYES;
+  case QMessageBox::No:
+    return IDNO;
+  default:
+    return 0;
   }
 }
 
@@ -138,7 +167,8 @@ void TQtMessageBoxAnswerer::BoxOpened(const TMessageBoxPtr& Box) {
     return;
   }
   std::weak_ptr<TState> Weak = FState;
-  QMetaObject::invokeMethod(qApp, [Box, Weak] { ShowModeless(Box, Weak); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [Box, Weak] { ShowModeless(Box, Weak); }, Qt::QueuedConnection);
 }
 
 void TQtMessageBoxAnswerer::BoxClosed(const TMessageBoxPtr& Box) {
@@ -146,7 +176,8 @@ void TQtMessageBoxAnswerer::BoxClosed(const TMessageBoxPtr& Box) {
   auto Close = [Box, Weak] {
     auto State = Weak.lock();
     if (!State) return;
-    if (auto It = State->Dialogs.find(Box.get()); It != State->Dialogs.end() && It->second) It->second->done(0);
+    if (auto It = State->Dialogs.find(Box.get()); It != State->Dialogs.end() && It->second)
+      It->second->done(0);
   };
   if (OnGuiThread())
     Close();

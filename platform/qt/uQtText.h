@@ -14,7 +14,8 @@ inline QString ToQString(std::u16string_view Text) {
 }
 
 inline std::u16string ToWide(const QString& Text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<size_t>(Text.size()));
+  return std::u16string(reinterpret_cast<const char16_t*>(Text.utf16()),
+                        static_cast<size_t>(Text.size()));
 }
 
 // Message-box and label texts break lines with CR LF; Qt wants LF.

@@ -52,9 +52,8 @@ TCreateEncoderFn EncoderMaker(const TGUID& ClassId) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(const TGUID& ClassId,
-                                                                              const TGUID& InterfaceId,
-                                                                              void** Object) {
+extern "C" __attribute__((visibility("default"))) HRESULT
+DllGetClassObject(const TGUID& ClassId, const TGUID& InterfaceId, void** Object) {
   if (!Object) return E_POINTER;
   *Object = nullptr;
   const TCreateEncoderFn create = EncoderMaker(ClassId);

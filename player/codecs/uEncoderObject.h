@@ -107,8 +107,7 @@ private:
 
   // The callback moves at most 2^31 - 1 bytes a call: larger transfers go
   // in pieces. Step(pointer, count) gives the callback's result.
-  template <class TByte, class TStep>
-  static bool InPieces(TByte* Data, size_t Size, TStep Step) {
+  template <class TByte, class TStep> static bool InPieces(TByte* Data, size_t Size, TStep Step) {
     while (Size > 0) {
       const int32_t piece = Size > kMaxTransfer ? int32_t(kMaxTransfer) : int32_t(Size);
       if (Step(Data, piece) != 0) return false;
@@ -120,8 +119,7 @@ private:
 
   // No exception (an allocation failing) may cross into the caller, which
   // lives in another module; it counts as a failed step.
-  template <class TStep>
-  static bool Guarded(TStep Step) {
+  template <class TStep> static bool Guarded(TStep Step) {
     try {
       return Step();
     } catch (...) {
@@ -130,8 +128,8 @@ private:
   }
 
   static bool IsPlainPcm(const WAVEFORMATEX& Format) {
-    return Format.wFormatTag == WAVE_FORMAT_PCM && Format.nChannels > 0 && Format.nSamplesPerSec > 0 &&
-           IsSupportedPcmWidth(Format.wBitsPerSample);
+    return Format.wFormatTag == WAVE_FORMAT_PCM && Format.nChannels > 0 &&
+           Format.nSamplesPerSec > 0 && IsSupportedPcmWidth(Format.wBitsPerSample);
   }
 
   // A block need not end on a frame boundary: the tail waits in FPartial

@@ -49,14 +49,16 @@ private:
   bool Open() override {
     FEncoder = FLAC__stream_encoder_new();
     if (!FEncoder || !ApplySettings() || !BuildMetadata()) return false;
-    return FLAC__stream_encoder_init_stream(FEncoder, &WriteCallback, &SeekCallback, &TellCallback, nullptr, this) ==
-           FLAC__STREAM_ENCODER_INIT_STATUS_OK;
+    return FLAC__stream_encoder_init_stream(FEncoder, &WriteCallback, &SeekCallback, &TellCallback,
+                                            nullptr, this) == FLAC__STREAM_ENCODER_INIT_STATUS_OK;
   }
 
   // 32-bit input is stored with 24 bits: libFLAC could keep all 32, but
   // such files are outside the streamable subset and FFmpeg before 6.0 (the
   // player's decoder) decodes them to nothing.
-  static uint32_t StoredBits(uint32_t InputBits) { return InputBits > kMaxStoredBits ? kMaxStoredBits : InputBits; }
+  static uint32_t StoredBits(uint32_t InputBits) {
+    return InputBits > kMaxStoredBits ? kMaxStoredBits : InputBits;
+  }
 
   bool ApplySettings() {
     const uint32_t bits = StoredBits(FFormat.wBitsPerSample);
@@ -79,8 +81,9 @@ private:
     unsigned count = 0;
     if (FSampleEstimate > 0) {
       FSeekTable = FLAC__metadata_object_new(FLAC__METADATA_TYPE_SEEKTABLE);
-      if (!FSeekTable || !FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
-                             FSeekTable, kSeekPointSpacingSeconds * FFormat.nSamplesPerSec, FSampleEstimate))
+      if (!FSeekTable ||
+          !FLAC__metadata_object_seektable_template_append_spaced_points_by_samples(
+              FSeekTable, kSeekPointSpacingSeconds * FFormat.nSamplesPerSec, FSampleEstimate))
         return false;
       blocks[count++] = FSeekTable;
     }
@@ -103,7 +106,8 @@ private:
   // The system's own 32-to-24-bit rule: division by 256, truncated toward
   // zero (not an arithmetic shift).
   static void ReduceTo24Bits(FLAC__int32* Samples, size_t Count) {
-    for (size_t i = 0; i < Count; ++i) Samples[i] /= 256;
+    for (size_t i = 0; i < Count; ++i)
+      Samples[i] /= 256;
   }
 
   bool Close() override {
@@ -121,20 +125,26 @@ private:
     bool changed = false;
     for (uint32_t i = 0; i < table.num_points; ++i) {
       FLAC__StreamMetadata_SeekPoint& point = table.points[i];
-      if (point.frame_samples != 0 || point.sample_number == FLAC__STREAM_METADATA_SEEKPOINT_PLACEHOLDER) continue;
+      if (point.frame_samples != 0 ||
+          point.sample_number == FLAC__STREAM_METADATA_SEEKPOINT_PLACEHOLDER)
+        continue;
       point = {FLAC__STREAM_METADATA_SEEKPOINT_PLACEHOLDER, 0, 0};
       changed = true;
     }
     if (!changed) return true;
     FLAC__format_seektable_sort(&table);
     std::vector<FLAC__byte> bytes;
-    for (uint32_t i = 0; i < table.num_points; ++i) AppendSeekPoint(bytes, table.points[i]);
-    return SeekTo(FSeekTableOffset + FLAC__STREAM_METADATA_HEADER_LENGTH) && WriteOut(bytes.data(), bytes.size());
+    for (uint32_t i = 0; i < table.num_points; ++i)
+      AppendSeekPoint(bytes, table.points[i]);
+    return SeekTo(FSeekTableOffset + FLAC__STREAM_METADATA_HEADER_LENGTH) &&
+           WriteOut(bytes.data(), bytes.size());
   }
 
-  static void AppendSeekPoint(std::vector<FLAC__byte>& Bytes, const FLAC__StreamMetadata_SeekPoint& Point) {
+  static void AppendSeekPoint(std::vector<FLAC__byte>& Bytes,
+                              const FLAC__StreamMetadata_SeekPoint& Point) {
     auto appendBigEndian = [&Bytes](uint64_t Value, int Size) {
-      for (int shift = 8 * (Size - 1); shift >= 0; shift -= 8) Bytes.push_back(FLAC__byte(Value >> shift));
+      for (int shift = 8 * (Size - 1); shift >= 0; shift -= 8)
+        Bytes.push_back(FLAC__byte(Value >> shift));
     };
     appendBigEndian(Point.sample_number, 8);
     appendBigEndian(Point.stream_offset, 8);
@@ -145,26 +155,32 @@ private:
   // a call of its own before the first audio frame.
   void NoteMetadataBlock(const FLAC__byte* Buffer, size_t Bytes, uint32_t Samples) {
     if (Samples > 0) FAudioStarted = true;
-    if (FAudioStarted || FSeekTableOffset >= 0 || Bytes < FLAC__STREAM_METADATA_HEADER_LENGTH) return;
+    if (FAudioStarted || FSeekTableOffset >= 0 || Bytes < FLAC__STREAM_METADATA_HEADER_LENGTH)
+      return;
     int64_t position = 0;
-    if ((Buffer[0] & 0x7F) == FLAC__METADATA_TYPE_SEEKTABLE && Tell(position)) FSeekTableOffset = position;
+    if ((Buffer[0] & 0x7F) == FLAC__METADATA_TYPE_SEEKTABLE && Tell(position))
+      FSeekTableOffset = position;
   }
 
-  static FLAC__StreamEncoderWriteStatus WriteCallback(const FLAC__StreamEncoder*, const FLAC__byte Buffer[],
-                                                      size_t Bytes, uint32_t Samples, uint32_t, void* Self) {
+  static FLAC__StreamEncoderWriteStatus WriteCallback(const FLAC__StreamEncoder*,
+                                                      const FLAC__byte Buffer[], size_t Bytes,
+                                                      uint32_t Samples, uint32_t, void* Self) {
     auto* self = static_cast<TFlacEncoder*>(Self);
     self->NoteMetadataBlock(Buffer, Bytes, Samples);
     return self->WriteOut(Buffer, Bytes) ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
                                          : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
   }
 
-  static FLAC__StreamEncoderSeekStatus SeekCallback(const FLAC__StreamEncoder*, FLAC__uint64 Offset, void* Self) {
-    return static_cast<TFlacEncoder*>(Self)->SeekTo(int64_t(Offset)) ? FLAC__STREAM_ENCODER_SEEK_STATUS_OK
-                                                                     : FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+  static FLAC__StreamEncoderSeekStatus SeekCallback(const FLAC__StreamEncoder*, FLAC__uint64 Offset,
+                                                    void* Self) {
+    return static_cast<TFlacEncoder*>(Self)->SeekTo(int64_t(Offset))
+               ? FLAC__STREAM_ENCODER_SEEK_STATUS_OK
+               : FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
   }
 
   // libFLAC learns where STREAMINFO and the seek table lie from this.
-  static FLAC__StreamEncoderTellStatus TellCallback(const FLAC__StreamEncoder*, FLAC__uint64* Offset, void* Self) {
+  static FLAC__StreamEncoderTellStatus TellCallback(const FLAC__StreamEncoder*,
+                                                    FLAC__uint64* Offset, void* Self) {
     int64_t position = 0;
     if (!static_cast<TFlacEncoder*>(Self)->Tell(position) || position < 0)
       return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;

@@ -23,7 +23,9 @@ public:
   int32_t MORVO_STDCALL SetBitrateMode(int32_t Mode) override { return Keep(FBitrateMode, Mode); }
   int32_t MORVO_STDCALL SetVbrPreset(int32_t Preset) override { return Keep(FVbrPreset, Preset); }
   int32_t MORVO_STDCALL SetChannelMode(int32_t Mode) override { return Keep(FChannelMode, Mode); }
-  int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) override { return Keep(FSampleCount, Samples); }
+  int32_t MORVO_STDCALL SetSampleCount(int32_t Samples) override {
+    return Keep(FSampleCount, Samples);
+  }
 
 private:
   // The settings only take effect at Init: a setter stores and succeeds.
@@ -62,11 +64,16 @@ private:
   MPEG_mode ChosenMode() const {
     if (FFormat.nChannels == 1) return MONO;
     switch (FChannelMode) {
-      case 0: return STEREO;
-      case 1: return JOINT_STEREO;
-      case 2: return DUAL_CHANNEL;
-      case 3: return MONO;  // LAME mixes the two channels down
-      default: return NOT_SET;
+    case 0:
+      return STEREO;
+    case 1:
+      return JOINT_STEREO;
+    case 2:
+      return DUAL_CHANNEL;
+    case 3:
+      return MONO;  // LAME mixes the two channels down
+    default:
+      return NOT_SET;
     }
   }
 
@@ -74,18 +81,19 @@ private:
     // LAME rounds to the nearest bitrate MPEG allows for the output rate.
     const int kbps = FBitrate > 0 ? std::clamp(FBitrate, 8, 320) : 128;
     switch (FBitrateMode) {
-      case kModeAbr:
-        lame_set_VBR(FLame, vbr_abr);
-        lame_set_VBR_mean_bitrate_kbps(FLame, kbps);
-        break;
-      case kModeVbr:
-        lame_set_VBR(FLame, vbr_default);
-        lame_set_preset(FLame, FVbrPreset >= R3MIX && FVbrPreset <= MEDIUM_FAST ? FVbrPreset : STANDARD_FAST);
-        break;
-      default:  // constant bitrate, also for an unknown mode
-        lame_set_VBR(FLame, vbr_off);
-        lame_set_brate(FLame, kbps);
-        break;
+    case kModeAbr:
+      lame_set_VBR(FLame, vbr_abr);
+      lame_set_VBR_mean_bitrate_kbps(FLame, kbps);
+      break;
+    case kModeVbr:
+      lame_set_VBR(FLame, vbr_default);
+      lame_set_preset(FLame, FVbrPreset >= R3MIX && FVbrPreset <= MEDIUM_FAST ? FVbrPreset
+                                                                              : STANDARD_FAST);
+      break;
+    default:  // constant bitrate, also for an unknown mode
+      lame_set_VBR(FLame, vbr_off);
+      lame_set_brate(FLame, kbps);
+      break;
     }
   }
 
@@ -95,11 +103,12 @@ private:
     UnpackPcm(Data, count, FFormat.wBitsPerSample, FSamples.data(), true);
     // Worst case given in lame.h: 1.25 × samples + 7200 bytes.
     GrowOutput(size_t(FrameCount) * 5 / 4 + 7200);
-    const int n = FFormat.nChannels == 2
-                      ? lame_encode_buffer_interleaved_int(FLame, FSamples.data(), int(FrameCount), FOutput.data(),
-                                                           int(FOutput.size()))
-                      : lame_encode_buffer_int(FLame, FSamples.data(), FSamples.data(), int(FrameCount),
-                                               FOutput.data(), int(FOutput.size()));
+    const int n =
+        FFormat.nChannels == 2
+            ? lame_encode_buffer_interleaved_int(FLame, FSamples.data(), int(FrameCount),
+                                                 FOutput.data(), int(FOutput.size()))
+            : lame_encode_buffer_int(FLame, FSamples.data(), FSamples.data(), int(FrameCount),
+                                     FOutput.data(), int(FOutput.size()));
     return n >= 0 && WriteOut(FOutput.data(), size_t(n));
   }
 

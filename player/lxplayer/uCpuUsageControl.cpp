@@ -71,7 +71,8 @@ void TThrottle::Pace() {
   if (DebtNs <= 0) return;
 
   std::unique_lock lock(Lock);
-  Wake.wait_for(lock, std::chrono::nanoseconds(std::min(DebtNs, kMaxPauseNs)), [this] { return Detached; });
+  Wake.wait_for(lock, std::chrono::nanoseconds(std::min(DebtNs, kMaxPauseNs)),
+                [this] { return Detached; });
 }
 
 void ThrottleCurrentThread() {

@@ -20,8 +20,8 @@ constexpr int kMaxDamagedPackets = 1000;
 
 // Demuxers that give each packet the sample position stored in the
 // container (as opposed to estimates from bit rates or frame counts).
-constexpr std::array<std::string_view, 11> kExactDemuxers = {"wav", "w64", "aiff", "au",  "flac", "ape",
-                                                             "mov", "ogg", "caf",  "wv", "tta"};
+constexpr std::array<std::string_view, 11> kExactDemuxers = {
+    "wav", "w64", "aiff", "au", "flac", "ape", "mov", "ogg", "caf", "wv", "tta"};
 
 bool NameListContains(const char* Names, std::string_view Wanted) {
   std::string_view rest(Names ? Names : "");
@@ -86,8 +86,8 @@ int64_t TDecoderSource::ReadStatedSamples(const std::string& Utf8Path) const {
   const AVCodecID codec = FStream->codecpar->codec_id;
   const bool pcm = codec >= AV_CODEC_ID_FIRST_AUDIO && codec < AV_CODEC_ID_ADPCM_IMA_QT;
   if (NameListContains(format, "wav")) return pcm ? WavStatedFrames(Utf8Path) : -1;
-  const bool counted = (pcm && NameListContains(format, "aiff")) || NameListContains(format, "flac") ||
-                       NameListContains(format, "ape");
+  const bool counted = (pcm && NameListContains(format, "aiff")) ||
+                       NameListContains(format, "flac") || NameListContains(format, "ape");
   if (!counted || FStream->duration == AV_NOPTS_VALUE || FStream->duration <= 0) return -1;
   // A FLAC stream that does not count its samples gets a duration estimated
   // from its bit rate.
@@ -121,7 +121,8 @@ int TDecoderSource::ReadPacket() {
     const int rc = av_read_frame(FFormat, FPacket);
     if (rc == AVERROR(EAGAIN)) continue;
     // A truncated container ends where its data ends.
-    if (rc == AVERROR_EOF || rc == AVERROR_INVALIDDATA || (rc < 0 && avio_feof(FFormat->pb))) return kReadEnd;
+    if (rc == AVERROR_EOF || rc == AVERROR_INVALIDDATA || (rc < 0 && avio_feof(FFormat->pb)))
+      return kReadEnd;
     if (rc < 0) return rc;
     if (FPacket->stream_index == FStream->index) return kReadPacket;
     av_packet_unref(FPacket);
@@ -142,8 +143,10 @@ int TDecoderSource::ReceiveFrame(AVFrame* Frame) {
       return 1;
     }
     if (rc == AVERROR_EOF) return 0;
-    if (rc == AVERROR_INVALIDDATA) ++damaged;
-    else if (rc != AVERROR(EAGAIN)) return rc;
+    if (rc == AVERROR_INVALIDDATA)
+      ++damaged;
+    else if (rc != AVERROR(EAGAIN))
+      return rc;
     if (FDraining) return 0;
 
     rc = FPacketHeld ? kReadPacket : ReadPacket();
@@ -189,15 +192,17 @@ bool TDecoderSource::SeekBefore(int64_t Sample) {
 bool TDecoderSource::SkipPacketsBefore(int64_t Sample) {
   // Codecs whose decoders settle within the preroll after a jump, checked
   // against a straight run; stamps must name single samples.
-  static constexpr std::array<AVCodecID, 6> kSkippable = {AV_CODEC_ID_MP1, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3,
-                                                         AV_CODEC_ID_AAC, AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3};
-  if (std::find(kSkippable.begin(), kSkippable.end(), FStream->codecpar->codec_id) == kSkippable.end() ||
+  static constexpr std::array<AVCodecID, 6> kSkippable = {AV_CODEC_ID_MP1, AV_CODEC_ID_MP2,
+                                                          AV_CODEC_ID_MP3, AV_CODEC_ID_AAC,
+                                                          AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3};
+  if (std::find(kSkippable.begin(), kSkippable.end(), FStream->codecpar->codec_id) ==
+          kSkippable.end() ||
       !StampsNameSingleSamples())
     return false;
   const AVRational sampleBase{1, FStream->codecpar->sample_rate};
   int64_t firstPts = AV_NOPTS_VALUE;
   int64_t startSkip = 0;  // encoder delay the decoder drops from packet one
-  int64_t elapsed = 0;  // in stream time base, from the first packet
+  int64_t elapsed = 0;    // in stream time base, from the first packet
   while (ReadPacket() == kReadPacket) {
     if (firstPts == AV_NOPTS_VALUE) {
       firstPts = FPacket->pts;
@@ -206,7 +211,8 @@ bool TDecoderSource::SkipPacketsBefore(int64_t Sample) {
       if (skip && size >= 4) startSkip = AV_RL32(skip);
     }
     if (FPacket->duration <= 0 || firstPts == AV_NOPTS_VALUE) break;
-    const int64_t end = av_rescale_q(elapsed + FPacket->duration, FStream->time_base, sampleBase) - startSkip;
+    const int64_t end =
+        av_rescale_q(elapsed + FPacket->duration, FStream->time_base, sampleBase) - startSkip;
     if (end > Sample) {
       FPacketHeld = true;
       // The first delivered sample of a straight run carries this stamp.
@@ -224,13 +230,15 @@ bool TDecoderSource::SkipPacketsBefore(int64_t Sample) {
 std::optional<int64_t> TDecoderSource::FrameStartSample(const AVFrame& Frame) const {
   const int64_t pts = FramePts(Frame);
   if (pts == AV_NOPTS_VALUE || FOriginPts == AV_NOPTS_VALUE) return std::nullopt;
-  return av_rescale_q(pts - FOriginPts, FStream->time_base, AVRational{1, FStream->codecpar->sample_rate});
+  return av_rescale_q(pts - FOriginPts, FStream->time_base,
+                      AVRational{1, FStream->codecpar->sample_rate});
 }
 
 int64_t TDecoderSource::PresentedSamples() const {
   if (!NameListContains(FFormat->iformat->name, "mov") || !FExactTimestamps) return -1;
   if (FStream->duration == AV_NOPTS_VALUE || FStream->duration <= 0) return -1;
-  return av_rescale_q(FStream->duration, FStream->time_base, AVRational{1, FStream->codecpar->sample_rate});
+  return av_rescale_q(FStream->duration, FStream->time_base,
+                      AVRational{1, FStream->codecpar->sample_rate});
 }
 
 int64_t TDecoderSource::BitrateKbps() const {
@@ -268,7 +276,8 @@ void TDecoderSource::CollectTags(std::vector<std::pair<std::string, std::string>
   for (unsigned i = 0; i < FFormat->nb_streams; ++i) {
     const AVStream* stream = FFormat->streams[i];
     if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && stream->attached_pic.size > 0) {
-      Picture.assign(stream->attached_pic.data, stream->attached_pic.data + stream->attached_pic.size);
+      Picture.assign(stream->attached_pic.data,
+                     stream->attached_pic.data + stream->attached_pic.size);
       return;
     }
   }

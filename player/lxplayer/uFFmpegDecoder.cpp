@@ -8,7 +8,7 @@ constexpr int64_t k100nsPerSecond = 10'000'000;
 // A stream that stops less than this short of its stated length (a header
 // that counts a partial last sample) still counts as whole.
 constexpr int64_t kShortfallSamplesPerSecond = 1000;  // 1 ms
-}
+}  // namespace
 
 TFFmpegDecoder::TFFmpegDecoder() : FFrame(av_frame_alloc()) {}
 
@@ -179,7 +179,8 @@ bool TFFmpegDecoder::AcceptFrame() {
 
 int32_t TFFmpegDecoder::SeekTo(int64_t Position) {
   if (!FConverter) return -1;
-  const int64_t target = av_rescale(std::max<int64_t>(Position, 0), FLayout.SampleRate, k100nsPerSecond);
+  const int64_t target =
+      av_rescale(std::max<int64_t>(Position, 0), FLayout.SampleRate, k100nsPerSecond);
   FPending.clear();
   FPendingPos = 0;
   FEnded = FFailed = false;

@@ -42,9 +42,9 @@ private:
   TDecoderInfo FInfo{};
   std::vector<uint8_t> FPending;  // converted PCM not yet handed out
   size_t FPendingPos = 0;
-  int64_t FEndSample = -1;  // where the container ends the source, if it says
-  int64_t FNextSample = 0;  // source position of the next decoded frame
-  int64_t FTargetSample = -1;  // after a seek: samples before it are dropped
+  int64_t FEndSample = -1;      // where the container ends the source, if it says
+  int64_t FNextSample = 0;      // source position of the next decoded frame
+  int64_t FTargetSample = -1;   // after a seek: samples before it are dropped
   bool FPlaceByStamps = false;  // while dropping: frame positions from stamps
   int64_t FStatedSamples = -1;  // the length the container states, if exactly
   bool FEnded = false;

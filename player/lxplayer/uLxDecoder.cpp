@@ -62,7 +62,8 @@ bool TLxDecoder::OpenFile(const char16_t* FileName) {
   FInfo = decoder->Info();
   std::vector<std::pair<std::string, std::string>> tags;
   decoder->CollectTags(tags, FPicture);
-  for (const auto& [key, value] : tags) FTags.emplace_back(platform::Utf8ToWide(key), platform::Utf8ToWide(value));
+  for (const auto& [key, value] : tags)
+    FTags.emplace_back(platform::Utf8ToWide(key), platform::Utf8ToWide(value));
   FDecoder = std::move(decoder);
   return true;
 }
@@ -114,7 +115,8 @@ int32_t MORVO_STDCALL TLxDecoder::Seek(int64_t Position) {
 int32_t MORVO_STDCALL TLxDecoder::GetInfo(TDecoderInfo* Info) {
   if (!Info) return -1;
   *Info = FDecoder ? FDecoder->Info() : FInfo;
-  if (FFailed && DecoderInfoWord(Info->ReadError) == 0) Info->ReadError = DecoderInfoTag | drReadFailed;
+  if (FFailed && DecoderInfoWord(Info->ReadError) == 0)
+    Info->ReadError = DecoderInfoTag | drReadFailed;
   return 0;
 }
 
@@ -129,15 +131,19 @@ int32_t MORVO_STDCALL TLxDecoder::GetFailureReason(char16_t* Buffer, int32_t Cap
 
 int32_t MORVO_STDCALL TLxDecoder::GetTagCount() { return static_cast<int32_t>(FTags.size()); }
 
-int32_t MORVO_STDCALL TLxDecoder::GetTagText(int32_t Index, int32_t Part, char16_t* Buffer, int32_t Capacity) {
-  if (Index < 0 || static_cast<size_t>(Index) >= FTags.size() || (Part != 0 && Part != 1)) return -1;
+int32_t MORVO_STDCALL TLxDecoder::GetTagText(int32_t Index, int32_t Part, char16_t* Buffer,
+                                             int32_t Capacity) {
+  if (Index < 0 || static_cast<size_t>(Index) >= FTags.size() || (Part != 0 && Part != 1))
+    return -1;
   const std::u16string& text = Part == 0 ? FTags[Index].first : FTags[Index].second;
-  if (Buffer && Capacity > 0) std::copy_n(text.data(), std::min<size_t>(text.size(), Capacity), Buffer);
+  if (Buffer && Capacity > 0)
+    std::copy_n(text.data(), std::min<size_t>(text.size(), Capacity), Buffer);
   return static_cast<int32_t>(text.size());
 }
 
 int32_t MORVO_STDCALL TLxDecoder::GetPicture(void* Buffer, int32_t Capacity) {
-  if (Buffer && Capacity > 0) std::copy_n(FPicture.data(), std::min<size_t>(FPicture.size(), Capacity),
-                                          static_cast<uint8_t*>(Buffer));
+  if (Buffer && Capacity > 0)
+    std::copy_n(FPicture.data(), std::min<size_t>(FPicture.size(), Capacity),
+                static_cast<uint8_t*>(Buffer));
   return static_cast<int32_t>(FPicture.size());
 }

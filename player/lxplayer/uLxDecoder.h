@@ -36,7 +36,8 @@ public:
 
   // IDecoderTags: what the opened source's container says about it.
   int32_t MORVO_STDCALL GetTagCount() override;
-  int32_t MORVO_STDCALL GetTagText(int32_t Index, int32_t Part, char16_t* Buffer, int32_t Capacity) override;
+  int32_t MORVO_STDCALL GetTagText(int32_t Index, int32_t Part, char16_t* Buffer,
+                                   int32_t Capacity) override;
   int32_t MORVO_STDCALL GetPicture(void* Buffer, int32_t Capacity) override;
 
 private:
@@ -44,8 +45,8 @@ private:
 
   std::unique_ptr<TSourceDecoder> FDecoder;  // set while a source is open
   TDecoderInfo FInfo{};
-  std::u16string FReason;  // why the last Open failed
+  std::u16string FReason;                                        // why the last Open failed
   std::vector<std::pair<std::u16string, std::u16string>> FTags;  // of the opened source
   std::vector<uint8_t> FPicture;
-  bool FFailed = false;    // a call threw: reads fail until a seek succeeds
+  bool FFailed = false;  // a call threw: reads fail until a seek succeeds
 };

@@ -11,12 +11,12 @@ namespace {
 
 AVSampleFormat SwrOutputFormat(int Bits) {
   switch (Bits) {
-    case 8:
-      return AV_SAMPLE_FMT_U8;
-    case 16:
-      return AV_SAMPLE_FMT_S16;
-    default:  // 24 is packed from the upper three bytes of s32
-      return AV_SAMPLE_FMT_S32;
+  case 8:
+    return AV_SAMPLE_FMT_U8;
+  case 16:
+    return AV_SAMPLE_FMT_S16;
+  default:  // 24 is packed from the upper three bytes of s32
+    return AV_SAMPLE_FMT_S32;
   }
 }
 
@@ -60,9 +60,11 @@ int ChooseOutputBits(AVCodecID Codec, AVSampleFormat DecodedFormat, int RawBits,
 
 }  // namespace
 
-TPcmLayout ChooseLayout(const AVCodecContext& Decoder, const AVCodecParameters& Stream, const AVFrame& Frame) {
+TPcmLayout ChooseLayout(const AVCodecContext& Decoder, const AVCodecParameters& Stream,
+                        const AVFrame& Frame) {
   TPcmLayout layout;
-  const int raw = Decoder.bits_per_raw_sample > 0 ? Decoder.bits_per_raw_sample : Stream.bits_per_raw_sample;
+  const int raw =
+      Decoder.bits_per_raw_sample > 0 ? Decoder.bits_per_raw_sample : Stream.bits_per_raw_sample;
   layout.Bits = ChooseOutputBits(Stream.codec_id, static_cast<AVSampleFormat>(Frame.format), raw,
                                  Stream.bits_per_coded_sample);
   layout.Channels = std::min(Frame.ch_layout.nb_channels, 2);
@@ -88,8 +90,9 @@ bool TPcmConverter::Configure(const AVFrame& Frame) {
     av_channel_layout_copy(&out, &in);
   else
     av_channel_layout_default(&out, FOut.Channels);
-  const int rc = swr_alloc_set_opts2(&FSwr, &out, SwrOutputFormat(FOut.Bits), FOut.SampleRate, &in,
-                                     static_cast<AVSampleFormat>(Frame.format), Frame.sample_rate, 0, nullptr);
+  const int rc =
+      swr_alloc_set_opts2(&FSwr, &out, SwrOutputFormat(FOut.Bits), FOut.SampleRate, &in,
+                          static_cast<AVSampleFormat>(Frame.format), Frame.sample_rate, 0, nullptr);
   av_channel_layout_uninit(&out);
   av_channel_layout_uninit(&FInLayout);
   FInLayout = in;
@@ -110,7 +113,8 @@ bool TPcmConverter::Convert(const AVFrame& Frame, int SkipSamples, std::vector<u
   const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(Frame.format));
   const size_t stride = planar ? sampleBytes : static_cast<size_t>(sampleBytes) * channels;
   FInPlanes.resize(planar ? channels : 1);
-  for (size_t i = 0; i < FInPlanes.size(); ++i) FInPlanes[i] = Frame.extended_data[i] + stride * SkipSamples;
+  for (size_t i = 0; i < FInPlanes.size(); ++i)
+    FInPlanes[i] = Frame.extended_data[i] + stride * SkipSamples;
   return Emit(FInPlanes.data(), Frame.nb_samples - SkipSamples, Out);
 }
 

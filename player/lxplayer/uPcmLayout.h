@@ -16,14 +16,15 @@ extern "C" {
 }
 
 struct TPcmLayout {
-  int Bits = 0;  // 8, 16, 24 or 32
+  int Bits = 0;      // 8, 16, 24 or 32
   int Channels = 0;  // 1 or 2
   int SampleRate = 0;
   int BlockAlign() const { return Bits / 8 * Channels; }
 };
 
 // The layout handed out for a source whose first decoded frame is Frame.
-TPcmLayout ChooseLayout(const AVCodecContext& Decoder, const AVCodecParameters& Stream, const AVFrame& Frame);
+TPcmLayout ChooseLayout(const AVCodecContext& Decoder, const AVCodecParameters& Stream,
+                        const AVFrame& Frame);
 
 // Converts decoded frames of any format, channel layout and rate to one
 // output layout. The input side is set up again whenever a frame differs
@@ -52,5 +53,5 @@ private:
   AVChannelLayout FInLayout{};
   int FInRate = 0;
   std::vector<const uint8_t*> FInPlanes;  // where the samples to convert start
-  std::vector<uint8_t> FScratch;  // s32 output before it is packed to 24 bits
+  std::vector<uint8_t> FScratch;          // s32 output before it is packed to 24 bits
 };

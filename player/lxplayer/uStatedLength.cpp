@@ -10,7 +10,9 @@ namespace {
 constexpr int kMaxChunks = 64;
 constexpr uint32_t kOpenSize = 0xFFFFFFFFu;
 
-uint32_t Le32(const uint8_t* P) { return P[0] | P[1] << 8 | P[2] << 16 | static_cast<uint32_t>(P[3]) << 24; }
+uint32_t Le32(const uint8_t* P) {
+  return P[0] | P[1] << 8 | P[2] << 16 | static_cast<uint32_t>(P[3]) << 24;
+}
 uint64_t Le64(const uint8_t* P) { return Le32(P) | static_cast<uint64_t>(Le32(P + 4)) << 32; }
 
 struct TChunk {
@@ -33,7 +35,8 @@ bool Is(const TChunk& Chunk, const char* Id) { return std::memcmp(Chunk.Id, Id, 
 int64_t WavStatedFrames(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
   uint8_t riff[12];
-  if (!in.read(reinterpret_cast<char*>(riff), 12) || std::memcmp(riff + 8, "WAVE", 4) != 0) return -1;
+  if (!in.read(reinterpret_cast<char*>(riff), 12) || std::memcmp(riff + 8, "WAVE", 4) != 0)
+    return -1;
   const bool sized64 = std::memcmp(riff, "RF64", 4) == 0 || std::memcmp(riff, "BW64", 4) == 0;
   if (!sized64 && std::memcmp(riff, "RIFF", 4) != 0) return -1;
   uint64_t dataSize64 = 0;
@@ -46,7 +49,8 @@ int64_t WavStatedFrames(const std::string& Path) {
       return static_cast<int64_t>(size / blockAlign);
     }
     std::array<uint8_t, 28> head{};
-    const uint32_t wanted = chunk.Size < head.size() ? chunk.Size : static_cast<uint32_t>(head.size());
+    const uint32_t wanted =
+        chunk.Size < head.size() ? chunk.Size : static_cast<uint32_t>(head.size());
     if (!in.read(reinterpret_cast<char*>(head.data()), wanted)) return -1;
     if (Is(chunk, "fmt ") && wanted >= 14) blockAlign = head[12] | head[13] << 8;
     if (Is(chunk, "ds64") && wanted >= 16) dataSize64 = Le64(head.data() + 8);

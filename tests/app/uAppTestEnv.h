@@ -25,9 +25,7 @@ protected:
     platform::RegisterMainThread();
     FManager = std::make_unique<TTaskManager>();
   }
-  void TearDown() override {
-    FManager.reset();
-  }
+  void TearDown() override { FManager.reset(); }
 
   std::vector<TTaskItem*> Tasks() {
     std::vector<TTaskItem*> Result;
@@ -68,4 +66,4 @@ protected:
   std::unique_ptr<TTaskManager> FManager;
 };
 
-} // namespace cuetest
+}  // namespace cuetest

@@ -27,9 +27,9 @@ protected:
     platform::TSharedMemory::Remove(SingleInstanceMappingName);
   }
   // Each test has its own mapping name.
-  morvotest::TScopedEnv FNamespace{"MORVO_SHM_NAMESPACE",
-                                   "handover" + std::to_string(getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  morvotest::TScopedEnv FNamespace{
+      "MORVO_SHM_NAMESPACE", "handover" + std::to_string(getpid()) + "_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 uint32_t MappedPid() {
@@ -57,8 +57,9 @@ TEST_F(HandOver, TheSwitchInAnyCaseWithAPathIsAHandOverRequest) {
   EXPECT_TRUE(GetConvertParam(Path));
   EXPECT_EQ(Path, u"/music/b.cue");
   // Without a path, a path without the switch, another switch: no request.
-  for (const std::vector<std::u16string>& Params :
-       {std::vector<std::u16string>{u"/EncodeConvert"}, {u"/music/a.flac"}, {u"/Encode", u"/music/a.flac"}}) {
+  for (const std::vector<std::u16string>& Params : {std::vector<std::u16string>{u"/EncodeConvert"},
+                                                    {u"/music/a.flac"},
+                                                    {u"/Encode", u"/music/a.flac"}}) {
     WideSetParams(Params);
     EXPECT_FALSE(GetConvertParam(Path));
     EXPECT_TRUE(Path.empty());
@@ -74,15 +75,18 @@ TEST_F(HandOver, PayloadCarriesOnePathWholeOrNothing) {
   ASSERT_EQ(Longest.size(), 255u);
   ASSERT_TRUE(MakeHandOverPayload(Longest, Payload));
   EXPECT_EQ(Payload.size(), 1u + 2 * 255);
-  EXPECT_EQ(ReadHandOverPayload(Payload.data(), Payload.size()), std::vector<std::u16string>{Longest});
+  EXPECT_EQ(ReadHandOverPayload(Payload.data(), Payload.size()),
+            std::vector<std::u16string>{Longest});
   EXPECT_FALSE(MakeHandOverPayload(Longest + u"y", Payload));
   WideSetParams({u"/EncodeConvert", Longest + u"y"});
   EXPECT_EQ(HandOverToRunningInstance(platform::CurrentProcessId()), THandOverResult::PathTooLong);
 }
 
 TEST_F(HandOver, ReceivedPayloadKeepsEveryNonEmptyString) {
-  const std::vector<uint8_t> Payload = {1, 'a', 0, 0, 2, 'b', 0, 'c', 0, 3, 'd', 0};  // the last one cut short
-  EXPECT_EQ(ReadHandOverPayload(Payload.data(), Payload.size()), (std::vector<std::u16string>{u"a", u"bc"}));
+  const std::vector<uint8_t> Payload = {1, 'a', 0, 0, 2,   'b',
+                                        0, 'c', 0, 3, 'd', 0};  // the last one cut short
+  EXPECT_EQ(ReadHandOverPayload(Payload.data(), Payload.size()),
+            (std::vector<std::u16string>{u"a", u"bc"}));
 }
 
 TEST_F(HandOver, FirstStartCreatesAZeroedMappingAndPublishesItself) {

@@ -53,8 +53,7 @@ protected:
     TSourceAdder Adder(*FManager);
     Adder.SetTargetExt(TargetExt);
     Adder.AddSources({TTempDir::Utf8ToU16(Source.string())}, TSourceAdder::ModeUser);
-    if (FManager->TaskCount() != 1)
-      return false;
+    if (FManager->TaskCount() != 1) return false;
     FManager->SetDestPath(TTempDir::Utf8ToU16(Folder.string() + "/"));
     FManager->FExistPolicy = epOverwrite;
     RunConversion();
@@ -66,8 +65,7 @@ protected:
   std::vector<TTaskItem*> CueTracks() {
     std::vector<TTaskItem*> Result;
     for (TTaskItem* Task : Tasks())
-      if (Task->FKind == tkCueTrack)
-        Result.push_back(Task);
+      if (Task->FKind == tkCueTrack) Result.push_back(Task);
     return Result;
   }
 };
@@ -103,4 +101,4 @@ TEST_F(CueSplitTest, ApeImageSplitsIntoTracksThatJoinBackExactly) {
   EXPECT_TRUE(Joined == Image);
 }
 
-} // namespace
+}  // namespace

@@ -22,12 +22,19 @@ using morvotest::WriteTagsWithMutagen;
 namespace {
 
 // What every tagged source carries (the oracle's names and values).
-const std::map<std::string, std::string> Known = {
-    {"title", "标题 Tïtle ①"}, {"artist", "Artist Ä"},   {"album", "Album Ω"},
-    {"albumartist", "Album Artist"}, {"track", "3"},       {"tracktotal", "12"},
-    {"disc", "1"},                 {"disctotal", "2"},    {"date", "2021"},
-    {"genre", "Rock"},             {"composer", "Composer"}, {"comment", "Comment"},
-    {"isrc", "USRC17607839"}};
+const std::map<std::string, std::string> Known = {{"title", "标题 Tïtle ①"},
+                                                  {"artist", "Artist Ä"},
+                                                  {"album", "Album Ω"},
+                                                  {"albumartist", "Album Artist"},
+                                                  {"track", "3"},
+                                                  {"tracktotal", "12"},
+                                                  {"disc", "1"},
+                                                  {"disctotal", "2"},
+                                                  {"date", "2021"},
+                                                  {"genre", "Rock"},
+                                                  {"composer", "Composer"},
+                                                  {"comment", "Comment"},
+                                                  {"isrc", "USRC17607839"}};
 
 const std::vector<std::u16string> AllTargets = {u".mp3", u".flac", u".ape", u".wav"};
 
@@ -77,11 +84,11 @@ protected:
 
   // Converts Source into Folder once per target extension; every task must
   // succeed without a note. Returns the targets by extension.
-  std::map<std::u16string, fs::path> Convert(const fs::path& Source,
-                                             const std::vector<std::u16string>& Exts,
-                                             const fs::path& Folder) {
+  std::map<std::u16string, fs::path>
+  Convert(const fs::path& Source, const std::vector<std::u16string>& Exts, const fs::path& Folder) {
     const size_t Before = Tasks().size();
-    for (const std::u16string& Ext : Exts) AddSource(Source, Ext);
+    for (const std::u16string& Ext : Exts)
+      AddSource(Source, Ext);
     FManager->ResetAll();
     RunInto(Folder);
     std::map<std::u16string, fs::path> Targets;
@@ -173,16 +180,18 @@ TEST_F(SourceTagsTest, FlacTagsAndPictureReachEveryTarget) {
   std::string Tags;
   for (const auto& [Name, Value] : Known) {
     static const std::map<std::string, std::string> Keys = {
-        {"title", "TITLE"},   {"artist", "ARTIST"},       {"album", "ALBUM"},
-        {"albumartist", "ALBUMARTIST"}, {"track", "TRACKNUMBER"}, {"tracktotal", "TRACKTOTAL"},
-        {"disc", "DISCNUMBER"}, {"disctotal", "DISCTOTAL"}, {"date", "DATE"},
-        {"genre", "GENRE"},   {"composer", "COMPOSER"},   {"comment", "COMMENT"},
+        {"title", "TITLE"},       {"artist", "ARTIST"},
+        {"album", "ALBUM"},       {"albumartist", "ALBUMARTIST"},
+        {"track", "TRACKNUMBER"}, {"tracktotal", "TRACKTOTAL"},
+        {"disc", "DISCNUMBER"},   {"disctotal", "DISCTOTAL"},
+        {"date", "DATE"},         {"genre", "GENRE"},
+        {"composer", "COMPOSER"}, {"comment", "COMMENT"},
         {"isrc", "ISRC"}};
     Tags += " --set-tag=" + Quote(Keys.at(Name) + "=" + Value);
   }
-  ASSERT_TRUE(RunCommand("metaflac --no-utf8-convert" + Tags + " --set-tag=REPLAYGAIN_TRACK_GAIN=-3.10\\ dB" +
-                         " --import-picture-from=" + Quote("3|image/jpeg|||" + Cover().string()) +
-                         " " + Quote(Flac)));
+  ASSERT_TRUE(RunCommand(
+      "metaflac --no-utf8-convert" + Tags + " --set-tag=REPLAYGAIN_TRACK_GAIN=-3.10\\ dB" +
+      " --import-picture-from=" + Quote("3|image/jpeg|||" + Cover().string()) + " " + Quote(Flac)));
   ExpectKnownTagsInAll(Flac, AllTargets);
 }
 
@@ -213,9 +222,9 @@ TEST_F(SourceTagsTest, Mp3TagsAndPictureReachAnMp3Target) {
   const fs::path Mp3 = FDir.Path() / "source.mp3";
   ASSERT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -i " + Quote(Base()) + " -i " +
                          Quote(Cover()) + " -map 0 -map 1 -c:a libmp3lame -b:a 320k -c:v copy " +
-                         "-id3v2_version 3 -metadata:s:v comment='Cover (front)'" + FfmpegMetadata() +
-                         Ffmeta("ISRC", Known.at("isrc")) + Ffmeta("REPLAYGAIN_TRACK_GAIN", "-3 dB") +
-                         " " + Quote(Mp3)));
+                         "-id3v2_version 3 -metadata:s:v comment='Cover (front)'" +
+                         FfmpegMetadata() + Ffmeta("ISRC", Known.at("isrc")) +
+                         Ffmeta("REPLAYGAIN_TRACK_GAIN", "-3 dB") + " " + Quote(Mp3)));
   ExpectKnownTagsInAll(Mp3, {u".mp3"});
 }
 
@@ -280,33 +289,31 @@ TEST_F(SourceTagsTest, TaggedTargetsKeepTheirAudioExactly) {
 // ---------------------------------------------------------------------------
 // Cue sheets
 
-const char* const GbkSheet =
-    "REM DATE 1999\r\n"
-    "REM DISCNUMBER 1\r\n"
-    "REM TOTALDISCS 2\r\n"
-    "REM COMMENT \"ExactAudioCopy v1.0\"\r\n"
-    "CATALOG 0123456789012\r\n"
-    "PERFORMER \"歌手\"\r\n"
-    "TITLE \"专辑名\"\r\n"
-    "SONGWRITER \"作曲家\"\r\n"
-    "FILE \"image.flac\" WAVE\r\n"
-    "  TRACK 01 AUDIO\r\n"
-    "    TITLE \"第一首\"\r\n"
-    "    ISRC CNA019900001\r\n"
-    "    INDEX 01 00:00:00\r\n"
-    "  TRACK 02 AUDIO\r\n"
-    "    TITLE \"第二首\"\r\n"
-    "    PERFORMER \"客串歌手\"\r\n"
-    "    SONGWRITER \"另一作曲\"\r\n"
-    "    INDEX 01 00:01:00\r\n";
+const char* const GbkSheet = "REM DATE 1999\r\n"
+                             "REM DISCNUMBER 1\r\n"
+                             "REM TOTALDISCS 2\r\n"
+                             "REM COMMENT \"ExactAudioCopy v1.0\"\r\n"
+                             "CATALOG 0123456789012\r\n"
+                             "PERFORMER \"歌手\"\r\n"
+                             "TITLE \"专辑名\"\r\n"
+                             "SONGWRITER \"作曲家\"\r\n"
+                             "FILE \"image.flac\" WAVE\r\n"
+                             "  TRACK 01 AUDIO\r\n"
+                             "    TITLE \"第一首\"\r\n"
+                             "    ISRC CNA019900001\r\n"
+                             "    INDEX 01 00:00:00\r\n"
+                             "  TRACK 02 AUDIO\r\n"
+                             "    TITLE \"第二首\"\r\n"
+                             "    PERFORMER \"客串歌手\"\r\n"
+                             "    SONGWRITER \"另一作曲\"\r\n"
+                             "    INDEX 01 00:01:00\r\n";
 
-const char* const Utf8Sheet =
-    "REM GENRE \"民谣\"\n"
-    "PERFORMER \"乐队\"\n"
-    "TITLE \"现场\"\n"
-    "FILE \"image.wav\" WAVE\n"
-    "  TRACK 01 AUDIO\n    TITLE \"开场\"\n    INDEX 01 00:00:00\n"
-    "  TRACK 02 AUDIO\n    TITLE \"终曲\"\n    INDEX 01 00:01:00\n";
+const char* const Utf8Sheet = "REM GENRE \"民谣\"\n"
+                              "PERFORMER \"乐队\"\n"
+                              "TITLE \"现场\"\n"
+                              "FILE \"image.wav\" WAVE\n"
+                              "  TRACK 01 AUDIO\n    TITLE \"开场\"\n    INDEX 01 00:00:00\n"
+                              "  TRACK 02 AUDIO\n    TITLE \"终曲\"\n    INDEX 01 00:01:00\n";
 
 class CueTagsTest : public SourceTagsTest {
 protected:
@@ -321,7 +328,8 @@ protected:
       EXPECT_EQ(Task->FState, tsDone) << "result " << Task->FResult.load();
       Targets.push_back(Folder / fs::path(Task->FTargetName));
     }
-    while (FManager->TaskCount() > 0) FManager->RemoveTask(FManager->GetTask(0)->FId);
+    while (FManager->TaskCount() > 0)
+      FManager->RemoveTask(FManager->GetTask(0)->FId);
     return Targets;
   }
 };
@@ -333,7 +341,8 @@ TEST_F(CueTagsTest, GbkSheetGivesItsChineseValuesAndTheImageFillsTheRest) {
   MakeNoiseWav(FDir.Path() / "image.wav", 2.0);
   MakeFlac(FDir.Path() / "image.wav", Image);
   fs::remove(FDir.Path() / "image.wav");
-  ASSERT_TRUE(RunCommand("metaflac --no-utf8-convert --set-tag=TITLE=Whole --set-tag=ALBUM=Other --set-tag=TRACKNUMBER=7 "
+  ASSERT_TRUE(RunCommand("metaflac --no-utf8-convert --set-tag=TITLE=Whole --set-tag=ALBUM=Other "
+                         "--set-tag=TRACKNUMBER=7 "
                          "--set-tag=GENRE=Classical --import-picture-from=" +
                          Quote("3|image/jpeg|||" + Cover().string()) + " " + Quote(Image)));
   const std::u16string Text = platform::Utf8ToWide(GbkSheet);
@@ -391,4 +400,4 @@ TEST_F(CueTagsTest, Utf8SheetWithACoverFileBesideIt) {
   }
 }
 
-} // namespace
+}  // namespace

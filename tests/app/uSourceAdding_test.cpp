@@ -91,9 +91,9 @@ TEST_F(SourceAddingTest, PlayerHandOverAddsLastToFirstAndOtherModesNothing) {
 TEST_F(SourceAddingTest, SameSourcesTwiceAreRefusedTheSecondTime) {
   const auto A = File("a.wav");
   const auto B = File("sub/a.wav");
-  FAdder->AddSources({A, B}, TSourceAdder::ModeUser); // same target name, another source
+  FAdder->AddSources({A, B}, TSourceAdder::ModeUser);  // same target name, another source
   FAdder->SetTargetExt(u".WAV");
-  FAdder->AddSources({A}, TSourceAdder::ModeUser); // target names compare without case
+  FAdder->AddSources({A}, TSourceAdder::ModeUser);  // target names compare without case
   EXPECT_EQ(FManager->TaskCount(), 2);
   ASSERT_EQ(FAdder->Refused().size(), 1u);
   EXPECT_EQ(FAdder->Refused()[0].Reason, TSourceRefusal::TaskRefused);
@@ -190,8 +190,8 @@ TEST_F(SourceAddingTest, NoFileOfASheetOfSeveralFilesIsAlsoAddedWhole) {
                       "FILE \"02.wav\" WAVE\n"
                       "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:00:00\n");
   FAdder->AddFolder(FDir.Wide() + u"rip");
-  EXPECT_EQ(Sources(),
-            (std::vector<std::u16string>{FDir.Wide() + u"rip/01.wav", FDir.Wide() + u"rip/02.wav"}));
+  EXPECT_EQ(Sources(), (std::vector<std::u16string>{FDir.Wide() + u"rip/01.wav",
+                                                    FDir.Wide() + u"rip/02.wav"}));
   for (const TTaskItem* Task : Tasks())
     EXPECT_EQ(Task->FKind, tkCueTrack);
 }
@@ -379,4 +379,4 @@ TEST_F(SourceAddingTest, CueExtensionIsRecognisedInAnyLetterCase) {
   EXPECT_EQ(FManager->GetTask(0)->FKind, tkCueTrack);
 }
 
-} // namespace
+}  // namespace

@@ -118,12 +118,14 @@ protected:
   }
 
   std::string Probe(const fs::path& File, const std::string& Entries) {
-    const std::string Command = "ffprobe -v error -select_streams a:0 -show_entries stream=" + Entries +
-                                " -of default=nw=1:nk=1 " + Quote(File);
+    const std::string Command =
+        "ffprobe -v error -select_streams a:0 -show_entries stream=" + Entries +
+        " -of default=nw=1:nk=1 " + Quote(File);
     const morvotest::TCommandResult Result = RunTool(Command);
     EXPECT_EQ(Result.ExitCode, 0) << Command << "\n" << Result.Output;
     std::string Text = Result.Output;
-    while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
+    while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r'))
+      Text.pop_back();
     return Text;
   }
 
@@ -139,14 +141,16 @@ protected:
 
   // Waits up to a minute for Done.
   static bool WaitFor(const std::function<bool()>& Done) {
-    for (int Tick = 0; Tick < 6000 && !Done(); ++Tick) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int Tick = 0; Tick < 6000 && !Done(); ++Tick)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return Done();
   }
 
   // Hidden files in Folder (the temporary files of targets being written).
   static int HiddenFiles(const fs::path& Folder) {
     int Count = 0;
-    for (const auto& Entry : fs::directory_iterator(Folder)) Count += Entry.path().filename().string()[0] == '.';
+    for (const auto& Entry : fs::directory_iterator(Folder))
+      Count += Entry.path().filename().string()[0] == '.';
     return Count;
   }
 
@@ -164,7 +168,8 @@ TEST_F(CliRun, SignalsStopTheRunAndKeepTheOldTarget) {
   for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(Signal);
     std::ofstream(Out / "long.flac") << "the old target";
-    const pid_t Pid = StartConvert("-f flac -e overwrite -o " + Quote(Out.string()) + " " + Quote(Source.string()));
+    const pid_t Pid = StartConvert("-f flac -e overwrite -o " + Quote(Out.string()) + " " +
+                                   Quote(Source.string()));
     ASSERT_TRUE(WaitFor([&] { return HiddenFiles(Out) > 0; })) << "the conversion did not start";
     kill(Pid, Signal);
     ASSERT_TRUE(WaitFor([&] { return kill(Pid, 0) != 0; })) << "the run did not end";
@@ -178,7 +183,8 @@ TEST_F(CliRun, TheSourceIsNeverItsOwnTarget) {
   const fs::path Source = MakeWav("a.wav", 0.5);
   const std::string Original = ReadBytes(Source);
   fs::create_directory_symlink(FRoot / "src", FRoot / "linked");
-  for (const std::string& Folder : {(FRoot / "src").string() + "/./", (FRoot / "linked").string()}) {
+  for (const std::string& Folder :
+       {(FRoot / "src").string() + "/./", (FRoot / "linked").string()}) {
     TRun Run = Convert("-f wav -e overwrite -o " + Quote(Folder) + " " + Quote(Source.string()));
     EXPECT_EQ(Run.Status, 0) << Run.Out << Run.Err;
     EXPECT_EQ(ReadBytes(Source), Original) << Folder;
@@ -196,7 +202,8 @@ TEST_F(CliRun, FlattenedFoldersNeverOverwriteTheirOwnTargets) {
   EXPECT_EQ(Run.Status, 0) << Run.Out << Run.Err;
   EXPECT_TRUE(fs::exists(FRoot / "out" / "01.flac"));
   EXPECT_TRUE(fs::exists(FRoot / "out" / "复件(0) 01.flac"));
-  EXPECT_NE(Run.Out.find("\"detail\":\"本次转换的另一任务已使用 01.flac"), std::string::npos) << Run.Out;
+  EXPECT_NE(Run.Out.find("\"detail\":\"本次转换的另一任务已使用 01.flac"), std::string::npos)
+      << Run.Out;
 }
 
 TEST_F(CliRun, HelpVersionAndUsageErrors) {
@@ -248,7 +255,8 @@ TEST_F(CliRun, ConvertsOneSourceToEveryFormat) {
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Format);
     const fs::path Out = FRoot / "out" / Case.Format;
-    TRun Run = Convert(std::string("-f ") + Case.Format + " -o " + Quote(Out.string()) + " " + Quote(Source.string()));
+    TRun Run = Convert(std::string("-f ") + Case.Format + " -o " + Quote(Out.string()) + " " +
+                       Quote(Source.string()));
     const fs::path Target = Out / (std::string("歌曲.") + Case.Format);
     if (std::string(Case.Format) == "ape" && Run.Status == 1 && !fs::exists(Target)) {
       // The APE encoder may be missing from the codec library.
@@ -279,8 +287,9 @@ TEST_F(CliRun, FoldersAndCueSheetsAsSources) {
          "  TRACK 01 AUDIO\n    TITLE \"一\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:00:00\n"
          "  TRACK 02 AUDIO\n    TITLE \"二\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:01:00\n";
   const fs::path Out = FRoot / "out";
-  TRun Run = Convert("-f flac -o " + Quote(Out.string()) + " " + Quote((FRoot / "src" / "sub").string()) + " " +
-                     Quote((FRoot / "src" / "album" / "image.cue").string()));
+  TRun Run =
+      Convert("-f flac -o " + Quote(Out.string()) + " " + Quote((FRoot / "src" / "sub").string()) +
+              " " + Quote((FRoot / "src" / "album" / "image.cue").string()));
   ASSERT_EQ(Run.Status, 0) << Run.Out << Run.Err;
   EXPECT_TRUE(fs::exists(Out / "inner.flac"));
   EXPECT_TRUE(fs::exists(Out / "乐队 - 一.flac"));
@@ -299,7 +308,8 @@ TEST_F(CliRun, AskWithoutATerminalAnswersNo) {
   EXPECT_NE(Run.Out.find("失败(文件已存在，用户中止)"), std::string::npos) << Run.Out;
   EXPECT_EQ(ReadBytes(Out / "a.wav"), "keep me");
 
-  TRun Renamed = Convert("-f wav -e rename -o " + Quote(Out.string()) + " " + Quote(Source.string()));
+  TRun Renamed =
+      Convert("-f wav -e rename -o " + Quote(Out.string()) + " " + Quote(Source.string()));
   EXPECT_EQ(Renamed.Status, 0) << Renamed.Out;
   EXPECT_TRUE(fs::exists(Out / "复件(0) a.wav"));
   EXPECT_EQ(ReadBytes(Out / "a.wav"), "keep me");
@@ -316,24 +326,31 @@ TEST_F(CliRun, DeletedSourcesStillCountAsSucceeded) {
 TEST_F(CliRun, JsonLinesForScripts) {
   const fs::path Good = MakeWav("good.wav", 0.5);
   std::ofstream(FRoot / "src" / "bad.wav") << "this is not audio";
-  TRun Run = Convert("--json -f flac -o out " + Quote(Good.string()) + " " + Quote((FRoot / "src" / "bad.wav").string()));
+  TRun Run = Convert("--json -f flac -o out " + Quote(Good.string()) + " " +
+                     Quote((FRoot / "src" / "bad.wav").string()));
   EXPECT_EQ(Run.Status, 1);
-  EXPECT_NE(Run.Out.find("\"target\":\"" + (FRoot / "out" / "good.flac").string() + "\",\"state\":\"done\",\"result\":12"),
+  EXPECT_NE(Run.Out.find("\"target\":\"" + (FRoot / "out" / "good.flac").string() +
+                         "\",\"state\":\"done\",\"result\":12"),
             std::string::npos)
       << Run.Out;
-  EXPECT_NE(Run.Out.find("\"state\":\"failed\",\"result\":6,\"text\":\"读取文件失败\""), std::string::npos) << Run.Out;
+  EXPECT_NE(Run.Out.find("\"state\":\"failed\",\"result\":6,\"text\":\"读取文件失败\""),
+            std::string::npos)
+      << Run.Out;
   EXPECT_EQ(Run.Out.find("转换成功"), std::string::npos) << "the summary stays off standard output";
-  const std::string Sizes = "\"seconds\":0.5,\"source_bytes\":" + std::to_string(fs::file_size(Good)) +
-                            ",\"target_bytes\":" + std::to_string(fs::file_size(FRoot / "out" / "good.flac"));
+  const std::string Sizes =
+      "\"seconds\":0.5,\"source_bytes\":" + std::to_string(fs::file_size(Good)) +
+      ",\"target_bytes\":" + std::to_string(fs::file_size(FRoot / "out" / "good.flac"));
   EXPECT_NE(Run.Out.find(Sizes), std::string::npos) << Run.Out;
-  EXPECT_NE(Run.Out.find("\"seconds\":null,\"source_bytes\":17,\"target_bytes\":null"), std::string::npos)
+  EXPECT_NE(Run.Out.find("\"seconds\":null,\"source_bytes\":17,\"target_bytes\":null"),
+            std::string::npos)
       << Run.Out;
 }
 
 TEST_F(CliRun, QuietPrintsOnlyFailures) {
   const fs::path Good = MakeWav("good.wav", 0.5);
   std::ofstream(FRoot / "src" / "bad.wav") << "this is not audio";
-  TRun Run = Convert("--quiet -f flac -o out " + Quote(Good.string()) + " " + Quote((FRoot / "src" / "bad.wav").string()));
+  TRun Run = Convert("--quiet -f flac -o out " + Quote(Good.string()) + " " +
+                     Quote((FRoot / "src" / "bad.wav").string()));
   EXPECT_EQ(Run.Status, 1);
   EXPECT_TRUE(fs::exists(FRoot / "out" / "good.flac"));
   EXPECT_EQ(Run.Out.find("good.wav"), std::string::npos) << Run.Out;
@@ -351,7 +368,8 @@ TEST_F(CliRun, MidiAndMusepackSourcesConvertToMp3) {
   morvotest::WriteBytes(Midi, morvotest::TTestSong::Type1());
   TRun MidiRun = Convert("-f mp3 -q 0 -o out " + Quote(Midi.string()));
   ASSERT_EQ(MidiRun.Status, 0) << MidiRun.Out << MidiRun.Err;
-  EXPECT_NE(MidiRun.Out.find((FRoot / "out" / "song.mp3").string() + ": 完成"), std::string::npos) << MidiRun.Out;
+  EXPECT_NE(MidiRun.Out.find((FRoot / "out" / "song.mp3").string() + ": 完成"), std::string::npos)
+      << MidiRun.Out;
   EXPECT_EQ(Probe(FRoot / "out" / "song.mp3", "bit_rate"), "320000");
   // The song (3.4 s) and the release tail (2 s).
   EXPECT_NEAR(std::stod(Probe(FRoot / "out" / "song.mp3", "duration")), 5.4, 0.06);
@@ -360,8 +378,8 @@ TEST_F(CliRun, MidiAndMusepackSourcesConvertToMp3) {
   EXPECT_NE(ToWav.Out.find("song.wav: 失败(不支持有损转无损)"), std::string::npos) << ToWav.Out;
 
   const fs::path Mpc = FRoot / "src" / "tone.mpc";
-  ASSERT_TRUE(RunCommand("mpcenc --silent --overwrite " + Quote(MakeWav("tone.wav", 1.2).string()) + " " +
-                         Quote(Mpc.string())));
+  ASSERT_TRUE(RunCommand("mpcenc --silent --overwrite " + Quote(MakeWav("tone.wav", 1.2).string()) +
+                         " " + Quote(Mpc.string())));
   TRun MpcRun = Convert("-f mp3 --mp3-mode vbr -o out " + Quote(Mpc.string()));
   ASSERT_EQ(MpcRun.Status, 0) << MpcRun.Out << MpcRun.Err;
   EXPECT_NEAR(std::stod(Probe(FRoot / "out" / "tone.mp3", "duration")), 1.2, 0.06);
@@ -375,19 +393,23 @@ TEST_F(CliRun, AMidiFileWithoutASoundFontFailsAndSaysWhy) {
   morvotest::WriteBytes(Midi, morvotest::TTestSong::Type1());
   TRun Run = Convert("-f mp3 -o out " + Quote(Midi.string()));
   EXPECT_EQ(Run.Status, 1);
-  EXPECT_NE(Run.Out.find(": 失败(读取文件失败): MORVO_SOUNDFONT names no SoundFont file: " + (FRoot / "none.sf2").string()),
+  EXPECT_NE(Run.Out.find(": 失败(读取文件失败): MORVO_SOUNDFONT names no SoundFont file: " +
+                         (FRoot / "none.sf2").string()),
             std::string::npos)
       << Run.Out;
   EXPECT_FALSE(fs::exists(FRoot / "out" / "song.mp3"));
   TRun Json = Convert("--json -f mp3 -o out " + Quote(Midi.string()));
-  EXPECT_NE(Json.Out.find("\"result\":6,\"text\":\"读取文件失败\",\"detail\":\"MORVO_SOUNDFONT names no SoundFont"),
-            std::string::npos)
+  EXPECT_NE(
+      Json.Out.find(
+          "\"result\":6,\"text\":\"读取文件失败\",\"detail\":\"MORVO_SOUNDFONT names no SoundFont"),
+      std::string::npos)
       << Json.Out;
 }
 
 TEST_F(CliRun, MissingSourcesAndDuplicatesAreReported) {
   const fs::path Source = MakeWav("a.wav", 0.5);
-  TRun Run = Convert("-f wav -o out " + Quote(Source.string()) + " " + Quote(Source.string()) + " missing.wav");
+  TRun Run = Convert("-f wav -o out " + Quote(Source.string()) + " " + Quote(Source.string()) +
+                     " missing.wav");
   EXPECT_EQ(Run.Status, 1);
   EXPECT_NE(Run.Err.find("missing.wav"), std::string::npos) << Run.Err;
   EXPECT_NE(Run.Err.find("a.wav"), std::string::npos) << "the duplicate is named";
@@ -405,7 +427,8 @@ TEST_F(CliRun, InvalidTargetFolders) {
   EXPECT_NE(NoDrive.Err.find("为无效路径"), std::string::npos) << NoDrive.Err;
 
   std::ofstream(FRoot / "plainfile") << "x";
-  TRun Uncreatable = Convert("-f wav -o " + Quote((FRoot / "plainfile" / "sub").string()) + " " + Quote(Source.string()));
+  TRun Uncreatable = Convert("-f wav -o " + Quote((FRoot / "plainfile" / "sub").string()) + " " +
+                             Quote(Source.string()));
   EXPECT_EQ(Uncreatable.Status, 2);
   EXPECT_NE(Uncreatable.Err.find("无法创建"), std::string::npos) << Uncreatable.Err;
 }
@@ -545,12 +568,15 @@ TEST_F(CliRun, AFifoNamedAsASourceIsRefusedAtOnce) {
 TEST_F(CliRun, SaveStoresTheDefaults) {
   const fs::path Source = MakeWav("a.wav", 0.5);
   const fs::path Out = FRoot / "saved";
-  ASSERT_EQ(Convert("-f flac -q 7 --save -o " + Quote(Out.string()) + " " + Quote(Source.string())).Status, 0);
+  ASSERT_EQ(Convert("-f flac -q 7 --save -o " + Quote(Out.string()) + " " + Quote(Source.string()))
+                .Status,
+            0);
   const std::string Ini = ReadBytes(FRoot / "prog" / "EncodeConfig.ini");
   EXPECT_NE(Ini.find("DestPath=" + Out.string() + "/"), std::string::npos) << Ini;
   EXPECT_NE(Ini.find("Qulity=7"), std::string::npos) << Ini;
   TRun Listed = Convert("-f flac --list-qualities");
-  EXPECT_NE(Listed.Out.find("7: Free Lossless Audio Codec，压缩级别7  *"), std::string::npos) << Listed.Out;
+  EXPECT_NE(Listed.Out.find("7: Free Lossless Audio Codec，压缩级别7  *"), std::string::npos)
+      << Listed.Out;
   // encode.log lists the converted target.
   EXPECT_TRUE(fs::exists(FRoot / "prog" / "encode.log"));
 }
@@ -596,12 +622,14 @@ namespace {
 // later runs, and --tags turns them on again for one run.
 TEST_F(CliRun, TagsTravelUnlessTurnedOffAndTheChoiceCanBeSaved) {
   const fs::path Source = FRoot / "src" / "tagged.wav";
-  ASSERT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=0.5 -ac 2 -metadata title=Song " +
-                         Quote(Source.string())));
+  ASSERT_TRUE(RunCommand(
+      "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=0.5 -ac 2 -metadata title=Song " +
+      Quote(Source.string())));
   const auto TitleOf = [this](const std::string& Folder) {
     const fs::path Target = FRoot / Folder / "tagged.flac";
     EXPECT_TRUE(fs::exists(Target)) << Folder;
-    return RunTool("ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 " + Quote(Target.string()))
+    return RunTool("ffprobe -v error -show_entries format_tags=title -of default=nw=1:nk=1 " +
+                   Quote(Target.string()))
         .Output;
   };
   const auto Run = [this, &Source](const std::string& Folder, const std::string& Flags) {

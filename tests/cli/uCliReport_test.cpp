@@ -100,8 +100,23 @@ TEST(CliReport, LiveLinesAreRedrawnInPlaceOnTheErrorStream) {
 }
 
 TEST(CliOptions, ParsesNamesIntoTheWindowsValues) {
-  const char* Argv[] = {"morvo-convert", "-f", "MP3", "-e", "overwrite", "-p", "background", "--mp3-mode",
-                        "abr", "--mp3-channels", "joint", "-q", "5", "--ape-level", "3", "a.wav", "dir"};
+  const char* Argv[] = {"morvo-convert",
+                        "-f",
+                        "MP3",
+                        "-e",
+                        "overwrite",
+                        "-p",
+                        "background",
+                        "--mp3-mode",
+                        "abr",
+                        "--mp3-channels",
+                        "joint",
+                        "-q",
+                        "5",
+                        "--ape-level",
+                        "3",
+                        "a.wav",
+                        "dir"};
   const TCliParseResult R = ParseCliOptions(17, Argv);
   ASSERT_TRUE(R.Run) << R.Message;
   EXPECT_EQ(R.Options.Format, "mp3");

@@ -18,8 +18,7 @@ TPlayerFolder::TPlayerFolder()
 }
 
 TPlayerFolder::~TPlayerFolder() {
-  if (!FBlock)
-    return;
+  if (!FBlock) return;
   if (FBlock->Created())
     platform::TSharedMemory::Remove(TDataExchange::BlockName);
   else
@@ -33,8 +32,7 @@ void TPlayerFolder::PublishInBlock(const std::u16string& Folder) {
 }
 
 void TPlayerFolder::PublishInBlockRaw(const std::vector<char16_t>& Units) {
-  if (!FBlock)
-    return;
+  if (!FBlock) return;
   std::memset(FBlock->Data() + TDataExchange::FolderOffset, 0, TDataExchange::FolderMaxUnits * 2);
   std::memcpy(FBlock->Data() + TDataExchange::FolderOffset, Units.data(),
               std::min(Units.size(), TDataExchange::FolderMaxUnits) * 2);
@@ -46,12 +44,8 @@ void TPlayerFolder::PublishInRegistry(const std::string& Value) {
       << "[Software\\Morva]\nMorva8=" << Value << "\n";
 }
 
-fs::path FullPlayerDir() {
-  return fs::path(MORVO_TEST_PLAYER_DIR) / "full";
-}
-fs::path PartialPlayerDir() {
-  return fs::path(MORVO_TEST_PLAYER_DIR) / "partial";
-}
+fs::path FullPlayerDir() { return fs::path(MORVO_TEST_PLAYER_DIR) / "full"; }
+fs::path PartialPlayerDir() { return fs::path(MORVO_TEST_PLAYER_DIR) / "partial"; }
 
 bool IsMapped(const fs::path& File) {
   const std::string wanted = fs::weakly_canonical(File).string();
@@ -64,4 +58,4 @@ bool IsMapped(const fs::path& File) {
   return false;
 }
 
-} // namespace testing_codecs
+}  // namespace testing_codecs

@@ -48,10 +48,10 @@ private:
 };
 
 // The folders the test libraries were built into.
-fs::path FullPlayerDir();    // libcodecs.so and libLxPlayer.so with all entries
-fs::path PartialPlayerDir(); // both present but lacking required entries
+fs::path FullPlayerDir();     // libcodecs.so and libLxPlayer.so with all entries
+fs::path PartialPlayerDir();  // both present but lacking required entries
 
 // Whether the process has the file mapped (a loaded library).
 bool IsMapped(const fs::path& File);
 
-} // namespace testing_codecs
+}  // namespace testing_codecs

@@ -11,9 +11,7 @@ using namespace testing_codecs;
 
 namespace {
 
-std::u16string WithSlash(const fs::path& Folder) {
-  return Folder.u16string() + u"/";
-}
+std::u16string WithSlash(const fs::path& Folder) { return Folder.u16string() + u"/"; }
 
 struct PlayerInstallDir : ::testing::Test {
   TPlayerFolder Player;
@@ -51,7 +49,7 @@ TEST_F(PlayerInstallDir, AFolderFillingAllUnitsWithoutTerminatorIsReadToUnit260)
   std::u16string field = WithSlash(deep);
   ASSERT_EQ(field.size(), TDataExchange::FolderMaxUnits);
   std::vector<char16_t> units(field.begin(), field.end());
-  units.push_back(u'X'); // beyond the field: must not be read
+  units.push_back(u'X');  // beyond the field: must not be read
   Player.PublishInBlockRaw(units);
   EXPECT_EQ(TDataExchange().GetPlayerFolder(), field);
 }
@@ -83,4 +81,4 @@ TEST(TDataExchange, AMissingBlockIsNotCreated) {
       platform::TSharedMemory::OpenExisting(TDataExchange::BlockName, TDataExchange::BlockSize));
 }
 
-} // namespace
+}  // namespace

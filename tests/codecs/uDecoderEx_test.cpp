@@ -155,4 +155,4 @@ TEST_F(PlayerLibrary, FinalizationLogsAndUnloads) {
   EXPECT_EQ(written.find(u"finalization Failed"), std::u16string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -30,8 +30,7 @@ std::vector<uint8_t> Pack(int Bits, const std::vector<int64_t>& Samples) {
 }
 
 int64_t Unpack(int Bits, const uint8_t* p) {
-  if (Bits == 8)
-    return p[0];
+  if (Bits == 8) return p[0];
   uint64_t u = 0;
   for (int i = 0; i < Bits / 8; ++i)
     u |= uint64_t(p[i]) << (8 * i);
@@ -109,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(ConvertSampleFormat, IgnoresTrailingBytesOfAPartSample) {
-  const std::vector<uint8_t> in = {0x00, 0x7F, 0x12}; // one 16-bit sample and one stray byte
+  const std::vector<uint8_t> in = {0x00, 0x7F, 0x12};  // one 16-bit sample and one stray byte
   uint8_t out[3] = {kCanary, kCanary, kCanary};
   ConvertSampleFormat(in.data(), out, 3, 8, 16);
   EXPECT_EQ(out[0], 255);
@@ -117,7 +116,7 @@ TEST(ConvertSampleFormat, IgnoresTrailingBytesOfAPartSample) {
 
   const std::vector<uint8_t> in24 = Pack(24, {-1, 8388607});
   std::vector<uint8_t> wide(in24.begin(), in24.end());
-  wide.push_back(0x55); // seven bytes: two samples and one stray byte
+  wide.push_back(0x55);  // seven bytes: two samples and one stray byte
   std::vector<uint8_t> out16(6, kCanary);
   ConvertSampleFormat(wide.data(), out16.data(), 7, 16, 24);
   EXPECT_EQ(Unpack(16, out16.data()), 0);
@@ -146,9 +145,7 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
          uint32_t(b[at + 3]) << 24;
 }
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  return uint16_t(b[at] | b[at + 1] << 8);
-}
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 
 struct TWavEncoderFile : ::testing::Test {
   TTempDir Dir;
@@ -160,7 +157,7 @@ struct TWavEncoderFile : ::testing::Test {
     void* p = nullptr;
     Encoder->QueryInterface(IID_IWavEncoderParam, &p);
     auto* param = static_cast<IWavEncoderParam*>(p);
-    param->Release(); // the encoder itself keeps the object alive
+    param->Release();  // the encoder itself keeps the object alive
     return param;
   }
   std::vector<uint8_t> Written() {
@@ -223,7 +220,7 @@ TEST_F(TWavEncoderFile, FinishWithoutSamplesLeavesAnEmptyDataChunk) {
 TEST_F(TWavEncoderFile, OddByteCountConvertsWholeSamplesOnly) {
   const WAVEFORMATEX format = PcmFormat(1, 8000, 16);
   Param()->SetOutputBits(1, 16);
-  const std::vector<uint8_t> pcm = {0x00, 0x80, 0x33}; // -32768 and a stray byte
+  const std::vector<uint8_t> pcm = {0x00, 0x80, 0x33};  // -32768 and a stray byte
   ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
   ASSERT_EQ(Encoder->Encode(pcm.data(), 3), 0);
   Encoder->Finish();
@@ -245,7 +242,7 @@ TEST_F(TWavEncoderFile, RefusesWorkWithoutCallbackOrWithUnusableWidths) {
   ASSERT_EQ(Encoder->Init(&Callback, &noBits), 0);
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
   ASSERT_EQ(Encoder->Init(&Callback, &format), 0);
-  Param()->SetOutputBits(0, 12); // a fallback width the header could not describe
+  Param()->SetOutputBits(0, 12);  // a fallback width the header could not describe
   EXPECT_EQ(Encoder->Encode(pcm.data(), 4), -1);
   EXPECT_EQ(Encoder->Encode(pcm.data(), -4), -1);
   EXPECT_EQ(Written().size(), 88u) << "two placeholders, no samples";
@@ -266,7 +263,7 @@ TEST(TWavEncoder, AnswersBothInterfacesAndHoldsItsCallbackUntilReleased) {
 
   const WAVEFORMATEX format = PcmFormat(1, 8000, 16);
   encoder->Init(&callback, &format);
-  EXPECT_EQ(callback.AddRef(), 3u); // ours, the encoder's, this one
+  EXPECT_EQ(callback.AddRef(), 3u);  // ours, the encoder's, this one
   callback.Release();
   EXPECT_EQ(encoder->Reserved1(7), 0);
   EXPECT_EQ(encoder->Reserved4(7, 8), 0);
@@ -280,7 +277,7 @@ TEST(TWavEncoder, AnswersBothInterfacesAndHoldsItsCallbackUntilReleased) {
 // Sizes of a RIFF file are 32-bit: a target that would pass 4 GiB must fail
 // instead of being written with wrapped lengths. The data goes to /dev/null.
 TEST(TWavEncoder, RefusesDataThatWouldWrapTheRiffSizes) {
-  TFileCallback sink("/dev/null"); // throws when it cannot be opened
+  TFileCallback sink("/dev/null");  // throws when it cannot be opened
   TComPtr<IEncoder> encoder(CreateWavEncoder());
   const WAVEFORMATEX format = PcmFormat(2, 44100, 16);
   ASSERT_EQ(encoder->Init(&sink, &format), 0);
@@ -356,7 +353,7 @@ TEST_P(WavReadByFfmpeg, SamplesMatchTheSourceWithinOneOutputStep) {
   const WAVEFORMATEX format = PcmFormat(uint16_t(p.Channels), 44100, uint16_t(p.InBits));
   ASSERT_EQ(encoder->Init(&callback, &format), 0);
   const size_t frame = size_t(p.Channels * p.InBits / 8);
-  for (size_t at = 0; at < pcm.size();) { // uneven reads, whole frames each
+  for (size_t at = 0; at < pcm.size();) {  // uneven reads, whole frames each
     const size_t n = std::min(pcm.size() - at, frame * (97 + at % 3));
     ASSERT_EQ(encoder->Encode(pcm.data() + at, int32_t(n)), 0);
     at += n;
@@ -403,4 +400,4 @@ INSTANTIATE_TEST_SUITE_P(WidthsAndChannels, WavReadByFfmpeg, ::testing::ValuesIn
                                   (info.param.Channels == 1 ? "Mono" : "Stereo");
                          });
 
-} // namespace
+}  // namespace

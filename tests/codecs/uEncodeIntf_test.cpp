@@ -95,7 +95,7 @@ TEST_F(CodecLibraries, WavNeedsNoLibraryAndIsNeverCounted) {
   IUnknown* param = nullptr;
   ASSERT_TRUE(CreateEncoder(ftWAV, encoder, param));
   ASSERT_NE(encoder, nullptr);
-  static_cast<IWavEncoderParam*>(param)->SetOutputBits(3, 16); // the slot answers
+  static_cast<IWavEncoderParam*>(param)->SetOutputBits(3, 16);  // the slot answers
   // Our own reference shows whether CreateEncoder lets go of the old outputs.
   IEncoder* held = encoder;
   EXPECT_EQ(held->AddRef(), 3u);
@@ -125,7 +125,8 @@ TEST_F(CodecLibraries, LibraryEncodersComeWithTheirFormatsParameterInterface) {
   encoder = nullptr;
   param = nullptr;
   callback.Close();
-  const std::vector<uint8_t> bytes = morvotest::ReadBytes<std::vector<uint8_t>>(dir.Path() / "x.ape");
+  const std::vector<uint8_t> bytes =
+      morvotest::ReadBytes<std::vector<uint8_t>>(dir.Path() / "x.ape");
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "TESTabcdLEVEL=4000");
 
   ASSERT_TRUE(LoadCodecLibrary(ftMP3));
@@ -157,4 +158,4 @@ TEST_F(CodecLibraries, CpuControlLoadIsCountedAndResolvesOrdinalSix) {
   EXPECT_EQ(CpuControlFactory(), nullptr);
 }
 
-} // namespace
+}  // namespace

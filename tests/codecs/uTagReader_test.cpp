@@ -49,12 +49,15 @@ TEST(TagReader, MetadataKeysOfFfmpegAndTagFormatsNameTheFields) {
 
 // A WAV file whose INFO list holds Text under INAM, as bytes.
 std::string WavWithInfoTitle(const std::string& Text) {
-  auto Le32 = [](uint32_t V) { return std::string{char(V), char(V >> 8), char(V >> 16), char(V >> 24)}; };
+  auto Le32 = [](uint32_t V) {
+    return std::string{char(V), char(V >> 8), char(V >> 16), char(V >> 24)};
+  };
   std::string Value = Text + '\0';
   if (Value.size() % 2) Value += '\0';
   const std::string Info = "INFO" + std::string("INAM") + Le32(uint32_t(Text.size() + 1)) + Value;
-  const std::string Fmt = std::string("fmt ") + Le32(16) +
-                          std::string("\x01\x00\x02\x00\x44\xAC\x00\x00\x10\xB1\x02\x00\x04\x00\x10\x00", 16);
+  const std::string Fmt =
+      std::string("fmt ") + Le32(16) +
+      std::string("\x01\x00\x02\x00\x44\xAC\x00\x00\x10\xB1\x02\x00\x04\x00\x10\x00", 16);
   const std::string Data = std::string("data") + Le32(400) + std::string(400, '\0');
   const std::string List = "LIST" + Le32(uint32_t(Info.size())) + Info;
   const std::string Body = "WAVE" + Fmt + Data + List;
@@ -91,8 +94,10 @@ TEST(TagReader, FilesWithoutReadableTags) {
 
 TEST(TagReader, CoverFilesMustBePictures) {
   morvotest::TTempDir Dir;
-  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=red:s=16x16:d=1 "
-                                    "-frames:v 1 " + morvotest::Quote(Dir.Path() / "cover.png")));
+  ASSERT_TRUE(
+      morvotest::RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=red:s=16x16:d=1 "
+                            "-frames:v 1 " +
+                            morvotest::Quote(Dir.Path() / "cover.png")));
   const TCoverArt Png = ReadCoverFile(Wide(Dir.Path() / "cover.png"));
   EXPECT_EQ(Png.MimeType, "image/png");
   EXPECT_EQ(Png.Data, morvotest::ReadBytes<std::vector<uint8_t>>(Dir.Path() / "cover.png"));

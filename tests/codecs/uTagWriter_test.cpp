@@ -24,8 +24,9 @@ protected:
   // One second of a tone in the format of the extension, made by ffmpeg.
   fs::path Make(const std::string& Name) {
     const fs::path File = FDir.Path() / Name;
-    EXPECT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=1 -ac 2 -map_metadata -1 " +
-                           Quote(File)));
+    EXPECT_TRUE(RunCommand(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=1 -ac 2 -map_metadata -1 " +
+        Quote(File)));
     return File;
   }
   static std::u16string Wide(const fs::path& File) { return platform::Utf8ToWide(File.string()); }
@@ -46,7 +47,8 @@ TEST_F(TagWriter, AFileOfAnotherFormatIsReportedAndKept) {
   TTagSet Tags;
   Tags.Title = u"Title";
   for (const TFormatType Format : {ftMP3, ftFLAC, ftAPE, ftWAV}) {
-    for (const std::string& Bytes : {std::string(4096, 'x'), std::string("RIFF\x10\0\0\0WAVEjunk")}) {
+    for (const std::string& Bytes :
+         {std::string(4096, 'x'), std::string("RIFF\x10\0\0\0WAVEjunk")}) {
       morvotest::WriteBytes(Fake, Bytes);
       EXPECT_NE(WriteFileTags(Wide(Fake), Format, Tags), u"") << int(Format);
       EXPECT_TRUE(ReadBytes(Fake) == Bytes) << int(Format);
@@ -63,7 +65,9 @@ TEST_F(TagWriter, WritingAgainReplacesAndFullDatesSurviveId3v23) {
   Tags.Date = u"2021-05-03";
   for (const char* Name : {"a.mp3", "a.flac", "a.wav"}) {
     const fs::path File = Make(Name);
-    const TFormatType Format = File.extension() == ".mp3" ? ftMP3 : File.extension() == ".flac" ? ftFLAC : ftWAV;
+    const TFormatType Format = File.extension() == ".mp3"    ? ftMP3
+                               : File.extension() == ".flac" ? ftFLAC
+                                                             : ftWAV;
     ASSERT_EQ(WriteFileTags(Wide(File), Format, Tags), u"");
     Tags.Title = u"Second";
     ASSERT_EQ(WriteFileTags(Wide(File), Format, Tags), u"");
@@ -71,8 +75,11 @@ TEST_F(TagWriter, WritingAgainReplacesAndFullDatesSurviveId3v23) {
     const nlohmann::json Read = ReadTagsWithMutagen(File);
     EXPECT_EQ(Field(Read, "title"), "Second") << Name;
     EXPECT_EQ(Field(Read, "date"), "2021-05-03") << Name;
-    const std::string Probe = morvotest::RunTool("ffprobe -v error -show_entries format_tags=title -of "
-                                                 "default=nw=1:nk=1 " + Quote(File)).Output;
+    const std::string Probe =
+        morvotest::RunTool("ffprobe -v error -show_entries format_tags=title -of "
+                           "default=nw=1:nk=1 " +
+                           Quote(File))
+            .Output;
     EXPECT_EQ(Probe, "Second\n") << Name;
   }
 }

@@ -49,7 +49,8 @@ TEST_F(CpuControlTest, WorkersCarryAControlWhileConverting) {
     }
   };
   ConvertAll();
-  for (int32_t id : ids) EXPECT_EQ(Task(id)->FResult, rcSucceeded);
+  for (int32_t id : ids)
+    EXPECT_EQ(Task(id)->FResult, rcSucceeded);
   TCpuControl& control = *FManager->FCpuControl;
   if (control.PairCount() == 0) GTEST_SKIP() << "the player library makes no CPU usage control";
   EXPECT_EQ(converting, static_cast<int>(ids.size()));

@@ -54,7 +54,8 @@ TEST_F(TaskFilesTest, TheTargetIsWrittenUnderATemporaryNameUntilItIsDone) {
   ConvertAll();
   ASSERT_TRUE(seenWhileConverting);
   EXPECT_EQ(Task(id)->FResult, rcSucceeded);
-  EXPECT_EQ(DecodeWithFfmpeg(FOut + "/long.flac", "pcm_s16le").Pcm, ReadWav(TSources::Get().Long16).Pcm);
+  EXPECT_EQ(DecodeWithFfmpeg(FOut + "/long.flac", "pcm_s16le").Pcm,
+            ReadWav(TSources::Get().Long16).Pcm);
   EXPECT_TRUE(Hidden(FOut).empty());
 }
 
@@ -105,7 +106,8 @@ TEST_F(TaskFilesTest, ASourceBeingReadCannotBeDeletedOrReplaced) {
     if (tried || !r.Posted || r.Kind != nkProgress || r.Value != reader) return;
     tried = true;
     // Anyone's delete through the platform is refused, as on Windows.
-    deleteRefused = !platform::DeleteFileW(W(source)) && platform::GetLastError() == platform::ERROR_SHARING_VIOLATION;
+    deleteRefused = !platform::DeleteFileW(W(source)) &&
+                    platform::GetLastError() == platform::ERROR_SHARING_VIOLATION;
   };
   FManager->StartConvert();
   RunUntil([&] { return tried && Task(writer)->FState == tsFailed; });
@@ -130,7 +132,8 @@ TEST_F(TaskFilesTest, ASourceReplacedDuringItsConversionIsNotTrashed) {
   });
   ConvertAll();
   EXPECT_TRUE(FileExists(FOut + "/a.flac"));
-  EXPECT_EQ(ReadBytes(source), "a new file under the old name") << "only the converted file goes to the trash";
+  EXPECT_EQ(ReadBytes(source), "a new file under the old name")
+      << "only the converted file goes to the trash";
 }
 
 TEST_F(TaskFilesTest, AReadOnlyTargetFolderFailsWithTheSystemsReason) {

@@ -18,7 +18,8 @@ class TargetTest : public TEngineTest {
 protected:
   // Converts Source to TargetName in Folder (a spelling of a folder) with
   // the overwrite policy; the task's number.
-  int32_t OverwriteInto(const std::string& Folder, const std::string& Source, const std::string& TargetName) {
+  int32_t OverwriteInto(const std::string& Folder, const std::string& Source,
+                        const std::string& TargetName) {
     FManager->SetDestPath(W(Folder));
     FManager->FExistPolicy = epOverwrite;
     const int32_t id = Add(Source, TargetName);
@@ -32,7 +33,8 @@ TEST_F(TargetTest, TheSourceSpelledAnotherWayIsStillTheSource) {
   const std::string source = CopySource(TSources::Get().Wav16, dir, "a.wav");
   const std::string original = ReadBytes(source);
   fs::create_directory_symlink(dir, NewDir("links") + "/music");
-  const std::string spellings[] = {dir + "/./", dir + "/../" + fs::path(dir).filename().string() + "/",
+  const std::string spellings[] = {dir + "/./",
+                                   dir + "/../" + fs::path(dir).filename().string() + "/",
                                    dir + "//", NewDir("links") + "/music/"};
   for (const std::string& folder : spellings) {
     const int32_t id = OverwriteInto(folder, source, "a.wav");
@@ -57,7 +59,8 @@ TEST_F(TargetTest, AHardLinkOrABindMountOfTheSourceIsTheSource) {
   FManager->RemoveTask(hard);
 
   const std::string bound = NewDir("bound");
-  if (mount(dir.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0) GTEST_SKIP() << "cannot bind-mount here";
+  if (mount(dir.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "cannot bind-mount here";
   const int32_t bind = OverwriteInto(bound, source, "a.wav");
   umount(bound.c_str());
   EXPECT_EQ(Task(bind)->FResult, rcSucceeded);
@@ -114,7 +117,8 @@ TEST_F(TargetTest, TheCopyNameOfARunCollisionIsReported) {
   ConvertAll();
   ASSERT_EQ(Task(first)->FResult, rcSucceeded);
   ASSERT_EQ(Task(second)->FResult, rcSucceeded);
-  const TTaskItem* renamed = U(Task(first)->FTargetName) == "same.flac" ? Task(second) : Task(first);
+  const TTaskItem* renamed =
+      U(Task(first)->FTargetName) == "same.flac" ? Task(second) : Task(first);
   EXPECT_EQ(U(renamed->FTargetName), "复件(0) same.flac");
   EXPECT_NE(U(renamed->FDetail).find("same.flac"), std::string::npos) << U(renamed->FDetail);
   const TTaskItem* kept = renamed == Task(first) ? Task(second) : Task(first);
@@ -123,7 +127,8 @@ TEST_F(TargetTest, TheCopyNameOfARunCollisionIsReported) {
 
 std::string Repeat(const std::string& Text, int Count) {
   std::string result;
-  for (int i = 0; i < Count; ++i) result += Text;
+  for (int i = 0; i < Count; ++i)
+    result += Text;
   return result;
 }
 

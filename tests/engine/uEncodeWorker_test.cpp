@@ -26,8 +26,7 @@ namespace {
 
 class ConversionTest : public TEngineTest {
 protected:
-  template <class T>
-  T* Param(const char* Ext) {
+  template <class T> T* Param(const char* Ext) {
     return dynamic_cast<T*>(FManager->FParamManager->FindByExtension(Ext));
   }
 };
@@ -176,9 +175,11 @@ TEST_F(ConversionTest, TrackOfMoreThanFourGibibytesConvertsWhole) {
   EXPECT_EQ(Task(id)->FResult, rcSucceeded);
   EXPECT_EQ(Task(id)->FProgress, 100);
   int progressReports = 0;
-  for (const TReport& r : ReportsOf(id)) progressReports += r.Kind == nkProgress;
+  for (const TReport& r : ReportsOf(id))
+    progressReports += r.Kind == nkProgress;
   EXPECT_LE(progressReports, 101);
-  const std::string samples = morvotest::RunTool("metaflac --show-total-samples " + Quote(target)).Output;
+  const std::string samples =
+      morvotest::RunTool("metaflac --show-total-samples " + Quote(target)).Output;
   EXPECT_EQ(samples, "1102455900\n");
   std::error_code ignored;
   std::filesystem::remove(target, ignored);
@@ -194,7 +195,8 @@ TEST_F(ConversionTest, NormalTaskReportsInOrder) {
   // Kind 3 (reset) and 7 (running) come first.
   ASSERT_GE(reports.size(), 4u);
   size_t i = 0;
-  while (i < reports.size() && !(reports[i].Kind == nkChanged && !reports[i].Posted)) ++i;
+  while (i < reports.size() && !(reports[i].Kind == nkChanged && !reports[i].Posted))
+    ++i;
   ASSERT_LT(i, reports.size());
   ++i;  // converting
   int32_t progressCount = 0;
@@ -216,10 +218,12 @@ TEST_F(ConversionTest, NormalTaskReportsInOrder) {
 TEST_F(ConversionTest, LosslessCodecsBehindOtherExtensionsConvertToLossless) {
   // AIFF and ALAC are lossless although their extensions are not listed.
   const std::string dir = NewDir("src");
-  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(TSources::Get().Wav16) +
-                                    " -c:a pcm_s16be " + Quote(dir + "/a.aiff")));
-  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(TSources::Get().Wav16) +
-                                    " -c:a alac " + Quote(dir + "/a.m4a")));
+  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -i " +
+                                    Quote(TSources::Get().Wav16) + " -c:a pcm_s16be " +
+                                    Quote(dir + "/a.aiff")));
+  ASSERT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -v error -y -i " +
+                                    Quote(TSources::Get().Wav16) + " -c:a alac " +
+                                    Quote(dir + "/a.m4a")));
   const int32_t aiff = Add(dir + "/a.aiff", "aiff.flac");
   const int32_t alac = Add(dir + "/a.m4a", "alac.wav");
   ConvertAll();
@@ -344,14 +348,16 @@ TEST_F(DamagedSourceTest, CutWavFlacAndApeSourcesFailWithCode6) {
   const int32_t flac = Add(Cut(s.Flac, "cut.flac", 50), "cut-flac.wav");
   const int32_t cutApe = Add(Cut(apePath, "cut.ape", 50), "cut-ape.wav");
   ConvertAll();
-  for (int32_t id : {wav, flac, cutApe}) ExpectReadFailure(id);
+  for (int32_t id : {wav, flac, cutApe})
+    ExpectReadFailure(id);
   EXPECT_EQ(U(Task(wav)->FDetail), "the file ends before the length its header states");
   EXPECT_EQ(FManager->FSucceededCount, 0);
 }
 
 TEST_F(DamagedSourceTest, ADamagedFlacFrameInTheMiddleFailsWithCode6) {
   std::string bytes = ReadBytes(TSources::Get().Flac);
-  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 32; ++i) bytes[i] ^= 0x5A;
+  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 32; ++i)
+    bytes[i] ^= 0x5A;
   const std::string damaged = NewDir("damaged") + "/damaged.flac";
   WriteBytes(damaged, bytes);
   ASSERT_NE(Shell("flac -s -t " + Quote(damaged)), 0) << "the flac tool sees the damage";
@@ -452,7 +458,8 @@ TEST(WorkerWithItsOwnHost, ConvertsTheTaskItIsGiven) {
     TEncodeWorker worker(&host);
     worker.FNumber = 1;
     worker.Activate();
-    ASSERT_TRUE(ServeUntil([&] { return host.FTask->FState == tsDone || host.FTask->FState == tsFailed; }));
+    ASSERT_TRUE(
+        ServeUntil([&] { return host.FTask->FState == tsDone || host.FTask->FState == tsFailed; }));
     worker.TerminateWorker();
     ASSERT_TRUE(ServeUntil([&] { return worker.Ended(); }));
   }

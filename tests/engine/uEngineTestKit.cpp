@@ -24,8 +24,8 @@ TWavData ReadWav(const std::string& Path) { return morvotest::ParseWav(ReadBytes
 
 TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec) {
   const std::string out = Path + ".decoded.wav";
-  const std::string cmd = "ffmpeg -nostdin -v error -y -i " + Quote(Path) + " -map_metadata -1 -bitexact -c:a " +
-                          PcmCodec + " " + Quote(out);
+  const std::string cmd = "ffmpeg -nostdin -v error -y -i " + Quote(Path) +
+                          " -map_metadata -1 -bitexact -c:a " + PcmCodec + " " + Quote(out);
   if (!morvotest::RunCommand(cmd)) return {};
   TWavData wav = ReadWav(out);
   fs::remove(out);
@@ -34,8 +34,11 @@ TWavData DecodeWithFfmpeg(const std::string& Path, const std::string& PcmCodec) 
 
 std::string Probe(const std::string& Path) {
   std::string result = morvotest::RunTool("ffprobe -v error -select_streams a:0 -show_entries "
-                                          "stream=codec_name,bit_rate -of csv=p=0 " + Quote(Path)).Output;
-  while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
+                                          "stream=codec_name,bit_rate -of csv=p=0 " +
+                                          Quote(Path))
+                           .Output;
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
+    result.pop_back();
   return result;
 }
 
@@ -45,9 +48,10 @@ std::string Probe(const std::string& Path) {
 static std::string MakeNoise(const std::string& Dir, const std::string& Name, int Seconds, int Rate,
                              const std::string& Codec) {
   const std::string path = Dir + "/" + Name;
-  const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.4*random(0)-0.2|0.4*random(1)-0.2:s=" +
-                          std::to_string(Rate) + ":d=" + std::to_string(Seconds) +
-                          "\" -map_metadata -1 -bitexact -c:a " + Codec + " " + Quote(path);
+  const std::string cmd =
+      "ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=0.4*random(0)-0.2|0.4*random(1)-0.2:s=" +
+      std::to_string(Rate) + ":d=" + std::to_string(Seconds) +
+      "\" -map_metadata -1 -bitexact -c:a " + Codec + " " + Quote(path);
   EXPECT_TRUE(morvotest::RunCommand(cmd));
   return path;
 }
@@ -70,7 +74,8 @@ const TSources& TSources::Get() {
     s.Wav24 = MakeNoise(s.Dir, "noise24.wav", 2, 48000, "pcm_s24le");
     s.Long16 = MakeNoise(s.Dir, "long16.wav", 95, 44100, "pcm_s16le");
     s.Mp3_128 = s.Dir + "/noise128.mp3";
-    EXPECT_TRUE(morvotest::RunCommand("lame --silent -b 128 " + Quote(s.Wav16) + " " + Quote(s.Mp3_128)));
+    EXPECT_TRUE(
+        morvotest::RunCommand("lame --silent -b 128 " + Quote(s.Wav16) + " " + Quote(s.Mp3_128)));
     s.Flac = s.Dir + "/noise16.flac";
     EXPECT_TRUE(morvotest::RunCommand("flac -s -f -5 " + Quote(s.Wav16) + " -o " + Quote(s.Flac)));
     return s;
@@ -89,7 +94,8 @@ public:
     fs::remove_all(s.Root, ignored);
   }
 };
-static ::testing::Environment* const ScratchCleanup = ::testing::AddGlobalTestEnvironment(new TScratchCleanup);
+static ::testing::Environment* const ScratchCleanup =
+    ::testing::AddGlobalTestEnvironment(new TScratchCleanup);
 
 // ---------------------------------------------------------------------------
 // Fixture
@@ -119,14 +125,15 @@ std::string TEngineTest::NewDir(const std::string& Name) {
   return dir;
 }
 
-std::string TEngineTest::CopySource(const std::string& Source, const std::string& Dir, const std::string& Name) {
+std::string TEngineTest::CopySource(const std::string& Source, const std::string& Dir,
+                                    const std::string& Name) {
   const std::string path = Dir + "/" + Name;
   fs::copy_file(Source, path, fs::copy_options::overwrite_existing);
   return path;
 }
 
-int32_t TEngineTest::Add(const std::string& Source, const std::string& TargetName, uint8_t Kind, int32_t StartMs,
-                         int32_t EndMs, uint8_t SourceClass) {
+int32_t TEngineTest::Add(const std::string& Source, const std::string& TargetName, uint8_t Kind,
+                         int32_t StartMs, int32_t EndMs, uint8_t SourceClass) {
   auto item = std::make_unique<TTaskItem>();
   item->FKind = Kind;
   item->FSource = W(Source);
@@ -192,7 +199,8 @@ void TEngineTest::RunUntil(const std::function<bool()>& Done, int TimeoutSeconds
       platform::QuitMessageLoop(1);
     }
   });
-  while (!Done() && !timedOut) platform::RunMessageLoop();
+  while (!Done() && !timedOut)
+    platform::RunMessageLoop();
   {
     std::lock_guard guard(lock);
     finished = true;

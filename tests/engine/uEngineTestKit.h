@@ -42,13 +42,13 @@ std::string Probe(const std::string& Path);
 
 // Sources made once per test program, in a scratch folder.
 struct TSources {
-  std::string Root;      // scratch root (environment folders live here)
-  std::string Dir;       // sources
-  std::string Wav16;     // 3 s stereo 16-bit 44.1 kHz noise
-  std::string Wav24;     // 2 s stereo 24-bit 48 kHz noise
-  std::string Long16;    // 95 s stereo 16-bit 44.1 kHz noise
-  std::string Mp3_128;   // 3 s MP3 at 128 kbit/s
-  std::string Flac;      // Wav16 through the flac tool
+  std::string Root;     // scratch root (environment folders live here)
+  std::string Dir;      // sources
+  std::string Wav16;    // 3 s stereo 16-bit 44.1 kHz noise
+  std::string Wav24;    // 2 s stereo 24-bit 48 kHz noise
+  std::string Long16;   // 95 s stereo 16-bit 44.1 kHz noise
+  std::string Mp3_128;  // 3 s MP3 at 128 kbit/s
+  std::string Flac;     // Wav16 through the flac tool
   static const TSources& Get();
 };
 
@@ -69,7 +69,8 @@ protected:
   // A new folder under the scratch root.
   std::string NewDir(const std::string& Name);
   // Copies a source into Dir under Name; returns the new path.
-  std::string CopySource(const std::string& Source, const std::string& Dir, const std::string& Name);
+  std::string CopySource(const std::string& Source, const std::string& Dir,
+                         const std::string& Name);
   // Adds a task; returns its number or -1 when refused.
   int32_t Add(const std::string& Source, const std::string& TargetName, uint8_t Kind = tkWholeFile,
               int32_t StartMs = 0, int32_t EndMs = 0, uint8_t SourceClass = scOther);
@@ -89,7 +90,7 @@ protected:
 
   std::unique_ptr<TTaskManager> FManager;
   std::vector<TReport> FReports;
-  std::string FOut;  // the target folder
+  std::string FOut;                               // the target folder
   std::function<void(const TReport&)> FOnReport;  // runs before the Done check
   std::function<void(uint32_t Msg)> FOnOtherMessage;
   std::shared_ptr<platform::TScriptedAnswerer> FAnswerer;

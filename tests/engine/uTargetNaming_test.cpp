@@ -20,7 +20,8 @@ TEST(CopyNameTest, NumberedCopiesFollowEachOther) {
   EXPECT_EQ(NextCopyName(u"复件() a.mp3"), u"复件(0) 复件() a.mp3");
   EXPECT_EQ(NextCopyName(u"复件(3 a.mp3"), u"复件(0) 复件(3 a.mp3");
   // Numbers beyond any integer type still count on.
-  EXPECT_EQ(NextCopyName(u"复件(99999999999999999999) a.mp3"), u"复件(100000000000000000000) a.mp3");
+  EXPECT_EQ(NextCopyName(u"复件(99999999999999999999) a.mp3"),
+            u"复件(100000000000000000000) a.mp3");
 }
 
 TEST(FitFileNameTest, ShortensTheStemAtACharacterBoundary) {
@@ -54,7 +55,8 @@ TEST(FitFileNameTest, CopyNamesAreFittedToo) {
 class NamingTest : public TEngineTest {};
 
 TEST_F(NamingTest, MakeCopyNameSkipsExistingCopies) {
-  for (const char* name : {"a.mp3", "复件(0) a.mp3", "复件(1) a.mp3"}) WriteBytes(FOut + "/" + name, "x");
+  for (const char* name : {"a.mp3", "复件(0) a.mp3", "复件(1) a.mp3"})
+    WriteBytes(FOut + "/" + name, "x");
   EXPECT_EQ(U(MakeCopyName(W(FOut + "/a.mp3"))), FOut + "/复件(2) a.mp3");
   EXPECT_EQ(U(MakeCopyName(W(FOut + "/free.mp3"))), FOut + "/free.mp3");
 }
@@ -147,7 +149,8 @@ TEST_F(NamingTest, QuestionClosedByShutdownKeepsTheTarget) {
   // The question stays open (no scripted answer); shut the engine down as
   // the window would when it closes.
   FOnOtherMessage = [&](uint32_t Msg) {
-    if (Msg == platform::WM_ENCODE_RESTORE) platform::PostMessage(this, platform::WM_USER + 1, 0, 0);
+    if (Msg == platform::WM_ENCODE_RESTORE)
+      platform::PostMessage(this, platform::WM_USER + 1, 0, 0);
     if (Msg == platform::WM_USER + 1) {
       std::u16string caption;
       for (const auto& worker : FManager->Workers())
@@ -185,8 +188,8 @@ TEST_F(NamingTest, TargetStillBeingWrittenIsNotOverwritten) {
   // overwrite must not pull the file away from under it.
   WriteBytes(FOut + "/busy.wav", "in progress");
   const platform::THandle Writer =
-      platform::CreateFileW(W(FOut + "/busy.wav"), platform::GENERIC_READ | platform::GENERIC_WRITE, 0,
-                            platform::TDisposition::OpenExisting);
+      platform::CreateFileW(W(FOut + "/busy.wav"), platform::GENERIC_READ | platform::GENERIC_WRITE,
+                            0, platform::TDisposition::OpenExisting);
   ASSERT_NE(Writer, platform::INVALID_HANDLE_VALUE);
   FManager->FExistPolicy = epOverwrite;
   const int32_t id = Add(TSources::Get().Wav16, "busy.wav");

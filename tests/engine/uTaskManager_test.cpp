@@ -89,10 +89,12 @@ TEST_F(TaskManagerTest, RenameTargetChecksAndResets) {
 TEST_F(TaskManagerTest, SortByResultSourceAndName) {
   const std::string src = TSources::Get().Wav16;
   const int32_t results[] = {12, 2, 13, 11};
-  for (int i = 0; i < 4; ++i) Task(Add(src, std::string(1, char('d' - i)) + ".mp3"))->FResult = results[i];
+  for (int i = 0; i < 4; ++i)
+    Task(Add(src, std::string(1, char('d' - i)) + ".mp3"))->FResult = results[i];
   FManager->Sort(2, 1);
   std::vector<int32_t> order;
-  for (int i = 0; i < 4; ++i) order.push_back(FManager->GetTask(i)->FResult);
+  for (int i = 0; i < 4; ++i)
+    order.push_back(FManager->GetTask(i)->FResult);
   EXPECT_EQ(order, (std::vector<int32_t>{2, 11, 12, 13}));
   EXPECT_EQ(FReports.back().Kind, nkListChanged);
   FManager->Sort(2, 2);
@@ -174,7 +176,8 @@ TEST_F(TaskManagerTest, ShutdownDuringThePump) {
   ShutDownAtFirstProgress();
   EXPECT_FALSE(FileExists(TargetPath(id)));
   EXPECT_EQ(Task(id)->FState, tsConverting) << "the task keeps its state";
-  for (const auto& worker : FManager->Workers()) EXPECT_TRUE(worker->Ended());
+  for (const auto& worker : FManager->Workers())
+    EXPECT_TRUE(worker->Ended());
 }
 
 TEST_F(TaskManagerTest, TwoProcessorsConvertInParallel) {
@@ -184,7 +187,8 @@ TEST_F(TaskManagerTest, TwoProcessorsConvertInParallel) {
   const int32_t b = Add(s.Long16, "pb.flac");
   int most = 0;
   FOnReport = [&](const TReport&) {
-    most = std::max(most, int(Task(a)->FState == tsConverting) + int(Task(b)->FState == tsConverting));
+    most =
+        std::max(most, int(Task(a)->FState == tsConverting) + int(Task(b)->FState == tsConverting));
   };
   ConvertAll();
   EXPECT_EQ(most, 2);
@@ -195,16 +199,19 @@ TEST_F(TaskManagerTest, TwoProcessorsConvertInParallel) {
 TEST_F(TaskManagerTest, OpticalSourcesGoToWorkerOneOnly) {
   const TSources& s = TSources::Get();
   std::vector<int32_t> optical;
-  for (int i = 0; i < 3; ++i) optical.push_back(Add(s.Wav16, "cd" + std::to_string(i) + ".flac", tkWholeFile, 0, 0, scOptical));
+  for (int i = 0; i < 3; ++i)
+    optical.push_back(
+        Add(s.Wav16, "cd" + std::to_string(i) + ".flac", tkWholeFile, 0, 0, scOptical));
   const int32_t other = Add(s.Long16, "disk.flac");
   int most = 0;
   bool onlyWorkerOne = true;
   FOnReport = [&](const TReport& r) {
     int converting = 0;
-    for (int32_t id : optical) converting += Task(id)->FState == tsConverting;
+    for (int32_t id : optical)
+      converting += Task(id)->FState == tsConverting;
     most = std::max(most, converting);
-    if (!r.Posted && r.Kind == nkChanged && Task(r.Value) && Task(r.Value)->FSourceClass == scOptical &&
-        Task(r.Value)->FState == tsConverting) {
+    if (!r.Posted && r.Kind == nkChanged && Task(r.Value) &&
+        Task(r.Value)->FSourceClass == scOptical && Task(r.Value)->FState == tsConverting) {
       for (const auto& worker : FManager->Workers())
         if (worker->FTask == Task(r.Value) && worker->FNumber != 1) onlyWorkerOne = false;
     }
@@ -212,7 +219,8 @@ TEST_F(TaskManagerTest, OpticalSourcesGoToWorkerOneOnly) {
   ConvertAll();
   EXPECT_EQ(most, 1);
   EXPECT_TRUE(onlyWorkerOne);
-  for (int32_t id : optical) EXPECT_EQ(Task(id)->FResult, rcSucceeded);
+  for (int32_t id : optical)
+    EXPECT_EQ(Task(id)->FResult, rcSucceeded);
   EXPECT_EQ(Task(other)->FResult, rcSucceeded);
 }
 
@@ -234,7 +242,8 @@ TEST_F(TaskManagerTest, TaskAddedDuringARunIsConvertedButNotCounted) {
 
 TEST_F(TaskManagerTest, DeleteAfterSuccess) {
   const std::string dir = NewDir("src");
-  const std::string whole = CopySource(TSources::Get().Wav16, dir, "whole-" + std::to_string(getpid()) + ".wav");
+  const std::string whole =
+      CopySource(TSources::Get().Wav16, dir, "whole-" + std::to_string(getpid()) + ".wav");
   const std::string image = CopySource(TSources::Get().Long16, dir, "image.wav");
   FManager->FParamManager->FindByExtension(".flac")->FDelAftSucc = 1;
   const int32_t w = Add(whole, "whole.flac");
@@ -250,7 +259,8 @@ TEST_F(TaskManagerTest, DeleteAfterSuccess) {
   EXPECT_TRUE(FileExists(trash)) << "the source went to the trash";
   EXPECT_TRUE(FileExists(image)) << "a cue track's source is shared and stays";
   int removed = 0;
-  for (const TReport& r : FReports) removed += r.Kind == nkRemoved;
+  for (const TReport& r : FReports)
+    removed += r.Kind == nkRemoved;
   EXPECT_EQ(removed, 2);
 }
 
@@ -267,15 +277,16 @@ TEST_F(TaskManagerTest, PlaylistQueueAfterSuccess) {
 }
 
 TEST_F(TaskManagerTest, ConvertedListKeepsOnlyNewExistingPaths) {
-  const std::string log = TSources::Get().Root + "/program/encode-" + std::to_string(getpid()) + ".log";
+  const std::string log =
+      TSources::Get().Root + "/program/encode-" + std::to_string(getpid()) + ".log";
   const std::string kept = FOut + "/kept.wav";
   WriteBytes(kept, "x");
   // An earlier list in UTF-8 with one existing path and blank lines.
   WriteBytes(log, "\xEF\xBB\xBF" + kept + "\r\n  \r\n");
   const int32_t id = Add(TSources::Get().Wav16, "fresh.wav");
   ConvertAll();
-  FManager->FConverted.push_back(W(kept));                 // already listed
-  FManager->FConverted.push_back(W(FOut + "/gone.wav"));   // deleted meanwhile
+  FManager->FConverted.push_back(W(kept));                // already listed
+  FManager->FConverted.push_back(W(FOut + "/gone.wav"));  // deleted meanwhile
   FManager->SaveConvertedList(W(log));
   const std::u16string expected = u"\uFEFF" + W(kept) + u"\r\n" + W(TargetPath(id)) + u"\r\n";
   const std::string bytes = ReadBytes(log);

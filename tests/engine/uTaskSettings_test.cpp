@@ -46,4 +46,4 @@ TEST(TaskSettingsTest, MissingKeysKeepTheDefaultsAndAFailedSaveDoesNotRaise) {
   EXPECT_FALSE(SaveTaskSettings(u"/x/", 1));
 }
 
-} // namespace
+}  // namespace

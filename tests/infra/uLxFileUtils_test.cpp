@@ -81,7 +81,8 @@ TEST(FileSystem, ForceDirectoriesCreatesEveryMissingParent) {
   TTempDir Dir;
   const std::u16string Deep = W(Dir / "a/b\\c/歌/");
   EXPECT_TRUE(WideForceDirectories(Deep));
-  EXPECT_TRUE(std::filesystem::is_directory(Dir / "a/b\\c/歌"));  // "\" is only a name character on disk here
+  EXPECT_TRUE(std::filesystem::is_directory(
+      Dir / "a/b\\c/歌"));                  // "\" is only a name character on disk here
   EXPECT_TRUE(WideForceDirectories(Deep));  // a second call finds it
   EXPECT_TRUE(WideForceDirectories(W(Dir / "x/y/z")));
   EXPECT_TRUE(WideDirectoryExists(W(Dir / "x/y")));
@@ -112,10 +113,12 @@ TEST(FileSystem, ForceDirectoriesSucceedsForEveryThreadRacingForTheSameFolder) {
     for (int I = 0; I < 8; ++I)
       Threads.emplace_back([&] {
         ++Ready;
-        while (Ready.load() < 8) std::this_thread::yield();
+        while (Ready.load() < 8)
+          std::this_thread::yield();
         if (WideForceDirectories(Deep)) ++Succeeded;
       });
-    for (std::thread& T : Threads) T.join();
+    for (std::thread& T : Threads)
+      T.join();
     ASSERT_EQ(Succeeded.load(), 8) << "round " << Round;
   }
 }
@@ -156,7 +159,8 @@ TEST(FileSystem, OpenModesAndInvalidModes) {
   EXPECT_EQ(morvotest::ReadBytes(Path), "Zbc");  // opened as it was: not truncated
 
   // Exclusive (share 0 and 1) shuts everyone out.
-  for (uint16_t Mode : {uint16_t(fmOpenRead | fmShareCompat), uint16_t(fmOpenRead | fmShareExclusive)}) {
+  for (uint16_t Mode :
+       {uint16_t(fmOpenRead | fmShareCompat), uint16_t(fmOpenRead | fmShareExclusive)}) {
     const platform::THandle Exclusive = WideFileOpen(W(Path), Mode);
     ASSERT_NE(Exclusive, platform::INVALID_HANDLE_VALUE);
     EXPECT_EQ(WideFileOpen(W(Path), fmOpenRead | fmShareDenyNone), platform::INVALID_HANDLE_VALUE);
@@ -179,8 +183,8 @@ TEST(FileSystem, FileStreamRaisesWithTheFileName) {
     TFileStreamW Stream(W(Dir / "exists.txt"), 0x03);
     FAIL() << "opened with an invalid mode";
   } catch (const EFOpenError& E) {
-    EXPECT_EQ(std::string(E.what()), "Cannot open file \"" + (Dir / "exists.txt").string() + "\". " +
-                                         platform::SysErrorMessage(87));
+    EXPECT_EQ(std::string(E.what()), "Cannot open file \"" + (Dir / "exists.txt").string() +
+                                         "\". " + platform::SysErrorMessage(87));
   }
   {
     TFileStreamW Out(W(Dir / "s.bin"), fmCreate);
@@ -229,14 +233,16 @@ TEST(FileSystem, FindSkipsExcludedAttributes) {
   std::filesystem::create_directory(Dir / "sub.wav");
   TSearchRecW Rec;
   std::vector<std::u16string> Names;
-  for (uint32_t R = WideFindFirst(W(Dir / "*.wav"), faArchive | faReadOnly, Rec); R == 0; R = WideFindNext(Rec))
+  for (uint32_t R = WideFindFirst(W(Dir / "*.wav"), faArchive | faReadOnly, Rec); R == 0;
+       R = WideFindNext(Rec))
     Names.push_back(Rec.Name);
   WideFindClose(Rec);
   ASSERT_EQ(Names, std::vector<std::u16string>{u"a.wav"});
   EXPECT_EQ(Rec.FindHandle, nullptr);
 
   Names.clear();
-  for (uint32_t R = WideFindFirst(W(Dir / "*.wav"), faAnyFile, Rec); R == 0; R = WideFindNext(Rec)) {
+  for (uint32_t R = WideFindFirst(W(Dir / "*.wav"), faAnyFile, Rec); R == 0;
+       R = WideFindNext(Rec)) {
     Names.push_back(Rec.Name);
     if (Rec.Name == u"a.wav") {
       EXPECT_EQ(Rec.Size, 2);

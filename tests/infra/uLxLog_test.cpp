@@ -42,7 +42,8 @@ void PublishSwitchFromChild(bool On) {
   const pid_t Child = fork();
   ASSERT_GE(Child, 0);
   if (Child == 0) {
-    auto Block = platform::TSharedMemory::CreateOrOpen(u"Local\\MorvoExeInterface", ExeInterfaceSize);
+    auto Block =
+        platform::TSharedMemory::CreateOrOpen(u"Local\\MorvoExeInterface", ExeInterfaceSize);
     if (!Block) _exit(1);
     Block->Data()[ExeInterfaceLogSwitch] = On ? 1 : 0;
     _exit(0);
@@ -57,7 +58,8 @@ std::vector<std::u16string> ReadLogLines(const std::string& Path, bool* Mark = n
   const std::string Bytes = morvotest::ReadBytes(Path);
   const bool HasMark = Bytes.size() >= 2 && Bytes[0] == '\xFF' && Bytes[1] == '\xFE';
   if (Mark) *Mark = HasMark;
-  const std::u16string Text = morvotest::Utf16LeText(std::string_view(Bytes).substr(HasMark ? 2 : 0));
+  const std::u16string Text =
+      morvotest::Utf16LeText(std::string_view(Bytes).substr(HasMark ? 2 : 0));
   std::vector<std::u16string> Lines;
   for (size_t Start = 0; Start < Text.size();) {
     const size_t End = Text.find(u"\r\n", Start);
@@ -76,7 +78,8 @@ std::u16string Number(int N) {
 // Text after the fourth tab.
 std::u16string InfoOf(const std::u16string& Line) {
   size_t Pos = 0;
-  for (int Tab = 0; Tab < 4; ++Tab) Pos = Line.find(u'\t', Pos) + 1;
+  for (int Tab = 0; Tab < 4; ++Tab)
+    Pos = Line.find(u'\t', Pos) + 1;
   return Line.substr(Pos);
 }
 
@@ -94,7 +97,8 @@ TEST(LxLog, SwitchOffMeansNoFileHoweverManyLines) {
   TTempDir Dir;
   const std::string Path = Dir / "output.log";
   TLxLog Log(platform::PathToWide(Path));
-  for (int I = 0; I < 2500; ++I) Log.Add(u"line " + Number(I), 0, 127);
+  for (int I = 0; I < 2500; ++I)
+    Log.Add(u"line " + Number(I), 0, 127);
   Log.FinalWrite();
   EXPECT_FALSE(std::filesystem::exists(Path));
   EXPECT_EQ(Log.PendingCount(), 500u);  // the full batches were dropped
@@ -120,7 +124,8 @@ TEST(LxLog, ThousandLineBatchesAreWrittenUnsortedAndTheRestSortedAtTheEnd) {
   EXPECT_TRUE(Mark);
   ASSERT_EQ(Lines.size(), 1001u);
   EXPECT_EQ(Lines[0], Header);
-  for (int I = 0; I < 1000; ++I) EXPECT_EQ(InfoOf(Lines[static_cast<size_t>(I) + 1]), u"line " + Number(I));
+  for (int I = 0; I < 1000; ++I)
+    EXPECT_EQ(InfoOf(Lines[static_cast<size_t>(I) + 1]), u"line " + Number(I));
   EXPECT_EQ(ThreadColumn(Lines[1]), u"00000000");
   EXPECT_NE(ThreadColumn(Lines[2]), u"00000000");
 
@@ -138,7 +143,8 @@ TEST(LxLog, ThousandLineBatchesAreWrittenUnsortedAndTheRestSortedAtTheEnd) {
 
 // Seconds "2.5" and six more decimals, a tab, then exactly Rest.
 static bool IsLineAfter2_5Seconds(const std::string& Line, const std::string& Rest) {
-  if (Line.size() != 10 + Rest.size() || Line.compare(0, 3, "2.5") != 0 || Line[9] != '\t') return false;
+  if (Line.size() != 10 + Rest.size() || Line.compare(0, 3, "2.5") != 0 || Line[9] != '\t')
+    return false;
   for (size_t I = 3; I < 9; ++I)
     if (Line[I] < '0' || Line[I] > '9') return false;
   return Line.compare(10, std::string::npos, Rest) == 0;
@@ -167,10 +173,12 @@ TEST(LxLog, SwitchFollowsThePlayerBetweenBatches) {
   TLxLog Log(platform::PathToWide(Path));
   Log.SetMaxPending(10);
   PublishSwitchFromChild(true);
-  for (int I = 0; I < 11; ++I) Log.Add(u"on " + Number(I), 0, 127);
+  for (int I = 0; I < 11; ++I)
+    Log.Add(u"on " + Number(I), 0, 127);
   EXPECT_EQ(ReadLogLines(Path).size(), 11u);  // header and 10 lines
   PublishSwitchFromChild(false);
-  for (int I = 0; I < 10; ++I) Log.Add(u"off " + Number(I), 0, 127);  // the 11th add drops the batch
+  for (int I = 0; I < 10; ++I)
+    Log.Add(u"off " + Number(I), 0, 127);  // the 11th add drops the batch
   Log.FinalWrite();
   EXPECT_EQ(ReadLogLines(Path).size(), 11u);
 }
@@ -185,9 +193,11 @@ TEST(LxLog, OverlappingBatchWritesLoseNoLines) {
   std::vector<std::thread> Workers;
   for (int T = 0; T < Threads; ++T)
     Workers.emplace_back([&] {
-      for (int I = 0; I < PerThread; ++I) Log.Add(u"x", 0, 127);
+      for (int I = 0; I < PerThread; ++I)
+        Log.Add(u"x", 0, 127);
     });
-  for (auto& W : Workers) W.join();
+  for (auto& W : Workers)
+    W.join();
   Log.FinalWrite();
   const std::vector<std::u16string> Lines = ReadLogLines(Path);
   EXPECT_EQ(Lines.size(), static_cast<size_t>(Threads * PerThread + 1));
@@ -198,11 +208,13 @@ TEST(LxLog, UnitsStartAndEndInOrderWithTheirLogLines) {
   TTempDir Dir;
   const morvotest::TScopedEnv ProgramDir("MORVO_PROGRAM_DIR", Dir.Path().string());
   std::vector<std::string> Order;
-  AddUnit({"first", [&] { Order.push_back("first+"); }, [&] {
+  AddUnit({"first", [&] { Order.push_back("first+"); },
+           [&] {
              Order.push_back("first-");
              WriteLog(u"first finalization");
            }});
-  AddUnit({"second", [&] { Order.push_back("second+"); }, [&] {
+  AddUnit({"second", [&] { Order.push_back("second+"); },
+           [&] {
              Order.push_back("second-");
              WriteLog(u"second finalization");
            }});

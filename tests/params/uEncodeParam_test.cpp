@@ -107,7 +107,7 @@ TEST_F(EncodeParamTest, Mp3ModesAndBitrateModesShapeTheTexts) {
   Mp3->FMode = 0;
   Mp3->Changed();
   EXPECT_EQ(Mp3->FQualityList[4], "Mode:立体声; VBR:Fast Standard");
-  Mp3->FMode = 4; // no prefix for an unknown mode
+  Mp3->FMode = 4;  // no prefix for an unknown mode
   EXPECT_EQ(Mp3->GetQualityText("Insane"), "VBR:Insane");
 }
 
@@ -137,7 +137,7 @@ TEST_F(EncodeParamTest, OutOfRangeValuesAreKeptButClampedWhereTheyIndexATable) {
   EXPECT_EQ(Mp3->VbrPresetCode(), 1007);
   EXPECT_EQ(Mp3->ChannelModeCode(), 3);
   EXPECT_EQ(Mp3->FQualityList[0], "CBR:320Kbps");
-  EXPECT_EQ(Mp3->FBitRateMode + Mp3->FDelAftSucc, 0); // not numbers: the read defaults
+  EXPECT_EQ(Mp3->FBitRateMode + Mp3->FDelAftSucc, 0);  // not numbers: the read defaults
 
   const auto Ape = Make<TApeParam>();
   EXPECT_EQ(Ape->FQualityList, TStringList{"编码器V1.02,压缩级别: 疯狂"});
@@ -170,7 +170,7 @@ TEST_F(EncodeParamTest, ValuesReachTheEncoderInOrder) {
   EXPECT_EQ(Ape.Calls, TCalls{"SetCompressionLevel(2000)"});
 
   TRecordingEncoder Flac;
-  Make<TFlacParam>()->ApplyTo(Flac, SamplesPerChannel(1764000, 24, 2)); // 294000 samples
+  Make<TFlacParam>()->ApplyTo(Flac, SamplesPerChannel(1764000, 24, 2));  // 294000 samples
   EXPECT_EQ(Flac.Calls, (TCalls{"SetCompressionLevel(1)", "SetSampleCount(296940)"}));
 
   // The original width is the source's; a stored choice reaches the
@@ -188,8 +188,8 @@ TEST_F(EncodeParamTest, ValuesReachTheEncoderInOrder) {
 TEST(SampleCountTest, RoundsHalfToEvenAndGuardsZeroAndOverflow) {
   EXPECT_EQ(SamplesPerChannel(1000, 0, 2), 0);
   EXPECT_EQ(SamplesPerChannel(1000, 16, 0), 0);
-  EXPECT_EQ(RoundSampleCount(SamplesPerChannel(9, 8, 2)), 4);  // 4.5
-  EXPECT_EQ(RoundSampleCount(SamplesPerChannel(15, 8, 2)), 8); // 7.5
+  EXPECT_EQ(RoundSampleCount(SamplesPerChannel(9, 8, 2)), 4);   // 4.5
+  EXPECT_EQ(RoundSampleCount(SamplesPerChannel(15, 8, 2)), 8);  // 7.5
   EXPECT_EQ(RoundSampleCount(SamplesPerChannel(int64_t{1} << 40, 8, 1)), INT32_MAX);
 }
 
@@ -222,7 +222,7 @@ TEST_F(EncodeParamTest, TheFourObjectsShareTheGeneralKeysAndTheLastSaveWins) {
   Mp3->SaveToFile();
   Make<TWavParam>()->SaveToFile();
   Flac->SaveToFile();
-  Flac->FInsAftSucc = 1; // not saved
+  Flac->FInsAftSucc = 1;  // not saved
   EXPECT_EQ(Make<TMp3Param>()->FInsAftSucc, 0);
   EXPECT_EQ(Make<TApeParam>()->FInsAftSucc, 0);
 }
@@ -244,9 +244,9 @@ TEST_F(EncodeParamTest, CommentsAndForeignKeysSurviveASave) {
 
 TEST_F(EncodeParamTest, AKeyThatCannotBeWrittenRaisesTheErrorText) {
   const std::filesystem::path Folder = Dir / "EncodeConfig.ini";
-  std::filesystem::create_directory(Folder); // a folder where the file belongs
+  std::filesystem::create_directory(Folder);  // a folder where the file belongs
   auto Wav = Make<TWavParam>();
-  EXPECT_EQ(Wav->FOutputBps, 0); // a folder is no configuration file
+  EXPECT_EQ(Wav->FOutputBps, 0);  // a folder is no configuration file
   try {
     Wav->ResetToDefault();
     FAIL() << "no error raised";
@@ -257,11 +257,11 @@ TEST_F(EncodeParamTest, AKeyThatCannotBeWrittenRaisesTheErrorText) {
   std::filesystem::remove(Folder);
   WriteIni("[Wav]\nOutputBps=1\n");
   std::filesystem::permissions(IniPath,
-                               std::filesystem::perms::owner_read); // read-only, also for root
+                               std::filesystem::perms::owner_read);  // read-only, also for root
   Wav = Make<TWavParam>();
   EXPECT_EQ(Wav->FOutputBps, 1);
   EXPECT_THROW(Wav->SaveToFile(), EIniFileException);
   EXPECT_EQ(ReadBytes(IniPath), "[Wav]\nOutputBps=1\n");
 }
 
-} // namespace
+}  // namespace

@@ -32,9 +32,9 @@ TEST(ParamManagerTest, EveryFormatRegistersWhenTheCodecLibraryIsThere) {
   ASSERT_NE(dynamic_cast<TMp3Param*>(Mp3), nullptr);
   EXPECT_EQ(Mp3, Manager.FindById(0));
   EXPECT_EQ(dynamic_cast<TFlacParam*>(Manager.FindById(3))->FQuality,
-            6); // read from the program folder
+            6);  // read from the program folder
 
-  EXPECT_TRUE(Manager.Register(".MP3")); // a second MP3 entry with the next id
+  EXPECT_TRUE(Manager.Register(".MP3"));  // a second MP3 entry with the next id
   EXPECT_EQ(Manager.FEntries.back().Id, 4);
   EXPECT_EQ(Manager.FEntries.back().Extension, ".mp3");
   EXPECT_NE(Manager.FindById(4), Mp3);
@@ -76,4 +76,4 @@ TEST(ParamManagerTest, ClassesAndAvailabilityByExtension) {
   EXPECT_EQ(TParamManager::ConfigFile(), Player.WideConfigFile());
 }
 
-} // namespace
+}  // namespace

@@ -24,10 +24,12 @@ TEST(CodePage, Utf8RoundTripKeepsCharactersOutsideTheBasicPlane) {
 }
 
 TEST(CodePage, InvalidUtf8AndLoneSurrogatesBecomeReplacementCharacters) {
-  EXPECT_EQ(Utf8ToWide("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToWide("a\xFF"
+                       "b"),
+            u"a\uFFFDb");
   EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong form
   EXPECT_EQ(Utf8ToWide("\xE4\xB8"), u"\uFFFD\uFFFD");  // cut short
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // encoded surrogate
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));           // encoded surrogate
   EXPECT_TRUE(IsValidUtf8("\xE4\xB8\xAD"));
   EXPECT_EQ(WideToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
 }
@@ -47,9 +49,17 @@ TEST(CodePage, LegacyCodePageFollowsTheUsersLanguage) {
   const struct {
     const char* Lang;
     unsigned CodePage;
-  } Cases[] = {{"zh_CN.UTF-8", 936}, {"zh_TW.UTF-8", 950}, {"zh_HK.UTF-8", 950}, {"ja_JP.UTF-8", 932},
-               {"ko_KR.UTF-8", 949}, {"ru_RU.UTF-8", 1251}, {"uk_UA.UTF-8", 1251}, {"de_DE.UTF-8", 1252},
-               {"fr_FR@euro", 1252}, {"C.UTF-8", 936},      {"", 936}};
+  } Cases[] = {{"zh_CN.UTF-8", 936},
+               {"zh_TW.UTF-8", 950},
+               {"zh_HK.UTF-8", 950},
+               {"ja_JP.UTF-8", 932},
+               {"ko_KR.UTF-8", 949},
+               {"ru_RU.UTF-8", 1251},
+               {"uk_UA.UTF-8", 1251},
+               {"de_DE.UTF-8", 1252},
+               {"fr_FR@euro", 1252},
+               {"C.UTF-8", 936},
+               {"", 936}};
   for (const auto& Case : Cases) {
     TScopedLocale Env(Case.Lang, std::nullopt);
     EXPECT_EQ(LegacyCodePage(), Case.CodePage) << Case.Lang;
@@ -88,7 +98,8 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
 
 TEST(CodePage, InvalidBytesInALegacyCodePageDoNotStopTheConversion) {
   // 0x81 0x20 is not a GBK character; the text after it survives.
-  const std::u16string Wide = CodePageToWide(936, "\x81\x20" "ab");
+  const std::u16string Wide = CodePageToWide(936, "\x81\x20"
+                                                  "ab");
   ASSERT_GE(Wide.size(), 2u);
   EXPECT_EQ(Wide.substr(Wide.size() - 2), u"ab");
   EXPECT_NE(Wide.find(u'\uFFFD'), std::u16string::npos);

@@ -15,8 +15,8 @@
 #include <future>
 #include <thread>
 
-#include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
+#include "tests/support/uTempDir.h"
 
 using morvotest::TTempDir;
 
@@ -26,7 +26,9 @@ namespace {
 
 std::u16string W(const std::string& Path) { return PathToWide(Path); }
 
-void WriteText(const std::string& Path, const std::string& Text) { std::ofstream(Path, std::ios::binary) << Text; }
+void WriteText(const std::string& Path, const std::string& Text) {
+  std::ofstream(Path, std::ios::binary) << Text;
+}
 
 std::string ReadText(const std::string& Path) {
   std::ifstream In(Path, std::ios::binary);
@@ -48,15 +50,19 @@ TEST(FileIO, ShareModesExcludeConflictingOpensOnly) {
   const std::string Path = Dir / "a.txt";
   WriteText(Path, "data");
 
-  const THandle Reader = CreateFileW(W(Path), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
+  const THandle Reader =
+      CreateFileW(W(Path), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
   ASSERT_NE(Reader, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(CanOpen(Path, GENERIC_READ, FILE_SHARE_READ));  // reading with a reader that lets others read
-  EXPECT_FALSE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));  // it denies writing
+  EXPECT_TRUE(
+      CanOpen(Path, GENERIC_READ, FILE_SHARE_READ));  // reading with a reader that lets others read
+  EXPECT_FALSE(
+      CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));  // it denies writing
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
   EXPECT_FALSE(CanOpen(Path, GENERIC_READ, 0));  // would deny the reader's own access
   CloseHandle(Reader);
 
-  const THandle Writer = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_WRITE, TDisposition::OpenExisting);
+  const THandle Writer =
+      CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_WRITE, TDisposition::OpenExisting);
   ASSERT_NE(Writer, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(CanOpen(Path, GENERIC_WRITE, FILE_SHARE_WRITE));
   EXPECT_FALSE(CanOpen(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
@@ -68,7 +74,8 @@ TEST(FileIO, DenyWriteOpenersExcludeEachOtherAcrossThreads) {
   TTempDir Dir;
   const std::string Path = Dir / "log.txt";
   WriteText(Path, "");
-  const THandle First = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::OpenExisting);
+  const THandle First =
+      CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::OpenExisting);
   ASSERT_NE(First, INVALID_HANDLE_VALUE);
   bool SecondOpened = true;
   std::thread Other([&] { SecondOpened = CanOpen(Path, GENERIC_WRITE, FILE_SHARE_READ); });
@@ -91,7 +98,8 @@ TEST(FileIO, ShareModesHoldAcrossProcesses) {
     close(Ready[0]);
     close(Release[1]);
     // The child holds the file for writing, letting others read only.
-    const THandle Held = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::OpenExisting);
+    const THandle Held =
+        CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::OpenExisting);
     const char Status = Held == INVALID_HANDLE_VALUE ? 'x' : 'k';
     if (write(Ready[1], &Status, 1) != 1) _exit(2);
     char Ignored;
@@ -108,7 +116,8 @@ TEST(FileIO, ShareModesHoldAcrossProcesses) {
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
   EXPECT_TRUE(CanOpen(Path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
   // A refused create must not truncate the holder's file.
-  EXPECT_EQ(CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(ReadText(Path), "keep me");
 
   close(Release[1]);
@@ -123,8 +132,8 @@ TEST(FileIO, AFileHeldOpenCannotBeDeleted) {
   const std::string Path = Dir / "busy.mp3";
   WriteText(Path, "being written");
   // Even an open that shares reading and writing does not share deletion.
-  const THandle Held =
-      CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, TDisposition::OpenExisting);
+  const THandle Held = CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, TDisposition::OpenExisting);
   ASSERT_NE(Held, INVALID_HANDLE_VALUE);
   std::thread Other([&] {
     EXPECT_FALSE(DeleteFileW(W(Path)));
@@ -152,7 +161,8 @@ TEST(FileIO, ACreateThatWaitedForADeleteWritesUnderTheName) {
   ASSERT_GE(Watch, 0);
   ASSERT_GE(inotify_add_watch(Watch, Path.c_str(), IN_OPEN), 0);
   std::thread Creator([&] {
-    const THandle Handle = CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::CreateAlways);
+    const THandle Handle =
+        CreateFileW(W(Path), GENERIC_WRITE, FILE_SHARE_READ, TDisposition::CreateAlways);
     ASSERT_NE(Handle, INVALID_HANDLE_VALUE);
     FileWrite(Handle, "new", 3);
     CloseHandle(Handle);
@@ -168,11 +178,14 @@ TEST(FileIO, ACreateThatWaitedForADeleteWritesUnderTheName) {
 
 TEST(FileIO, OpenErrorsAreWindowsCodes) {
   TTempDir Dir;
-  EXPECT_EQ(CreateFileW(W(Dir / "missing"), GENERIC_READ, 0, TDisposition::OpenExisting), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileW(W(Dir / "missing"), GENERIC_READ, 0, TDisposition::OpenExisting),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(CreateFileW(W(Dir / "no/such/dir/f"), GENERIC_READ, 0, TDisposition::CreateAlways), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileW(W(Dir / "no/such/dir/f"), GENERIC_READ, 0, TDisposition::CreateAlways),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(CreateFileW(W(Dir.Path()), GENERIC_READ, 0, TDisposition::OpenExisting), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileW(W(Dir.Path()), GENERIC_READ, 0, TDisposition::OpenExisting),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetFileAttributesW(W(Dir / "missing")), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesW(W(Dir.Path())) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
@@ -182,7 +195,8 @@ TEST(FileIO, CreateReadWriteSeek) {
   TTempDir Dir;
   const std::string Path = Dir / "rw.bin";
   WriteText(Path, "old content");
-  const THandle Handle = CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways);
+  const THandle Handle =
+      CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways);
   ASSERT_NE(Handle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(FileSize(Handle), 0);
   EXPECT_EQ(FileWrite(Handle, "hello", 5), 5);
@@ -344,7 +358,8 @@ TEST(FileIO, MoveReplacingRefusesFilesInUseAndFolders) {
   TTempDir Dir;
   WriteText(Dir / "new", "new");
   WriteText(Dir / "old", "old");
-  const THandle Reader = CreateFileW(W(Dir / "old"), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
+  const THandle Reader =
+      CreateFileW(W(Dir / "old"), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
   ASSERT_NE(Reader, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(IsFileInUse(W(Dir / "old")));
   EXPECT_FALSE(MoveFileExW(W(Dir / "new"), W(Dir / "old"), MOVEFILE_REPLACE_EXISTING));

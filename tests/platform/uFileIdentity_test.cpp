@@ -18,7 +18,9 @@ namespace {
 
 std::u16string W(const std::string& Path) { return PathToWide(Path); }
 
-void Touch(const std::string& Path, const std::string& Text = "x") { std::ofstream(Path, std::ios::binary) << Text; }
+void Touch(const std::string& Path, const std::string& Text = "x") {
+  std::ofstream(Path, std::ios::binary) << Text;
+}
 
 }  // namespace
 
@@ -46,7 +48,8 @@ TEST(FileIdentity, ABindMountShowsTheSameFile) {
 TEST(FileIdentity, AnOpenFileKeepsItsIdentity) {
   TTempDir Dir;
   Touch(Dir / "a.wav");
-  const THandle Handle = CreateFileW(W(Dir / "a.wav"), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
+  const THandle Handle =
+      CreateFileW(W(Dir / "a.wav"), GENERIC_READ, FILE_SHARE_READ, TDisposition::OpenExisting);
   ASSERT_NE(Handle, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(IsSameFile(HandleIdentity(Handle), FileIdentity(W(Dir / "a.wav"))));
   fs::rename(Dir / "a.wav", Dir / "b.wav");

@@ -54,7 +54,8 @@ pid_t StartSecondInstance(uint32_t Pid, std::vector<uint8_t> Payload, std::strin
     Connected = Client.Connect(Pid, 2000);
     if (!Connected) usleep(10000);  // the first instance is still starting
   }
-  const bool Handled = Connected && Client.SendCopyData(Payload.data(), uint32_t(Payload.size()), 10000);
+  const bool Handled =
+      Connected && Client.SendCopyData(Payload.data(), uint32_t(Payload.size()), 10000);
   const bool Restored = Handled && Client.PostRestore(Token);
   _exit(Handled && Restored ? 0 : 1);
 }
@@ -111,7 +112,8 @@ TEST(HandOverSocket, StoppingReleasesASenderThatWaitsForItsPayload) {
   std::thread Sender([&] {
     THandOverClient Client;
     const uint8_t Payload[] = {1, 'x', 0};
-    Outcome = Client.Connect(Pid, 2000) && Client.SendCopyData(Payload, sizeof(Payload), 20000) ? 1 : 0;
+    Outcome =
+        Client.Connect(Pid, 2000) && Client.SendCopyData(Payload, sizeof(Payload), 20000) ? 1 : 0;
   });
   // Wait until the payload waits for the main thread (its relay is queued).
   std::atomic<bool> Queued{false};
@@ -146,7 +148,9 @@ TEST(HandOverSocket, OversizedRequestsAreRefused) {
   Address.sun_family = AF_UNIX;
   const std::string Name = HandOverSocketName(Pid);
   std::memcpy(Address.sun_path + 1, Name.data(), Name.size());
-  ASSERT_EQ(connect(Fd, reinterpret_cast<sockaddr*>(&Address), socklen_t(offsetof(sockaddr_un, sun_path) + 1 + Name.size())), 0);
+  ASSERT_EQ(connect(Fd, reinterpret_cast<sockaddr*>(&Address),
+                    socklen_t(offsetof(sockaddr_un, sun_path) + 1 + Name.size())),
+            0);
   const uint8_t Header[5] = {1, 0xFF, 0xFF, 0, 0};
   ASSERT_EQ(send(Fd, Header, sizeof(Header), MSG_NOSIGNAL), ssize_t(sizeof(Header)));
   uint8_t Reply = 0;

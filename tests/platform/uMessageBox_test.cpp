@@ -22,7 +22,8 @@ protected:
 
 TEST_F(MessageBoxes, WorkerQuestionIsAnsweredFromAnotherThread) {
   int Result = -1;
-  std::thread Worker([&] { Result = MessageBox(nullptr, "文件已存在，是否覆盖?", "线程1文件存在", MB_YESNO); });
+  std::thread Worker(
+      [&] { Result = MessageBox(nullptr, "文件已存在，是否覆盖?", "线程1文件存在", MB_YESNO); });
   ASSERT_TRUE(WaitForMessageBox(u"线程1文件存在", 10000));
   EXPECT_TRUE(FindMessageBox(u"线程1文件存在"));
   EXPECT_TRUE(AnswerMessageBox(u"线程1文件存在", IDNO));

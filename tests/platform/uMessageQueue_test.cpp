@@ -48,7 +48,8 @@ TEST(MessageQueue, WorkersPostSendAndSynchronizeOntoTheMainThreadInOrder) {
       for (int I = 0; I < PerWorker; ++I) {
         if (I % 50 == 49) {
           // Send blocks until handled; the result comes back.
-          if (SendMessage(&Target, WM_ENCODE_NOTIFY, static_cast<uintptr_t>(I), W) == I * 10) ++SendResults;
+          if (SendMessage(&Target, WM_ENCODE_NOTIFY, static_cast<uintptr_t>(I), W) == I * 10)
+            ++SendResults;
         } else if (I % 50 == 25) {
           Synchronize([&] {
             if (IsMainThread()) ++SyncRuns;
@@ -61,7 +62,8 @@ TEST(MessageQueue, WorkersPostSendAndSynchronizeOntoTheMainThreadInOrder) {
     });
   }
   EXPECT_EQ(RunMessageLoop(), 7);
-  for (auto& T : Threads) T.join();
+  for (auto& T : Threads)
+    T.join();
   ProcessMessages();
 
   EXPECT_TRUE(Target.OnMainThread);

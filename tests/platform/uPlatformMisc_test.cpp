@@ -9,14 +9,14 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/support/uScopedEnv.h"
-#include "tests/support/uTempDir.h"
 #include "platform/uCodePage.h"
 #include "platform/uDriveType.h"
 #include "platform/uFileTime.h"
 #include "platform/uSync.h"
 #include "platform/uThreads.h"
 #include "platform/uTrash.h"
+#include "tests/support/uScopedEnv.h"
+#include "tests/support/uTempDir.h"
 
 using morvotest::TScopedEnv;
 using morvotest::TTempDir;
@@ -105,7 +105,8 @@ TEST(DriveType, PathsAreJudgedByTheMountThatHoldsThem) {
   std::string Line;
   bool ShmIsTmpfs = false;
   while (std::getline(Mounts, Line))
-    if (Line.find(" /dev/shm ") != std::string::npos && Line.find(" - tmpfs ") != std::string::npos) ShmIsTmpfs = true;
+    if (Line.find(" /dev/shm ") != std::string::npos && Line.find(" - tmpfs ") != std::string::npos)
+      ShmIsTmpfs = true;
   if (ShmIsTmpfs) {
     EXPECT_EQ(GetDriveTypeW(u"/dev/shm/not/there.wav"), DRIVE_RAMDISK);
   }

@@ -67,7 +67,7 @@ TEST_F(ProfileTest, IntegersHexadecimalAndNonNumbers) {
   WriteBytes(IniPath,
              "[N]\nhex=0x1F\nHEX=0XfF\nneg=-5\nplus=+4\nbig=2147483648\nmin=-2147483648\n"
              "allf=0xFFFFFFFF\nlonghex=0x100000000\nbare=0x\ntail=12abc\nempty=\nword=abc\n");
-  EXPECT_EQ(GetPrivateProfileInt("N", "hex", 0, Ini), 31); // first of two spellings wins
+  EXPECT_EQ(GetPrivateProfileInt("N", "hex", 0, Ini), 31);  // first of two spellings wins
   EXPECT_EQ(GetPrivateProfileInt("N", "neg", 0, Ini), -5);
   EXPECT_EQ(GetPrivateProfileInt("N", "plus", 0, Ini), 4);
   EXPECT_EQ(GetPrivateProfileInt("N", "min", 0, Ini), INT32_MIN);
@@ -90,7 +90,7 @@ TEST_F(ProfileTest, ValuesWrittenOnWindowsInTheLegacyCodePageReadAsUtf8) {
   // "D:\音乐\" in GBK, as the Windows program writes it.
   WriteBytes(IniPath, "[General]\r\nDestPath=D:\\\xD2\xF4\xC0\xD6\\\r\n");
   EXPECT_EQ(GetPrivateProfileString("General", "DestPath", "", Ini), "D:\\音乐\\");
-  const TScopedEnv Gbk("MORVO_ACP", "936"); // a GBK system gets the bytes as they are
+  const TScopedEnv Gbk("MORVO_ACP", "936");  // a GBK system gets the bytes as they are
   EXPECT_EQ(GetPrivateProfileString("General", "DestPath", "", Ini), "D:\\\xD2\xF4\xC0\xD6\\");
 }
 
@@ -99,7 +99,7 @@ TEST_F(ProfileTest, WriteCreatesTheFile) {
   ASSERT_TRUE(WritePrivateProfileString("MP3", "Mp3Mode", "2", Ini));
   ASSERT_TRUE(WritePrivateProfileString("General", "DestPath", "/x/", Ini));
   EXPECT_EQ(ReadBytes(IniPath), "[General]\nTipShow=1\nDestPath=/x/\n[MP3]\nMp3Mode=2\n");
-  WriteBytes(IniPath, "[A]\nk=1"); // LF stays LF; a last line without its end gets one
+  WriteBytes(IniPath, "[A]\nk=1");  // LF stays LF; a last line without its end gets one
   ASSERT_TRUE(WritePrivateProfileString("A", "n", "2", Ini));
   EXPECT_EQ(ReadBytes(IniPath), "[A]\nk=1\nn=2\n");
 }
@@ -151,7 +151,7 @@ TEST_F(ProfileTest, FailedWritesLeaveTheFileWholeAndNoTemporaryBehind) {
   WriteBytes(IniPath, "[General]\nTipShow=0\n");
   std::filesystem::permissions(IniPath, std::filesystem::perms::owner_read |
                                             std::filesystem::perms::group_read);
-  EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Ini)); // read-only file
+  EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Ini));  // read-only file
   EXPECT_EQ(ReadBytes(IniPath), "[General]\nTipShow=0\n");
 
   EXPECT_FALSE(WritePrivateProfileString("General", "TipShow", "1", Dir.Path().u16string()));
@@ -288,4 +288,4 @@ TEST_F(ProfileTest, ConcurrentWritersLoseNoKey) {
       ASSERT_EQ(GetPrivateProfileInt("S" + std::to_string(T), "k" + std::to_string(K), -1, Ini), K);
 }
 
-} // namespace
+}  // namespace

@@ -45,8 +45,8 @@ TEST(ProgramDataDir, AnInstalledProgramUsesTheUsersConfigFolder) {
   if (Child == 0) {
     // nobody cannot write into the build's bin folder (owned by root).
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
-    const bool Right = platform::WideToPath(platform::ProgramDataDir()) == Expected &&
-                       fs::is_directory(Expected);
+    const bool Right =
+        platform::WideToPath(platform::ProgramDataDir()) == Expected && fs::is_directory(Expected);
     _exit(Right ? 0 : 1);
   }
   int Status = 0;

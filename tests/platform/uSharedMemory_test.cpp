@@ -28,7 +28,8 @@ protected:
 
 TEST_F(SharedMemory, ObjectNameDropsLocalPrefixAndAddsUserId) {
   const TScopedEnv NoNamespace("MORVO_SHM_NAMESPACE", std::nullopt);
-  EXPECT_EQ(TSharedMemory::ObjectName(u"Local\\MorvoExeInterface"), "/MorvoExeInterface." + std::to_string(getuid()));
+  EXPECT_EQ(TSharedMemory::ObjectName(u"Local\\MorvoExeInterface"),
+            "/MorvoExeInterface." + std::to_string(getuid()));
   EXPECT_EQ(TSharedMemory::ObjectName(u"MorvoEncoderMappingFile"),
             "/MorvoEncoderMappingFile." + std::to_string(getuid()));
 }

@@ -20,4 +20,4 @@ template <class TFunction> TFunction BuiltEntry(void* Library, const char* Name)
   return Library ? reinterpret_cast<TFunction>(dlsym(Library, Name)) : nullptr;
 }
 
-} // namespace morvotest
+}  // namespace morvotest

@@ -64,4 +64,4 @@ inline void MakeFlac(const fs::path& Wav, const fs::path& Flac) {
   ASSERT_TRUE(RunCommand(Cmd));
 }
 
-} // namespace cuetest
+}  // namespace cuetest

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "tests/support/uTestDir.h"
 #include "codecs/uDataExchange.h"
 #include "codecs/uEncodeIntf.h"
+#include "tests/support/uTestDir.h"
 
 class TPlayerSetup {
 public:
@@ -22,8 +22,7 @@ public:
     std::filesystem::create_directories(FConfig / "Morva");
     WriteBytes(FConfig / "Morva/registry.ini",
                "[Software\\Morva]\nMorva8=" + (FPlayer / "Morva.exe").string() + "\n");
-    if (WithCodecs)
-      std::filesystem::copy_file(MORVO_TEST_CODECS_LIBRARY, FPlayer / "libcodecs.so");
+    if (WithCodecs) std::filesystem::copy_file(MORVO_TEST_CODECS_LIBRARY, FPlayer / "libcodecs.so");
   }
   ~TPlayerSetup() { FinalizeCodecLibraries(); }
 

@@ -14,8 +14,7 @@ class TScopedEnv {
 public:
   // Sets Name to Value; removes Name when Value is std::nullopt.
   TScopedEnv(const char* Name, const std::optional<std::string>& Value) : FName(Name) {
-    if (const char* Old = ::getenv(Name))
-      FOld = Old;
+    if (const char* Old = ::getenv(Name)) FOld = Old;
     Set(Name, Value);
   }
   ~TScopedEnv() { Set(FName, FOld); }
@@ -46,4 +45,4 @@ private:
   TScopedEnv FAll, FCtype, FLang, FAcp;
 };
 
-} // namespace morvotest
+}  // namespace morvotest

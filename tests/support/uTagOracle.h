@@ -18,7 +18,8 @@ namespace morvotest {
 inline std::string TagOracleCommand() {
   // UTF-8 whatever the locale of the test says (it may name one that is not
   // installed).
-  return "PYTHONUTF8=1 /usr/bin/python3 " + Quote(std::string(MORVO_SOURCE_DIR) + "/tests/support/tag_oracle.py");
+  return "PYTHONUTF8=1 /usr/bin/python3 " +
+         Quote(std::string(MORVO_SOURCE_DIR) + "/tests/support/tag_oracle.py");
 }
 
 // The file's tags as the oracle reports them (see tag_oracle.py); an empty
@@ -50,8 +51,8 @@ inline std::string Field(const nlohmann::json& Tags, const std::string& Name) {
 // A small JPEG picture (Width x Width pixels of one colour) made by ffmpeg.
 inline void MakeJpeg(const std::filesystem::path& File, const std::string& Colour, int Width = 48) {
   const std::string Size = std::to_string(Width) + "x" + std::to_string(Width);
-  ASSERT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=" + Colour + ":s=" + Size +
-                         ":d=1 -frames:v 1 " + Quote(File)));
+  ASSERT_TRUE(RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=" + Colour +
+                         ":s=" + Size + ":d=1 -frames:v 1 " + Quote(File)));
 }
 
 // The bytes of a file in lower-case hex, as the oracle gives covers.

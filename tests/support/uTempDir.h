@@ -37,4 +37,4 @@ private:
   std::filesystem::path FPath;
 };
 
-} // namespace morvotest
+}  // namespace morvotest

@@ -25,8 +25,7 @@ template <class TBytes = std::string> TBytes ReadBytes(const std::filesystem::pa
 inline void WriteBytes(const std::filesystem::path& File, std::string_view Bytes) {
   std::ofstream Out(File, std::ios::binary | std::ios::trunc);
   Out.write(Bytes.data(), std::streamsize(Bytes.size()));
-  if (!Out)
-    throw std::runtime_error("cannot write " + File.string());
+  if (!Out) throw std::runtime_error("cannot write " + File.string());
 }
 
 inline void WriteBytes(const std::filesystem::path& File, const std::vector<uint8_t>& Bytes) {
@@ -39,7 +38,8 @@ inline void MakeSparseRf64(const std::filesystem::path& File, uint64_t Seconds) 
   const uint64_t Data = Seconds * 44100 * 4;
   std::string H;
   const auto Put = [&H](uint64_t Value, int Bytes) {
-    for (int I = 0; I < Bytes; ++I) H += char((Value >> (8 * I)) & 0xFF);
+    for (int I = 0; I < Bytes; ++I)
+      H += char((Value >> (8 * I)) & 0xFF);
   };
   H += "RF64";
   Put(0xFFFFFFFFu, 4);
@@ -70,7 +70,7 @@ template <class TBytes> struct TWav {
   uint32_t Rate = 0;
   uint16_t Bits = 0;
   TBytes Pcm;
-  bool Valid = false; // a RIFF/WAVE header and a data chunk were found
+  bool Valid = false;  // a RIFF/WAVE header and a data chunk were found
 };
 
 template <class TBytes> TWav<TBytes> ParseWav(const TBytes& Wav) {
@@ -85,7 +85,7 @@ template <class TBytes> TWav<TBytes> ParseWav(const TBytes& Wav) {
   };
   TWav<TBytes> Result;
   const bool IsRiffWave = Wav.size() >= 12 && IdAt(0, "RIFF") && IdAt(8, "WAVE");
-  size_t Pos = 12; // after "RIFF", size, "WAVE"
+  size_t Pos = 12;  // after "RIFF", size, "WAVE"
   while (Pos + 8 <= Wav.size()) {
     const uint32_t Size = Le(Pos + 4, 4);
     if (IdAt(Pos, "fmt ") && Pos + 24 <= Wav.size()) {
@@ -111,4 +111,4 @@ inline std::vector<uint8_t> ReadWavData(const std::filesystem::path& File) {
   return WavData(ReadBytes<std::vector<uint8_t>>(File));
 }
 
-} // namespace morvotest
+}  // namespace morvotest

@@ -21,15 +21,14 @@ inline std::string Quote(const std::filesystem::path& Path) {
 }
 
 struct TCommandResult {
-  int ExitCode = -1; // -1 when the command could not run or was killed
-  std::string Output; // standard output and standard error together
+  int ExitCode = -1;   // -1 when the command could not run or was killed
+  std::string Output;  // standard output and standard error together
 };
 
 inline TCommandResult RunTool(const std::string& Command) {
   TCommandResult Result;
   FILE* Pipe = popen((Command + " 2>&1").c_str(), "r");
-  if (!Pipe)
-    return Result;
+  if (!Pipe) return Result;
   std::array<char, 4096> Chunk;
   size_t Got;
   while ((Got = std::fread(Chunk.data(), 1, Chunk.size(), Pipe)) > 0)
@@ -43,10 +42,9 @@ inline TCommandResult RunTool(const std::string& Command) {
 // command and shows what it printed.
 inline ::testing::AssertionResult RunCommand(const std::string& Command) {
   const TCommandResult Result = RunTool(Command);
-  if (Result.ExitCode == 0)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << Command << "\nexited with " << Result.ExitCode << ":\n" << Result.Output;
+  if (Result.ExitCode == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << Command << "\nexited with " << Result.ExitCode << ":\n"
+                                       << Result.Output;
 }
 
-} // namespace morvotest
+}  // namespace morvotest

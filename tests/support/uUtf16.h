@@ -18,13 +18,11 @@ inline std::string Utf16Bytes(std::u16string_view Text, bool BigEndian) {
 inline std::string Utf16Le(std::u16string_view Text) {
   return "\xFF\xFE" + Utf16Bytes(Text, false);
 }
-inline std::string Utf16Be(std::u16string_view Text) {
-  return "\xFE\xFF" + Utf16Bytes(Text, true);
-}
+inline std::string Utf16Be(std::u16string_view Text) { return "\xFE\xFF" + Utf16Bytes(Text, true); }
 
 // UTF-16LE bytes as text; a byte-order mark stays in as U+FEFF.
 inline std::u16string Utf16LeText(std::string_view Bytes) {
   return platform::CharsetToWide("UTF-16LE", Bytes);
 }
 
-} // namespace morvotest
+}  // namespace morvotest

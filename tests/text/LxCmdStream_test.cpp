@@ -46,7 +46,8 @@ TEST(CmdStream, LongestStringRoundTripsAndLongerIsRefused) {
   const std::u16string Longest(255, u'字');
   EXPECT_TRUE(Stream.WriteWideString(Longest));
   EXPECT_EQ(Stream.Size(), 511);
-  EXPECT_FALSE(Stream.WriteWideString(std::u16string(256, u'x')));  // would wrap the length byte to 0
+  EXPECT_FALSE(
+      Stream.WriteWideString(std::u16string(256, u'x')));  // would wrap the length byte to 0
   EXPECT_FALSE(Stream.WriteWideString(std::u16string(300, u'x')));
   EXPECT_EQ(Stream.Size(), 511);  // nothing of them was written
   EXPECT_EQ(Stream.Position(), 511);

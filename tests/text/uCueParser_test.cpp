@@ -34,7 +34,7 @@ TEST(CueTime, FramesAreSeventyFifthsAndFieldsKeepTheirLowEightBits) {
   EXPECT_EQ(TCueParser::ParseCueTime("00:00:00"), 0);
   EXPECT_EQ(TCueParser::ParseCueTime("00:00:74"), 986);
   EXPECT_EQ(TCueParser::ParseCueTime("300:00:00"), 2640000);
-  EXPECT_EQ(TCueParser::ParseCueTime("xx:10:15"), 10200); // a field that is no number counts 0
+  EXPECT_EQ(TCueParser::ParseCueTime("xx:10:15"), 10200);  // a field that is no number counts 0
   EXPECT_EQ(TCueParser::ParseCueTime(""), 0);
 }
 
@@ -376,9 +376,7 @@ struct TSheetEncoding {
   std::string (*Encode)(const std::u16string&);
 };
 
-void PrintTo(const TSheetEncoding& Encoding, std::ostream* Out) {
-  *Out << Encoding.Name;
-}
+void PrintTo(const TSheetEncoding& Encoding, std::ostream* Out) { *Out << Encoding.Name; }
 
 class CueEncodingTest : public CueParserTest,
                         public ::testing::WithParamInterface<TSheetEncoding> {};
@@ -391,7 +389,7 @@ const std::u16string ChineseSheet =
     u"    TITLE \"我的地盘\"\r\n"
     u"    INDEX 01 00:00:00\r\n"
     u"  TRACK 02 AUDIO\r\n"
-    u"    TITLE \"学习\"\r\n" // its GBK bytes alone would pass for UTF-8
+    u"    TITLE \"学习\"\r\n"  // its GBK bytes alone would pass for UTF-8
     u"    PERFORMER \"周杰伦、费玉清\"\r\n"
     u"    INDEX 01 00:02:00\r\n";
 
@@ -423,4 +421,4 @@ INSTANTIATE_TEST_SUITE_P(
             "Gbk", [](const std::u16string& S) { return platform::WideToCharset("CP936", S); }}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
-} // namespace
+}  // namespace

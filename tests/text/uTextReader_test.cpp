@@ -4,11 +4,11 @@
 
 #include <fstream>
 
+#include "infra/uLxFileUtils.h"
+#include "platform/uCodePage.h"
 #include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uUtf16.h"
-#include "infra/uLxFileUtils.h"
-#include "platform/uCodePage.h"
 
 using morvotest::TScopedLocale;
 using morvotest::TTempDir;
@@ -28,7 +28,8 @@ std::vector<std::u16string> Load(const std::string& Bytes, int32_t CodePage = 0)
   TWideStringList List;
   List.LoadFromStream(Stream, CodePage);
   std::vector<std::u16string> Lines;
-  for (int32_t I = 0; I < List.Count(); ++I) Lines.push_back(List.Get(I));
+  for (int32_t I = 0; I < List.Count(); ++I)
+    Lines.push_back(List.Get(I));
   return Lines;
 }
 
@@ -80,7 +81,8 @@ TEST(TextReader, ReaderKeepsTheLastByteOfTheBufferInTheLine) {
 }
 
 TEST(TextReader, Utf8LinesKeepCharactersOutsideTheAnsiCodePage) {
-  EXPECT_EQ(Load("\xEF\xBB\xBF" "\xE6\xAD\x8C\xE2\x99\xAB\r\n\xF0\x9F\x8E\xB5 x"),
+  EXPECT_EQ(Load("\xEF\xBB\xBF"
+                 "\xE6\xAD\x8C\xE2\x99\xAB\r\n\xF0\x9F\x8E\xB5 x"),
             (TLines{u"歌♫", u"\U0001F3B5 x"}));
 }
 
@@ -124,7 +126,8 @@ TEST(TextReader, Utf16TerminatorRulesInBothByteOrders) {
     const std::string Mark = BigEndian ? "\xFE\xFF" : "\xFF\xFE";
     SCOPED_TRACE(BigEndian ? "big-endian" : "little-endian");
     // CR LF ends, and the final line without terminator is read too.
-    EXPECT_EQ(Load(Mark + Utf16Bytes(u"一\r\n二\r\nthree", BigEndian)), (TLines{u"一", u"二", u"three"}));
+    EXPECT_EQ(Load(Mark + Utf16Bytes(u"一\r\n二\r\nthree", BigEndian)),
+              (TLines{u"一", u"二", u"three"}));
     EXPECT_EQ(Load(Mark + Utf16Bytes(u"a\n\rb\rc", BigEndian)), (TLines{u"a", u"", u"b", u"c"}));
     // A single final code unit is never a terminator (and is trimmed away).
     EXPECT_EQ(Load(Mark + Utf16Bytes(u"a\n", BigEndian)), (TLines{u"a"}));
@@ -142,7 +145,8 @@ TEST(TextReader, OddUtf16TextRaisesAndKeepsEarlierLines) {
   ASSERT_EQ(List.Count(), 1);
   EXPECT_EQ(List.Get(0), u"ok");
   try {
-    TMemoryStream Again = StreamOf("\xFF\xFE" "abc");
+    TMemoryStream Again = StreamOf("\xFF\xFE"
+                                   "abc");
     List.LoadFromStream(Again, 0);
     FAIL();
   } catch (const EAssertionFailed& E) {
@@ -165,7 +169,8 @@ TEST(WideStringList, SavesInAllFourEncodings) {
   for (const auto& Case : Cases) {
     TMemoryStream Stream;
     List.SaveToStream(Stream, Case.Index);
-    EXPECT_EQ(std::string(Stream.Bytes().begin(), Stream.Bytes().end()), Case.Bytes) << int(Case.Index);
+    EXPECT_EQ(std::string(Stream.Bytes().begin(), Stream.Bytes().end()), Case.Bytes)
+        << int(Case.Index);
   }
 }
 
@@ -181,9 +186,11 @@ TEST(WideStringList, FileRoundTripKeepsWideNames) {
     TWideStringList Loaded;
     Loaded.LoadFromFile(Path, 0);
     ASSERT_EQ(Loaded.Count(), 3);
-    for (int32_t I = 0; I < 3; ++I) EXPECT_EQ(Loaded.Get(I), List.Get(I));
+    for (int32_t I = 0; I < 3; ++I)
+      EXPECT_EQ(Loaded.Get(I), List.Get(I));
   }
-  EXPECT_THROW(List.LoadFromFile(platform::PathToWide((Dir / "none.txt").string()), 0), EFOpenError);
+  EXPECT_THROW(List.LoadFromFile(platform::PathToWide((Dir / "none.txt").string()), 0),
+               EFOpenError);
   EXPECT_EQ(List.Count(), 3);  // not cleared when the file did not open
 }
 

@@ -25,7 +25,8 @@ void Type(QFileDialog& Dialog, const QString& Text) {
 class MiraOpenDialog : public ::testing::Test {
 protected:
   void SetUp() override {
-    for (const char* Name : {"晨曦.wav", "远方的河.flac", "归途.ape"}) std::ofstream(FDir.Path() / fs::u8path(Name)) << "x";
+    for (const char* Name : {"晨曦.wav", "远方的河.flac", "归途.ape"})
+      std::ofstream(FDir.Path() / fs::u8path(Name)) << "x";
     FDialog.InitialDir = Folder();
     FDialog.Filter = u"所有音频文件|*.WAV;*.FLAC;*.APE;|所有文件|*.*|";
   }
@@ -41,12 +42,14 @@ TEST(MiraDialogs, FilterTextBecomesQtsNameFilters) {
   const std::vector<TFileFilter> Pairs = ParseFilter(u"A|*.a|B|*.b");
   ASSERT_EQ(Pairs.size(), 2u);
   EXPECT_EQ(Pairs[1].Description, QStringLiteral("B"));
-  EXPECT_EQ(QtNameFilters(u"A|*.a|B|*.b"), (QStringList{QStringLiteral("A (*.a)"), QStringLiteral("B (*.b)")}));
+  EXPECT_EQ(QtNameFilters(u"A|*.a|B|*.b"),
+            (QStringList{QStringLiteral("A (*.a)"), QStringLiteral("B (*.b)")}));
   // Patterns end in ";" and the text in "|", as the window's filter does; a
   // description that names its patterns keeps them.
-  EXPECT_EQ(QtNameFilters(u"所有音频文件|*.LXM;*.MP1;*.DTSWAV;|AAC音乐文件(*.aac;*.aa)|*.aac;*.aa|"),
-            (QStringList{QStringLiteral("所有音频文件 (*.LXM *.MP1 *.DTSWAV)"),
-                         QStringLiteral("AAC音乐文件(*.aac;*.aa) (*.aac *.aa)")}));
+  EXPECT_EQ(
+      QtNameFilters(u"所有音频文件|*.LXM;*.MP1;*.DTSWAV;|AAC音乐文件(*.aac;*.aa)|*.aac;*.aa|"),
+      (QStringList{QStringLiteral("所有音频文件 (*.LXM *.MP1 *.DTSWAV)"),
+                   QStringLiteral("AAC音乐文件(*.aac;*.aa) (*.aac *.aa)")}));
   EXPECT_TRUE(QtNameFilters(u"").isEmpty());
   EXPECT_TRUE(QtNameFilters(u"没有图案|").isEmpty());
 }
@@ -63,8 +66,8 @@ TEST(MiraDialogs, AMultiSelectionIsAFolderAndNamesInIt) {
 }
 
 TEST_F(MiraOpenDialog, ChosenFilesComeBackAsFullPathsInTheOrderChosen) {
-  FDialog.Options = {TOpenOption::ofAllowMultiSelect, TOpenOption::ofPathMustExist, TOpenOption::ofFileMustExist,
-                     TOpenOption::ofEnableSizing};
+  FDialog.Options = {TOpenOption::ofAllowMultiSelect, TOpenOption::ofPathMustExist,
+                     TOpenOption::ofFileMustExist, TOpenOption::ofEnableSizing};
   QStringList Filters;
   QTimer::singleShot(0, [&] {
     QFileDialog* Dialog = OpenDialog();
@@ -76,7 +79,8 @@ TEST_F(MiraOpenDialog, ChosenFilesComeBackAsFullPathsInTheOrderChosen) {
     static_cast<QDialog*>(Dialog)->accept();  // as its button does
   });
   ASSERT_TRUE(FDialog.Execute(nullptr));
-  EXPECT_EQ(Filters, (QStringList{QStringLiteral("所有音频文件 (*.WAV *.FLAC *.APE)"), QStringLiteral("所有文件 (*.*)")}));
+  EXPECT_EQ(Filters, (QStringList{QStringLiteral("所有音频文件 (*.WAV *.FLAC *.APE)"),
+                                  QStringLiteral("所有文件 (*.*)")}));
   ASSERT_EQ(FDialog.Files.Count(), 2);
   EXPECT_EQ(FDialog.Files.Get(0), Folder() + u"/归途.ape");
   EXPECT_EQ(FDialog.Files.Get(1), Folder() + u"/晨曦.wav");

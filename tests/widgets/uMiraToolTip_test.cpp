@@ -40,11 +40,15 @@ protected:
 
 TEST_F(MiraToolTip, TipsAreKeptOnTheWorkAreaOfTheirOwnScreen) {
   // 300 pixels of text and 10 on each side at 1700 on a screen 1920 wide.
-  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({1700, 100}, {320, 40}, QRect(0, 0, 1920, 1040)), QPoint(1600, 100));
-  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({100, 1030}, {320, 40}, QRect(0, 0, 1920, 1040)), QPoint(100, 1000));
-  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({100, 100}, {320, 40}, QRect(0, 0, 1920, 1040)), QPoint(100, 100));
+  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({1700, 100}, {320, 40}, QRect(0, 0, 1920, 1040)),
+            QPoint(1600, 100));
+  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({100, 1030}, {320, 40}, QRect(0, 0, 1920, 1040)),
+            QPoint(100, 1000));
+  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({100, 100}, {320, 40}, QRect(0, 0, 1920, 1040)),
+            QPoint(100, 100));
   // A second screen right of the first: the tip stays on it.
-  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({3000, 100}, {320, 40}, QRect(1920, 0, 1280, 1024)), QPoint(2880, 100));
+  EXPECT_EQ(TMiraToolTip::KeepOnWorkArea({3000, 100}, {320, 40}, QRect(1920, 0, 1280, 1024)),
+            QPoint(2880, 100));
 }
 
 TEST_F(MiraToolTip, AShownTipHidesAfterItsIntervalButNotWithout) {
@@ -116,14 +120,17 @@ TEST_F(MiraToolTip, ABalloonEndsAfterItsIntervalAndASecondOneOnlyMovesIt) {
 TEST_F(MiraToolTip, HintsAreRectangularTipsAndTheSameHintDoesNotFlicker) {
   TMiraHintWindow& Hints = *MiraHintWindow();
   QSignalSpy Shown(FTip, &TMiraToolTip::Shown);
-  Hints.ActivateHint(QRect(40, 60, 1, 1), "\xEF\xBB\xBF" "添加文件");
+  Hints.ActivateHint(QRect(40, 60, 1, 1), "\xEF\xBB\xBF"
+                                          "添加文件");
   EXPECT_TRUE(FTip->Visible());
   EXPECT_FALSE(FTip->Balloon);
   EXPECT_EQ(FTip->Interval, 2000);
   EXPECT_EQ(FTip->Text(), u"添加文件");
-  Hints.ActivateHint(QRect(40, 60, 1, 1), "\xEF\xBB\xBF" "添加文件");
+  Hints.ActivateHint(QRect(40, 60, 1, 1), "\xEF\xBB\xBF"
+                                          "添加文件");
   EXPECT_EQ(Shown.count(), 1);
-  Hints.ActivateHint(QRect(40, 60, 1, 1), "\xEF\xBB\xBF" "CD抓轨");
+  Hints.ActivateHint(QRect(40, 60, 1, 1), "\xEF\xBB\xBF"
+                                          "CD抓轨");
   EXPECT_EQ(Shown.count(), 2);
 }
 

@@ -45,8 +45,10 @@ protected:
 
 TEST_F(TipDialog, ShowsItsTextsAndControlsWhereTheyBelong) {
   EXPECT_EQ(FDialog->size(), QSize(350, 120));
-  EXPECT_EQ(FDialog->lblLine1->text(), QStringLiteral("    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
-  EXPECT_EQ(FDialog->lblLine2->text(), QStringLiteral("Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
+  EXPECT_EQ(FDialog->lblLine1->text(),
+            QStringLiteral("    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
+  EXPECT_EQ(FDialog->lblLine2->text(),
+            QStringLiteral("Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
   EXPECT_EQ(FDialog->lblLine3->text(), QStringLiteral("换您所需要音频文件！"));
   EXPECT_EQ(FDialog->chkTip->text(), QStringLiteral("下次不用提示"));
   EXPECT_EQ(FDialog->btnOk->text(), QStringLiteral("我知道了"));
@@ -55,13 +57,16 @@ TEST_F(TipDialog, ShowsItsTextsAndControlsWhereTheyBelong) {
   EXPECT_EQ(FDialog->lblLine1->pos(), QPoint(30, 20));
   EXPECT_EQ(FDialog->lblLine2->y(), FDialog->lblLine1->y() + FDialog->lblLine1->height() + 5);
   EXPECT_EQ(FDialog->lblLine3->y(), FDialog->lblLine2->y() + FDialog->lblLine2->height() + 5);
-  EXPECT_EQ(FDialog->chkTip->pos(), QPoint(30, FDialog->lblLine3->y() + FDialog->lblLine3->height() + 10));
+  EXPECT_EQ(FDialog->chkTip->pos(),
+            QPoint(30, FDialog->lblLine3->y() + FDialog->lblLine3->height() + 10));
   EXPECT_EQ(FDialog->btnOk->x() + FDialog->btnOk->width(), 350 - 30);
   EXPECT_EQ(FDialog->btnOk->y(), FDialog->chkTip->y() - 5);
   // Everything inside the panel, whose corners are cut round.
-  for (QWidget* Control : {static_cast<QWidget*>(FDialog->lblLine1), static_cast<QWidget*>(FDialog->lblLine2),
-                           static_cast<QWidget*>(FDialog->btnOk)})
-    EXPECT_TRUE(FDialog->rect().contains(Control->geometry())) << Control->objectName().toStdString();
+  for (QWidget* Control :
+       {static_cast<QWidget*>(FDialog->lblLine1), static_cast<QWidget*>(FDialog->lblLine2),
+        static_cast<QWidget*>(FDialog->btnOk)})
+    EXPECT_TRUE(FDialog->rect().contains(Control->geometry()))
+        << Control->objectName().toStdString();
   EXPECT_FALSE(FDialog->mask().contains(QPoint(0, 0)));
   EXPECT_TRUE(FDialog->mask().contains(QPoint(175, 60)));
 }

@@ -44,8 +44,12 @@ QImage Bar(const QColor& Top, const QColor& Bottom, const QColor& Edge) {
   return Image;
 }
 
-QImage FilledSkin() { return Bar(QColor(120, 200, 255), QColor(22, 110, 205), QColor(16, 86, 170)); }
-QImage TrackSkin() { return Bar(QColor(226, 226, 226), QColor(246, 246, 246), QColor(168, 168, 168)); }
+QImage FilledSkin() {
+  return Bar(QColor(120, 200, 255), QColor(22, 110, 205), QColor(16, 86, 170));
+}
+QImage TrackSkin() {
+  return Bar(QColor(226, 226, 226), QColor(246, 246, 246), QColor(168, 168, 168));
+}
 
 // A sheet of paper with a green plus.
 QImage AddFileIcon() {
@@ -65,7 +69,8 @@ QImage AddFileIcon() {
   P.drawLine(QPointF(14.5, 1.5), QPointF(14.5, 6.5));
   P.drawLine(QPointF(14.5, 6.5), QPointF(19.5, 6.5));
   P.setPen(QPen(QColor(150, 160, 175), 1));
-  for (double Y : {9.5, 12.5, 15.5}) P.drawLine(QPointF(7, Y), QPointF(13, Y));
+  for (double Y : {9.5, 12.5, 15.5})
+    P.drawLine(QPointF(7, Y), QPointF(13, Y));
   P.setPen(Qt::NoPen);
   P.setBrush(QColor(40, 160, 60));
   P.drawEllipse(QPointF(17, 17), 6, 6);
@@ -149,8 +154,9 @@ int main(int argc, char** argv) {
   const QDir Folder(QString::fromLocal8Bit(argv[1]));
   if (!Folder.mkpath(QStringLiteral("."))) return 1;
   const std::pair<const char*, std::function<QImage()>> Pieces[] = {
-      {"progress_filled.png", FilledSkin}, {"progress_track.png", TrackSkin}, {"icon_add_file.png", AddFileIcon},
-      {"icon_cd.png", DiscIcon},           {"icon_convert.png", ConvertIcon}, {"glyph_ok.png", OkGlyph},
+      {"progress_filled.png", FilledSkin}, {"progress_track.png", TrackSkin},
+      {"icon_add_file.png", AddFileIcon},  {"icon_cd.png", DiscIcon},
+      {"icon_convert.png", ConvertIcon},   {"glyph_ok.png", OkGlyph},
   };
   for (const auto& [Name, Paint] : Pieces) {
     if (!Paint().save(Folder.filePath(QString::fromLatin1(Name)), "PNG")) {

@@ -20,21 +20,16 @@ bool AllEqual(const int32_t* A, const int32_t* B, size_t Count) {
   return diff == 0;
 }
 
-} // namespace
+}  // namespace
 
 uint32_t ComputeSpecialCodes(int Bits, const int32_t* Channel0, const int32_t* Channel1,
                              size_t Count) {
-  if (Bits != 16)
-    return 0;
-  if (Channel1 == nullptr)
-    return AllZero(Channel0, Count) ? kSpecialSilenceSecond : 0;
+  if (Bits != 16) return 0;
+  if (Channel1 == nullptr) return AllZero(Channel0, Count) ? kSpecialSilenceSecond : 0;
   uint32_t codes = 0;
-  if (AllZero(Channel1, Count))
-    codes |= kSpecialSilenceSecond;
-  if (AllZero(Channel0, Count))
-    codes |= kSpecialSilenceFirst;
-  if (AllEqual(Channel0, Channel1, Count))
-    codes |= kSpecialPseudoStereo;
+  if (AllZero(Channel1, Count)) codes |= kSpecialSilenceSecond;
+  if (AllZero(Channel0, Count)) codes |= kSpecialSilenceFirst;
+  if (AllEqual(Channel0, Channel1, Count)) codes |= kSpecialPseudoStereo;
   return codes;
 }
 
@@ -46,4 +41,4 @@ void ToMidSide(int32_t* Channel0, int32_t* Channel1, size_t Count) {
   }
 }
 
-} // namespace ape
+}  // namespace ape

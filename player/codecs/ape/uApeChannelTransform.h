@@ -18,4 +18,4 @@ uint32_t ComputeSpecialCodes(int Bits, const int32_t* Channel0, const int32_t* C
 // decoders undo exactly.
 void ToMidSide(int32_t* Channel0, int32_t* Channel1, size_t Count);
 
-} // namespace ape
+}  // namespace ape

@@ -15,8 +15,7 @@ bool TApeDecoderCompat::FFmpegDecodes(const TApeFrameEvents& Events) const {
 }
 
 bool TApeDecoderCompat::AddFrame(const TApeFrameEvents& Events) {
-  if (!FFmpegDecodes(Events))
-    FCompatible = false;
+  if (!FFmpegDecodes(Events)) FCompatible = false;
 
   const bool weExact = FArithmetic == TArithmetic::Exact;
   // Normal mode: 32-bit sum and 32-bit rounding add.
@@ -25,16 +24,13 @@ bool TApeDecoderCompat::AddFrame(const TApeFrameEvents& Events) {
   const bool interimDecodes = weExact || Events.Predict == 0;
 
   if (!FInterim) {
-    if (normalDecodes)
-      return FCompatible;
+    if (normalDecodes) return FCompatible;
     // Only 24-bit files get a second try, and the switch is for good.
-    if (FBits != 24)
-      return FCompatible = false;
+    if (FBits != 24) return FCompatible = false;
     FInterim = true;
   }
-  if (!interimDecodes)
-    FCompatible = false;
+  if (!interimDecodes) FCompatible = false;
   return FCompatible;
 }
 
-} // namespace ape
+}  // namespace ape

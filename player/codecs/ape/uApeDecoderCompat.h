@@ -40,4 +40,4 @@ private:
   bool FCompatible = true;
 };
 
-} // namespace ape
+}  // namespace ape

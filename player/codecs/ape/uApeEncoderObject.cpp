@@ -71,8 +71,7 @@ class TApeEncoderObject final : public TEncoderObject<IApeEncoderParam, IID_IApe
                                 private TApeOutput {
 public:
   int32_t MORVO_STDCALL SetCompressionLevel(int32_t Level) override {
-    if (Started() || FindLevel(Level) == nullptr)
-      return -1;
+    if (Started() || FindLevel(Level) == nullptr) return -1;
     FLevel = Level;
     return 0;
   }
@@ -113,15 +112,13 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
   const auto blocks = static_cast<uint32_t>(FChannel0.size());
   // The samples are kept until the frame passed the decoder check (which
   // level 1000 always passes).
-  if (p.Level > 1000)
-    FKeep0 = FChannel0, FKeep1 = FChannel1;
+  if (p.Level > 1000) FKeep0 = FChannel0, FKeep1 = FChannel1;
   const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameData);
   if (!p.Compat->AddFrame(events) && p.Level > 1000) {
     // This frame goes in again as input, behind the frames written before.
     std::vector<uint8_t> pcm;
     ToPcmBytes(FKeep0, FKeep1, FFormat.wBitsPerSample, pcm);
-    if (!FallBack())
-      return false;
+    if (!FallBack()) return false;
     return Feed(pcm.data(), pcm.size()) &&
            (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));
   }
@@ -137,10 +134,8 @@ bool TApeEncoderObject::FallBack() {
   TApePipeline old = std::move(FPipeline);
   const int bits = old.Buffer.StoredBits();
   TApeSelfDecoder decoder;
-  if (!decoder.Open(old.Level, bits, FFormat.nChannels, FFormat.nSamplesPerSec))
-    return false;
-  if (!SeekTo(old.Writer.End()))
-    return false;
+  if (!decoder.Open(old.Level, bits, FFormat.nChannels, FFormat.nSamplesPerSec)) return false;
+  if (!SeekTo(old.Writer.End())) return false;
   FPipeline = TApePipeline();
   FPipeline.Init(1000, FFormat.wBitsPerSample, FFormat.nChannels, FFormat.nSamplesPerSec, *this,
                  old.Writer.End());
@@ -151,13 +146,10 @@ bool TApeEncoderObject::FallBack() {
   for (uint32_t i = 0; i < old.Writer.Frames(); ++i) {
     uint32_t skip = 0;
     int64_t resume = 0;
-    if (!Tell(resume) || !old.Writer.ReadFrame(i, stored, skip) || !SeekTo(resume))
-      return false;
-    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, channel0, channel1))
-      return false;
+    if (!Tell(resume) || !old.Writer.ReadFrame(i, stored, skip) || !SeekTo(resume)) return false;
+    if (!decoder.DecodeFrame(stored, skip, blocksPerFrame, channel0, channel1)) return false;
     ToPcmBytes(channel0, channel1, FFormat.wBitsPerSample, pcm);
-    if (!Feed(pcm.data(), pcm.size()))
-      return false;
+    if (!Feed(pcm.data(), pcm.size())) return false;
   }
   return true;
 }
@@ -173,24 +165,19 @@ bool TApeEncoderObject::Feed(const uint8_t* Data, size_t Bytes) {
 }
 
 bool TApeEncoderObject::Close() {
-  if (FPipeline.Buffer.Blocks() > 0 && !EncodeFrame(true))
-    return false;
-  if (!FPipeline.Writer.Finish())
-    return false;
+  if (FPipeline.Buffer.Blocks() > 0 && !EncodeFrame(true)) return false;
+  if (!FPipeline.Writer.Finish()) return false;
   // A file started again at a lower level stands behind the first attempt.
   // Move it to the front; zero what is left of the first (the output cannot
   // be shortened; decoders ignore bytes after the data).
   const int64_t from = FPipeline.Writer.Origin();
-  if (from == 0)
-    return true;
+  if (from == 0) return true;
   const int64_t length = FPipeline.Writer.End() - from;
   return Copy(from, 0, length) && SeekTo(length) && WriteZeros(from);
 }
 
-} // namespace
+}  // namespace
 
-} // namespace ape
+}  // namespace ape
 
-IEncoder* CreateApeEncoderObject() {
-  return new (std::nothrow) ape::TApeEncoderObject();
-}
+IEncoder* CreateApeEncoderObject() { return new (std::nothrow) ape::TApeEncoderObject(); }

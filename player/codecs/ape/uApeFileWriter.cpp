@@ -14,7 +14,7 @@ constexpr int64_t kFixedBytes = kDescriptorBytes + kHeaderBytes;
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 constexpr size_t kMoveChunk = 1 << 20;
 
-} // namespace
+}  // namespace
 
 uint32_t TApeFileWriter::DefaultReservation(const TApeStreamInfo& Info) {
   const uint64_t blocks = uint64_t{Info.SampleRate} * 20 * 60;
@@ -29,10 +29,8 @@ bool TApeOutput::Copy(int64_t From, int64_t To, int64_t Bytes) {
   for (int64_t done = 0; done < Bytes;) {
     const int64_t n = std::min<int64_t>(static_cast<int64_t>(kMoveChunk), Bytes - done);
     const int64_t offset = backward ? Bytes - done - n : done;
-    if (!SeekTo(From + offset) || !Read(chunk.data(), static_cast<size_t>(n)))
-      return false;
-    if (!SeekTo(To + offset) || !Write(chunk.data(), static_cast<size_t>(n)))
-      return false;
+    if (!SeekTo(From + offset) || !Read(chunk.data(), static_cast<size_t>(n))) return false;
+    if (!SeekTo(To + offset) || !Write(chunk.data(), static_cast<size_t>(n))) return false;
     done += n;
   }
   return true;
@@ -42,8 +40,7 @@ bool TApeOutput::WriteZeros(int64_t Bytes) {
   const std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(Bytes, kMoveChunk)), 0);
   for (int64_t done = 0; done < Bytes;) {
     const int64_t n = std::min<int64_t>(static_cast<int64_t>(zeros.size()), Bytes - done);
-    if (!Write(zeros.data(), static_cast<size_t>(n)))
-      return false;
+    if (!Write(zeros.data(), static_cast<size_t>(n))) return false;
     done += n;
   }
   return true;
@@ -81,14 +78,12 @@ bool TApeFileWriter::WriteStored(const uint8_t* Data, size_t Bytes) {
 
 bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t Blocks,
                               bool Last) {
-  if (FFailed)
-    return false;
+  if (FFailed) return false;
   if (FReserved == 0 && !WriteStart(Last && FSeekOffsets.empty() ? 1 : FPlannedReservation))
     return FFailed = true, false;
   const uint64_t end = kFixedBytes + 4ull * std::max<size_t>(FReserved, FSeekOffsets.size() + 1) +
                        FLogicalBytes + LogicalBytes.size() + 4;
-  if (end > kMaxFileBytes)
-    return FFailed = true, false;
+  if (end > kMaxFileBytes) return FFailed = true, false;
 
   FSeekOffsets.push_back(static_cast<uint32_t>(FLogicalBytes));
   FLastFrameBlocks = Blocks;
@@ -122,14 +117,12 @@ bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t
     FCarry[FCarryLength++] = *p++;
     --n;
   }
-  if (!WriteStored(FStaging.data(), FStaging.size()))
-    return FFailed = true, false;
+  if (!WriteStored(FStaging.data(), FStaging.size())) return FFailed = true, false;
   return true;
 }
 
 bool TApeFileWriter::ReadFrame(uint32_t Index, std::vector<uint8_t>& Stored, uint32_t& Skip) {
-  if (Index >= Frames())
-    return false;
+  if (Index >= Frames()) return false;
   const uint64_t first = FSeekOffsets[Index];
   const uint64_t next = Index + 1 < Frames() ? FSeekOffsets[Index + 1] : FLogicalBytes;
   const uint64_t begin = first & ~uint64_t{3};
@@ -170,16 +163,15 @@ void TApeFileWriter::BuildDescriptor(uint8_t* Out, uint32_t SeekBytes, uint64_t 
   PutLe32(Out + 8, kDescriptorBytes);
   PutLe32(Out + 12, kHeaderBytes);
   PutLe32(Out + 16, SeekBytes);
-  PutLe32(Out + 20, 0); // no stored WAV header
+  PutLe32(Out + 20, 0);  // no stored WAV header
   PutLe32(Out + 24, static_cast<uint32_t>(DataBytes));
   PutLe32(Out + 28, static_cast<uint32_t>(DataBytes >> 32));
-  PutLe32(Out + 32, 0); // no terminating data
+  PutLe32(Out + 32, 0);  // no terminating data
   std::memcpy(Out + 36, Md5, 16);
 }
 
 bool TApeFileWriter::Finish() {
-  if (FFailed || FSeekOffsets.empty())
-    return false;
+  if (FFailed || FSeekOffsets.empty()) return false;
 
   // Pad to the next word; a stream that already ends on a word still gets
   // one zero word, as decoders expect.
@@ -187,8 +179,7 @@ bool TApeFileWriter::Finish() {
   for (size_t i = 0; i < FCarryLength; ++i)
     pad[3 - i] = FCarry[i];
   FCarryLength = 0;
-  if (!WriteStored(pad, 4))
-    return false;
+  if (!WriteStored(pad, 4)) return false;
 
   if (Frames() > FReserved) {
     const int64_t newStart = kFixedBytes + int64_t{4} * Frames();
@@ -217,4 +208,4 @@ bool TApeFileWriter::Finish() {
          Write(table.data(), table.size());
 }
 
-} // namespace ape
+}  // namespace ape

@@ -79,18 +79,18 @@ private:
   TApeOutput* FOutput = nullptr;
   int64_t FOrigin = 0;
   TApeStreamInfo FInfo;
-  uint32_t FReserved = 0; // entries of the table written; 0 before the first frame
+  uint32_t FReserved = 0;  // entries of the table written; 0 before the first frame
   uint32_t FPlannedReservation = 0;
   bool FFailed = false;
-  int64_t FDataStart = 0;     // file offset of the frame data area
-  uint64_t FLogicalBytes = 0; // frame bytes so far, before padding
-  uint64_t FStoredBytes = 0;  // bytes of the frame data area written so far
-  uint8_t FCarry[4] = {};     // logical bytes of an unfinished word
+  int64_t FDataStart = 0;      // file offset of the frame data area
+  uint64_t FLogicalBytes = 0;  // frame bytes so far, before padding
+  uint64_t FStoredBytes = 0;   // bytes of the frame data area written so far
+  uint8_t FCarry[4] = {};      // logical bytes of an unfinished word
   size_t FCarryLength = 0;
   uint32_t FLastFrameBlocks = 0;
-  std::vector<uint32_t> FSeekOffsets; // logical offset of each frame
+  std::vector<uint32_t> FSeekOffsets;  // logical offset of each frame
   std::vector<uint8_t> FStaging;
   md5_ctx FMd5{};
 };
 
-} // namespace ape
+}  // namespace ape

@@ -15,9 +15,9 @@ constexpr uint32_t kHeaderBytes = 24;
 constexpr uint16_t kFlagCreateWavHeader = 0x0020;
 
 // Special codes of a frame (a bit mask written after the CRC word).
-constexpr uint32_t kSpecialSilenceSecond = 1; // channel 1 (mono: the only one) all zero
-constexpr uint32_t kSpecialSilenceFirst = 2;  // channel 0 all zero
-constexpr uint32_t kSpecialPseudoStereo = 4;  // both channels equal in every block
+constexpr uint32_t kSpecialSilenceSecond = 1;  // channel 1 (mono: the only one) all zero
+constexpr uint32_t kSpecialSilenceFirst = 2;   // channel 0 all zero
+constexpr uint32_t kSpecialPseudoStereo = 4;   // both channels equal in every block
 
 struct TNNFilterParams {
   int Order;
@@ -56,8 +56,7 @@ inline void PutLe32(uint8_t* p, uint32_t v) {
 // The params of a level, or null for anything but 1000, 2000 ... 5000.
 inline const TLevelParams* FindLevel(int Level) {
   for (const TLevelParams& params : kLevels)
-    if (params.Level == Level)
-      return &params;
+    if (params.Level == Level) return &params;
   return nullptr;
 }
 
@@ -65,8 +64,8 @@ inline const TLevelParams* FindLevel(int Level) {
 // decoders disagree only when a 32-bit sum wraps, which loud 24-bit material
 // makes happen; see TApeDecoderCompat for how the choice is made.
 enum class TArithmetic {
-  Wrap32Predict, // 32-bit stage-2 sum, exact rounding add (FFmpeg's normal rule)
-  Exact,         // exact stage-2 sum and rounding add
+  Wrap32Predict,  // 32-bit stage-2 sum, exact rounding add (FFmpeg's normal rule)
+  Exact,          // exact stage-2 sum and rounding add
 };
 
-} // namespace ape
+}  // namespace ape

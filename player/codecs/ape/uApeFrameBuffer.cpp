@@ -18,14 +18,12 @@ void TApeFrameBuffer::Init(int InputBits, int Channels, uint32_t BlocksPerFrame)
 }
 
 bool TApeFrameBuffer::Accepts(const uint8_t* Data, size_t Bytes) const {
-  if (FInputBits != 32)
-    return true;
+  if (FInputBits != 32) return true;
   // The low byte of each little-endian sample comes first; a frame always
   // ends on a whole block, so FFill tells where the next sample starts.
   const size_t phase = FFill % 4;
   for (size_t i = phase == 0 ? 0 : 4 - phase; i < Bytes; i += 4)
-    if (Data[i] != 0)
-      return false;
+    if (Data[i] != 0) return false;
   return true;
 }
 
@@ -56,19 +54,15 @@ void Deinterleave(const uint8_t* Bytes, uint32_t Blocks, int Channels, size_t Sa
   }
 }
 
-int32_t Read8(const uint8_t* p) {
-  return int32_t{p[0]} - 128;
-}
-int32_t Read16(const uint8_t* p) {
-  return static_cast<int16_t>(p[0] | (p[1] << 8));
-}
+int32_t Read8(const uint8_t* p) { return int32_t{p[0]} - 128; }
+int32_t Read16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 int32_t Read24(const uint8_t* p) {
   return static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) |
                               (uint32_t{p[2]} << 24)) >>
          8;
 }
 
-} // namespace
+}  // namespace
 
 uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0,
                                     std::vector<int32_t>& Channel1) {
@@ -110,4 +104,4 @@ uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0,
   return static_cast<uint32_t>(crc);
 }
 
-} // namespace ape
+}  // namespace ape

@@ -47,4 +47,4 @@ private:
   size_t FFill = 0;
 };
 
-} // namespace ape
+}  // namespace ape

@@ -12,7 +12,7 @@ void PutBigEndian32(std::vector<uint8_t>& Out, uint32_t Value) {
   Out.insert(Out.end(), bytes, bytes + 4);
 }
 
-} // namespace
+}  // namespace
 
 void TApeFrameEncoder::TChannelState::Reset() {
   Predictor.Reset();
@@ -84,8 +84,7 @@ TApeFrameEvents TApeFrameEncoder::Encode(std::vector<int32_t>& Channel0,
   Out.clear();
   Out.reserve(count * FChannels * (FBits / 8) + 4096);
   PutBigEndian32(Out, (Crc >> 1) | (codes != 0 ? 0x80000000u : 0));
-  if (codes != 0)
-    PutBigEndian32(Out, codes);
+  if (codes != 0) PutBigEndian32(Out, codes);
 
   for (TChannelState& state : FStates)
     state.Reset();
@@ -109,4 +108,4 @@ TApeFrameEvents TApeFrameEncoder::Encode(std::vector<int32_t>& Channel0,
   return events;
 }
 
-} // namespace ape
+}  // namespace ape

@@ -18,9 +18,9 @@ namespace ape {
 
 // How many 32-bit wrap-arounds a frame's coding met (see TArithmetic).
 struct TApeFrameEvents {
-  size_t Predict = 0;     // stage-2 sums whose two forms differ
-  size_t Round = 0;       // NN rounding adds whose two forms differ
-  bool MonoCoded = false; // only one channel was coded (mono or pseudo-stereo)
+  size_t Predict = 0;      // stage-2 sums whose two forms differ
+  size_t Round = 0;        // NN rounding adds whose two forms differ
+  bool MonoCoded = false;  // only one channel was coded (mono or pseudo-stereo)
 };
 
 class TApeFrameEncoder {
@@ -51,7 +51,7 @@ private:
 
   int FChannels;
   int FBits;
-  TChannelState FStates[2]; // [0] mid (or mono), [1] side
+  TChannelState FStates[2];  // [0] mid (or mono), [1] side
 };
 
-} // namespace ape
+}  // namespace ape

@@ -40,7 +40,7 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 #undef APE_PATH_TARGET
 
-} // namespace scalar
+}  // namespace scalar
 
 #ifdef APE_HAVE_X86
 
@@ -72,7 +72,7 @@ inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, const int16_t* De
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 #undef APE_PATH_TARGET
 
-} // namespace sse2
+}  // namespace sse2
 
 namespace avx2 {
 
@@ -107,8 +107,7 @@ APE_TARGET_AVX2 inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, c
     acc0 = Step<Adapt>(Coef + j, History + j, Delta + j, negate, acc0);
     acc1 = Step<Adapt>(Coef + j + 16, History + j + 16, Delta + j + 16, negate, acc1);
   }
-  if (j < Order)
-    acc0 = Step<Adapt>(Coef + j, History + j, Delta + j, negate, acc0);
+  if (j < Order) acc0 = Step<Adapt>(Coef + j, History + j, Delta + j, negate, acc0);
   return HorizontalSum(_mm256_add_epi32(acc0, acc1));
 }
 
@@ -116,7 +115,7 @@ APE_TARGET_AVX2 inline int32_t AdaptDot(int16_t* Coef, const int16_t* History, c
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 #undef APE_PATH_TARGET
 
-} // namespace avx2
+}  // namespace avx2
 
 // GCC 12 warns inside its own AVX-512 headers (their "undefined" vectors).
 #if !defined(__clang__)
@@ -129,8 +128,7 @@ namespace avx512 {
 template <bool Adapt>
 APE_TARGET_AVX512 inline int32_t AdaptDot(int16_t* Coef, const int16_t* History,
                                           const int16_t* Delta, int Order, int16_t Negate) {
-  if (Order < 32)
-    return avx2::AdaptDot<Adapt>(Coef, History, Delta, Order, Negate);
+  if (Order < 32) return avx2::AdaptDot<Adapt>(Coef, History, Delta, Order, Negate);
   const __m512i negate = _mm512_set1_epi16(Negate);
   __m512i acc = _mm512_setzero_si512();
   int j = 0;
@@ -156,13 +154,13 @@ APE_TARGET_AVX512 inline int32_t AdaptDot(int16_t* Coef, const int16_t* History,
 #include "player/codecs/ape/uApeNNFilterLoop.inc"
 #undef APE_PATH_TARGET
 
-} // namespace avx512
+}  // namespace avx512
 
 #if !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 
-#endif // APE_HAVE_X86
+#endif  // APE_HAVE_X86
 
 // One loop per instruction set, for one filter and for a pair of filters.
 struct TPath {
@@ -186,11 +184,9 @@ constexpr TPath kPaths[] = {
 
 static_assert(std::size(kPaths) == static_cast<size_t>(TApeSimd::Avx512) + 1);
 
-const TPath& PathOf(TApeSimd Simd) {
-  return kPaths[static_cast<int>(Simd)];
-}
+const TPath& PathOf(TApeSimd Simd) { return kPaths[static_cast<int>(Simd)]; }
 
-} // namespace
+}  // namespace
 
 TApeSimd TApeNNFilter::BestSimd() {
 #ifdef APE_HAVE_X86
@@ -198,8 +194,7 @@ TApeSimd TApeNNFilter::BestSimd() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512f"))
       return TApeSimd::Avx512;
-    if (__builtin_cpu_supports("avx2"))
-      return TApeSimd::Avx2;
+    if (__builtin_cpu_supports("avx2")) return TApeSimd::Avx2;
     return TApeSimd::Sse2;
   }();
   return best;
@@ -235,8 +230,7 @@ void TApeNNFilter::Reset() {
 
 size_t TApeNNFilter::CompressPair(TApeNNFilter& A, int32_t* DataA, TApeNNFilter& B, int32_t* DataB,
                                   size_t Count) {
-  if (A.FSimd != B.FSimd)
-    return A.CompressBlock(DataA, Count) + B.CompressBlock(DataB, Count);
+  if (A.FSimd != B.FSimd) return A.CompressBlock(DataA, Count) + B.CompressBlock(DataB, Count);
   return PathOf(A.FSimd).Pair(A.FState, DataA, B.FState, DataB, Count);
 }
 
@@ -244,4 +238,4 @@ size_t TApeNNFilter::CompressBlock(int32_t* Data, size_t Count) {
   return PathOf(FSimd).Block(FState, Data, Count);
 }
 
-} // namespace ape
+}  // namespace ape

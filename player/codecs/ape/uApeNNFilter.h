@@ -20,8 +20,8 @@ struct TApeNNState {
   int16_t* Coef = nullptr;
   int16_t* History = nullptr;
   int16_t* Delta = nullptr;
-  int Pos = 0;         // next free slot of both histories
-  int32_t Average = 0; // running average magnitude of the input
+  int Pos = 0;          // next free slot of both histories
+  int32_t Average = 0;  // running average magnitude of the input
   // A step's adaptation is folded into the next step's dot product; these
   // remember what is still owed.
   int PendingDirection = 0;
@@ -58,4 +58,4 @@ private:
   TApeSimd FSimd;
 };
 
-} // namespace ape
+}  // namespace ape

@@ -17,4 +17,4 @@ void TApePredictor::Reset() {
   FEvents = 0;
 }
 
-} // namespace ape
+}  // namespace ape

@@ -37,8 +37,7 @@ public:
                        int64_t{FB[2]} * FCoefB[4];
     const int32_t wrapped = Wrap32Prediction(pA, pB);
     const int32_t exact = static_cast<int32_t>((pA + (pB >> 1)) >> 10);
-    if (wrapped != exact)
-      ++FEvents;
+    if (wrapped != exact) ++FEvents;
     const int32_t prediction = FArithmetic == TArithmetic::Exact ? exact : wrapped;
     const auto residual =
         static_cast<int32_t>(static_cast<uint32_t>(nA) - static_cast<uint32_t>(prediction));
@@ -89,15 +88,15 @@ private:
   }
 
   TArithmetic FArithmetic;
-  int32_t FLastX, FLastY; // stage-1 memories
-  int32_t FA[4];          // last stage-1 output of X, then its last three differences
-  int32_t FBPrev;         // last stage-1 output of Y
-  int32_t FB[3];          // last three differences of Y's stage-1 output
-  int32_t FSignA[4];      // signs of FA
-  int32_t FSignB[3];      // signs of FB
+  int32_t FLastX, FLastY;  // stage-1 memories
+  int32_t FA[4];           // last stage-1 output of X, then its last three differences
+  int32_t FBPrev;          // last stage-1 output of Y
+  int32_t FB[3];           // last three differences of Y's stage-1 output
+  int32_t FSignA[4];       // signs of FA
+  int32_t FSignB[3];       // signs of FB
   int32_t FCoefA[4];
   int32_t FCoefB[5];
   size_t FEvents;
 };
 
-} // namespace ape
+}  // namespace ape

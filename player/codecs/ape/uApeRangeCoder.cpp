@@ -33,16 +33,14 @@ void TApeRangeCoder::Grow(size_t Bytes) {
 
 void TApeRangeCoder::ShiftByteSlow() {
   if (FLow < (0xFFu << kShift)) {
-    if (static_cast<size_t>(FLimit - FCursor) < FPending + 1u)
-      Grow(FPending + 1);
+    if (static_cast<size_t>(FLimit - FCursor) < FPending + 1u) Grow(FPending + 1);
     *FCursor++ = static_cast<uint8_t>(FCache);
     for (; FPending > 0; --FPending)
       *FCursor++ = 0xFF;
     FCache = FLow >> kShift;
   } else if (FLow >= kTop) {
     // A carry happened: it ripples through the held 0xFF bytes.
-    if (static_cast<size_t>(FLimit - FCursor) < FPending + 1u)
-      Grow(FPending + 1);
+    if (static_cast<size_t>(FLimit - FCursor) < FPending + 1u) Grow(FPending + 1);
     *FCursor++ = static_cast<uint8_t>(FCache + 1);
     for (; FPending > 0; --FPending)
       *FCursor++ = 0x00;
@@ -53,12 +51,10 @@ void TApeRangeCoder::ShiftByteSlow() {
 }
 
 void TApeRangeCoder::Finish() {
-  if (FLimit - FCursor < kRoomPerValue)
-    Grow(kRoomPerValue);
+  if (FLimit - FCursor < kRoomPerValue) Grow(kRoomPerValue);
   Normalize();
   const uint32_t last = (FLow >> kShift) + 1;
-  if (static_cast<size_t>(FLimit - FCursor) < FPending + 5u)
-    Grow(FPending + 5);
+  if (static_cast<size_t>(FLimit - FCursor) < FPending + 5u) Grow(FPending + 5);
   const bool carry = last > 0xFF;
   *FCursor++ = static_cast<uint8_t>(carry ? FCache + 1 : FCache);
   for (; FPending > 0; --FPending)
@@ -80,4 +76,4 @@ void TApeResidualCoder::EncodeWide(TApeRangeCoder& Coder, uint32_t Folded, uint3
   Coder.EncodeUniform(base & ((1u << shift) - 1), 1u << shift);
 }
 
-} // namespace ape
+}  // namespace ape

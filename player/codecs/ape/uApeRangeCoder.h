@@ -42,8 +42,7 @@ public:
 
   // Makes sure the next codes of one residual have room without checks.
   void EnsureRoom() {
-    if (FLimit - FCursor < kRoomPerValue)
-      Grow(kRoomPerValue);
+    if (FLimit - FCursor < kRoomPerValue) Grow(kRoomPerValue);
   }
 
   static const uint32_t kSymbolTotal[65];
@@ -78,8 +77,8 @@ private:
   uint8_t* FLimit = nullptr;
   uint32_t FLow = 0;
   uint32_t FRange = kTop;
-  uint32_t FCache = 0;   // byte held back in case a carry reaches it
-  uint32_t FPending = 0; // 0xFF bytes held back behind the cache
+  uint32_t FCache = 0;    // byte held back in case a carry reaches it
+  uint32_t FPending = 0;  // 0xFF bytes held back behind the cache
 };
 
 // Codes signed residuals of one channel with an adaptive split point
@@ -94,8 +93,7 @@ public:
     const uint32_t folded =
         (negated << 1) ^ static_cast<uint32_t>(static_cast<int32_t>(negated) >> 31);
     uint32_t pivot = FSum >> 5;
-    if (pivot == 0)
-      pivot = 1;
+    if (pivot == 0) pivot = 1;
     FSum += (folded >> 1) + (folded & 1) - ((FSum + 16) >> 5);
     Coder.EnsureRoom();
     if (pivot < 65536) {
@@ -127,4 +125,4 @@ private:
   uint32_t FSum = kInitialSum;
 };
 
-} // namespace ape
+}  // namespace ape

@@ -38,4 +38,4 @@ private:
   int FChannels = 2;
 };
 
-} // namespace ape
+}  // namespace ape

@@ -37,9 +37,11 @@ public:
       const int Null = open("/dev/null", O_RDWR);
       dup2(Null, STDIN_FILENO);
       dup2(Null, STDERR_FILENO);
-      for (const auto& [Name, Value] : Env) setenv(Name.c_str(), Value.c_str(), 1);
+      for (const auto& [Name, Value] : Env)
+        setenv(Name.c_str(), Value.c_str(), 1);
       std::vector<char*> Argv{const_cast<char*>(Program.c_str())};
-      for (const std::string& Arg : Args) Argv.push_back(const_cast<char*>(Arg.c_str()));
+      for (const std::string& Arg : Args)
+        Argv.push_back(const_cast<char*>(Arg.c_str()));
       Argv.push_back(nullptr);
       execv(Program.c_str(), Argv.data());
       _exit(127);
@@ -65,7 +67,8 @@ public:
         FLines.push_back(Line);
         return Line;
       }
-      const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+      const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          Deadline - std::chrono::steady_clock::now());
       if (Left.count() <= 0) return std::nullopt;
       pollfd Fd{FOut, POLLIN, 0};
       if (poll(&Fd, 1, static_cast<int>(Left.count())) <= 0) continue;
@@ -124,7 +127,8 @@ protected:
   // The probe prints what the window does; the plain program is what the
   // player starts.
   std::unique_ptr<TProcess> Probe(const std::vector<std::string>& Args = {}) {
-    return std::make_unique<TProcess>(std::string(MORVO_BIN_DIR) + "/morvo_encoder_probe", Args, Env());
+    return std::make_unique<TProcess>(std::string(MORVO_BIN_DIR) + "/morvo_encoder_probe", Args,
+                                      Env());
   }
   std::unique_ptr<TProcess> Encoder(const std::vector<std::string>& Args) {
     return std::make_unique<TProcess>(std::string(MORVO_BIN_DIR) + "/morvo-encoder", Args, Env());
@@ -132,16 +136,18 @@ protected:
 
   fs::path MakeWav(const std::string& Name, double Seconds = 1) {
     const fs::path File = FDir.Path() / "music" / fs::u8path(Name);
-    EXPECT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=" +
-                                      std::to_string(Seconds) + " -ac 2 -ar 44100 " + morvotest::Quote(File)));
+    EXPECT_TRUE(morvotest::RunCommand(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=" + std::to_string(Seconds) +
+        " -ac 2 -ar 44100 " + morvotest::Quote(File)));
     return File;
   }
   fs::path MakeAlbum() {
     MakeWav("专辑.wav", 3);
     const fs::path Cue = FDir.Path() / "music" / "专辑.cue";
-    std::ofstream(Cue) << "FILE \"专辑.wav\" WAVE\n"
-                          "  TRACK 01 AUDIO\n    TITLE \"一\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:00:00\n"
-                          "  TRACK 02 AUDIO\n    TITLE \"二\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:01:00\n";
+    std::ofstream(Cue)
+        << "FILE \"专辑.wav\" WAVE\n"
+           "  TRACK 01 AUDIO\n    TITLE \"一\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:00:00\n"
+           "  TRACK 02 AUDIO\n    TITLE \"二\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:01:00\n";
     return Cue;
   }
 
@@ -180,7 +186,8 @@ TEST_F(EncoderProcess, SecondStartsHandTheirSourcesOverAndEnd) {
   // The switch in any case; a cue sheet gives one row per track.
   auto Third = Encoder({"/encodeconvert", Cue.string(), "ignored"});
   EXPECT_EQ(Third->Wait(), 0);
-  EXPECT_EQ(Rows(HandOverLines(*First)), (std::vector<std::string>{"乐队 - 一.mp3", "乐队 - 二.mp3"}));
+  EXPECT_EQ(Rows(HandOverLines(*First)),
+            (std::vector<std::string>{"乐队 - 一.mp3", "乐队 - 二.mp3"}));
 
   // Ended as a session ends it: closed like its close box, settings written.
   First->Signal(SIGTERM);
@@ -212,7 +219,8 @@ TEST_F(EncoderProcess, StartsWithoutASwitchedPathOnlyBringTheWindowForward) {
   // "/EncodeConvert" without a path: a plain start.
   auto First = Probe({"/EncodeConvert"});
   EXPECT_TRUE(Rows(First->LinesUntil("READY")).empty());
-  for (const std::vector<std::string>& Args : {std::vector<std::string>{"/EncodeConvert"}, {Wav.string()}, {}}) {
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"/EncodeConvert"}, {Wav.string()}, {}}) {
     auto Again = Encoder(Args);
     EXPECT_EQ(Again->Wait(), 0);
     EXPECT_TRUE(Rows(First->LinesUntil("RESTORED")).empty()) << ::testing::PrintToString(Args);
@@ -234,7 +242,8 @@ TEST_F(EncoderProcess, APathTooLongToHandOverIsRefusedWithAMessage) {
   auto Second = Probe({"/EncodeConvert", Long});
   EXPECT_EQ(Second->Wait(), 0);
   ASSERT_EQ(Second->Lines().size(), 1u);
-  EXPECT_EQ(Second->Lines()[0], "BOX\t提示\t文件路径超过255个字符，无法交给正在运行的格式转换工具：  " + Long);
+  EXPECT_EQ(Second->Lines()[0],
+            "BOX\t提示\t文件路径超过255个字符，无法交给正在运行的格式转换工具：  " + Long);
   // Nothing was cut and handed over; the running window only comes forward.
   EXPECT_TRUE(Rows(First->LinesUntil("RESTORED")).empty());
   First->Signal(SIGTERM);

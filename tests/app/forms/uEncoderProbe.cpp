@@ -39,7 +39,8 @@ public:
 
 void PrintRows(TFileListModel& Model, int First, int Last) {
   for (int Row = First; Row <= Last; ++Row)
-    if (const TTaskItem* Task = Model.TaskAt(Row)) PrintLine("ROW\t" + platform::WideToUtf8(Task->FTargetName));
+    if (const TTaskItem* Task = Model.TaskAt(Row))
+      PrintLine("ROW\t" + platform::WideToUtf8(Task->FTargetName));
 }
 
 }  // namespace
@@ -50,8 +51,9 @@ int main(int argc, char** argv) {
   Hooks.OnWindowReady = [](TfrmMain& Form) {
     TFileListModel& Model = *Form.Model();
     PrintRows(Model, 0, Model.rowCount() - 1);
-    QObject::connect(&Model, &QAbstractItemModel::rowsInserted, &Form,
-                     [&Model](const QModelIndex&, int First, int Last) { PrintRows(Model, First, Last); });
+    QObject::connect(
+        &Model, &QAbstractItemModel::rowsInserted, &Form,
+        [&Model](const QModelIndex&, int First, int Last) { PrintRows(Model, First, Last); });
     QObject::connect(&Form, &TfrmMain::Restored, &Form, [] { PrintLine("RESTORED"); });
     PrintLine("READY");
   };

@@ -33,7 +33,8 @@ protected:
 }  // namespace
 
 TEST_F(FileListModel, RowsFollowEveryChangeOfTheTaskList) {
-  QAbstractItemModelTester Tester(Form().Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  QAbstractItemModelTester Tester(Form().Model(),
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal);
   TTaskManager& Manager = *Form().Manager();
   AddFiles({"c.wav", "a.wav", "b.wav", "d.wav"});
   ExpectMirror();

@@ -20,7 +20,8 @@ bool IsPure(QRgb P, int R, int G, int B) {
 int CountPixels(const QImage& Image, const QRect& Area, const std::function<bool(QRgb)>& Wanted) {
   int Count = 0;
   for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
-    for (int X = Area.left(); X <= Area.right(); ++X) Count += Wanted(Image.pixel(X, Y)) ? 1 : 0;
+    for (int X = Area.left(); X <= Area.right(); ++X)
+      Count += Wanted(Image.pixel(X, Y)) ? 1 : 0;
   return Count;
 }
 
@@ -76,7 +77,8 @@ TEST_F(FileListPaint, TheFilledSkinCoversItsShareOfTheTrack) {
   EXPECT_TRUE(IsGreyish(Half.pixel(FilledEnd + 2, Mid)));
   EXPECT_TRUE(IsGreyish(Half.pixel(W - T - S / 2, Mid)));
   // The text sits right of the bar, in the pen's colour.
-  EXPECT_GT(CountPixels(Half, QRect(W - T + 5, 0, T - 5, 18), [](QRgb P) { return qRed(P) < 90; }), 10);
+  EXPECT_GT(CountPixels(Half, QRect(W - T + 5, 0, T - 5, 18), [](QRgb P) { return qRed(P) < 90; }),
+            10);
 
   const QImage Full = Bar(100, 100);
   EXPECT_TRUE(IsBlueish(Full.pixel(W - T - S / 2, Mid)));
@@ -114,7 +116,8 @@ TEST_F(FileListPaint, StatusCellsFollowTheTaskState) {
 namespace {
 
 // One row of 3 cells (170, 169, 165 wide) at index Row.
-QImage Row(const TTaskItem& Task, int Index, bool Selected, bool Running, QPalette Palette = QPalette()) {
+QImage Row(const TTaskItem& Task, int Index, bool Selected, bool Running,
+           QPalette Palette = QPalette()) {
   QImage Image(504, 18, QImage::Format_RGB32);
   Image.fill(Qt::black);
   QPainter P(&Image);
@@ -157,7 +160,8 @@ TEST_F(FileListPaint, RowsAreStripedAndSelectedRowsHighlighted) {
   EXPECT_GT(CountPixels(Idle, QRect(0, 0, 170, 18), [](QRgb P) { return qRed(P) < 100; }), 10);
   EXPECT_GT(CountPixels(Idle, TargetCell, [](QRgb P) { return qRed(P) < 100; }), 10);
   EXPECT_EQ(CountPixels(Idle, StatusCell, [](QRgb P) { return qRed(P) < 200; }), 0);
-  EXPECT_GT(CountPixels(Row(Task, 1, false, true), StatusCell, [](QRgb P) { return qRed(P) < 100; }), 10);
+  EXPECT_GT(
+      CountPixels(Row(Task, 1, false, true), StatusCell, [](QRgb P) { return qRed(P) < 100; }), 10);
 }
 
 TEST_F(FileListPaint, FailuresAreRedAndUserAbortsBlue) {
@@ -180,7 +184,9 @@ TEST_F(FileListPaint, ATaskColourOverridesTheTextColourAndConvertingShowsTheBar)
   TTaskItem Task;
   Task.FTargetName = u"a.mp3";
   Task.FColor = 0x0000C000;  // green, as 0x00BBGGRR
-  EXPECT_GT(CountPixels(Row(Task, 1, false, false), TargetCell, [](QRgb P) { return IsPure(P, 0, 192, 0); }), 5);
+  EXPECT_GT(CountPixels(Row(Task, 1, false, false), TargetCell,
+                        [](QRgb P) { return IsPure(P, 0, 192, 0); }),
+            5);
   Task.FColor = -1;
   Task.FState = tsConverting;
   Task.FProgress = 80;

@@ -81,7 +81,8 @@ void TFormTest::StartRunDisplay(int32_t Total) {
 std::vector<std::u16string> TFormTest::TaskTargets() {
   std::vector<std::u16string> Targets;
   TTaskManager& Manager = *Form().Manager();
-  for (int32_t I = 0; I < Manager.TaskCount(); ++I) Targets.push_back(Manager.GetTask(I)->FTargetName);
+  for (int32_t I = 0; I < Manager.TaskCount(); ++I)
+    Targets.push_back(Manager.GetTask(I)->FTargetName);
   return Targets;
 }
 

@@ -62,7 +62,8 @@ QPixmap OverWindow(QWidget& Window, QWidget& Tip) {
 }
 
 void Settle() {
-  for (int I = 0; I < 5; ++I) QApplication::processEvents();
+  for (int I = 0; I < 5; ++I)
+    QApplication::processEvents();
 }
 
 std::u16string MakeSource(const fs::path& Folder, const std::string& Name) {
@@ -110,8 +111,8 @@ int main(int argc, char** argv) {
 
     const fs::path Music = Scratch.Path() / "音乐";
     std::vector<std::u16string> Sources;
-    for (const char* Name : {"01 晨曦.wav", "02 远方的河.flac", "03 归途.ape", "04 夜航.mp3", "05 山谷回声.wav",
-                             "06 雨后.flac", "07 灯火.wav"})
+    for (const char* Name : {"01 晨曦.wav", "02 远方的河.flac", "03 归途.ape", "04 夜航.mp3",
+                             "05 山谷回声.wav", "06 雨后.flac", "07 灯火.wav"})
       Sources.push_back(MakeSource(Music, Name));
     Form.AddSources(Sources, TSourceAdder::ModeUser);
     TTaskManager& Manager = *Form.Manager();
@@ -126,8 +127,9 @@ int main(int argc, char** argv) {
     Settle();
     Ok &= Save(Form.grab(), Out, "main_window.png");
     // The status cells three times as large, to judge the bars and texts.
-    const QRect Status(Form.lvFileList->viewport()->mapTo(&Form, Form.lvFileList->CellRect(0, 2).topLeft()),
-                       QSize(Form.lvFileList->CellRect(0, 2).width(), 7 * Form.lvFileList->RowHeight()));
+    const QRect Status(
+        Form.lvFileList->viewport()->mapTo(&Form, Form.lvFileList->CellRect(0, 2).topLeft()),
+        QSize(Form.lvFileList->CellRect(0, 2).width(), 7 * Form.lvFileList->RowHeight()));
     const QPixmap Detail = Form.grab(Status);
     Ok &= Save(Detail.scaled(Detail.size() * 3), Out, "status_detail.png");
 
@@ -140,8 +142,8 @@ int main(int argc, char** argv) {
 
     // The balloon over the rename editor, as a typed "?" brings it up.
     TMiraToolTip* Tip = MiraToolTip();
-    Form.lvFileList->selectionModel()->select(Form.Model()->index(2, 0),
-                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Form.lvFileList->selectionModel()->select(
+        Form.Model()->index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     Form.StartRename();
     Settle();
     const QPoint EditorCentre = Form.FRenameEdit->mapToGlobal(Form.FRenameEdit->rect().center());
@@ -150,7 +152,8 @@ int main(int argc, char** argv) {
     Tip->CenterTip = false;
     Tip->SetTitle({});
     Tip->ICON = TTipIcon::ttNoneIcon;
-    Tip->SetText(u"文件名不能包含下列任何字符之一\r\n" + std::u16string(TfrmMain::InvalidNameChars));
+    Tip->SetText(u"文件名不能包含下列任何字符之一\r\n" +
+                 std::u16string(TfrmMain::InvalidNameChars));
     Tip->Interval = 0;
     Tip->ShowAt(EditorCentre.x(), EditorCentre.y());
     Settle();
@@ -159,7 +162,8 @@ int main(int argc, char** argv) {
     Form.HideRenameEditor();
 
     const QPoint Below = Form.btnAddFile->mapToGlobal(QPoint(30, Form.btnAddFile->height() + 4));
-    MiraHintWindow()->ActivateHint(QRect(Below, QSize(1, 1)), "\xEF\xBB\xBF" "添加音频文件到转换列表");
+    MiraHintWindow()->ActivateHint(QRect(Below, QSize(1, 1)), "\xEF\xBB\xBF"
+                                                              "添加音频文件到转换列表");
     Settle();
     Ok &= Save(OverWindow(Form, *Tip), Out, "hint.png");
     Tip->Hide();

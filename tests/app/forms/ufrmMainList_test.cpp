@@ -23,16 +23,21 @@ namespace {
 class MainList : public formstest::TFormTest {
 protected:
   QWidget* Viewport() { return Form().lvFileList->viewport(); }
-  QPoint CellCentre(int Row, int Column) { return Form().lvFileList->CellRect(Row, Column).center(); }
+  QPoint CellCentre(int Row, int Column) {
+    return Form().lvFileList->CellRect(Row, Column).center();
+  }
 
-  void Send(QEvent::Type Type, QPoint At, Qt::MouseButton Button, Qt::KeyboardModifiers Modifiers = {}) {
+  void Send(QEvent::Type Type, QPoint At, Qt::MouseButton Button,
+            Qt::KeyboardModifiers Modifiers = {}) {
     if (Type == QEvent::MouseButtonPress) FHeld = Button;
     if (Type == QEvent::MouseButtonRelease) FHeld = Qt::NoButton;
-    QMouseEvent Event(Type, At, Viewport()->mapToGlobal(At), Type == QEvent::MouseMove ? Qt::NoButton : Button,
-                      Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(FHeld), Modifiers);
+    QMouseEvent Event(
+        Type, At, Viewport()->mapToGlobal(At), Type == QEvent::MouseMove ? Qt::NoButton : Button,
+        Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(FHeld), Modifiers);
     QApplication::sendEvent(Viewport(), &Event);
   }
-  void Press(QPoint At, Qt::MouseButton Button = Qt::LeftButton, Qt::KeyboardModifiers Modifiers = {}) {
+  void Press(QPoint At, Qt::MouseButton Button = Qt::LeftButton,
+             Qt::KeyboardModifiers Modifiers = {}) {
     Send(QEvent::MouseButtonPress, At, Button, Modifiers);
   }
   void MoveTo(QPoint At) { Send(QEvent::MouseMove, At, Qt::NoButton); }
@@ -65,7 +70,8 @@ protected:
 
   std::vector<std::u16string> BoxTexts() {
     std::vector<std::u16string> Texts;
-    for (const auto& Box : FAnswerer->Seen()) Texts.push_back(Box->Caption() + u"|" + Box->Text());
+    for (const auto& Box : FAnswerer->Seen())
+      Texts.push_back(Box->Caption() + u"|" + Box->Text());
     return Texts;
   }
 };
@@ -78,12 +84,14 @@ TEST_F(MainList, HeaderClicksSortWithOneSharedDirection) {
   ClickHeader(0);
   EXPECT_EQ(Form().SortState(), 1);
   EXPECT_EQ(TaskTargets(), (std::vector<std::u16string>{u"3.mp3", u"2.mp3", u"1.mp3"}));
-  EXPECT_EQ(Captions(), (QStringList{QStringLiteral("源文件↑"), QStringLiteral("目标文件名"), QStringLiteral("状态")}));
+  EXPECT_EQ(Captions(), (QStringList{QStringLiteral("源文件↑"), QStringLiteral("目标文件名"),
+                                     QStringLiteral("状态")}));
   // The next column continues the toggle: descending.
   ClickHeader(1);
   EXPECT_EQ(Form().SortState(), 2);
   EXPECT_EQ(TaskTargets(), (std::vector<std::u16string>{u"3.mp3", u"2.mp3", u"1.mp3"}));
-  EXPECT_EQ(Captions(), (QStringList{QStringLiteral("源文件"), QStringLiteral("目标文件名↓"), QStringLiteral("状态")}));
+  EXPECT_EQ(Captions(), (QStringList{QStringLiteral("源文件"), QStringLiteral("目标文件名↓"),
+                                     QStringLiteral("状态")}));
   ClickHeader(1);
   EXPECT_EQ(TaskTargets(), (std::vector<std::u16string>{u"1.mp3", u"2.mp3", u"3.mp3"}));
   // The status header does nothing before any conversion has finished.
@@ -129,7 +137,8 @@ TEST_F(MainList, DraggingUpFromRowThreeToRowOneSelectsOneToThree) {
 
 TEST_F(MainList, DraggingPastTheVisibleRowsScrollsTheList) {
   std::vector<std::string> Names;
-  for (int I = 0; I < 40; ++I) Names.push_back(std::to_string(I) + ".wav");
+  for (int I = 0; I < 40; ++I)
+    Names.push_back(std::to_string(I) + ".wav");
   AddFiles(Names);
   TFileListView& List = *Form().lvFileList;
   Press(CellCentre(0, 0));
@@ -164,14 +173,16 @@ TEST_F(MainList, DeleteRemovesTheSelectedTasksAndTheButtonsExplainAnEmptyChoice)
   Key(Qt::Key_Delete);
   EXPECT_EQ(TaskTargets(), std::vector<std::u16string>{u"b.mp3"});
   Form().btnDelete->click();
-  EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"移除文件提示|请选择预删除的选项，然后重试！"});
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::u16string>{u"移除文件提示|请选择预删除的选项，然后重试！"});
   Form().btnAllSelect->click();
   Form().btnDelete->click();
   EXPECT_EQ(Form().Manager()->TaskCount(), 0);
   Form().btnDelete->click();
   Form().btnAllSelect->click();
   EXPECT_EQ(BoxTexts(), (std::vector<std::u16string>{u"移除文件提示|请选择预删除的选项，然后重试！",
-                                                    u"移除文件提示|没有可删除的选项！", u"全选提示|没有选项可供选择！"}));
+                                                     u"移除文件提示|没有可删除的选项！",
+                                                     u"全选提示|没有选项可供选择！"}));
 }
 
 TEST_F(MainList, RebuiltRowsLeaveNoHiddenSelectionForDeleteToRemove) {

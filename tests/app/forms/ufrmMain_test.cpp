@@ -47,7 +47,8 @@ protected:
   void HandOver(const std::u16string& Path) {
     std::vector<uint8_t> Payload;
     ASSERT_TRUE(MakeHandOverPayload(Path, Payload));
-    platform::TCopyDataStruct Data{Payload.size(), static_cast<uint32_t>(Payload.size()), Payload.data()};
+    platform::TCopyDataStruct Data{Payload.size(), static_cast<uint32_t>(Payload.size()),
+                                   Payload.data()};
     EXPECT_EQ(Form().HandleMessage(platform::WM_COPYDATA, 0, reinterpret_cast<intptr_t>(&Data)), 1);
   }
 
@@ -55,13 +56,15 @@ protected:
   fs::path MakeAlbum() {
     const fs::path Wav = FDir.Path() / "album" / "专辑.wav";
     fs::create_directories(Wav.parent_path());
-    EXPECT_TRUE(morvotest::RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=3 -ac 2 -ar 44100 " +
-                                      morvotest::Quote(Wav)));
+    EXPECT_TRUE(morvotest::RunCommand(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=3 -ac 2 -ar 44100 " +
+        morvotest::Quote(Wav)));
     const fs::path Cue = Wav.parent_path() / "专辑.cue";
-    std::ofstream(Cue) << "PERFORMER \"乐队\"\nFILE \"专辑.wav\" WAVE\n"
-                          "  TRACK 01 AUDIO\n    TITLE \"一\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:00:00\n"
-                          "  TRACK 02 AUDIO\n    TITLE \"二\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:01:00\n"
-                          "  TRACK 03 AUDIO\n    TITLE \"三\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:02:00\n";
+    std::ofstream(Cue)
+        << "PERFORMER \"乐队\"\nFILE \"专辑.wav\" WAVE\n"
+           "  TRACK 01 AUDIO\n    TITLE \"一\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:00:00\n"
+           "  TRACK 02 AUDIO\n    TITLE \"二\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:01:00\n"
+           "  TRACK 03 AUDIO\n    TITLE \"三\"\n    PERFORMER \"乐队\"\n    INDEX 01 00:02:00\n";
     return Cue;
   }
 };
@@ -78,11 +81,18 @@ TEST_F(MainWindow, EveryControlOfTheDesignIsThereWithItsCaption) {
   EXPECT_EQ(F.size(), QSize(542, 556));
   EXPECT_EQ(F.minimumSize(), QSize(542, 556));
   EXPECT_EQ(F.font().pixelSize(), 12);
-  const std::pair<const char*, const char*> Buttons[] = {
-      {"btnAddFile", "添加文件"}, {"btnGetCD", "CD抓轨"}, {"btnAllSelect", "全选"}, {"btnDelete", "移除"},
-      {"btnDeleteComplete", "移除完成文件"}, {"btnView", "整理显示"}, {"btnStop", "停止"},
-      {"btnParamSet", "高级"}, {"btnPathModify", "更改"}, {"btnPathOpen", "打开文件夹"},
-      {"btnStart", "转换文件"}, {"btnQuit", "退出"}};
+  const std::pair<const char*, const char*> Buttons[] = {{"btnAddFile", "添加文件"},
+                                                         {"btnGetCD", "CD抓轨"},
+                                                         {"btnAllSelect", "全选"},
+                                                         {"btnDelete", "移除"},
+                                                         {"btnDeleteComplete", "移除完成文件"},
+                                                         {"btnView", "整理显示"},
+                                                         {"btnStop", "停止"},
+                                                         {"btnParamSet", "高级"},
+                                                         {"btnPathModify", "更改"},
+                                                         {"btnPathOpen", "打开文件夹"},
+                                                         {"btnStart", "转换文件"},
+                                                         {"btnQuit", "退出"}};
   for (const auto& [Name, Caption] : Buttons) {
     auto* Button = Control<QPushButton>(F, Name);
     ASSERT_NE(Button, nullptr) << Name;
@@ -92,16 +102,23 @@ TEST_F(MainWindow, EveryControlOfTheDesignIsThereWithItsCaption) {
     EXPECT_EQ(Control<QPushButton>(F, Big)->size(), QSize(100, 35)) << Big;
   const std::pair<const char*, const char*> Groups[] = {
       {"grpFileList", "转换列表"}, {"grpParam", "转换格式"}, {"grpParamSelect", "转换设置"}};
-  for (const auto& [Name, Caption] : Groups) EXPECT_EQ(Control<QGroupBox>(F, Name)->title(), QString::fromUtf8(Caption));
-  const std::pair<const char*, const char*> Labels[] = {
-      {"lblTip", "无损音质文件切割的最佳工具 "}, {"lblQuality", "音乐质量"}, {"lblDest", "目标文件夹"},
-      {"lblTaskPriority", "任务优先级"}, {"lblFileExist", "目标文件存在时"}};
-  for (const auto& [Name, Caption] : Labels) EXPECT_EQ(Control<QLabel>(F, Name)->text(), QString::fromUtf8(Caption));
-  for (const char* Name : {"rbMP3", "rbAPE", "rbwav", "rbFlac"}) EXPECT_NE(Control<QRadioButton>(F, Name), nullptr);
-  for (const char* Name : {"cbbQulity", "cbbTaskPriority", "cbbFileExist"}) EXPECT_NE(Control<QComboBox>(F, Name), nullptr);
+  for (const auto& [Name, Caption] : Groups)
+    EXPECT_EQ(Control<QGroupBox>(F, Name)->title(), QString::fromUtf8(Caption));
+  const std::pair<const char*, const char*> Labels[] = {{"lblTip", "无损音质文件切割的最佳工具 "},
+                                                        {"lblQuality", "音乐质量"},
+                                                        {"lblDest", "目标文件夹"},
+                                                        {"lblTaskPriority", "任务优先级"},
+                                                        {"lblFileExist", "目标文件存在时"}};
+  for (const auto& [Name, Caption] : Labels)
+    EXPECT_EQ(Control<QLabel>(F, Name)->text(), QString::fromUtf8(Caption));
+  for (const char* Name : {"rbMP3", "rbAPE", "rbwav", "rbFlac"})
+    EXPECT_NE(Control<QRadioButton>(F, Name), nullptr);
+  for (const char* Name : {"cbbQulity", "cbbTaskPriority", "cbbFileExist"})
+    EXPECT_NE(Control<QComboBox>(F, Name), nullptr);
   EXPECT_NE(Control<QLineEdit>(F, "edtPath"), nullptr);
   EXPECT_NE(Control<TFileListView>(F, "lvFileList"), nullptr);
-  for (const char* Name : {"pnlOutMessage", "pnlTip", "lblTitle", "lblProgress"}) EXPECT_NE(Control<QWidget>(F, Name), nullptr);
+  for (const char* Name : {"pnlOutMessage", "pnlTip", "lblTitle", "lblProgress"})
+    EXPECT_NE(Control<QWidget>(F, Name), nullptr);
   // Idle at start: the run's controls are hidden.
   EXPECT_FALSE(F.btnView->isVisible());
   EXPECT_FALSE(F.btnStop->isVisible());
@@ -158,7 +175,8 @@ TEST_F(MainWindow, TheTipShowsCentredOnAnEmptyListAndClosesForAHandOver) {
 TEST_F(MainWindow, AHandedOverCueSheetGivesOneRowPerTrack) {
   const fs::path Cue = MakeAlbum();
   HandOver(platform::PathToWide(Cue.string()));
-  EXPECT_EQ(TaskTargets(), (std::vector<std::u16string>{u"乐队 - 一.mp3", u"乐队 - 二.mp3", u"乐队 - 三.mp3"}));
+  EXPECT_EQ(TaskTargets(),
+            (std::vector<std::u16string>{u"乐队 - 一.mp3", u"乐队 - 二.mp3", u"乐队 - 三.mp3"}));
   EXPECT_EQ(Form().Model()->rowCount(), 3);
 }
 
@@ -237,12 +255,15 @@ TEST_F(MainWindow, ARunsConvertedTracksAreWrittenToTheLogWhenTheWindowCloses) {
   fs::create_directories(Out);
   F.Manager()->SetDestPath(platform::PathToWide(Out.string() + "/"));
   F.Manager()->StartConvert();
-  for (int I = 0; I < 6000 && F.Manager()->IsRunning(); ++I) QTest::qWait(10);
+  for (int I = 0; I < 6000 && F.Manager()->IsRunning(); ++I)
+    QTest::qWait(10);
   ASSERT_FALSE(F.Manager()->IsRunning());
   EXPECT_EQ(F.lblTitle->text(), QStringLiteral("0个文件转换失败,3个文件转换成功"));
   EXPECT_TRUE(F.btnDeleteComplete->isVisible());
   for (int Row = 0; Row < 3; ++Row)
-    EXPECT_EQ(F.Model()->data(F.Model()->index(Row, 2), Qt::DisplayRole).toString(), QStringLiteral("完成")) << Row;
+    EXPECT_EQ(F.Model()->data(F.Model()->index(Row, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("完成"))
+        << Row;
 
   F.btnQuit->click();
   EXPECT_EQ(F.Manager(), nullptr);
@@ -257,7 +278,8 @@ TEST_F(MainWindow, ARunsConvertedTracksAreWrittenToTheLogWhenTheWindowCloses) {
 TEST_F(MainWindow, ATargetIsRenamedInPlaceWithoutTheCharactersNamesCannotHold) {
   TfrmMain& F = Form();
   AddFiles({"a.wav", "b.wav"});
-  F.lvFileList->selectionModel()->select(F.Model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  F.lvFileList->selectionModel()->select(
+      F.Model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   F.StartRename();
   ASSERT_NE(F.FRenameEdit, nullptr);
   EXPECT_TRUE(F.FRenameEdit->isVisible());

@@ -11,24 +11,19 @@
 
 namespace {
 
-class TTestEncoder final : public TComObject<IEncoder, ILameStreamEncoder, IApeEncoderParam,
-                                              IFlacEncoderParam> {
+class TTestEncoder final
+    : public TComObject<IEncoder, ILameStreamEncoder, IApeEncoderParam, IFlacEncoderParam> {
 public:
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (iid == IID_IUnknown || iid == IID_IEncoder)
-      return Answer<IEncoder>(obj);
-    if (iid == IID_ILameStreamEncoder)
-      return Answer<ILameStreamEncoder>(obj);
-    if (iid == IID_IApeEncoderParam)
-      return Answer<IApeEncoderParam>(obj);
-    if (iid == IID_IFlacEncoderParam)
-      return Answer<IFlacEncoderParam>(obj);
+    if (iid == IID_IUnknown || iid == IID_IEncoder) return Answer<IEncoder>(obj);
+    if (iid == IID_ILameStreamEncoder) return Answer<ILameStreamEncoder>(obj);
+    if (iid == IID_IApeEncoderParam) return Answer<IApeEncoderParam>(obj);
+    if (iid == IID_IFlacEncoderParam) return Answer<IFlacEncoderParam>(obj);
     return Refuse(obj);
   }
 
   int32_t MORVO_STDCALL Init(IEncoderCallback* Callback, const WAVEFORMATEX*) override {
-    if (!Callback)
-      return -1;
+    if (!Callback) return -1;
     Callback->AddRef();
     FCallback = Callback;
     return FCallback->Write("TEST", 4);
@@ -37,8 +32,7 @@ public:
     return FCallback ? FCallback->Write(Buffer, ByteCount) : -1;
   }
   int32_t MORVO_STDCALL Finish() override {
-    if (!FCallback)
-      return -1;
+    if (!FCallback) return -1;
     char text[32];
     const int n = std::snprintf(text, sizeof(text), "LEVEL=%d", int(FLevel));
     return FCallback->Write(text, n);
@@ -58,8 +52,7 @@ public:
 
 private:
   ~TTestEncoder() override {
-    if (FCallback)
-      FCallback->Release();
+    if (FCallback) FCallback->Release();
   }
   IEncoderCallback* FCallback = nullptr;
   int32_t FLevel = -1;
@@ -73,8 +66,7 @@ public:
   }
   HRESULT MORVO_STDCALL CreateInstance(IUnknown* outer, const TGUID& iid, void** obj) override {
     *obj = nullptr;
-    if (outer)
-      return CLASS_E_NOAGGREGATION;
+    if (outer) return CLASS_E_NOAGGREGATION;
     auto* encoder = new TTestEncoder;
     const HRESULT hr = encoder->QueryInterface(iid, obj);
     encoder->Release();
@@ -86,7 +78,7 @@ private:
   ~TTestFactory() override = default;
 };
 
-} // namespace
+}  // namespace
 
 #ifndef MORVO_TEST_NO_ENTRY
 EXPORT HRESULT DllGetClassObject(const TGUID& ClassId, const TGUID& InterfaceId, void** Object) {
@@ -99,7 +91,5 @@ EXPORT HRESULT DllGetClassObject(const TGUID& ClassId, const TGUID& InterfaceId,
   return hr;
 }
 #else
-EXPORT int NotTheClassObjectEntry() {
-  return 0;
-}
+EXPORT int NotTheClassObjectEntry() { return 0; }
 #endif

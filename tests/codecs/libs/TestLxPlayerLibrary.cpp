@@ -21,29 +21,25 @@ constexpr int32_t kFrameBytes = 4;
 class TRawDecoder final : public TComObject<IDecoderEx, IDecoderFailureInfo> {
 public:
   ~TRawDecoder() override {
-    if (FFile)
-      std::fclose(FFile);
+    if (FFile) std::fclose(FFile);
   }
   HRESULT MORVO_STDCALL QueryInterface(const TGUID& iid, void** obj) override {
-    if (iid == IID_IDecoderFailureInfo)
-      return Answer<IDecoderFailureInfo>(obj);
+    if (iid == IID_IDecoderFailureInfo) return Answer<IDecoderFailureInfo>(obj);
     return TComObject::QueryInterface(iid, obj);
   }
   int32_t MORVO_STDCALL GetFailureReason(char16_t* Buffer, int32_t Capacity) override {
     const std::u16string reason = FFile ? u"" : u"no such file";
-    if (Buffer && Capacity > 0)
-      Buffer[reason.copy(Buffer, size_t(Capacity - 1))] = u'\0';
+    if (Buffer && Capacity > 0) Buffer[reason.copy(Buffer, size_t(Capacity - 1))] = u'\0';
     return int32_t(reason.size());
   }
   int32_t MORVO_STDCALL Open(const char16_t* FileName) override {
     // The path's native (UTF-8) spelling.
     FFile = std::fopen(std::filesystem::path(std::u16string(FileName)).c_str(), "rb");
-    if (!FFile)
-      return 0;
+    if (!FFile) return 0;
     std::fseek(FFile, 0, SEEK_END);
     FFrames = std::ftell(FFile) / kFrameBytes;
     std::fseek(FFile, 0, SEEK_SET);
-    return 0x100 | 1; // only the low byte is the answer
+    return 0x100 | 1;  // only the low byte is the answer
   }
   int32_t MORVO_STDCALL Seek(int64_t Position) override {
     const int64_t frame = Position * kRate / 10000000;
@@ -51,8 +47,7 @@ public:
   }
   int32_t MORVO_STDCALL Reserved1() override { return 0; }
   int32_t MORVO_STDCALL Read(void* Buffer, int32_t Size) override {
-    if (!FFile)
-      return -1;
+    if (!FFile) return -1;
     return int32_t(std::fread(Buffer, 1, size_t(Size / kFrameBytes * kFrameBytes), FFile));
   }
   int32_t MORVO_STDCALL GetInfo(TDecoderInfo* Info) override {
@@ -80,11 +75,9 @@ public:
   int32_t MORVO_STDCALL Reserved4(int32_t) override { return 0; }
 };
 
-} // namespace
+}  // namespace
 
-EXPORT int32_t LxPlayerOrdinal1() {
-  return 0;
-}
+EXPORT int32_t LxPlayerOrdinal1() { return 0; }
 
 EXPORT int32_t LxPlayerOrdinal2(IDecoderEx** Decoder) {
   *Decoder = new TRawDecoder;
@@ -92,9 +85,7 @@ EXPORT int32_t LxPlayerOrdinal2(IDecoderEx** Decoder) {
 }
 
 #ifndef MORVO_TEST_PARTIAL
-EXPORT int32_t LxPlayerOrdinal3() {
-  return 0;
-}
+EXPORT int32_t LxPlayerOrdinal3() { return 0; }
 
 EXPORT int32_t LxPlayerOrdinal6(IThreadCpuUsageControl** Control) {
   *Control = new TCountingCpuControl;

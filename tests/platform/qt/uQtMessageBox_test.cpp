@@ -26,19 +26,22 @@ protected:
     SetMessageBoxAnswerer(nullptr);
     qt::UnbindMessageQueue();
   }
-  std::shared_ptr<qt::TQtMessageBoxAnswerer> FAnswerer = std::make_shared<qt::TQtMessageBoxAnswerer>();
+  std::shared_ptr<qt::TQtMessageBoxAnswerer> FAnswerer =
+      std::make_shared<qt::TQtMessageBoxAnswerer>();
 };
 
 QMessageBox* ShownBox(const QString& Title) {
   for (QWidget* Window : QApplication::topLevelWidgets())
-    if (auto* Box = qobject_cast<QMessageBox*>(Window); Box && Box->isVisible() && Box->windowTitle() == Title)
+    if (auto* Box = qobject_cast<QMessageBox*>(Window);
+        Box && Box->isVisible() && Box->windowTitle() == Title)
       return Box;
   return nullptr;
 }
 
 QStringList ButtonTexts(QMessageBox& Box) {
   QStringList Texts;
-  for (QAbstractButton* Button : Box.buttons()) Texts << Button->text();
+  for (QAbstractButton* Button : Box.buttons())
+    Texts << Button->text();
   Texts.sort();
   return Texts;
 }
@@ -48,12 +51,19 @@ QStringList ButtonTexts(QMessageBox& Box) {
 TEST_F(QtMessageBox, WorkersQuestionsOpenTogetherAndCloseByCaption) {
   std::atomic<int> First{-1}, Second{-1};
   std::thread W1([&] {
-    First = MessageBoxW(nullptr, u"/music/a.mp3\r\n文件已经存在，覆盖吗?", u"线程1文件存在", MB_YESNO | MB_ICONQUESTION);
+    First = MessageBoxW(nullptr, u"/music/a.mp3\r\n文件已经存在，覆盖吗?", u"线程1文件存在",
+                        MB_YESNO | MB_ICONQUESTION);
   });
   std::thread W2([&] {
-    Second = MessageBoxW(nullptr, u"/music/b.mp3\r\n文件已经存在，覆盖吗?", u"线程2文件存在", MB_YESNO | MB_ICONQUESTION);
+    Second = MessageBoxW(nullptr, u"/music/b.mp3\r\n文件已经存在，覆盖吗?", u"线程2文件存在",
+                         MB_YESNO | MB_ICONQUESTION);
   });
-  ASSERT_TRUE(QTest::qWaitFor([] { return ShownBox(QStringLiteral("线程1文件存在")) && ShownBox(QStringLiteral("线程2文件存在")); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [] {
+        return ShownBox(QStringLiteral("线程1文件存在")) &&
+               ShownBox(QStringLiteral("线程2文件存在"));
+      },
+      10000));
   QMessageBox* Box1 = ShownBox(QStringLiteral("线程1文件存在"));
   EXPECT_EQ(Box1->text(), QStringLiteral("/music/a.mp3\n文件已经存在，覆盖吗?"));
   EXPECT_EQ(Box1->icon(), QMessageBox::Question);
@@ -87,7 +97,9 @@ TEST_F(QtMessageBox, ABoxOfTheGuiThreadIsModalToItsOwnerAndAnsweredOnReturn) {
     Buttons = ButtonTexts(*Box);
     Box->button(QMessageBox::No)->click();
   });
-  EXPECT_EQ(MessageBoxW(&OwnerKey, u"您正在进行歌曲转换，是否真要退出?", u"退出提示", MB_YESNO | MB_ICONINFORMATION), IDNO);
+  EXPECT_EQ(MessageBoxW(&OwnerKey, u"您正在进行歌曲转换，是否真要退出?", u"退出提示",
+                        MB_YESNO | MB_ICONINFORMATION),
+            IDNO);
   EXPECT_EQ(Parent, &Owner);
   EXPECT_EQ(Buttons, (QStringList{QStringLiteral("否(&N)"), QStringLiteral("是(&Y)")}));
   qt::UnregisterBoxOwner(&OwnerKey);

@@ -46,7 +46,8 @@ TEST_F(QtMessageQueue, WorkersAreServedByQtsEventLoop) {
   std::atomic<intptr_t> Sent{0};
   std::atomic<bool> Synchronized{false}, Done{false};
   std::thread Worker([&] {
-    for (int I = 0; I < 100; ++I) PostMessage(&Target, WM_ENCODE_NOTIFY, 1, 0);
+    for (int I = 0; I < 100; ++I)
+      PostMessage(&Target, WM_ENCODE_NOTIFY, 1, 0);
     Sent = SendMessage(&Target, WM_ENCODE_NOTIFY, 10, 0);
     Synchronize([&] { Synchronized = IsMainThread(); });
     Done = true;

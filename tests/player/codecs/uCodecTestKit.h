@@ -52,6 +52,7 @@ struct TEncodeResult {
   int32_t FinishResult = 0;
 };
 // Init, Encode in blocks of at most BlockBytes, Finish: the worker's order.
-TEncodeResult Drive(IEncoder* Encoder, TFileCallback& Output, const TPcm& Pcm, size_t BlockBytes = 16384);
+TEncodeResult Drive(IEncoder* Encoder, TFileCallback& Output, const TPcm& Pcm,
+                    size_t BlockBytes = 16384);
 
 }  // namespace codectest

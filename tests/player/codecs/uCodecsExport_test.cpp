@@ -19,7 +19,8 @@ IClassFactory* FactoryFor(const TGUID& ClassId) {
 
 TEST(CodecsExport, ExportsOnlyTheClassObjectEntry) {
   ASSERT_NE(LibraryEntry(), nullptr) << "libcodecs.so not loadable from " MORVO_BIN_DIR;
-  const auto symbols = RunTool("nm -D --defined-only " MORVO_BIN_DIR "/libcodecs.so | awk '$2 ~ /^[TDBRVW]$/ {print $3}'");
+  const auto symbols = RunTool("nm -D --defined-only " MORVO_BIN_DIR
+                               "/libcodecs.so | awk '$2 ~ /^[TDBRVW]$/ {print $3}'");
   ASSERT_EQ(symbols.ExitCode, 0) << symbols.Output;
   EXPECT_EQ(symbols.Output, "DllGetClassObject\n");
 }
@@ -37,7 +38,8 @@ TEST(CodecsExport, EachEncoderAnswersOnlyItsOwnParameterInterface) {
   for (const TGUID* classId : {&CLSID_Mp3Encoder, &CLSID_ApeEncoder, &CLSID_FlacEncoder}) {
     TEncoderPair pair;
     ASSERT_TRUE(CreateLibraryEncoder(*classId, pair));
-    for (const TGUID* other : {&IID_ILameStreamEncoder, &IID_IFlacEncoderParam, &IID_IApeEncoderParam}) {
+    for (const TGUID* other :
+         {&IID_ILameStreamEncoder, &IID_IFlacEncoderParam, &IID_IApeEncoderParam}) {
       if (*other == ParamIdOf(*classId)) continue;
       void* foreign = reinterpret_cast<void*>(1);
       EXPECT_EQ(pair.Encoder->QueryInterface(*other, &foreign), E_NOINTERFACE);
@@ -112,10 +114,11 @@ TEST(CodecsExport, EmptySourceIsFinishedLikeTheTools) {
   // LAME makes the information frame and one frame of padding; the lame
   // tool gives the same for an empty input.
   std::ofstream(dir / "empty.raw", std::ios::binary).flush();
-  const auto tool = RunTool("lame --quiet -r -s 44.1 --bitwidth 16 -m s -b 192 " + Quote(dir / "empty.raw") + " " +
-                            Quote(dir / "tool.mp3"));
+  const auto tool = RunTool("lame --quiet -r -s 44.1 --bitwidth 16 -m s -b 192 " +
+                            Quote(dir / "empty.raw") + " " + Quote(dir / "tool.mp3"));
   ASSERT_EQ(tool.ExitCode, 0) << tool.Output;
-  EXPECT_EQ(std::filesystem::file_size(dir / "empty.mp3"), std::filesystem::file_size(dir / "tool.mp3"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "empty.mp3"),
+            std::filesystem::file_size(dir / "tool.mp3"));
 }
 
 // A failing target disk is reported by every encoder, never fatal: a disk
@@ -129,7 +132,8 @@ TEST(CodecsExport, FailingOutputIsReportedNotFatal) {
     const TGUID* ClassId;
     int64_t WriteBudget;  // bytes the disk takes before it is full
   };
-  for (const TCase& c : {TCase{"MP3", &CLSID_Mp3Encoder, 20000}, TCase{"FLAC", &CLSID_FlacEncoder, 30000}}) {
+  for (const TCase& c :
+       {TCase{"MP3", &CLSID_Mp3Encoder, 20000}, TCase{"FLAC", &CLSID_FlacEncoder, 30000}}) {
     SCOPED_TRACE(c.Name);
     {
       TFileCallback output(dir / "full.bin");  // outlives the encoder, which holds it

@@ -16,8 +16,8 @@ namespace {
 
 // The worker's parameter calls (level, then the expected count plus one
 // percent unless told otherwise), then the encode.
-TEncodeResult EncodeFlac(const TPcm& Pcm, const fs::path& Target, int32_t Level, int64_t SampleCount = -1,
-                         size_t BlockBytes = 16384) {
+TEncodeResult EncodeFlac(const TPcm& Pcm, const fs::path& Target, int32_t Level,
+                         int64_t SampleCount = -1, size_t BlockBytes = 16384) {
   TFileCallback output(Target);  // outlives the encoder, which holds it
   TEncoderPair pair;
   EXPECT_TRUE(CreateLibraryEncoder(CLSID_FlacEncoder, pair));
@@ -61,7 +61,8 @@ TEST_P(FlacRoundTrip, IsLosslessAndVerified) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LevelsWidthsChannels, FlacRoundTrip,
-                         testing::Combine(testing::Values(0, 5, 8), testing::Values<uint16_t>(16, 24),
+                         testing::Combine(testing::Values(0, 5, 8),
+                                          testing::Values<uint16_t>(16, 24),
                                           testing::Values<uint16_t>(1, 2)));
 
 TEST(FlacEncoder, EightBitInputStaysLossless) {
@@ -85,7 +86,8 @@ TEST(FlacEncoder, ThirtyTwoBitInputIsStoredWith24Bits) {
     int32_t sample;
     std::memcpy(&sample, &pcm.Bytes[i], 4);
     const int32_t reduced = sample / 256;
-    for (int b = 0; b < 3; ++b) expected.Bytes.push_back(uint8_t(uint32_t(reduced) >> (8 * b)));
+    for (int b = 0; b < 3; ++b)
+      expected.Bytes.push_back(uint8_t(uint32_t(reduced) >> (8 * b)));
   }
   ExpectLosslessFile(dir / "w.flac", expected, dir / "w.wav");
   EXPECT_EQ(MetaFlac(dir / "w.flac", "--show-bps"), "24\n");
@@ -131,12 +133,13 @@ TEST(FlacEncoder, StreamInfoAndSeekTableFollowTheTrueLength) {
     uint64_t unfilled = 0;
     const auto points = SeekPoints(table, unfilled);
     EXPECT_EQ(unfilled, 0u) << table;
-    for (uint64_t sample : points) EXPECT_LT(sample, uint64_t(frames)) << table;
+    for (uint64_t sample : points)
+      EXPECT_LT(sample, uint64_t(frames)) << table;
     if (estimate > 0) {
       EXPECT_GE(points.size(), std::min<size_t>(3, size_t(estimate / 441000 + 1))) << table;
     }
-    const auto seek = RunTool("flac -s -f -d --skip=1400000 --until=1400100 -o " + Quote(dir / "s.wav") + " " +
-                              Quote(dir / "e.flac"));
+    const auto seek = RunTool("flac -s -f -d --skip=1400000 --until=1400100 -o " +
+                              Quote(dir / "s.wav") + " " + Quote(dir / "e.flac"));
     EXPECT_EQ(seek.ExitCode, 0) << seek.Output;
     EXPECT_EQ(ReadWavData(dir / "s.wav").size(), 100u * 4);
   }

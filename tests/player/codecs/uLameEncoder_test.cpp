@@ -38,7 +38,9 @@ TEncodeResult EncodeMp3(const TPcm& Pcm, const fs::path& Target, const TMp3Setti
 }
 
 std::string Probe(const fs::path& File, const std::string& Entries) {
-  return RunTool("ffprobe -v error -select_streams a:0 -show_entries " + Entries + " -of csv=p=0 " + Quote(File)).Output;
+  return RunTool("ffprobe -v error -select_streams a:0 -show_entries " + Entries + " -of csv=p=0 " +
+                 Quote(File))
+      .Output;
 }
 
 std::set<int> PacketSizes(const fs::path& File) {
@@ -52,8 +54,9 @@ std::set<int> PacketSizes(const fs::path& File) {
 // Decodes with ffmpeg, which trims encoder delay and padding by the LAME
 // information frame, to 16-bit PCM of the source's channel count.
 TPcm Decode(const fs::path& File, uint16_t Channels, const fs::path& Scratch) {
-  const auto result = RunTool("ffmpeg -v error -y -i " + Quote(File) + " -f s16le -acodec pcm_s16le -ac " +
-                          std::to_string(Channels) + " " + Quote(Scratch));
+  const auto result =
+      RunTool("ffmpeg -v error -y -i " + Quote(File) + " -f s16le -acodec pcm_s16le -ac " +
+              std::to_string(Channels) + " " + Quote(Scratch));
   EXPECT_EQ(result.ExitCode, 0) << result.Output;
   TPcm pcm;
   pcm.Format = {WAVE_FORMAT_PCM, Channels, 0, 0, uint16_t(2 * Channels), 16, 0};
@@ -112,10 +115,12 @@ TEST(Mp3Encoder, MonoModeGivesOneChannel) {
   TTempDir dir;
   TMp3Settings settings;
   settings.ChannelMode = 3;
-  ASSERT_EQ(EncodeMp3(MakePcm(44100 * 2, 2, 16, 44100), dir / "down.mp3", settings).FinishResult, 0);
+  ASSERT_EQ(EncodeMp3(MakePcm(44100 * 2, 2, 16, 44100), dir / "down.mp3", settings).FinishResult,
+            0);
   EXPECT_EQ(Probe(dir / "down.mp3", "stream=channels"), "1\n");
   settings.ChannelMode = 0;  // stereo asked, but the source has one channel
-  ASSERT_EQ(EncodeMp3(MakePcm(44100 * 2, 1, 16, 44100), dir / "mono.mp3", settings).FinishResult, 0);
+  ASSERT_EQ(EncodeMp3(MakePcm(44100 * 2, 1, 16, 44100), dir / "mono.mp3", settings).FinishResult,
+            0);
   EXPECT_EQ(Probe(dir / "mono.mp3", "stream=channels"), "1\n");
 }
 

@@ -64,8 +64,9 @@ TEST(CpuUsageControl, HoldsTheAttachedDecodingThreadAtItsLimit) {
   ASSERT_NE(lib.Ordinal6, nullptr);
   TTempDir dir;
   const auto source = dir / "tone.flac";
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f lavfi -i anoisesrc=duration=20:sample_rate=44100 -ac 2 " +
-                         std::string("-c:a flac -compression_level 12 ") + Quote(source)));
+  ASSERT_TRUE(
+      RunCommand("ffmpeg -v error -y -f lavfi -i anoisesrc=duration=20:sample_rate=44100 -ac 2 " +
+                 std::string("-c:a flac -compression_level 12 ") + Quote(source)));
 
   TFixedProgress progress;
   std::promise<uint32_t> threadId;

@@ -26,10 +26,12 @@ TEST(LxPlayerLibrary, ExportsOnlyItsOrdinals) {
   EXPECT_NE(lib.Ordinal2, nullptr);
   EXPECT_NE(lib.Ordinal3, nullptr);
   EXPECT_NE(lib.Ordinal6, nullptr);
-  const auto symbols = morvotest::RunTool("nm -D --defined-only " MORVO_BIN_DIR
-                                          "/libLxPlayer.so | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort");
+  const auto symbols =
+      morvotest::RunTool("nm -D --defined-only " MORVO_BIN_DIR
+                         "/libLxPlayer.so | awk '$2 ~ /^[TDBRVW]$/ {print $3}' | sort");
   ASSERT_EQ(symbols.ExitCode, 0) << symbols.Output;
-  EXPECT_EQ(symbols.Output, "LxPlayerOrdinal1\nLxPlayerOrdinal2\nLxPlayerOrdinal3\nLxPlayerOrdinal6\n");
+  EXPECT_EQ(symbols.Output,
+            "LxPlayerOrdinal1\nLxPlayerOrdinal2\nLxPlayerOrdinal3\nLxPlayerOrdinal6\n");
 }
 
 // --- Lossless sources: exact samples and exact seeks ------------------------
@@ -39,7 +41,9 @@ struct TLosslessCase {
   int Bits;
 };
 
-void PrintTo(const TLosslessCase& c, std::ostream* os) { *os << c.Container << " " << c.Bits << "-bit"; }
+void PrintTo(const TLosslessCase& c, std::ostream* os) {
+  *os << c.Container << " " << c.Bits << "-bit";
+}
 
 std::string PrintCase(const testing::TestParamInfo<TLosslessCase>& Info) {
   return std::string(Info.param.Container) + std::to_string(Info.param.Bits);
@@ -64,16 +68,18 @@ protected:
     std::vector<uint8_t> rawBytes = FExpected;
     if (std::string(c.Container) == "flac") {
       if (c.Bits == 8)
-        for (uint8_t& b : rawBytes) b ^= 0x80;  // flac reads signed 8-bit
+        for (uint8_t& b : rawBytes)
+          b ^= 0x80;  // flac reads signed 8-bit
       WriteBytes(raw, rawBytes);
-      return RunCommand("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=" +
-                        std::to_string(c.Bits) + " --sample-rate=44100 -o " + Quote(FPath) + " " + Quote(raw));
+      return RunCommand(
+          "flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=" +
+          std::to_string(c.Bits) + " --sample-rate=44100 -o " + Quote(FPath) + " " + Quote(raw));
     }
     WriteBytes(raw, rawBytes);
     const std::string format = c.Bits == 8 ? "u8" : "s" + std::to_string(c.Bits) + "le";
     const std::string codec = c.Bits == 8 ? "pcm_u8" : "pcm_s" + std::to_string(c.Bits) + "le";
-    return RunCommand("ffmpeg -v error -y -f " + format + " -ar 44100 -ac 2 -i " + Quote(raw) + " -c:a " + codec +
-                      " " + Quote(FPath));
+    return RunCommand("ffmpeg -v error -y -f " + format + " -ar 44100 -ac 2 -i " + Quote(raw) +
+                      " -c:a " + codec + " " + Quote(FPath));
   }
 
   std::vector<uint8_t> ExpectedFrom(int64_t Sample, size_t Bytes) const {
@@ -98,25 +104,29 @@ TEST_P(LosslessSource, ReportsFormatAndDeliversTheOriginalSamples) {
   EXPECT_EQ(info.Duration, kSamples * k100ns / kRate);
   const double fileKbps = fs::file_size(FPath) * 8.0 / 2.5 / 1000;
   const double pcmKbps = kRate * 2.0 * GetParam().Bits / 1000;
-  EXPECT_NEAR(info.Bitrate, std::string(GetParam().Container) == "wav" ? pcmKbps : fileKbps, 0.02 * pcmKbps);
+  EXPECT_NEAR(info.Bitrate, std::string(GetParam().Container) == "wav" ? pcmKbps : fileKbps,
+              0.02 * pcmKbps);
 
   // An odd block size makes the decoder cut whole samples inside its buffers.
   const int32_t oddBlock = static_cast<int32_t>(FBlock * 1001 + 1);
   const std::vector<uint8_t> pcm = ReadToEnd(decoder.Get(), oddBlock);
   ASSERT_EQ(pcm.size(), FExpected.size());
   EXPECT_TRUE(pcm == FExpected) << "decoded PCM differs from the source samples";
-  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 60), 0) << "a finished source keeps reporting its end";
+  EXPECT_EQ(decoder->Read(std::vector<uint8_t>(64).data(), 60), 0)
+      << "a finished source keeps reporting its end";
 }
 
 TEST_P(LosslessSource, SeeksLandOnTheExactSample) {
   TComPtr<IDecoderEx> decoder(OpenDecoder(FPath));
   ASSERT_TRUE(decoder);
   // Forward, backward, onto a frame edge (4096), one past it, near the end.
-  for (int64_t position : {12'345'678LL, 1'000'000LL, 928'798LL, 929'024LL, 0LL, 24'990'000LL, 5'000'001LL}) {
+  for (int64_t position :
+       {12'345'678LL, 1'000'000LL, 928'798LL, 929'024LL, 0LL, 24'990'000LL, 5'000'001LL}) {
     decoder->Seek(position);
     const int64_t sample = SampleAt(position, kRate);
     const std::vector<uint8_t> got = ReadBytesFrom(decoder.Get(), 4096 * FBlock);
-    EXPECT_TRUE(got == ExpectedFrom(sample, 4096 * FBlock)) << "seek to " << position << " (sample " << sample << ")";
+    EXPECT_TRUE(got == ExpectedFrom(sample, 4096 * FBlock))
+        << "seek to " << position << " (sample " << sample << ")";
   }
   // After a seek the rest of the source follows without a gap.
   decoder->Seek(17'000'000);
@@ -127,8 +137,8 @@ TEST_P(LosslessSource, SeeksLandOnTheExactSample) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WavAndFlac, LosslessSource,
-                         testing::Values(TLosslessCase{"wav", 8}, TLosslessCase{"wav", 16}, TLosslessCase{"wav", 24},
-                                         TLosslessCase{"wav", 32},
+                         testing::Values(TLosslessCase{"wav", 8}, TLosslessCase{"wav", 16},
+                                         TLosslessCase{"wav", 24}, TLosslessCase{"wav", 32},
                                          TLosslessCase{"flac", 8}, TLosslessCase{"flac", 16},
                                          TLosslessCase{"flac", 24}),
                          PrintCase);
@@ -151,8 +161,9 @@ TEST(FloatSource, WavAndAifcFloatArriveAs24BitIntegers) {
   WriteBytes(dir / "float.raw", raw);
   for (const std::string target : {"float.wav", "float.aifc"}) {
     const std::string codec = target == "float.wav" ? "pcm_f32le" : "pcm_f32be -f aiff";
-    ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f f32le -ar 44100 -ac 1 -i " + Quote(dir / "float.raw") +
-                           " -c:a " + codec + " " + Quote(dir / target)));
+    ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f f32le -ar 44100 -ac 1 -i " +
+                           Quote(dir / "float.raw") + " -c:a " + codec + " " +
+                           Quote(dir / target)));
     TComPtr<IDecoderEx> decoder(OpenDecoder(dir / target));
     ASSERT_TRUE(decoder) << target;
     const TDecoderInfo info = InfoOf(decoder.Get());
@@ -164,7 +175,8 @@ TEST(FloatSource, WavAndAifcFloatArriveAs24BitIntegers) {
     for (size_t i = 0; i < expected.size(); ++i) {
       const int32_t got = static_cast<int32_t>(static_cast<uint32_t>(pcm[3 * i]) << 8 |
                                                static_cast<uint32_t>(pcm[3 * i + 1]) << 16 |
-                                               static_cast<uint32_t>(pcm[3 * i + 2]) << 24) >> 8;
+                                               static_cast<uint32_t>(pcm[3 * i + 2]) << 24) >>
+                          8;
       mismatches += got != expected[i];
     }
     EXPECT_EQ(mismatches, 0) << target;
@@ -181,9 +193,11 @@ TEST(MultichannelSource, FiveOneArrivesAsStereoWithTheCentreInBothSides) {
   TTempDir dir;
   // A tone on the centre channel only: copying the first two channels would
   // give silence, a proper mixdown puts it on both sides.
-  const std::string tone = "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 -af pan='5.1|FC=c0'";
+  const std::string tone =
+      "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 -af pan='5.1|FC=c0'";
   ASSERT_TRUE(RunCommand("ffmpeg -v error -y " + tone + " -c:a flac " + Quote(dir / "six.flac")));
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y " + tone + " -c:a ac3 -b:a 384k " + Quote(dir / "six.ac3")));
+  ASSERT_TRUE(
+      RunCommand("ffmpeg -v error -y " + tone + " -c:a ac3 -b:a 384k " + Quote(dir / "six.ac3")));
   for (const std::string name : {"six.flac", "six.ac3"}) {
     TComPtr<IDecoderEx> decoder(OpenDecoder(dir / name));
     ASSERT_TRUE(decoder) << name;
@@ -197,7 +211,8 @@ TEST(MultichannelSource, FiveOneArrivesAsStereoWithTheCentreInBothSides) {
     int sideDifference = 0;
     for (size_t i = 0; i < pcm.size() / 4; ++i) {
       peak = std::max(peak, std::abs(static_cast<int>(Sample16(pcm, 2 * i))));
-      sideDifference = std::max(sideDifference, std::abs(Sample16(pcm, 2 * i) - Sample16(pcm, 2 * i + 1)));
+      sideDifference =
+          std::max(sideDifference, std::abs(Sample16(pcm, 2 * i) - Sample16(pcm, 2 * i + 1)));
     }
     EXPECT_GT(peak, 500) << name;
     EXPECT_LE(sideDifference, 1) << name;
@@ -217,16 +232,19 @@ struct TFormatCase {
 int32_t SampleValue(const std::vector<uint8_t>& Pcm, size_t Index, int Bits) {
   const size_t bytes = Bits / 8;
   uint32_t value = 0;
-  for (size_t b = 0; b < bytes; ++b) value |= static_cast<uint32_t>(Pcm[Index * bytes + b]) << (32 - 8 * bytes + 8 * b);
+  for (size_t b = 0; b < bytes; ++b)
+    value |= static_cast<uint32_t>(Pcm[Index * bytes + b]) << (32 - 8 * bytes + 8 * b);
   return static_cast<int32_t>(value) >> (32 - Bits);
 }
 
 // Largest difference between Got and Straight from sample Offset on.
-int32_t MaxDifference(const std::vector<uint8_t>& Got, const std::vector<uint8_t>& Straight, size_t Offset, int Bits) {
+int32_t MaxDifference(const std::vector<uint8_t>& Got, const std::vector<uint8_t>& Straight,
+                      size_t Offset, int Bits) {
   int32_t worst = 0;
   const size_t bytes = Bits / 8;
   for (size_t i = 0; i < Got.size() / bytes; ++i)
-    worst = std::max(worst, std::abs(SampleValue(Got, i, Bits) - SampleValue(Straight, Offset + i, Bits)));
+    worst = std::max(worst,
+                     std::abs(SampleValue(Got, i, Bits) - SampleValue(Straight, Offset + i, Bits)));
   return worst;
 }
 
@@ -250,8 +268,9 @@ TEST_P(OtherFormat, DecodesAndSeeksLikeAStraightRun) {
   const TFormatCase c = GetParam();
   TTempDir dir;
   const fs::path path = dir / c.File;
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=1000:sample_rate=" + std::to_string(c.Rate) +
-                         ":duration=3 -ac 2 " + c.Encoder + " " + Quote(path)));
+  ASSERT_TRUE(RunCommand(
+      "ffmpeg -v error -y -f lavfi -i sine=frequency=1000:sample_rate=" + std::to_string(c.Rate) +
+      ":duration=3 -ac 2 " + c.Encoder + " " + Quote(path)));
   TComPtr<IDecoderEx> decoder(OpenDecoder(path));
   ASSERT_TRUE(decoder);
   const TDecoderInfo info = InfoOf(decoder.Get());
@@ -288,7 +307,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TFormatCase{"tone.aiff", "-c:a pcm_s16be", 16, 44100, true},
                     TFormatCase{"tone.au", "-c:a pcm_s16be", 16, 22050, true},
                     TFormatCase{"tone_alaw.wav", "-c:a pcm_alaw", 16, 8000, true},
-                    TFormatCase{"tone.m4a.alac", "-c:a alac -sample_fmt s32p -f ipod", 24, 44100, true},
+                    TFormatCase{"tone.m4a.alac", "-c:a alac -sample_fmt s32p -f ipod", 24, 44100,
+                                true},
                     TFormatCase{"tone.wv", "-c:a wavpack", 16, 44100, true}),
     PrintFormat);
 
@@ -315,10 +335,12 @@ int BestLag(const std::vector<uint8_t>& Original, const std::vector<uint8_t>& De
 
 TEST(Mp3Source, ReportsTheStreamAndSeeksOntoTheStraightRunSample) {
   TTempDir dir;
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f lavfi -i anoisesrc=color=pink:amplitude=0.3:sample_rate=44100:"
-                         "duration=3 -ac 2 " +
-                         Quote(dir / "noise.wav")));
-  ASSERT_TRUE(RunCommand("lame --quiet -b 128 " + Quote(dir / "noise.wav") + " " + Quote(dir / "noise.mp3")));
+  ASSERT_TRUE(RunCommand(
+      "ffmpeg -v error -y -f lavfi -i anoisesrc=color=pink:amplitude=0.3:sample_rate=44100:"
+      "duration=3 -ac 2 " +
+      Quote(dir / "noise.wav")));
+  ASSERT_TRUE(RunCommand("lame --quiet -b 128 " + Quote(dir / "noise.wav") + " " +
+                         Quote(dir / "noise.mp3")));
   TComPtr<IDecoderEx> original(OpenDecoder(dir / "noise.wav"));
   ASSERT_TRUE(original);
   const std::vector<uint8_t> source = ReadToEnd(original.Get());
@@ -344,7 +366,8 @@ TEST(Mp3Source, ReportsTheStreamAndSeeksOntoTheStraightRunSample) {
     const size_t offset = SampleAt(position, kRate) * 4;
     const std::vector<uint8_t> got = ReadBytesFrom(decoder.Get(), 4096 * 4);
     ASSERT_LE(offset + got.size(), straight.size());
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + offset)) << "seek to " << position;
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + offset))
+        << "seek to " << position;
   }
 }
 
@@ -357,15 +380,17 @@ TEST(RefusedSource, TextEmptyTruncatedAndVideoOnlyFilesFailOpen) {
   WriteBytes(dir / "notes.mp3", text);
   WriteBytes(dir / "empty.wav", "");
   WriteBytes(dir / "noise.raw", NoiseBytes(44100 * 4, 9));
-  ASSERT_TRUE(RunCommand("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
-                         "--sample-rate=44100 -o " +
-                         Quote(dir / "whole.flac") + " " + Quote(dir / "noise.raw")));
+  ASSERT_TRUE(RunCommand(
+      "flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
+      "--sample-rate=44100 -o " +
+      Quote(dir / "whole.flac") + " " + Quote(dir / "noise.raw")));
   std::vector<uint8_t> flac = ReadBytes(dir / "whole.flac");
   ASSERT_GT(flac.size(), 100u);
   flac.resize(100);  // the stream header without any audio frame
   WriteBytes(dir / "header_only.flac", flac);
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=64x64:rate=5:duration=1 -c:v mjpeg " +
-                         Quote(dir / "video.avi")));
+  ASSERT_TRUE(
+      RunCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=64x64:rate=5:duration=1 -c:v mjpeg " +
+                 Quote(dir / "video.avi")));
 
   for (const std::string name :
        {"notes.txt", "notes.mp3", "empty.wav", "header_only.flac", "video.avi", "missing.wav"}) {
@@ -389,7 +414,8 @@ TEST(RefusedSource, TextEmptyTruncatedAndVideoOnlyFilesFailOpen) {
 std::vector<uint8_t> ReadAll(IDecoderEx* Decoder, int32_t& Last) {
   std::vector<uint8_t> all;
   std::vector<uint8_t> block(16384);
-  while ((Last = Decoder->Read(block.data(), 16384)) > 0) all.insert(all.end(), block.begin(), block.begin() + Last);
+  while ((Last = Decoder->Read(block.data(), 16384)) > 0)
+    all.insert(all.end(), block.begin(), block.begin() + Last);
   return all;
 }
 
@@ -400,9 +426,12 @@ protected:
     WriteBytes(FDir / "s.raw", FPcm);
     const std::string raw = " -f s16le -ar 44100 -ac 2 -i " + Quote(FDir / "s.raw");
     ASSERT_TRUE(RunCommand("ffmpeg -v error -y" + raw + " " + Quote(FDir / "whole.wav")));
-    ASSERT_TRUE(RunCommand("ffmpeg -v error -y" + raw + " -c:a pcm_s16be " + Quote(FDir / "whole.aiff")));
-    ASSERT_TRUE(RunCommand("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
-                           "--sample-rate=44100 -o " + Quote(FDir / "whole.flac") + " " + Quote(FDir / "s.raw")));
+    ASSERT_TRUE(
+        RunCommand("ffmpeg -v error -y" + raw + " -c:a pcm_s16be " + Quote(FDir / "whole.aiff")));
+    ASSERT_TRUE(RunCommand(
+        "flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
+        "--sample-rate=44100 -o " +
+        Quote(FDir / "whole.flac") + " " + Quote(FDir / "s.raw")));
     ASSERT_TRUE(RunCommand("ffmpeg -v error -y" + raw + " -b:a 192k " + Quote(FDir / "whole.mp3")));
   }
   // The first Percent of Name's bytes (plus 3, to cut inside a sample).
@@ -421,7 +450,8 @@ TEST_F(StatedLength, WholeSourcesEndCleanlyAndSayTheirLengthIsStated) {
   for (const std::string name : {"whole.wav", "whole.aiff", "whole.flac"}) {
     TComPtr<IDecoderEx> decoder(OpenDecoder(FDir / name));
     ASSERT_TRUE(decoder) << name;
-    EXPECT_EQ(DecoderInfoWord(InfoOf(decoder.Get()).Flags) & dfStatedLength, dfStatedLength) << name;
+    EXPECT_EQ(DecoderInfoWord(InfoOf(decoder.Get()).Flags) & dfStatedLength, dfStatedLength)
+        << name;
     int32_t last = 0;
     EXPECT_EQ(ReadAll(decoder.Get(), last).size(), FPcm.size()) << name;
     EXPECT_EQ(last, 0) << name;
@@ -470,7 +500,8 @@ TEST_F(StatedLength, AWavCutByAPartOfOneSampleStillEndsCleanly) {
 
 TEST_F(StatedLength, ADamagedFlacFrameInTheMiddleFails) {
   std::vector<uint8_t> bytes = ReadBytes(FDir / "whole.flac");
-  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 32; ++i) bytes[i] ^= 0x5A;
+  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 32; ++i)
+    bytes[i] ^= 0x5A;
   WriteBytes(FDir / "damaged.flac", bytes);
   // The flac tool agrees that the file is damaged, and that the original is not.
   ASSERT_TRUE(RunCommand("flac -s -t " + Quote(FDir / "whole.flac")));
@@ -488,9 +519,11 @@ TEST(CodecKind, LosslessCodecsSayTheyAreLossless) {
   TTempDir dir;
   const std::string input = "ffmpeg -v error -y -f lavfi -i sine=duration=0.5 ";
   const std::pair<const char*, bool> cases[] = {
-      {"-c:a pcm_s16be a.aiff", true}, {"-c:a alac a.m4a", true},  {"-c:a wavpack a.wv", true},
-      {"-c:a tta a.tta", true},        {"-c:a flac a.flac", true}, {"-c:a pcm_mulaw mulaw.wav", false},
-      {"-b:a 128k a.mp3", false},      {"-c:a aac a.aac", false},  {"-c:a libvorbis a.ogg", false}};
+      {"-c:a pcm_s16be a.aiff", true}, {"-c:a alac a.m4a", true},
+      {"-c:a wavpack a.wv", true},     {"-c:a tta a.tta", true},
+      {"-c:a flac a.flac", true},      {"-c:a pcm_mulaw mulaw.wav", false},
+      {"-b:a 128k a.mp3", false},      {"-c:a aac a.aac", false},
+      {"-c:a libvorbis a.ogg", false}};
   for (const auto& [arguments, lossless] : cases) {
     const std::string args = arguments;
     const std::string name = args.substr(args.rfind(' ') + 1);
@@ -500,7 +533,8 @@ TEST(CodecKind, LosslessCodecsSayTheyAreLossless) {
     }
     TComPtr<IDecoderEx> decoder(OpenDecoder(dir / name));
     ASSERT_TRUE(decoder) << name;
-    EXPECT_EQ((DecoderInfoWord(InfoOf(decoder.Get()).Flags) & dfLosslessCodec) != 0, lossless) << name;
+    EXPECT_EQ((DecoderInfoWord(InfoOf(decoder.Get()).Flags) & dfLosslessCodec) != 0, lossless)
+        << name;
   }
 }
 
@@ -514,7 +548,8 @@ TEST(CodecKind, WordsWithoutTheMarkSayNothing) {
 TEST(SourcePath, WideNamesWithSpacesAndColonsOpen) {
   TTempDir dir;
   const fs::path path = dir / "音乐 测试:1.wav";
-  ASSERT_TRUE(RunCommand("ffmpeg -v error -y -f lavfi -i sine=duration=0.5 -c:a pcm_s16le " + Quote(path)));
+  ASSERT_TRUE(
+      RunCommand("ffmpeg -v error -y -f lavfi -i sine=duration=0.5 -c:a pcm_s16le " + Quote(path)));
   TComPtr<IDecoderEx> decoder(OpenDecoder(path));
   ASSERT_TRUE(decoder);
   EXPECT_EQ(InfoOf(decoder.Get()).Channels, 1);

@@ -74,7 +74,9 @@ std::vector<uint8_t> ReadBytesFrom(IDecoderEx* Decoder, size_t Count) {
 
 std::string FailureReason(IDecoderEx* Decoder) {
   TComPtr<IDecoderFailureInfo> info;
-  if (Decoder->QueryInterface(IID_IDecoderFailureInfo, reinterpret_cast<void**>(info.Put())) != S_OK) return "?";
+  if (Decoder->QueryInterface(IID_IDecoderFailureInfo, reinterpret_cast<void**>(info.Put())) !=
+      S_OK)
+    return "?";
   std::u16string reason(size_t(info->GetFailureReason(nullptr, 0)), u'\0');
   info->GetFailureReason(reason.data(), int32_t(reason.size() + 1));
   return std::string(reason.begin(), reason.end());  // the reasons are ASCII

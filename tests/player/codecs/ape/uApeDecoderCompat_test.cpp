@@ -16,7 +16,7 @@ TApeFrameEvents Events(size_t predict, size_t round, bool mono = false) {
   return e;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ApeDecoderCompat, ArithmeticFollowsWhatFFmpegUses) {
   EXPECT_EQ(ChooseArithmetic(24, 2, 5000), TArithmetic::Exact);
@@ -27,13 +27,13 @@ TEST(ApeDecoderCompat, ArithmeticFollowsWhatFFmpegUses) {
 
 TEST(ApeDecoderCompat, TwentyFourBitMonoSurvivesOneSwitchToInterimMode) {
   TApeDecoderCompat compat(24, 1, 5000, TArithmetic::Wrap32Predict);
-  EXPECT_TRUE(compat.AddFrame(Events(50, 0))); // prediction wraps alone: same in both
+  EXPECT_TRUE(compat.AddFrame(Events(50, 0)));  // prediction wraps alone: same in both
   EXPECT_FALSE(compat.InterimMode());
-  EXPECT_TRUE(compat.AddFrame(Events(0, 1))); // rounding wrap: official retries exactly
+  EXPECT_TRUE(compat.AddFrame(Events(0, 1)));  // rounding wrap: official retries exactly
   EXPECT_TRUE(compat.InterimMode());
   EXPECT_TRUE(compat.AddFrame(Events(0, 3)));
-  EXPECT_FALSE(compat.AddFrame(Events(1, 0))); // now a prediction wrap is read differently
-  EXPECT_FALSE(compat.AddFrame(Events(0, 0))); // and the file stays lost
+  EXPECT_FALSE(compat.AddFrame(Events(1, 0)));  // now a prediction wrap is read differently
+  EXPECT_FALSE(compat.AddFrame(Events(0, 0)));  // and the file stays lost
 }
 
 TEST(ApeDecoderCompat, SixteenBitsHaveNoSecondTry) {
@@ -54,6 +54,6 @@ TEST(ApeDecoderCompat, SixteenBitStereoAtInsaneFailsOnPredictionWraps) {
   // FFmpeg reads these frames with exact sums, the official decoder with
   // 32-bit ones: a wrap cannot satisfy both.
   TApeDecoderCompat compat(16, 2, 5000, TArithmetic::Wrap32Predict);
-  EXPECT_TRUE(compat.AddFrame(Events(3, 0, true))); // pseudo-stereo: FFmpeg uses 32-bit
+  EXPECT_TRUE(compat.AddFrame(Events(3, 0, true)));  // pseudo-stereo: FFmpeg uses 32-bit
   EXPECT_FALSE(compat.AddFrame(Events(3, 0)));
 }

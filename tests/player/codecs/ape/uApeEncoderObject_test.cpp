@@ -43,18 +43,12 @@ const TGolden kGoldens[] = {
 };
 
 TPcm Signal(const std::string& name) {
-  if (name == "g16s")
-    return MakeTri(16, 2, 44100, 80000, 12345);
-  if (name == "g16m")
-    return MakeTri(16, 1, 44100, 80000, 12345);
-  if (name == "g8s")
-    return MakeTri(8, 2, 22050, 80000, 12345);
-  if (name == "g24s")
-    return MakeTri(24, 2, 96000, 80000, 12345);
-  if (name == "g24m")
-    return MakeTri(24, 1, 96000, 80000, 12345);
-  if (name == "gspecial16")
-    return MakeSpecial16();
+  if (name == "g16s") return MakeTri(16, 2, 44100, 80000, 12345);
+  if (name == "g16m") return MakeTri(16, 1, 44100, 80000, 12345);
+  if (name == "g8s") return MakeTri(8, 2, 22050, 80000, 12345);
+  if (name == "g24s") return MakeTri(24, 2, 96000, 80000, 12345);
+  if (name == "g24m") return MakeTri(24, 1, 96000, 80000, 12345);
+  if (name == "gspecial16") return MakeSpecial16();
   return MakeNoise(24, 2, 48000, 60000, 99);
 }
 
@@ -75,7 +69,7 @@ std::vector<uint8_t> EncodeAndVerify(const TPcm& pcm, int level, const std::stri
   return ReadFile(path);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ApeEncoderObject, FrameDataMatchesGoldenValuesAndDecodes) {
   for (const TGolden& g : kGoldens) {
@@ -126,7 +120,7 @@ std::vector<uint8_t> EncodeWideAndVerify(const TPcm& narrow, int level, const st
   return ReadFile(path);
 }
 
-} // namespace
+}  // namespace
 
 // Every width, channel count and level on signals that stress different
 // stages: noise (large residuals), a sine (small ones), silence (special
@@ -192,7 +186,7 @@ TEST(ApeEncoderObject, RealMusicDecodesAtEveryLevel) {
     const std::vector<uint8_t> file = EncodeAndVerify(pcm, level, "music_" + std::to_string(level));
     EXPECT_LT(file.size(), pcm.Bytes.size() * 3 / 4);
     if (level <= 4000) {
-      EXPECT_LT(file.size(), previous); // each level up to 4000 gains
+      EXPECT_LT(file.size(), previous);  // each level up to 4000 gains
     }
     previous = file.size();
   }

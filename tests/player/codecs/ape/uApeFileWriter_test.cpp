@@ -64,7 +64,7 @@ std::vector<uint8_t> WriteFile(const TPcm& pcm, int level, uint32_t reservation,
   return ReadFile(path);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ApeFileWriter, TinyMonoFileIsExact) {
   TPcm pcm;
@@ -100,7 +100,7 @@ TEST(ApeFileWriter, UnusedReservedEntriesStayZeroAndTheFileDecodes) {
   const TPcm pcm = MakeTri(16, 1, 44100, 80000, 12345);
   const std::vector<uint8_t> file = WriteFile(pcm, 1000, 10, "reserved.ape");
   EXPECT_EQ(Le32(file, 16), 40u);
-  EXPECT_EQ(Le32(file, 76), 76u + 40u); // first frame right after the table
+  EXPECT_EQ(Le32(file, 76), 76u + 40u);  // first frame right after the table
   EXPECT_EQ(Le32(file, 76 + 4) - Le32(file, 76), 100468u);
   for (size_t i = 2; i < 10; ++i)
     EXPECT_EQ(Le32(file, 76 + 4 * i), 0u);

@@ -17,12 +17,11 @@ void Feed(TApeFrameBuffer& buffer, const std::vector<uint8_t>& bytes, size_t chu
     const size_t before = n;
     buffer.Append(p, n);
     done += before - n;
-    if (n > 0)
-      FAIL() << "frame overflowed";
+    if (n > 0) FAIL() << "frame overflowed";
   }
 }
 
-} // namespace
+}  // namespace
 
 TEST(ApeFrameBuffer, SamplesAndCrcDoNotDependOnHowBytesArrive) {
   for (int bits : {8, 16, 24}) {
@@ -62,7 +61,7 @@ TEST(ApeFrameBuffer, FullFrameStopsTakingBytesAndKeepsAPartialBlock) {
   const uint8_t* p = bytes.data();
   size_t n = bytes.size();
   EXPECT_TRUE(buffer.Append(p, n));
-  EXPECT_EQ(n, 2u); // the frame holds two blocks (8 bytes)
+  EXPECT_EQ(n, 2u);  // the frame holds two blocks (8 bytes)
   std::vector<int32_t> c0, c1;
   buffer.TakeFrame(c0, c1);
   EXPECT_EQ(c0, (std::vector<int32_t>{1, 3}));

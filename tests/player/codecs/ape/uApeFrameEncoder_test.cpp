@@ -14,12 +14,11 @@ std::vector<uint8_t> EncodeFrame(int Level, int Bits, std::vector<int32_t> c0,
   TApeFrameEncoder encoder(*FindLevel(Level), c1.empty() ? 1 : 2, Bits, TArithmetic::Wrap32Predict);
   std::vector<uint8_t> out;
   const TApeFrameEvents events = encoder.Encode(c0, c1, Crc, out);
-  if (Events)
-    *Events = events;
+  if (Events) *Events = events;
   return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ApeFrameEncoder, MonoVectorIsTheSameAtEveryLevel) {
   const std::vector<uint8_t> expected = {0x32, 0x6d, 0x2e, 0x20, 0x00, 0x01, 0x58,

@@ -25,16 +25,13 @@ std::vector<int32_t> Signal(size_t n, uint32_t seed, int bits) {
 std::vector<TApeSimd> Available() {
   std::vector<TApeSimd> paths = {TApeSimd::Scalar};
   const TApeSimd best = TApeNNFilter::BestSimd();
-  if (best >= TApeSimd::Sse2)
-    paths.push_back(TApeSimd::Sse2);
-  if (best >= TApeSimd::Avx2)
-    paths.push_back(TApeSimd::Avx2);
-  if (best >= TApeSimd::Avx512)
-    paths.push_back(TApeSimd::Avx512);
+  if (best >= TApeSimd::Sse2) paths.push_back(TApeSimd::Sse2);
+  if (best >= TApeSimd::Avx2) paths.push_back(TApeSimd::Avx2);
+  if (best >= TApeSimd::Avx512) paths.push_back(TApeSimd::Avx512);
   return paths;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ApeNNFilter, EveryVectorPathMatchesThePlainLoop) {
   const struct {

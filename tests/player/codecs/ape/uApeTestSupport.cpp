@@ -31,7 +31,7 @@ TPcm Empty(int Bits, int Channels, uint32_t Rate) {
   return pcm;
 }
 
-} // namespace
+}  // namespace
 
 void PutSample(TPcm& Pcm, int32_t Value) {
   switch (Pcm.Bits) {
@@ -61,12 +61,9 @@ TPcm MakeTri(int Bits, int Channels, uint32_t Rate, size_t Blocks, uint32_t Seed
       const uint32_t r = lcg.Next();
       const int32_t tri = Tri(i, c);
       int32_t v = 0;
-      if (Bits == 8)
-        v = tri / 100 + static_cast<int32_t>((r >> 24) & 15) - 8;
-      if (Bits == 16)
-        v = tri + static_cast<int32_t>((r >> 16) & 0x3FF) - 512;
-      if (Bits == 24)
-        v = tri * 256 + static_cast<int32_t>((r >> 8) & 0x3FFFF) - 131072;
+      if (Bits == 8) v = tri / 100 + static_cast<int32_t>((r >> 24) & 15) - 8;
+      if (Bits == 16) v = tri + static_cast<int32_t>((r >> 16) & 0x3FF) - 512;
+      if (Bits == 24) v = tri * 256 + static_cast<int32_t>((r >> 8) & 0x3FFFF) - 131072;
       PutSample(pcm, v);
     }
   return pcm;
@@ -124,8 +121,7 @@ TEncodeResult EncodeFile(const TPcm& Pcm, int Level, const std::string& Path, si
   TEncodeResult result;
   TFileCallback output(Path);
   IEncoder* encoder = CreateApeEncoderObject();
-  if (!encoder)
-    return result;
+  if (!encoder) return result;
   IApeEncoderParam* param = nullptr;
   encoder->QueryInterface(IID_IApeEncoderParam, reinterpret_cast<void**>(&param));
   if (param) {
@@ -168,8 +164,7 @@ namespace {
 int RunCapture(const std::string& Command, std::vector<uint8_t>& Out, std::string& Errors) {
   const std::string errFile = TempDir() + "/stderr.txt";
   FILE* pipe = popen((Command + " 2>" + errFile).c_str(), "r");
-  if (!pipe)
-    return -1;
+  if (!pipe) return -1;
   uint8_t buffer[1 << 16];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
@@ -180,7 +175,7 @@ int RunCapture(const std::string& Command, std::vector<uint8_t>& Out, std::strin
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace
+}  // namespace
 
 bool FFmpegDecode(const std::string& Path, int Bits, std::vector<uint8_t>& Pcm,
                   std::string& Errors) {
@@ -206,4 +201,4 @@ std::string TempDir() {
   return dir.Path().string();
 }
 
-} // namespace apetest
+}  // namespace apetest

@@ -21,7 +21,7 @@ struct TPcm {
   int Bits = 16;
   int Channels = 2;
   uint32_t Rate = 44100;
-  std::vector<uint8_t> Bytes; // interleaved, as in a WAV data chunk
+  std::vector<uint8_t> Bytes;  // interleaved, as in a WAV data chunk
   size_t Blocks() const { return Bytes.size() / (Bits / 8 * Channels); }
 };
 
@@ -40,9 +40,9 @@ WAVEFORMATEX FormatOf(const TPcm& Pcm);
 
 struct TEncodeResult {
   int32_t InitResult = -1;
-  int32_t EncodeResult = -1; // the first failing Encode, else 0
+  int32_t EncodeResult = -1;  // the first failing Encode, else 0
   int32_t FinishResult = -1;
-  int RefsAfterRelease = 0; // callback references the encoder left behind
+  int RefsAfterRelease = 0;  // callback references the encoder left behind
 };
 
 // Runs the codec library's APE object: Init, Encode in Chunk-byte pieces,
@@ -73,4 +73,4 @@ bool FFmpegDecodeMusic(const std::string& Path, TPcm& Pcm, double Seconds);
 // everything in it when the process ends.
 std::string TempDir();
 
-} // namespace apetest
+}  // namespace apetest

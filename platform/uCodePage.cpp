@@ -106,14 +106,19 @@ bool IsUtf8Name(const std::string& Charset) {
   return Upper == "UTF-8" || Upper == "UTF8" || Upper == "CP65001";
 }
 
+// iconv_open's failure value is (iconv_t)-1.
+bool IconvOpenFailed(iconv_t Cd) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the library's own failure value
+  return Cd == reinterpret_cast<iconv_t>(-1);
+}
+
 // Converts with iconv; Invalid is appended (and one input unit of UnitSize
 // bytes skipped) wherever the input cannot be converted.
 template <class TOut>
 bool IconvConvert(const std::string& From, const std::string& To, const char* Data, size_t Size,
                   size_t UnitSize, const TOut& Invalid, TOut& Out) {
   iconv_t Cd = iconv_open(To.c_str(), From.c_str());
-  if (Cd == reinterpret_cast<iconv_t>(-1))
-    return false;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
+  if (IconvOpenFailed(Cd)) return false;
   using TChar = typename TOut::value_type;
   char* In = const_cast<char*>(Data);
   size_t InLeft = Size;
@@ -290,7 +295,7 @@ bool TryCharsetToWide(const std::string& Charset, std::string_view Text, std::u1
     return true;
   }
   iconv_t Cd = iconv_open("UTF-16LE", Charset.c_str());
-  if (Cd == reinterpret_cast<iconv_t>(-1)) return false;
+  if (IconvOpenFailed(Cd)) return false;
   char* In = const_cast<char*>(Text.data());
   size_t InLeft = Text.size();
   char Chunk[4096];

@@ -128,6 +128,13 @@ bool TFFmpegDecoder::DecodeNextFrame() {
     Fail(rc == AVERROR_INVALIDDATA && FStatedSamples >= 0 ? drDamaged : drReadFailed);
     return false;
   }
+  // The container's seek gave no frame at all, not even one before the
+  // target (FFmpeg's WAV reader does so when a bogus chunk follows the
+  // data): counting from the start finds the target, or the true end.
+  if (FTargetSample >= 0 && FPlaceByStamps) {
+    SeekByDecodingFromStart(FTargetSample, false);
+    return FSource != nullptr;
+  }
   // The data ended; a source that stated more than it held is cut off.
   if (EndsShortOfStatedLength()) {
     Fail(drEndsShort);

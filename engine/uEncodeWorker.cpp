@@ -178,7 +178,7 @@ void TEncodeWorker::RunTask() {
   }
   // The target is complete and closed; its tags go in before it takes its
   // final name, so that a reader never sees it without them.
-  if (success) FDetail = WriteTargetTags(*FTask, FTags, FTempPath);
+  if (success) AddToDetail(WriteTargetTags(*FTask, FTags, FTempPath));
   FTags = TTagSet();
   if (success) success = CommitTarget();
   Synchronized(success ? &TEncodeWorker::TaskSucceeded : &TEncodeWorker::TaskFailed);

@@ -144,6 +144,8 @@ private:
   // The source still is the file this task converted and not its target.
   bool SourceIsStillTheConverted(const std::u16string& Source) const;
   void NoteSystemReason();
+  // Appends a note to the detail the task gets, after any note before it.
+  void AddToDetail(const std::u16string& Note);
 
   std::thread FThread;
   uint32_t FThreadId = 0;

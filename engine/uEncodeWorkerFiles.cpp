@@ -7,6 +7,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
+#include "platform/uCdFiles.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileIdentity.h"
 
@@ -18,6 +19,11 @@ const std::u16string TemporarySuffix = u".part";
 
 }  // namespace
 
+void TEncodeWorker::AddToDetail(const std::u16string& Note) {
+  if (Note.empty()) return;
+  FDetail += (FDetail.empty() ? u"" : u"; ") + Note;
+}
+
 void TEncodeWorker::NoteSystemReason() {
   FDetail = platform::Utf8ToWide(platform::LastSystemReason());
 }
@@ -26,6 +32,8 @@ void TEncodeWorker::NoteSystemReason() {
 // source is refused while the task runs, whoever tries it.
 bool TEncodeWorker::HoldSource() {
   ReleaseSource();
+  // A disc's track can be neither deleted nor replaced: nothing to hold.
+  if (!platform::CdDriveOfPath(FTask->FSource).empty()) return true;
   FSourceHold =
       platform::CreateFileW(FTask->FSource, platform::GENERIC_READ, platform::FILE_SHARE_READ,
                             platform::TDisposition::OpenExisting);

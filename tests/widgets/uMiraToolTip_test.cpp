@@ -85,6 +85,8 @@ TEST_F(MiraToolTip, ABalloonEndsWithAClickElsewhereWhichIsStillDelivered) {
   TPressCounter Other;
   Other.resize(100, 100);
   Other.show();
+  // The other window has been up a while, its activation long settled.
+  QCoreApplication::processEvents();
   bool LoopWasRunning = false;
   QTimer::singleShot(30, [&] {
     LoopWasRunning = BalloonLoopRunning();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "infra/uLxFileUtils.h"
+#include "platform/uEnvironment.h"
 #include "platform/uHandOverSocket.h"
 #include "platform/uSharedMemory.h"
 #include "platform/uThreads.h"
@@ -35,7 +36,7 @@ void WritePid(platform::TSharedMemory& Mapping, uint32_t Pid) {
 // may take the focus (Wayland's activation, X11's startup notification).
 std::string ActivationToken() {
   for (const char* Name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"})
-    if (const char* Value = std::getenv(Name); Value && *Value) return Value;
+    if (std::string Value = platform::EnvValue(Name); !Value.empty()) return Value;
   return {};
 }
 

@@ -66,8 +66,11 @@ std::u16string MakeCopyName(const std::u16string& Path, int32_t MaxNameBytes,
                             const std::function<bool(const std::u16string&)>& Taken) {
   const std::u16string folder = WideExtractFilePath(Path);
   std::u16string candidate = Path;
-  while (Taken(candidate))
-    candidate = folder + FitFileName(NextCopyName(WideExtractFileName(candidate)), MaxNameBytes);
+  while (Taken(candidate)) {
+    std::u16string next = FitFileName(NextCopyName(WideExtractFileName(candidate)), MaxNameBytes);
+    candidate = folder;
+    candidate += next;
+  }
   return candidate;
 }
 

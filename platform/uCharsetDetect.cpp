@@ -222,7 +222,7 @@ std::string DetectedCharset(std::string_view Text) {
 
 std::string LegacyTextCharset(std::string_view Text) {
   const unsigned LegacyPage = LegacyCodePage();
-  const std::string Legacy = CodePageCharset(LegacyPage);
+  std::string Legacy = CodePageCharset(LegacyPage);
   const TCandidate Candidate = CandidateFor(DetectedCharset(Text));
   std::string Charset;
   std::u16string Wide;

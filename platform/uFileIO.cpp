@@ -183,7 +183,9 @@ uint32_t GetLastError() { return LastErrorCode; }
 void SetLastError(uint32_t Code) { SetPlainError(Code); }
 
 std::string LastSystemReason() {
-  return LastErrno != 0 ? std::strerror(LastErrno) : SysErrorMessage(LastErrorCode);
+  if (LastErrno == 0) return SysErrorMessage(LastErrorCode);
+  char Buffer[256];
+  return strerror_r(LastErrno, Buffer, sizeof Buffer);
 }
 
 std::string SysErrorMessage(uint32_t Code) {
@@ -463,7 +465,10 @@ THandle CreateUniqueFileW(const std::u16string& Folder, const std::u16string& Pr
   if (Base.back() != '/') Base += '/';
   const std::string Head = WideToPath(Prefix), Tail = WideToPath(Suffix);
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
-    const std::string Path = Base + Head + RandomNamePart() + Tail;
+    std::string Path = Base;
+    Path += Head;
+    Path += RandomNamePart();
+    Path += Tail;
     const int Fd = open(Path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (Fd < 0 && errno == EEXIST) continue;
     if (Fd < 0) {

@@ -165,6 +165,7 @@ intptr_t TfrmMain::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LParam
     RestoreApplication();
     return 0;
   case platform::WM_COPYDATA:
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the message carries the block's address
     if (LParam) ReceiveHandOver(*reinterpret_cast<const platform::TCopyDataStruct*>(LParam));
     return 1;
   case WM_CLOSE_REQUEST:

@@ -29,6 +29,12 @@ namespace {
 
 constexpr uint32_t WM_CLI_INTERRUPT = platform::WM_USER + 2200;
 
+int64_t FileSizeOrUnknown(const std::u16string& Name) {
+  std::error_code Failed;
+  const auto Size = std::filesystem::file_size(platform::WideToPath(Name), Failed);
+  return Failed ? -1 : static_cast<int64_t>(Size);
+}
+
 // The window's order of preference for the default format.
 const char* const kFormatOrder[] = {".mp3", ".ape", ".wav", ".flac"};
 
@@ -431,27 +437,12 @@ void TCliSession::Report(const TTaskItem& Task, TTaskOutcome Outcome) {
     const std::u16string Hint = LowToHighHint(Task);
     Finished.Detail += (Finished.Detail.empty() || Hint.empty() ? u"" : u"; ") + Hint;
   }
-  if (FOptions.Json) MeasureForJson(Task, Finished);
-  FReport->Finished(Task.FId, Finished);
-}
-
-// Only JSON carries them: the length costs another open of the source.
-void TCliSession::MeasureForJson(const TTaskItem& Task, TFinishedTask& Finished) const {
-  const auto SizeOf = [](const std::u16string& Name) -> int64_t {
-    std::error_code Failed;
-    const auto Size = std::filesystem::file_size(platform::WideToPath(Name), Failed);
-    return Failed ? -1 : static_cast<int64_t>(Size);
-  };
-  Finished.SourceBytes = SizeOf(Task.FSource);
-  if (Finished.Outcome == TTaskOutcome::Done) Finished.TargetBytes = SizeOf(Finished.Target);
-  if (Task.FKind == tkCueTrack && Task.FEndMs > Task.FStartMs) {
-    Finished.Seconds = (Task.FEndMs - Task.FStartMs) / 1000.0;
-    return;
+  if (FOptions.Json) {
+    if (Task.FAudioMs >= 0) Finished.Seconds = static_cast<double>(Task.FAudioMs) / 1000.0;
+    Finished.SourceBytes = FileSizeOrUnknown(Task.FSource);
+    if (Outcome == TTaskOutcome::Done) Finished.TargetBytes = FileSizeOrUnknown(Finished.Target);
   }
-  TDecoderEx Decoder;
-  if (!Decoder.Open(Task.FSource) || Decoder.FInfo.Duration <= 0) return;
-  const double Whole = static_cast<double>(Decoder.FInfo.Duration) / 1e7;
-  Finished.Seconds = std::max(0.0, Whole - Task.FStartMs / 1000.0);
+  FReport->Finished(Task.FId, Finished);
 }
 
 // What would work instead: the source's bitrate and the best quality of the

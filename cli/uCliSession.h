@@ -61,7 +61,6 @@ private:
   void ReportRemaining();
   void Report(const TTaskItem& Task, TTaskOutcome Outcome);
   std::u16string LowToHighHint(const TTaskItem& Task) const;
-  void MeasureForJson(const TTaskItem& Task, TFinishedTask& Finished) const;
   void FlushPlaylistQueue();
   void UsageError(const std::string& Text);
 

@@ -338,6 +338,9 @@ void TEncodeWorker::TaskSucceeded() {
   FTask = nullptr;
   // A tag that could not be written is noted; the target stays.
   task->FDetail = FDetail;
+  if (FFrameBytes > 0 && FWaveFormat.nSamplesPerSec > 0)
+    task->FAudioMs =
+        static_cast<int64_t>(FDoneBytes / FFrameBytes * 1000 / FWaveFormat.nSamplesPerSec);
   // Listeners learn the outcome before the list and the window do.
   FinishTap(rcSucceeded);
   TEncodeParam* param = FHost->FindParam(task->FParamId);

@@ -92,6 +92,9 @@ public:
   int64_t FStartFrame = -1;
   int64_t FEndFrame = -1;
   int32_t FParamId = -1;
+  // The length of the audio a successful conversion wrote, in ms; -1 until
+  // then. Set on the main thread.
+  int64_t FAudioMs = -1;
   std::atomic<int32_t> FProgress = 0;
   TTaskState FState = tsWaiting;
   uint8_t FSelected = 0;

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "app/forms/uFileListModel.h"
@@ -53,6 +54,12 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent) {
 }
 
 TfrmMain::~TfrmMain() {
+  // QWidget's destructor hides the children after this one has run; the
+  // scroll, resize and selection signals they send then must not reach our
+  // handlers, whose object is gone by that time.
+  lvFileList->verticalScrollBar()->disconnect(this);
+  lvFileList->header()->disconnect(this);
+  lvFileList->selectionModel()->disconnect(this);
   platform::RemoveMessages(this);
   platform::qt::UnregisterBoxOwner(Target());
   if (FManager) {

@@ -231,4 +231,6 @@ void SetUnhandledErrorHandler(std::function<void(std::exception_ptr)> Handler) {
   ErrorHandler = std::move(Handler);
 }
 
+void ReportUnhandledError(const std::exception_ptr& Error) { ReportUnhandled(Error); }
+
 }  // namespace platform

@@ -55,5 +55,9 @@ void SetWakeHandler(std::function<void()> Handler);
 // Receives exceptions that escape a posted message's handler (on the main
 // thread); without one they are printed to stderr. The loop goes on.
 void SetUnhandledErrorHandler(std::function<void(std::exception_ptr)> Handler);
+// The application's default error handling for an exception that escaped a
+// window command (a toolkit cannot carry it out of its event handlers): the
+// handler above gets it, as for a posted message. Main thread.
+void ReportUnhandledError(const std::exception_ptr& Error);
 
 }  // namespace platform

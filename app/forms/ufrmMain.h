@@ -113,6 +113,9 @@ public:
   std::u16string GetTargetExt() const;
   void FormatChanged();
   void FillQualityList(const std::u16string& Ext);
+  // "高级": the advanced settings of the chosen format, modal; the quality
+  // list follows through the parameters' change notice.
+  void btnParamSetClick();
   void AddSources(const std::vector<std::u16string>& Paths, int Mode);
 
   // ---- run (ufrmMainRun.cpp)

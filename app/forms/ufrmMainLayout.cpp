@@ -197,6 +197,7 @@ void TfrmMain::ConnectHandlers() {
     });
   connect(lvFileList->verticalScrollBar(), &QScrollBar::valueChanged, this,
           [this] { KeepRenameEditorOverRow(); });
+  connect(btnParamSet, &QPushButton::clicked, this, [this] { btnParamSetClick(); });
   lvFileList->viewport()->installEventFilter(this);
   lvFileList->installEventFilter(this);
 }

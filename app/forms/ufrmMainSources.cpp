@@ -15,6 +15,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
+#include "params/forms/ufrmParam.h"
 #include "params/uEncodeParam.h"
 #include "params/uParamManager.h"
 #include "platform/qt/uQtText.h"
@@ -125,4 +126,9 @@ void TfrmMain::FillQualityList(const std::u16string& Ext) {
   cbbQulity->setCurrentIndex(0);
   const int Selected = SelectedQualityIndex(*Param);
   if (Selected > 0 && Selected < cbbQulity->count()) cbbQulity->setCurrentIndex(Selected);
+}
+
+void TfrmMain::btnParamSetClick() {
+  TfrmParam Dialog(FManager ? FManager->FParamManager.get() : nullptr, GetTargetExt(), this);
+  Dialog.exec();
 }

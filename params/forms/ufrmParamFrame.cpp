@@ -300,16 +300,11 @@ void TApeFrame::StoreControls() {
 // ---------------------------------------------------------------------------
 // FLAC and WAV: the options only
 
+void TOptionsOnlyFrame::BuildControls(QFrame* Panel) {
+  Panel->resize(Panel->width(), 0);
+  TfrmParamFrame::BuildControls(Panel);
+}
+
 void TFlacFrame::AttachParam() { FParam = ParamFor(".flac"); }
 
-void TFlacFrame::BuildControls(QFrame* Panel) {
-  Panel->resize(Panel->width(), 0);
-  TfrmParamFrame::BuildControls(Panel);
-}
-
 void TWavFrame::AttachParam() { FParam = ParamFor(".wav"); }
-
-void TWavFrame::BuildControls(QFrame* Panel) {
-  Panel->resize(Panel->width(), 0);
-  TfrmParamFrame::BuildControls(Panel);
-}

@@ -129,22 +129,29 @@ private:
   QStringList FLevels;
 };
 
-class TFlacFrame final : public TfrmParamFrame {
+// A format without controls of its own: the options and buttons only.
+class TOptionsOnlyFrame : public TfrmParamFrame {
 public:
-  void AttachParam() override;
   void BuildControls(QFrame* Panel) override;
 
-private:
-  friend class TfrmParamFrame;
+protected:
   using TfrmParamFrame::TfrmParamFrame;
 };
 
-class TWavFrame final : public TfrmParamFrame {
+class TFlacFrame final : public TOptionsOnlyFrame {
 public:
   void AttachParam() override;
-  void BuildControls(QFrame* Panel) override;
 
 private:
   friend class TfrmParamFrame;
-  using TfrmParamFrame::TfrmParamFrame;
+  using TOptionsOnlyFrame::TOptionsOnlyFrame;
+};
+
+class TWavFrame final : public TOptionsOnlyFrame {
+public:
+  void AttachParam() override;
+
+private:
+  friend class TfrmParamFrame;
+  using TOptionsOnlyFrame::TOptionsOnlyFrame;
 };

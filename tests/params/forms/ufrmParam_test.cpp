@@ -132,6 +132,21 @@ TEST_F(ParamDialog, Mp3PageShowsTheObjectAndOkStoresOnlyTheChosenModesIndex) {
   EXPECT_FALSE(std::filesystem::exists(FPlayer.ConfigFile()));
 }
 
+TEST_F(ParamDialog, ValuesOutOfRangeShowNoModeAndTheLastEntryAndStayUnlessChosen) {
+  for (const auto& [Key, Value] :
+       {std::pair{"BitRateMode", "3"}, {"Mp3CBR", "20"}, {"Mp3Mode", "3"}})
+    platform::WritePrivateProfileString("MP3", Key, Value, FPlayer.WideConfigFile());
+  TMp3Frame& Page = Mp3Page();
+  EXPECT_FALSE(Page.rbCBR->isChecked() || Page.rbABR->isChecked() || Page.rbVBR->isChecked());
+  EXPECT_FALSE(Page.cbbCBR->isEnabled() || Page.cbbABR->isEnabled() || Page.cbbVBR->isEnabled());
+  EXPECT_EQ(Page.cbbCBR->currentText(), QStringLiteral("32Kbps"));
+  EXPECT_EQ(Page.cbbMode->currentText(), QStringLiteral("单声道"));
+  FDialog->btnOK->click();
+  EXPECT_EQ(Mp3().FBitRateMode, 3);
+  EXPECT_EQ(Mp3().FCbrIndex, 20);
+  EXPECT_EQ(Mp3().FMode, 2);  // what the box showed and the encoder uses
+}
+
 TEST_F(ParamDialog, CancelLeavesTheObjectAsItWas) {
   TMp3Frame& Page = Mp3Page();
   QTest::mouseClick(Page.rbVBR, Qt::LeftButton);
@@ -245,6 +260,8 @@ TEST_F(ParamDialog, AnExtensionWithoutAPageShowsThatThereIsNothingToSet) {
   Dialog.btnOK->click();
   EXPECT_EQ(Dialog.result(), QDialog::Accepted);
   EXPECT_TRUE(FChanged.empty());
+  // No format chosen at all (none is available).
+  EXPECT_EQ(Open(u"", &Params()).pnlFrame->text(), QStringLiteral("无相关配置"));
 }
 
 TEST_F(ParamDialog, FlacAndWavPagesCarryTheOptionsOnlyWithButtonsKeptAtTheBottom) {

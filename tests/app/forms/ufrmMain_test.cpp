@@ -289,7 +289,7 @@ TEST_F(MainWindow, ATargetIsRenamedInPlaceWithoutTheCharactersNamesCannotHold) {
   bool BalloonShown = false;
   QTimer::singleShot(50, [&] {
     BalloonShown = MiraToolTip()->Visible() && BalloonLoopRunning();
-    QTest::mouseClick(F.btnAddFile, Qt::LeftButton);
+    QTest::mouseClick(F.lblTip, Qt::LeftButton);
   });
   QTest::keyClicks(F.FRenameEdit, QStringLiteral("?"));
   EXPECT_TRUE(BalloonShown);

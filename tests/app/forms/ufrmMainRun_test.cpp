@@ -240,3 +240,68 @@ TEST_F(MainPlayer, TheMenuPlaysTheSourceOrTheTargetInTheCurrentFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// No file manager answers on the bus here; the desktop's default
+// application for folders is a recorder of what it was asked to open.
+class MainExplorer : public MainRun {
+protected:
+  void SetUp() override {
+    MainRun::SetUp();
+    const fs::path Apps = FDir.Path() / "data" / "applications";
+    fs::create_directories(Apps);
+    const fs::path Recorder = FDir.Path() / "recorder";
+    morvotest::WriteBytes(Recorder, "#!/bin/sh\nprintf '%s|' \"$1\" >> " +
+                                        morvotest::Quote(Opened()) + "\n");
+    fs::permissions(Recorder, fs::perms::owner_all);
+    morvotest::WriteBytes(Apps / "recorder.desktop",
+                          "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" +
+                              Recorder.string() + " %f\nMimeType=inode/directory;\n");
+    fs::create_directories(FDir.Path() / "config");
+    morvotest::WriteBytes(FDir.Path() / "config" / "mimeapps.list",
+                          "[Default Applications]\ninode/directory=recorder.desktop\n");
+  }
+  fs::path Opened() const { return FDir.Path() / "opened.txt"; }
+  std::string WaitForOpened(size_t Length) {
+    for (int I = 0; I < 500; ++I) {
+      if (fs::exists(Opened()) && morvotest::ReadBytes(Opened()).size() >= Length) break;
+      QTest::qWait(10);
+    }
+    return fs::exists(Opened()) ? morvotest::ReadBytes(Opened()) : std::string();
+  }
+
+  morvotest::TScopedEnv FBus{"DBUS_SESSION_BUS_ADDRESS",
+                             "unix:path=" + (FDir.Path() / "no-bus").string()};
+  morvotest::TScopedEnv FData{"XDG_DATA_HOME", (FDir.Path() / "data").string()};
+  morvotest::TScopedEnv FDataDirs{"XDG_DATA_DIRS", (FDir.Path() / "none").string()};
+  morvotest::TScopedEnv FConfig{"XDG_CONFIG_HOME", (FDir.Path() / "config").string()};
+};
+
+TEST_F(MainExplorer, TheFolderOfATargetOpensAndAMissingFolderIsMadeFirst) {
+  TfrmMain& F = Form();
+  AddFiles({"a.wav"});
+  F.lvFileList->selectionModel()->select(
+      F.Model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  const fs::path Folder = Out() / "新";
+  F.Manager()->SetDestPath(platform::PathToWide(Folder.string() + "/"));
+  F.mmOpenFilePath->trigger();  // the target is not written yet
+  EXPECT_TRUE(fs::is_directory(Folder));
+  std::string Expected = Folder.string() + "|";
+  EXPECT_EQ(WaitForOpened(Expected.size()), Expected);
+
+  // 打开文件夹 opens the trimmed folder text.
+  F.edtPath->setText(QString::fromStdString(" " + Folder.string() + "/ "));
+  F.btnPathOpen->click();
+  Expected += Folder.string() + "|";
+  EXPECT_EQ(WaitForOpened(Expected.size()), Expected);
+
+  // A written target: no file manager shows it, so its folder opens.
+  morvotest::WriteBytes(Folder / "a.mp3", "ID3");
+  F.mmOpenFilePath->trigger();
+  Expected += Folder.string() + "|";
+  EXPECT_EQ(WaitForOpened(Expected.size()), Expected);
+  EXPECT_TRUE(FAnswerer->Seen().empty());
+}
+
+}  // namespace

@@ -74,12 +74,18 @@ TEST_F(MainRun, StartWantsPendingTasksAndAUsableFolderAndResetsTheTasksFirst) {
   EXPECT_EQ(F.edtPath->selectedText(), F.edtPath->text());
   EXPECT_FALSE(F.Manager()->IsRunning());
 
+  // An empty text names no folder (it would otherwise become the root).
+  F.edtPath->setText(QStringLiteral("   "));
+  F.btnStart->click();
+  EXPECT_EQ(LastBoxText(), u"\"  \"为无效路径");
+  EXPECT_EQ(F.Manager()->DestPath(), Before);
+
   // A folder that cannot be made: a file stands where a parent should be.
   morvotest::WriteBytes(FDir.Path() / "blocker", "x");
   const std::string Blocked = (FDir.Path() / "blocker" / "out").string();
   F.edtPath->setText(QString::fromStdString(Blocked));
   F.btnStart->click();
-  ASSERT_EQ(FAnswerer->Seen().size(), 3u);
+  ASSERT_EQ(FAnswerer->Seen().size(), 4u);
   EXPECT_EQ(LastBoxText(), u"无法创建\" " + platform::PathToWide(Blocked) + u"/ \"");
   EXPECT_EQ(F.Manager()->DestPath(), Before);
   EXPECT_FALSE(F.Manager()->IsRunning());
@@ -252,8 +258,8 @@ protected:
     const fs::path Apps = FDir.Path() / "data" / "applications";
     fs::create_directories(Apps);
     const fs::path Recorder = FDir.Path() / "recorder";
-    morvotest::WriteBytes(Recorder, "#!/bin/sh\nprintf '%s|' \"$1\" >> " +
-                                        morvotest::Quote(Opened()) + "\n");
+    morvotest::WriteBytes(Recorder,
+                          "#!/bin/sh\nprintf '%s|' \"$1\" >> " + morvotest::Quote(Opened()) + "\n");
     fs::permissions(Recorder, fs::perms::owner_all);
     morvotest::WriteBytes(Apps / "recorder.desktop",
                           "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" +

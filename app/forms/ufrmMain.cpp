@@ -244,7 +244,13 @@ void TfrmMain::RestoreApplication() {
 void TfrmMain::ReceiveHandOver(const platform::TCopyDataStruct& Data) {
   const std::vector<std::u16string> Paths = ReadHandOverPayload(Data.lpData, Data.dwData);
   if (FTipDialog && FTipDialog->isVisible()) FTipDialog->CloseForm();
-  AddSources(Paths, TSourceAdder::ModePlayer);
+  // An unreadable cue sheet raises its error here, inside the message's
+  // handler: it is shown, never left to unwind through the event loop.
+  try {
+    AddSources(Paths, TSourceAdder::ModePlayer);
+  } catch (const std::exception& E) {
+    ShowError(E);
+  }
   RestoreApplication();
 }
 

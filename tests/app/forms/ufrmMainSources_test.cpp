@@ -27,7 +27,9 @@
 #include "tests/app/forms/uFormsTestKit.h"
 #include "tests/support/uCdImage.h"
 #include "tests/support/uScopedEnv.h"
+#include "tests/support/uTestFiles.h"
 #include "tests/support/uTestTools.h"
+#include "tests/support/uUtf16.h"
 #include "widgets/ufrmDlg.h"
 
 namespace fs = std::filesystem;
@@ -113,6 +115,16 @@ TEST_F(MainSources, DroppedFilesPassTheExtensionListAndFoldersAreNotEntered) {
   EXPECT_FALSE(F.FTipDialog->isVisible());
   // Dropping them again: each is refused as a duplicate.
   Drop(Dropped);
+  EXPECT_EQ(F.Manager()->TaskCount(), 2);
+  EXPECT_TRUE(FAnswerer->Seen().empty());
+
+  // A sheet that cannot be read shows its error; what follows it in the
+  // drop is not added.
+  const fs::path Broken = Src() / "broken.cue";
+  morvotest::WriteBytes(Broken, morvotest::Utf16Le(u"TITLE \"x\"") + "y");
+  Drop({Broken, formstest::MakeSourceFile(Src(), "after.wav")});
+  ASSERT_EQ(FAnswerer->Seen().size(), 1u);
+  EXPECT_EQ(FAnswerer->Seen()[0]->Caption(), u"格式转换工具");
   EXPECT_EQ(F.Manager()->TaskCount(), 2);
 }
 

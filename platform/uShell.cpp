@@ -40,4 +40,30 @@ bool OpenWithDefaultApplication(const std::u16string& Path) {
   return Launched;
 }
 
+bool ShowItemInFileManager(const std::u16string& Path) {
+  // A session bus that is not there must not hold the caller for long; a
+  // file manager started by the bus for this call may take a moment.
+  constexpr int CallTimeoutMs = 5000;
+  GError* Error = nullptr;
+  GDBusConnection* Bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &Error);
+  if (!Bus) {
+    if (Error) g_error_free(Error);
+    return false;
+  }
+  GFile* File = g_file_new_for_path(WideToPath(Path).c_str());
+  gchar* Uri = g_file_get_uri(File);
+  const gchar* Uris[] = {Uri, nullptr};
+  GVariant* Reply = g_dbus_connection_call_sync(
+      Bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+      "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", Uris, ""), nullptr,
+      G_DBUS_CALL_FLAGS_NONE, CallTimeoutMs, nullptr, &Error);
+  const bool Shown = Reply != nullptr;
+  if (Reply) g_variant_unref(Reply);
+  if (Error) g_error_free(Error);
+  g_free(Uri);
+  g_object_unref(File);
+  g_object_unref(Bus);
+  return Shown;
+}
+
 }  // namespace platform

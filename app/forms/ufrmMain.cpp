@@ -192,9 +192,13 @@ void TfrmMain::OnTaskChanged(int32_t Value, uint8_t Kind) {
     FillQualityList(GetTargetExt());
 }
 
-// Posted reports; the rename editor is left as it is. Kind 9 (the playlist
-// queue) is handled with the run's commands.
-void TfrmMain::HandleNotify(uint8_t Kind, int32_t Value) { RowNotice(Kind, Value); }
+// Posted reports; the rename editor is left as it is.
+void TfrmMain::HandleNotify(uint8_t Kind, int32_t Value) {
+  if (Kind == nkPlaylistQueued)
+    FlushPlaylistQueue();
+  else
+    RowNotice(Kind, Value);
+}
 
 // The reports both channels carry (kinds 0 to 6); false for any other.
 bool TfrmMain::RowNotice(uint8_t Kind, int32_t Value) {
@@ -240,7 +244,13 @@ void TfrmMain::RestoreApplication() {
 void TfrmMain::ReceiveHandOver(const platform::TCopyDataStruct& Data) {
   const std::vector<std::u16string> Paths = ReadHandOverPayload(Data.lpData, Data.dwData);
   if (FTipDialog && FTipDialog->isVisible()) FTipDialog->CloseForm();
-  AddSources(Paths, TSourceAdder::ModePlayer);
+  // An unreadable cue sheet raises its error here, inside the message's
+  // handler: it is shown, never left to unwind through the event loop.
+  try {
+    AddSources(Paths, TSourceAdder::ModePlayer);
+  } catch (const std::exception& E) {
+    ShowError(E);
+  }
   RestoreApplication();
 }
 

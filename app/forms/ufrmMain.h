@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uPlayerLaunch.h"
 #include "platform/uHandOverSocket.h"
 #include "platform/uMessageQueue.h"
 #include "widgets/uAnchorLayout.h"
@@ -46,6 +47,9 @@ class TFileListModel;
 class TFileListView;
 class TMiraOpenDialog;
 class TTaskManager;
+class TTaskItem;
+class QDragEnterEvent;
+class QDropEvent;
 
 // The add-files dialog's filter: description and pattern pairs.
 extern const char16_t* const SourceFilter;
@@ -117,8 +121,35 @@ public:
   // list follows through the parameters' change notice.
   void btnParamSetClick();
   void AddSources(const std::vector<std::u16string>& Paths, int Mode);
+  void AddFolder(const std::u16string& Folder);
+  // The dropped paths that are files passing the extension list, in their
+  // order, as the drop adds them.
+  static std::vector<std::u16string> DroppedSources(const std::vector<std::u16string>& Paths);
+  void DropFiles(const std::vector<std::u16string>& Paths);
+  void btnAddFileClick();
+  void btnGetCDClick();
+  void mmReadCDRomExecute();
+  void mmOpenCDRomExecute();
+  void cbbQulityChange();
+  void cbbTaskPriorityChange();
+  void cbbFileExistChange();
+  void btnPathModifyClick();
+  void btnPathOpenClick();
+  bool CheckTargetFolder();
 
   // ---- run (ufrmMainRun.cpp)
+  void btnStartClick();
+  void btnStopClick();
+  void FlushPlaylistQueue();
+  // Play: the player plays Path; playlist: the player adds it to its
+  // playlist. "无法添加播放列表" when nothing could be started.
+  void LaunchPlayer(const std::u16string& Path, TPlayerMode Mode);
+  // The file manager shows Path selected, or the folder of Path (made when
+  // missing) opens; "无法打开目标文件夹" when neither could be started.
+  void OpenInExplorer(const std::u16string& Path);
+  void mmPlayClick();
+  void mmOpenFileClick();
+  void mmOpenFilePathClick();
   void RunStateChanged();
   void PaintTotalProgress(QPainter& Canvas);
   void HideRenameEditor();
@@ -175,6 +206,9 @@ public:
   QAction* mmOpenFile;
   QAction* mmOpenFilePath;
   QAction* mmRename;
+  QMenu* pmGetCD;
+  QAction* mmReadCD;
+  QAction* mmQuitCD;
 
   // ---- fields of the design
   QLineEdit* FRenameEdit = nullptr;
@@ -193,6 +227,8 @@ signals:
 protected:
   void resizeEvent(QResizeEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
@@ -215,6 +251,10 @@ private:
   int FirstSelectedRow() const;
   void ShowListMessage(const std::u16string& Text, const std::u16string& Caption);
   void ShowError(const std::exception& Error);
+  // The task of the row under the last right click, else of the selected
+  // row; null without either.
+  TTaskItem* CommandTask() const;
+  std::u16string TargetPathOf(const TTaskItem& Task) const;
   // ufrmMainRun.cpp
   void PlaceRenameEditor();
   void KeepRenameEditorOverRow();

@@ -175,6 +175,12 @@ void TfrmMain::CreateMenus() {
   mmOpenFilePath->setObjectName(QStringLiteral("mmOpenFilePath"));
   mmRename = pmDestColum->addAction(QStringLiteral("重命名文件"));
   mmRename->setObjectName(QStringLiteral("mmRename"));
+
+  pmGetCD = Make<QMenu>(this, "pmGetCD");
+  mmReadCD = pmGetCD->addAction(QStringLiteral("读取光驱设备"));
+  mmReadCD->setObjectName(QStringLiteral("mmReadCD"));
+  mmQuitCD = pmGetCD->addAction(QStringLiteral("弹出光驱"));
+  mmQuitCD->setObjectName(QStringLiteral("mmQuitCD"));
 }
 
 void TfrmMain::ConnectHandlers() {
@@ -183,6 +189,24 @@ void TfrmMain::ConnectHandlers() {
   connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
   connect(btnDeleteComplete, &QPushButton::clicked, this, [this] { btnDeleteCompleteClick(); });
   connect(btnView, &QPushButton::clicked, this, [this] { btnViewClick(); });
+  connect(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
+  connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
+  connect(btnAddFile, &QPushButton::clicked, this, [this] { btnAddFileClick(); });
+  connect(btnGetCD, &QPushButton::clicked, this, [this] { btnGetCDClick(); });
+  connect(btnPathModify, &QPushButton::clicked, this, [this] { btnPathModifyClick(); });
+  connect(btnPathOpen, &QPushButton::clicked, this, [this] { btnPathOpenClick(); });
+  connect(mmReadCD, &QAction::triggered, this, [this] { mmReadCDRomExecute(); });
+  connect(mmQuitCD, &QAction::triggered, this, [this] { mmOpenCDRomExecute(); });
+  connect(mmPlay, &QAction::triggered, this, [this] { mmPlayClick(); });
+  connect(mmOpenFile, &QAction::triggered, this, [this] { mmOpenFileClick(); });
+  connect(mmOpenFilePath, &QAction::triggered, this, [this] { mmOpenFilePathClick(); });
+  connect(mmRename, &QAction::triggered, this, [this] { StartRename(); });
+  // Activated, not index-changed: filling a box at start or on a format
+  // change is no choice of the user's.
+  connect(cbbQulity, &QComboBox::activated, this, [this] { cbbQulityChange(); });
+  connect(cbbTaskPriority, &QComboBox::activated, this, [this] { cbbTaskPriorityChange(); });
+  connect(cbbFileExist, &QComboBox::activated, this, [this] { cbbFileExistChange(); });
+  setAcceptDrops(true);
   connect(mmSelAll, &QAction::triggered, this, [this] { SelectAll(); });
   connect(mmDelete, &QAction::triggered, this, [this] { RemoveSelectedTasks(); });
   connect(lvFileList->header(), &QHeaderView::sectionClicked, this,

@@ -1,7 +1,7 @@
-// The run as the window shows it: the running state of the buttons and the
-// settings, the summary and the total progress; renaming a target in
-// place. (Starting and stopping and the commands on finished tasks live
-// here too as they come.)
+// The run as the window shows it: starting and stopping, the running state
+// of the buttons and the settings, the summary and the total progress; the
+// commands on finished tasks (the player, the file manager) and renaming a
+// target in place.
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,9 +17,35 @@
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
 #include "platform/qt/uQtText.h"
+#include "platform/uMessageBox.h"
+#include "platform/uProgramDir.h"
+#include "platform/uShell.h"
 #include "widgets/uMiraToolTip.h"
 
 using platform::qt::ToQString;
+
+void TfrmMain::btnStartClick() {
+  if (!FManager || IsRunning()) return;
+  HideRenameEditor();
+  FManager->ResetAll();
+  if (FManager->PendingCount() == 0) {
+    platform::MessageBoxW(Target(), u"没有需要转换的任务，请添加后重试。  ", u"开始转换提示",
+                          platform::MB_OK | platform::MB_ICONINFORMATION);
+    return;
+  }
+  if (!CheckTargetFolder()) return;
+  lvFileList->clearSelection();
+  btnDeleteComplete->hide();
+  lblTitle->hide();
+  btnView->hide();
+  FManager->StartConvert();
+}
+
+void TfrmMain::btnStopClick() {
+  if (!FManager) return;
+  FManager->StopConvert();
+  btnStop->hide();
+}
 
 void TfrmMain::RunStateChanged() {
   const bool Running = IsRunning();
@@ -58,6 +84,75 @@ void TfrmMain::PaintTotalProgress(QPainter& Canvas) {
   Canvas.setFont(font());
   DrawProgressBar(Canvas, lblProgress->rect(), FManager->FTotalCount, FManager->FFinishedCount,
                   ButtonFace);
+}
+
+// ---------------------------------------------------------------------------
+// The player and the file manager
+
+void TfrmMain::FlushPlaylistQueue() {
+  if (!FManager) return;
+  while (!FManager->FPlaylistQueue.empty()) {
+    const std::u16string Path = FManager->FPlaylistQueue.front();
+    FManager->FPlaylistQueue.erase(FManager->FPlaylistQueue.begin());
+    if (WideFileExists(Path)) LaunchPlayer(Path, TPlayerMode::Playlist);
+  }
+}
+
+void TfrmMain::LaunchPlayer(const std::u16string& Path, TPlayerMode Mode) {
+  bool Started = false;
+  try {
+    Started = ::LaunchPlayer(Path, Mode);
+  } catch (const std::exception&) {
+    Started = false;
+  }
+  if (!Started)
+    platform::MessageBoxW(Target(), u"无法添加播放列表", u"播放",
+                          platform::MB_OK | platform::MB_ICONERROR);
+}
+
+void TfrmMain::OpenInExplorer(const std::u16string& Path) {
+  const std::u16string Given = Path.empty() ? platform::ExecutableDir() : Path;
+  bool Shown = false;
+  try {
+    if (WideFileExists(Given)) {
+      Shown = platform::ShowItemInFileManager(Given) ||
+              platform::OpenWithDefaultApplication(WideExtractFilePath(Given));
+    } else {
+      // A folder text (with its trailing delimiter) or a target not written
+      // yet: its folder is made and opened.
+      const std::u16string Folder = WideExtractFilePath(Given);
+      Shown = !Folder.empty() && WideForceDirectories(Folder) &&
+              platform::OpenWithDefaultApplication(Folder);
+    }
+  } catch (const std::exception&) {
+    Shown = false;
+  }
+  if (!Shown)
+    platform::MessageBoxW(Target(), u"无法打开目标文件夹", u"提示",
+                          platform::MB_OK | platform::MB_ICONERROR);
+}
+
+TTaskItem* TfrmMain::CommandTask() const {
+  const int Row = FPopupItem.isValid() ? FPopupItem.row() : FirstSelectedRow();
+  return Row >= 0 ? FModel->TaskAt(Row) : nullptr;
+}
+
+// The target as it is looked for: in the current target folder.
+std::u16string TfrmMain::TargetPathOf(const TTaskItem& Task) const {
+  return WideIncludeTrailingBackslash(FManager->DestPath()) + Task.FTargetName;
+}
+
+void TfrmMain::mmPlayClick() {
+  if (const TTaskItem* Task = CommandTask()) LaunchPlayer(Task->FSource, TPlayerMode::Play);
+}
+
+void TfrmMain::mmOpenFileClick() {
+  if (const TTaskItem* Task = CommandTask(); Task && FManager)
+    LaunchPlayer(TargetPathOf(*Task), TPlayerMode::Play);
+}
+
+void TfrmMain::mmOpenFilePathClick() {
+  if (const TTaskItem* Task = CommandTask(); Task && FManager) OpenInExplorer(TargetPathOf(*Task));
 }
 
 // ---------------------------------------------------------------------------

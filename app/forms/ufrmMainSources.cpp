@@ -1,17 +1,24 @@
 // Sources and the target settings panel: the hand-over and the command
-// line's source, the format buttons and the quality list. (Adding files by
-// dialog, drop, folder and CD, and the settings' own handlers, live here
-// too as they come.)
+// line's source, files by dialog, drop, folder and CD, the format buttons,
+// the quality list, the priority and policy boxes and the target folder.
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QUrl>
 
+#include "app/forms/uFileListView.h"
 #include "app/forms/ufrmMain.h"
+#include "app/uCdDrives.h"
 #include "app/uQualityChoice.h"
 #include "app/uSourceAdding.h"
+#include "app/uTargetFolder.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -20,6 +27,10 @@
 #include "params/uParamManager.h"
 #include "platform/qt/uQtText.h"
 #include "platform/uCodePage.h"
+#include "platform/uFolderBrowser.h"
+#include "platform/uMessageBox.h"
+#include "widgets/uMiraDialogs.h"
+#include "widgets/ufrmDlg.h"
 
 using platform::qt::ToQString;
 
@@ -45,6 +56,82 @@ void TfrmMain::AddSources(const std::vector<std::u16string>& Paths, int Mode) {
   Adder.SetTargetExt(GetTargetExt());
   Adder.AddSources(Paths, Mode);
 }
+
+void TfrmMain::AddFolder(const std::u16string& Folder) {
+  if (!FManager) return;
+  ClearSortMarks();
+  TSourceAdder Adder(*FManager);
+  Adder.SetTargetExt(GetTargetExt());
+  Adder.AddFolder(Folder);
+}
+
+void TfrmMain::btnAddFileClick() {
+  if (IsRunning() || !FOpenDialog) return;
+  if (!FOpenDialog->Execute(this)) return;
+  std::vector<std::u16string> Paths;
+  for (int32_t I = 0; I < FOpenDialog->Files.Count(); ++I)
+    Paths.push_back(FOpenDialog->Files.Get(I));
+  try {
+    AddSources(Paths, TSourceAdder::ModeUser);
+  } catch (const std::exception& E) {
+    ShowError(E);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Dropped files
+
+std::vector<std::u16string> TfrmMain::DroppedSources(const std::vector<std::u16string>& Paths) {
+  std::vector<std::u16string> Kept;
+  // Folders are not entered, whatever their names end with.
+  for (const std::u16string& Path : Paths)
+    if (!WideDirectoryExists(Path) && PassesExtensionList(Path)) Kept.push_back(Path);
+  return Kept;
+}
+
+void TfrmMain::DropFiles(const std::vector<std::u16string>& Paths) {
+  const std::vector<std::u16string> Kept = DroppedSources(Paths);
+  if (FTipDialog && FTipDialog->isVisible()) FTipDialog->CloseForm();
+  try {
+    AddSources(Kept, TSourceAdder::ModeUser);
+  } catch (const std::exception& E) {
+    ShowError(E);
+  }
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {
+  if (Event->mimeData()->hasUrls()) Event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* Event) {
+  std::vector<std::u16string> Paths;
+  for (const QUrl& Url : Event->mimeData()->urls())
+    if (Url.isLocalFile()) Paths.push_back(platform::qt::ToWide(Url.toLocalFile()));
+  Event->acceptProposedAction();
+  DropFiles(Paths);
+}
+
+// ---------------------------------------------------------------------------
+// The CD menu
+
+void TfrmMain::btnGetCDClick() {
+  if (IsRunning()) return;
+  pmGetCD->popup(btnGetCD->mapToGlobal(QPoint(0, btnGetCD->height())));
+}
+
+void TfrmMain::mmReadCDRomExecute() {
+  if (!FManager) return;
+  ClearSortMarks();
+  TSourceAdder Adder(*FManager);
+  Adder.SetTargetExt(GetTargetExt());
+  try {
+    ReadCdDrives(Adder);
+  } catch (const std::exception& E) {
+    ShowError(E);
+  }
+}
+
+void TfrmMain::mmOpenCDRomExecute() { EjectCdDrives(); }
 
 std::u16string TfrmMain::GetTargetExt() const {
   if (rbMP3->isChecked()) return u".mp3";
@@ -131,4 +218,58 @@ void TfrmMain::FillQualityList(const std::u16string& Ext) {
 void TfrmMain::btnParamSetClick() {
   TfrmParam Dialog(FManager ? FManager->FParamManager.get() : nullptr, GetTargetExt(), this);
   Dialog.exec();
+}
+
+void TfrmMain::cbbQulityChange() {
+  if (!FManager || cbbQulity->currentIndex() < 0) return;
+  TEncodeParam* Param =
+      FManager->FParamManager->FindByExtension(platform::WideToAnsi(GetTargetExt()));
+  if (Param) StoreQualityIndex(*Param, cbbQulity->currentIndex());
+}
+
+void TfrmMain::cbbTaskPriorityChange() {
+  if (FManager && cbbTaskPriority->currentIndex() >= 0)
+    FManager->FPriority = static_cast<uint8_t>(cbbTaskPriority->currentIndex());
+}
+
+void TfrmMain::cbbFileExistChange() {
+  if (FManager && cbbFileExist->currentIndex() >= 0)
+    FManager->FExistPolicy = static_cast<uint8_t>(cbbFileExist->currentIndex());
+}
+
+// ---------------------------------------------------------------------------
+// The target folder
+
+void TfrmMain::btnPathModifyClick() {
+  // File-system folders only, not below the domain, edit box, validate,
+  // new dialog style.
+  constexpr uint32_t BrowseFlags = 115;
+  platform::TFolderBrowseRequest Request;
+  Request.Caption = u"请选择音效插件所在的文件夹：";
+  Request.Options = BrowseFlags;
+  Request.Owner = Target();
+  std::u16string Chosen;
+  if (!platform::BrowseForFolder(Request, Chosen) || Chosen.empty()) return;
+  if (ToQString(Chosen) != edtPath->text())
+    edtPath->setText(ToQString(WideIncludeTrailingBackslash(Chosen)));
+}
+
+void TfrmMain::btnPathOpenClick() {
+  OpenInExplorer(WideTrim(platform::qt::ToWide(edtPath->text())));
+}
+
+bool TfrmMain::CheckTargetFolder() {
+  if (!FManager) return false;
+  const TTargetFolderCheck Check = ::CheckTargetFolder(platform::qt::ToWide(edtPath->text()));
+  if (!Check.Ok) {
+    platform::MessageBoxW(Target(), Check.Message, Check.Caption,
+                          platform::MB_OK | platform::MB_ICONERROR);
+    edtPath->setText(ToQString(FManager->DestPath()));
+    edtPath->selectAll();
+    edtPath->setFocus();
+    return false;
+  }
+  edtPath->setText(ToQString(Check.Path));
+  if (Check.Path != FManager->DestPath()) FManager->SetDestPath(Check.Path);
+  return true;
 }

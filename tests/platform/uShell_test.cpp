@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/uCodePage.h"
+#include "tests/support/uScopedEnv.h"
 #include "tests/support/uTempDir.h"
 #include "tests/support/uTestFiles.h"
 
@@ -23,4 +24,14 @@ TEST(Shell, ArgumentsKeepTheBytesOfTheirFileNames) {
   for (int I = 0; I < 200 && !std::filesystem::exists(Out); ++I)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(morvotest::ReadBytes(Out), Name);
+}
+
+// Without a session bus there is no file manager to ask: the caller opens
+// the folder instead.
+TEST(Shell, ShowingAnItemWithoutASessionBusFails) {
+  morvotest::TTempDir Dir;
+  const std::string File = (Dir / "a.flac").string();
+  morvotest::WriteBytes(File, "fLaC");
+  morvotest::TScopedEnv Bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (Dir / "no-bus").string());
+  EXPECT_FALSE(ShowItemInFileManager(PathToWide(File)));
 }

@@ -7,14 +7,18 @@
 // tip_dialog.png    the window at start with an empty list and its tip
 // balloon.png       the balloon warning over the rename editor
 // hint.png          a control hint below its button
+// cd_menu.png       the CD button's menu below it
+// flac_settings.png the window with FLAC chosen: its quality list and tip
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -167,6 +171,16 @@ int main(int argc, char** argv) {
     Settle();
     Ok &= Save(OverWindow(Form, *Tip), Out, "hint.png");
     Tip->Hide();
+
+    Manager.SetRunning(0);
+    Form.btnGetCDClick();
+    Settle();
+    Ok &= Save(OverWindow(Form, *Form.pmGetCD), Out, "cd_menu.png");
+    Form.pmGetCD->close();
+
+    Form.rbFlac->click();
+    Settle();
+    Ok &= Save(Form.grab(), Out, "flac_settings.png");
     Form.close();
   }
   platform::qt::UnbindMessageQueue();

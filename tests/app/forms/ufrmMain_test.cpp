@@ -180,6 +180,23 @@ TEST_F(MainWindow, AHandedOverCueSheetGivesOneRowPerTrack) {
   EXPECT_EQ(Form().Model()->rowCount(), 3);
 }
 
+// The player hands over sheets it cannot judge: one that cannot be read
+// shows its error, and the window stays and comes to the front.
+TEST_F(MainWindow, AnUnreadableHandedOverCueSheetShowsItsErrorAndTheWindowStays) {
+  TfrmMain& F = Form();
+  const fs::path Broken = FDir.Path() / "src" / "broken.cue";
+  fs::create_directories(Broken.parent_path());
+  // UTF-16 with an odd byte count and no final terminator cannot be read.
+  morvotest::WriteBytes(Broken, morvotest::Utf16Le(u"TITLE \"x\"") + "y");
+  QSignalSpy Restored(&F, &TfrmMain::Restored);
+  HandOver(platform::PathToWide(Broken.string()));
+  ASSERT_EQ(FAnswerer->Seen().size(), 1u);
+  EXPECT_EQ(FAnswerer->Seen()[0]->Caption(), u"格式转换工具");
+  EXPECT_FALSE(FAnswerer->Seen()[0]->Text().empty());
+  EXPECT_EQ(Restored.count(), 1);
+  EXPECT_EQ(F.Manager()->TaskCount(), 0);
+}
+
 TEST_F(MainWindow, ASourceOnTheCommandLineIsAddedAtStartWithoutTheTip) {
   const fs::path Wav = formstest::MakeSourceFile(FDir.Path() / "src", "start.wav");
   WideSetParams({u"/ENCODECONVERT", platform::PathToWide(Wav.string())});
@@ -289,7 +306,7 @@ TEST_F(MainWindow, ATargetIsRenamedInPlaceWithoutTheCharactersNamesCannotHold) {
   bool BalloonShown = false;
   QTimer::singleShot(50, [&] {
     BalloonShown = MiraToolTip()->Visible() && BalloonLoopRunning();
-    QTest::mouseClick(F.btnAddFile, Qt::LeftButton);
+    QTest::mouseClick(F.lblTip, Qt::LeftButton);
   });
   QTest::keyClicks(F.FRenameEdit, QStringLiteral("?"));
   EXPECT_TRUE(BalloonShown);

@@ -51,6 +51,17 @@ def check_metadata(package, root):
     metainfo = os.path.join(root, "usr/share/metainfo/org.morvo.Encoder.metainfo.xml")
     result = run(["appstreamcli", "validate", "--no-net", metainfo])
     check(result.returncode == 0, "appstreamcli validate: " + result.stdout + result.stderr)
+    # The menu entry starts the window: it is installed, its Qt libraries
+    # are dependencies, and every library it links is found.
+    exec_line = next((line for line in open(desktop, encoding="utf-8")
+                      if line.startswith("Exec=")), "Exec=")
+    window = os.path.join(root, "usr/bin", exec_line[5:].split()[0] if exec_line[5:] else "")
+    check(os.path.isfile(window) and os.access(window, os.X_OK),
+          f"the desktop entry's program is not installed: {exec_line.strip()}")
+    check("libqt6widgets6" in fields, f"Depends lacks libqt6widgets6: {fields.strip()}")
+    if os.path.isfile(window):
+        linked = run(["ldd", window]).stdout
+        check("not found" not in linked, "the window's libraries are not all found: " + linked)
     for size in (16, 32, 48, 64, 128, 256):
         icon = os.path.join(root, f"usr/share/icons/hicolor/{size}x{size}/apps/morvo-encoder.png")
         check(os.path.isfile(icon), f"icon missing: {icon}")

@@ -69,6 +69,7 @@ void TfrmMain::btnAddFileClick() {
   if (IsRunning() || !FOpenDialog) return;
   if (!FOpenDialog->Execute(this)) return;
   std::vector<std::u16string> Paths;
+  Paths.reserve(static_cast<size_t>(FOpenDialog->Files.Count()));
   for (int32_t I = 0; I < FOpenDialog->Files.Count(); ++I)
     Paths.push_back(FOpenDialog->Files.Get(I));
   try {

@@ -1,7 +1,7 @@
 // morvo-convert: the headless front end of the converter.
-#include <atomic>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
 
 #include "app/uProgramUnits.h"
 #include "cli/uCliOptions.h"
@@ -12,14 +12,24 @@
 
 namespace {
 
-std::atomic<TCliSession*> RunningSession = nullptr;
+// The session while it runs. The lock keeps an interrupt that is being
+// handed to the session from overlapping the session's end (and the
+// message queue's destruction at exit).
+std::mutex SessionLock;
+TCliSession* RunningSession = nullptr;
+
+void SetRunningSession(TCliSession* Session) {
+  std::lock_guard Lock(SessionLock);
+  RunningSession = Session;
+}
 
 // Ctrl+C, SIGTERM and SIGHUP go to the session, which stops the run as the
 // window's Stop does; before and after the session there is nothing to
 // clean up.
 void OnInterrupt(platform::TInterruptKind Kind, int Count) {
-  if (TCliSession* Session = RunningSession.load())
-    Session->Interrupt(Kind, Count);
+  std::lock_guard Lock(SessionLock);
+  if (RunningSession)
+    RunningSession->Interrupt(Kind, Count);
   else
     std::_Exit(platform::InterruptExitStatus(Kind));
 }
@@ -42,9 +52,9 @@ int main(int argc, char** argv) {
   int Status;
   {
     TCliSession Session(Parsed.Options);
-    RunningSession = &Session;
+    SetRunningSession(&Session);
     Status = Session.Run();
-    RunningSession = nullptr;
+    SetRunningSession(nullptr);
   }
   EndUnits();
   return Status;

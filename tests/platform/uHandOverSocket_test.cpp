@@ -108,6 +108,13 @@ TEST(HandOverSocket, StoppingReleasesASenderThatWaitsForItsPayload) {
   THandOverServer Server(&Window);
   const uint32_t Pid = CurrentProcessId();
   ASSERT_TRUE(Server.Listen(Pid));
+  // Watch for the relay before the sender starts: a wake that came first
+  // would be missed and the wait below would never end.
+  std::atomic<bool> Queued{false};
+  SetWakeHandler([&] {
+    Queued = true;
+    Queued.notify_one();
+  });
   std::atomic<int> Outcome{-1};
   std::thread Sender([&] {
     THandOverClient Client;
@@ -116,11 +123,6 @@ TEST(HandOverSocket, StoppingReleasesASenderThatWaitsForItsPayload) {
         Client.Connect(Pid, 2000) && Client.SendCopyData(Payload, sizeof(Payload), 20000) ? 1 : 0;
   });
   // Wait until the payload waits for the main thread (its relay is queued).
-  std::atomic<bool> Queued{false};
-  SetWakeHandler([&] {
-    Queued = true;
-    Queued.notify_one();
-  });
   Queued.wait(false);
   SetWakeHandler(nullptr);
   Server.Stop();

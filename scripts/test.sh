@@ -18,7 +18,7 @@ case "${MORVO_SANITIZE:-OFF}" in
     export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/tests/support/lsan.supp}"
     export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}" ;;
   thread)
-    export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}" ;;
+    export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/support/tsan.supp}" ;;
 esac
 cmake -S "$root" -B "$build" -G Ninja -DMORVO_SANITIZE="${MORVO_SANITIZE:-OFF}" \
   -DMORVO_WERROR="${MORVO_WERROR:-ON}" -DMORVO_BUILD_TESTS=ON

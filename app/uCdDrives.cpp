@@ -1,6 +1,7 @@
 #include "app/uCdDrives.h"
 
 #include "app/uSourceAdding.h"
+#include "engine/uTargetTags.h"
 #include "platform/uCdDrives.h"
 #include "platform/uCdFiles.h"
 #include "platform/uDriveType.h"
@@ -12,6 +13,21 @@ std::u16string DriveOfRoot(const std::u16string& Root) {
   while (Drive.size() > 1 && (Drive.back() == u'/' || Drive.back() == u'\\'))
     Drive.pop_back();
   return Drive;
+}
+
+// The disc and track of a CD track file, when its disc is in the catalog.
+bool FindCdTrack(const std::u16string& Source, std::shared_ptr<const platform::TCdDisc>& Disc,
+                 const platform::TCdTrack*& Track) {
+  std::u16string Drive;
+  int32_t Number = 0;
+  if (!platform::SplitCdTrackPath(Source, Drive, Number)) return false;
+  Disc = platform::CatalogCdDisc(Drive);
+  Track = Disc ? Disc->FindTrack(Number) : nullptr;
+  return Track != nullptr;
+}
+
+const std::u16string& Either(const std::u16string& First, const std::u16string& Second) {
+  return First.empty() ? Second : First;
 }
 
 }  // namespace
@@ -57,12 +73,30 @@ void EjectCdDrives() {
 }
 
 std::u16string CdTextTargetName(const std::u16string& Source, const std::u16string& TargetExt) {
-  std::u16string Drive;
-  int32_t Number = 0;
-  if (!platform::SplitCdTrackPath(Source, Drive, Number)) return {};
-  const std::shared_ptr<const platform::TCdDisc> Disc = platform::CatalogCdDisc(Drive);
-  const platform::TCdTrack* Track = Disc ? Disc->FindTrack(Number) : nullptr;
-  if (!Track || !Disc->HasCdText) return {};
-  const std::u16string& Performer = Track->Performer.empty() ? Disc->Performer : Track->Performer;
-  return CueTrackTargetName(Performer, TrackTitleForName(Track->Title, Number), TargetExt);
+  std::shared_ptr<const platform::TCdDisc> Disc;
+  const platform::TCdTrack* Track = nullptr;
+  if (!FindCdTrack(Source, Disc, Track) || !Disc->HasCdText) return {};
+  return CueTrackTargetName(Either(Track->Performer, Disc->Performer),
+                            TrackTitleForName(Track->Title, Track->Number), TargetExt);
+}
+
+std::shared_ptr<const TSheetTrackTags> CdTextTrackTags(const std::u16string& Source) {
+  std::shared_ptr<const platform::TCdDisc> Disc;
+  const platform::TCdTrack* Track = nullptr;
+  if (!FindCdTrack(Source, Disc, Track)) return nullptr;
+  TTagSet Tags;
+  Tags.Title = Track->Title;
+  Tags.Artist = Either(Track->Performer, Disc->Performer);
+  Tags.Album = Disc->Title;
+  Tags.AlbumArtist = Disc->Performer;
+  Tags.Composer =
+      Either(Either(Track->Composer, Track->Songwriter), Either(Disc->Composer, Disc->Songwriter));
+  Tags.Genre = Disc->Genre;
+  Tags.Isrc = Track->Isrc;
+  Tags.Catalog = Disc->Catalog;
+  // The numbers alone are no CD-TEXT: a disc without any gives no tags.
+  if (Tags.Empty()) return nullptr;
+  Tags.Track = static_cast<uint32_t>(Track->Number);
+  Tags.TrackTotal = static_cast<uint32_t>(Disc->Tracks.size());
+  return std::make_shared<const TSheetTrackTags>(TSheetTrackTags{std::move(Tags), {}});
 }

@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class TSourceAdder;
+struct TSheetTrackTags;
 
 struct TCdDriveState {
   std::u16string Drive;
@@ -41,3 +43,11 @@ void EjectCdDrives();
 // performer (else the album's), " - ", its title (else its number) and
 // TargetExt, as for a cue track. Empty for any other source.
 std::u16string CdTextTargetName(const std::u16string& Source, const std::u16string& TargetExt);
+
+// The tags a CD track's target gets from its disc's CD-TEXT, as a cue track
+// gets them from its sheet: title, performer (else the album's), album and
+// album performer, track number and count, composer (else songwriter, the
+// track's before the album's), genre, ISRC and the disc's UPC/EAN. Null for
+// any other source and for a disc without CD-TEXT: then the target gets
+// no tags at all, as from any source that has none.
+std::shared_ptr<const TSheetTrackTags> CdTextTrackTags(const std::u16string& Source);

@@ -204,7 +204,9 @@ void TSourceAdder::AddWholeFile(const std::u16string& Path, uint8_t SourceClass)
   // A CD track with CD-TEXT is named like a cue track.
   std::u16string TargetName = CdTextTargetName(Path, FTargetExt);
   if (TargetName.empty()) TargetName = WholeFileTargetName(Path, FTargetExt);
-  SubmitTask(NewTask(tkWholeFile, Path, SourceClass, TargetName, 0, -1), Path, 0);
+  std::unique_ptr<TTaskItem> Item = NewTask(tkWholeFile, Path, SourceClass, TargetName, 0, -1);
+  Item->FSheetTags = CdTextTrackTags(Path);
+  SubmitTask(std::move(Item), Path, 0);
 }
 
 void TSourceAdder::AddCueTracks(const std::u16string& CuePath, uint8_t SourceClass) {

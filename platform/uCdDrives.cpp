@@ -57,6 +57,19 @@ std::u16string TextField(const cdtext_t* Text, cdtext_field_t Field, track_t Tra
   return FromTextFile ? FromTextFileBytes(Wide) : Wide;
 }
 
+// A code the driver reads apart from CD-TEXT (the sheet of an image, the
+// Q sub-channel of a disc): the disc's catalogue number or a track's ISRC.
+// The BIN/CUE driver keeps the quotes a sheet may put around the code.
+std::u16string DriverCode(char* Code) {
+  if (!Code) return {};
+  std::string Text = Code;
+  cdio_free(Code);
+  const size_t First = Text.find_first_not_of("\" \t");
+  const size_t Last = Text.find_last_not_of("\" \t");
+  return First == std::string::npos ? std::u16string()
+                                    : Utf8ToWide(Text.substr(First, Last - First + 1));
+}
+
 std::u16string RealPathOrSame(const std::string& Path) {
   char Resolved[PATH_MAX];
   return PathToWide(realpath(Path.c_str(), Resolved) ? std::string(Resolved) : Path);
@@ -146,6 +159,11 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
   const bool FromTextFile = Driver == DRIVER_BINCUE || Driver == DRIVER_CDRDAO;
   Disc.Performer = TextField(Text, CDTEXT_FIELD_PERFORMER, 0, FromTextFile);
   Disc.Title = TextField(Text, CDTEXT_FIELD_TITLE, 0, FromTextFile);
+  Disc.Songwriter = TextField(Text, CDTEXT_FIELD_SONGWRITER, 0, FromTextFile);
+  Disc.Composer = TextField(Text, CDTEXT_FIELD_COMPOSER, 0, FromTextFile);
+  Disc.Genre = TextField(Text, CDTEXT_FIELD_GENRE, 0, FromTextFile);
+  Disc.Catalog = TextField(Text, CDTEXT_FIELD_UPC_EAN, 0, FromTextFile);
+  if (Disc.Catalog.empty()) Disc.Catalog = DriverCode(cdio_get_mcn(Cd));
   for (track_t T = First; T <= Last; ++T) {
     if (cdio_get_track_format(Cd, T) != TRACK_FORMAT_AUDIO) continue;
     const lsn_t Start = cdio_get_track_lsn(Cd, T);
@@ -160,6 +178,10 @@ TCdDisc ReadDiscOf(CdIo_t* Cd, const std::u16string& Drive) {
     Track.Readable = Start >= 0 && End > Start && End <= LeadOut;
     Track.Performer = TextField(Text, CDTEXT_FIELD_PERFORMER, T, FromTextFile);
     Track.Title = TextField(Text, CDTEXT_FIELD_TITLE, T, FromTextFile);
+    Track.Songwriter = TextField(Text, CDTEXT_FIELD_SONGWRITER, T, FromTextFile);
+    Track.Composer = TextField(Text, CDTEXT_FIELD_COMPOSER, T, FromTextFile);
+    Track.Isrc = TextField(Text, CDTEXT_FIELD_ISRC, T, FromTextFile);
+    if (Track.Isrc.empty()) Track.Isrc = DriverCode(cdio_get_track_isrc(Cd, T));
     Disc.HasCdText = Disc.HasCdText || !Track.Performer.empty() || !Track.Title.empty();
     Disc.Tracks.push_back(std::move(Track));
   }

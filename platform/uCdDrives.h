@@ -47,6 +47,9 @@ struct TCdTrack {
   bool Readable = false;
   std::u16string Performer;  // CD-TEXT; empty without
   std::u16string Title;
+  std::u16string Songwriter;
+  std::u16string Composer;
+  std::u16string Isrc;  // CD-TEXT, else the driver's (an image's sheet, the sub-channel)
 
   uint64_t Bytes() const { return uint64_t(SectorCount) * CdSectorBytes; }
   int64_t Frames() const { return int64_t(SectorCount) * CdFramesPerSector; }
@@ -57,6 +60,10 @@ struct TCdDisc {
   std::vector<TCdTrack> Tracks;  // the audio tracks, in disc order
   std::u16string Performer;      // CD-TEXT of the album; empty without
   std::u16string Title;
+  std::u16string Songwriter;
+  std::u16string Composer;
+  std::u16string Genre;
+  std::u16string Catalog;  // UPC/EAN: CD-TEXT, else the driver's media catalogue number
   bool HasCdText = false;  // any CD-TEXT title or performer, of the album or a track
   int32_t LeadOut = 0;     // logical sector number of the lead-out
   uint64_t ReadTime = 0;   // file time when the disc was read

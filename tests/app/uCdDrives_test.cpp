@@ -8,10 +8,13 @@
 #include "app/uSourceAdding.h"
 #include "infra/uLxFileUtils.h"
 #include "tests/app/uCdTestEnv.h"
+#include "tests/support/uTagOracle.h"
 
 using namespace cuetest;
+using morvotest::Field;
 using morvotest::MakeCdImage;
 using morvotest::PlainTracks;
+using morvotest::ReadTagsWithMutagen;
 using morvotest::TCdImage;
 
 namespace {
@@ -115,6 +118,55 @@ TEST_F(CdDrivesTest, ListingShowsEveryDriveAndEjectingLeavesImagesAlone) {
   EjectCdDrives();
   EXPECT_EQ(ReadBytes(FAlbum.Bin), Bin);
   EXPECT_TRUE(IsDriveReady(W(FAlbum.Cue.string())));
+}
+
+// CD-TEXT travels into the targets' tags as a cue sheet's values do, read
+// back by mutagen; a disc without CD-TEXT gives its targets no tags.
+TEST_F(CdDrivesTest, CdTextBecomesTheTargetsTagsAndAPlainDiscGivesNone) {
+  const TCdImage Rich = MakeCdImage(
+      FDir.Path(), "rich", {{150, "Singer A", "First"}, {151, "", "第二首"}}, 53, "The Band",
+      "Best", "SONGWRITER \"Album Writer\"\nGENRE \"Jazz\"\nUPC_EAN \"0724384960650\"\n",
+      {"    COMPOSER \"Track Composer\"\n    ISRC \"USRC17607839\"\n", ""});
+  UseDrives({Rich.Cue.string(), FPlain.Cue.string()});
+  const fs::path Out = FDir.Path() / "out";
+  fs::create_directories(Out);
+  for (const std::u16string Ext : {u".flac", u".mp3"}) {
+    SCOPED_TRACE(platform::WideToUtf8(Ext));
+    TSourceAdder Adder(*FManager);
+    Adder.SetTargetExt(Ext);
+    ASSERT_EQ(ReadCdDrives(Adder), 2);
+    FManager->SetDestPath(W(Out.string() + "/"));
+    FManager->FExistPolicy = epOverwrite;
+    RunConversion();
+    const std::string Suffix = platform::WideToUtf8(Ext);
+
+    const nlohmann::json First = ReadTagsWithMutagen(Out / ("Singer A - First" + Suffix));
+    EXPECT_EQ(Field(First, "title"), "First");
+    EXPECT_EQ(Field(First, "artist"), "Singer A");
+    EXPECT_EQ(Field(First, "album"), "Best");
+    EXPECT_EQ(Field(First, "albumartist"), "The Band");
+    EXPECT_EQ(Field(First, "track"), "1");
+    EXPECT_EQ(Field(First, "tracktotal"), "2");
+    EXPECT_EQ(Field(First, "composer"), "Track Composer");
+    EXPECT_EQ(Field(First, "genre"), "Jazz");
+    EXPECT_EQ(Field(First, "isrc"), "USRC17607839");
+    if (Ext == u".flac") {
+      EXPECT_EQ(Field(First, "catalog"), "0724384960650");
+    }
+    // The album's performer and songwriter stand in for the track's.
+    const nlohmann::json Second = ReadTagsWithMutagen(Out / ("The Band - 第二首" + Suffix));
+    EXPECT_EQ(Field(Second, "title"), "第二首");
+    EXPECT_EQ(Field(Second, "artist"), "The Band");
+    EXPECT_EQ(Field(Second, "composer"), "Album Writer");
+    EXPECT_EQ(Field(Second, "track"), "2");
+    EXPECT_EQ(Field(Second, "isrc"), "");
+
+    const nlohmann::json Plain = ReadTagsWithMutagen(Out / ("Track01" + Suffix));
+    for (const char* Name : {"title", "artist", "album", "track"})
+      EXPECT_EQ(Field(Plain, Name), "") << Name;
+    for (TTaskItem* Task : Tasks())
+      FManager->RemoveTask(Task->FId);
+  }
 }
 
 }  // namespace

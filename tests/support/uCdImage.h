@@ -52,15 +52,18 @@ inline std::string CueTime(size_t Sector) {
 }
 
 // Writes Dir/Name.cue and Dir/Name.bin (the driver finds the BIN by the
-// sheet's name). Album performer and title go in when not empty.
+// sheet's name). Album performer and title go in when not empty; so do
+// further sheet lines of the album (AlbumLines) and of each track
+// (TrackLines[T], each line ending in "\n"), such as more CD-TEXT.
 inline TCdImage MakeCdImage(const std::filesystem::path& Dir, const std::string& Name,
                             const std::vector<TCdImageTrack>& Tracks, uint32_t Seed,
                             const std::string& AlbumPerformer = {},
-                            const std::string& AlbumTitle = {}) {
+                            const std::string& AlbumTitle = {}, const std::string& AlbumLines = {},
+                            const std::vector<std::string>& TrackLines = {}) {
   TCdImage Image;
   Image.Cue = Dir / (Name + ".cue");
   Image.Bin = Dir / (Name + ".bin");
-  std::string Sheet;
+  std::string Sheet = AlbumLines;
   if (!AlbumPerformer.empty()) Sheet += "PERFORMER \"" + AlbumPerformer + "\"\n";
   if (!AlbumTitle.empty()) Sheet += "TITLE \"" + AlbumTitle + "\"\n";
   Sheet += "FILE \"" + Name + ".bin\" BINARY\n";
@@ -76,6 +79,7 @@ inline TCdImage MakeCdImage(const std::filesystem::path& Dir, const std::string&
     Sheet += std::string("  TRACK ") + Number + " AUDIO\n";
     if (!Tracks[T].Title.empty()) Sheet += "    TITLE \"" + Tracks[T].Title + "\"\n";
     if (!Tracks[T].Performer.empty()) Sheet += "    PERFORMER \"" + Tracks[T].Performer + "\"\n";
+    if (T < TrackLines.size()) Sheet += TrackLines[T];
     Sheet += "    INDEX 01 " + CueTime(Sector) + "\n";
     Sector += Tracks[T].Sectors;
   }

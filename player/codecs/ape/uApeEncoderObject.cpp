@@ -102,7 +102,7 @@ private:
 
   int FLevel = 2000;
   TApePipeline FPipeline;
-  std::vector<int32_t> FChannel0, FChannel1, FKeep0, FKeep1;
+  std::vector<int32_t> FChannel0, FChannel1;
   std::vector<uint8_t> FFrameData;
 };
 
@@ -110,14 +110,13 @@ bool TApeEncoderObject::EncodeFrame(bool Last) {
   TApePipeline& p = FPipeline;
   const uint32_t crc = p.Buffer.TakeFrame(FChannel0, FChannel1);
   const auto blocks = static_cast<uint32_t>(FChannel0.size());
-  // The samples are kept until the frame passed the decoder check (which
-  // level 1000 always passes).
-  if (p.Level > 1000) FKeep0 = FChannel0, FKeep1 = FChannel1;
   const TApeFrameEvents events = p.Encoder->Encode(FChannel0, FChannel1, crc, FFrameData);
+  // Level 1000 always passes the decoder check.
   if (!p.Compat->AddFrame(events) && p.Level > 1000) {
-    // This frame goes in again as input, behind the frames written before.
+    // This frame goes in again as input, behind the frames written before;
+    // the buffer still holds its bytes.
     std::vector<uint8_t> pcm;
-    ToPcmBytes(FKeep0, FKeep1, FFormat.wBitsPerSample, pcm);
+    p.Buffer.TakenFrameAsInput(pcm);
     if (!FallBack()) return false;
     return Feed(pcm.data(), pcm.size()) &&
            (!Last || FPipeline.Buffer.Blocks() == 0 || EncodeFrame(true));

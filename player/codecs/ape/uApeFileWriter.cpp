@@ -102,17 +102,25 @@ bool TApeFileWriter::AddFrame(const std::vector<uint8_t>& LogicalBytes, uint32_t
       FCarryLength = 0;
     }
   }
-  const size_t words = n / 4;
-  const size_t base = FStaging.size();
-  FStaging.resize(base + words * 4);
-  for (size_t i = 0; i < words; ++i) {
-    uint32_t w;
-    std::memcpy(&w, p + 4 * i, 4);
-    w = __builtin_bswap32(w);
-    std::memcpy(FStaging.data() + base + 4 * i, &w, 4);
+  // A bounded staging area: a frame at the highest level holds megabytes.
+  constexpr size_t kStagingBytes = 64 * 1024;
+  while (n >= 4) {
+    const size_t words = std::min(n / 4, (kStagingBytes - FStaging.size()) / 4);
+    const size_t base = FStaging.size();
+    FStaging.resize(base + words * 4);
+    for (size_t i = 0; i < words; ++i) {
+      uint32_t w;
+      std::memcpy(&w, p + 4 * i, 4);
+      w = __builtin_bswap32(w);
+      std::memcpy(FStaging.data() + base + 4 * i, &w, 4);
+    }
+    p += words * 4;
+    n -= words * 4;
+    if (FStaging.size() + 4 > kStagingBytes) {
+      if (!WriteStored(FStaging.data(), FStaging.size())) return FFailed = true, false;
+      FStaging.clear();
+    }
   }
-  p += words * 4;
-  n -= words * 4;
   while (n > 0) {
     FCarry[FCarryLength++] = *p++;
     --n;

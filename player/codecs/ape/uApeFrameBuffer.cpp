@@ -15,19 +15,31 @@ void TApeFrameBuffer::Init(int InputBits, int Channels, uint32_t BlocksPerFrame)
   FInputBlockAlign = static_cast<size_t>(InputBits / 8) * Channels;
   FBytes.assign(FInputBlockAlign * BlocksPerFrame, 0);
   FFill = 0;
+  FTaken = 0;
+  FTakenStored = 0;
 }
 
 bool TApeFrameBuffer::Accepts(const uint8_t* Data, size_t Bytes) const {
   if (FInputBits != 32) return true;
   // The low byte of each little-endian sample comes first; a frame always
-  // ends on a whole block, so FFill tells where the next sample starts.
-  const size_t phase = FFill % 4;
+  // ends on a whole block, so the pending bytes tell where the next sample
+  // starts.
+  const size_t phase = Pending() % 4;
   for (size_t i = phase == 0 ? 0 : 4 - phase; i < Bytes; i += 4)
     if (Data[i] != 0) return false;
   return true;
 }
 
+void TApeFrameBuffer::DropTakenFrame() {
+  if (FTaken == 0) return;
+  std::memmove(FBytes.data(), FBytes.data() + FTaken, Pending());
+  FFill = Pending();
+  FTaken = 0;
+  FTakenStored = 0;
+}
+
 bool TApeFrameBuffer::Append(const uint8_t*& Data, size_t& Bytes) {
+  DropTakenFrame();
   const size_t room = FBytes.size() - FFill;
   const size_t take = std::min(room, Bytes);
   std::memcpy(FBytes.data() + FFill, Data, take);
@@ -66,6 +78,7 @@ int32_t Read24(const uint8_t* p) {
 
 uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0,
                                     std::vector<int32_t>& Channel1) {
+  DropTakenFrame();
   const uint32_t blocks = Blocks();
   const size_t used = blocks * FInputBlockAlign;
   uint8_t* bytes = FBytes.data();
@@ -97,11 +110,23 @@ uint32_t TApeFrameBuffer::TakeFrame(std::vector<int32_t>& Channel0,
   // A frame holds at most a few MiB: one call covers it.
   const uLong crc = crc32(0L, bytes, static_cast<uInt>(storedBytes));
 
-  // Keep the bytes of an unfinished block for the next frame.
-  const size_t rest = FFill - used;
-  std::memmove(bytes, bytes + used, rest);
-  FFill = rest;
+  // The bytes of an unfinished block after it wait for the next frame.
+  FTaken = used;
+  FTakenStored = storedBytes;
   return static_cast<uint32_t>(crc);
+}
+
+void TApeFrameBuffer::TakenFrameAsInput(std::vector<uint8_t>& Out) const {
+  const uint8_t* stored = FBytes.data();
+  if (FInputBits != 32) {
+    Out.assign(stored, stored + FTakenStored);
+    return;
+  }
+  Out.resize(FTakenStored / 3 * 4);
+  for (size_t i = 0, samples = FTakenStored / 3; i < samples; ++i) {
+    Out[4 * i] = 0;
+    std::memcpy(Out.data() + 4 * i + 1, stored + 3 * i, 3);
+  }
 }
 
 }  // namespace ape

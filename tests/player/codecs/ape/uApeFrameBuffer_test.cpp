@@ -90,3 +90,35 @@ TEST(ApeFrameBuffer, ThirtyTwoBitsOnlyWithEmptyLowBytes) {
   const uint8_t stored[] = {1, 2, 3, 0xfe, 0xff, 0xff};
   EXPECT_EQ(crc, crc32(0, stored, 6));
 }
+
+// A frame that must be written again is fed back as it came in, from the
+// buffer itself; the partial block after it still starts the next frame.
+TEST(ApeFrameBuffer, TheFrameTakenLastComesBackAsItCameIn) {
+  for (const int bits : {16, 32}) {
+    SCOPED_TRACE(bits);
+    TApeFrameBuffer buffer;
+    buffer.Init(bits, 2, 2);
+    const size_t block = static_cast<size_t>(bits / 8) * 2;
+    std::vector<uint8_t> input;
+    for (size_t i = 0; i < 3 * block; ++i)  // two whole blocks and one more
+      input.push_back(bits == 32 && i % 4 == 0 ? 0 : static_cast<uint8_t>(i * 37 + 11));
+    const uint8_t* p = input.data();
+    size_t n = input.size() - 1;  // the third block arrives cut short
+    EXPECT_TRUE(buffer.Append(p, n));
+    std::vector<int32_t> c0, c1;
+    buffer.TakeFrame(c0, c1);
+    EXPECT_EQ(buffer.Blocks(), 0u);
+    std::vector<uint8_t> again;
+    buffer.TakenFrameAsInput(again);
+    EXPECT_EQ(again, std::vector<uint8_t>(input.begin(), input.begin() + 2 * block));
+
+    EXPECT_FALSE(buffer.Append(p, n));
+    const uint8_t* last = input.data() + input.size() - 1;
+    size_t one = 1;
+    buffer.Append(last, one);
+    EXPECT_EQ(buffer.Blocks(), 1u);
+    buffer.TakeFrame(c0, c1);
+    buffer.TakenFrameAsInput(again);
+    EXPECT_EQ(again, std::vector<uint8_t>(input.begin() + 2 * block, input.end()));
+  }
+}

@@ -1,10 +1,11 @@
-// Size and speed of our APE encoder per compression level, next to the
+// Size, speed and memory of our APE encoder per compression level, next to the
 // official encoder ("mac") when one is found, on the same input in one run.
 //
 //   ape_bench [input]   input: a music file FFmpeg reads (decoded to 16-bit
 //                       44.1 kHz stereo); default: some of Debian's Wesnoth
 //                       music. MORVO_APE_REFERENCE names a mac binary;
 //                       otherwise mac is looked up on PATH.
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,57 @@ std::string FindReference() {
   return {};
 }
 
+// A line of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when absent.
+long StatusKb(const char* key) {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return -1;
+  char line[256];
+  long value = -1;
+  const size_t length = std::strlen(key);
+  while (std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, key, length) == 0 && line[length] == ':')
+      value = std::strtol(line + length + 1, nullptr, 10);
+  std::fclose(f);
+  return value;
+}
+
+// The memory our encoder takes at Level: encodes in a child process and
+// gives the growth of its peak resident size over what it started with
+// (the input it shares with this process), in kB; -1 on failure.
+long OurPeakKb(const TPcm& pcm, int level, const std::string& path) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeEnds[0]);
+    const long before = StatusKb("VmRSS");
+    const TEncodeResult result = EncodeFile(pcm, level, path);
+    const long grown = result.FinishResult == 0 ? StatusKb("VmHWM") - before : -1;
+    (void)!write(pipeEnds[1], &grown, sizeof grown);
+    _exit(0);
+  }
+  close(pipeEnds[1]);
+  long grown = -1;
+  if (child < 0 || read(pipeEnds[0], &grown, sizeof grown) != sizeof grown) grown = -1;
+  close(pipeEnds[0]);
+  if (child > 0) waitpid(child, nullptr, 0);
+  return grown;
+}
+
+// The whole peak resident size of the reference encoder's run, in kB.
+long ChildPeakKb(const std::string& command, int& rc) {
+  const pid_t child = fork();
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child) return rc = -1, -1;
+  rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return usage.ru_maxrss;
+}
+
 void WriteWav(const TPcm& pcm, const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return;
@@ -82,6 +135,10 @@ void WriteWav(const TPcm& pcm, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Large blocks always mapped and unmapped when freed, so that each
+  // measured child starts without the heap earlier runs left resident.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
   TPcm pcm;
   if (argc > 1) {
     if (!FFmpegDecodeMusic(argv[1], pcm, 36000))
@@ -104,9 +161,12 @@ int main(int argc, char** argv) {
   std::printf("input: %.1f s of 16-bit stereo, %zu bytes of PCM\n", audioSeconds, pcm.Bytes.size());
   std::printf("reference: %s\n", reference.empty() ? "(none found)" : reference.c_str());
   std::printf(
-      "speed: seconds of audio per second of processor time; last columns: ours against mac\n");
-  std::printf("%-6s %14s %8s %9s | %14s %8s %9s | %8s %8s\n", "level", "our bytes", "ratio",
-              "speed", "mac bytes", "ratio", "speed", "size", "speed");
+      "speed: seconds of audio per second of processor time; memory: peak resident MiB (ours: "
+      "the encoder's growth over the input it is given; mac: its whole process); last columns: "
+      "ours against mac\n");
+  std::printf("%-6s %14s %8s %9s %7s | %14s %8s %9s %7s | %8s %8s %8s\n", "level", "our bytes",
+              "ratio", "speed", "memory", "mac bytes", "ratio", "speed", "memory", "size", "speed",
+              "memory");
   for (int level = 1000; level <= 5000; level += 1000) {
     const std::string ours = dir + "/ours.ape";
     const double start = CpuSeconds(RUSAGE_SELF);
@@ -114,20 +174,23 @@ int main(int argc, char** argv) {
     const double ourTime = CpuSeconds(RUSAGE_SELF) - start;
     const long ourSize = FileSize(ours);
     if (result.FinishResult != 0) std::printf("level %d: our encoder failed\n", level);
-    std::printf("%-6d %14ld %7.2f%% %9.1f |", level, ourSize, 100.0 * ourSize / pcm.Bytes.size(),
-                audioSeconds / ourTime);
+    const long ourPeak = OurPeakKb(pcm, level, ours);
+    std::printf("%-6d %14ld %7.2f%% %9.1f %7.1f |", level, ourSize,
+                100.0 * ourSize / pcm.Bytes.size(), audioSeconds / ourTime, ourPeak / 1024.0);
     if (!reference.empty()) {
       const std::string theirs = dir + "/ref.ape";
       const std::string command = "'" + reference + "' '" + wav + "' '" + theirs + "' -c" +
                                   std::to_string(level) + " >/dev/null 2>&1";
       const double refStart = CpuSeconds(RUSAGE_CHILDREN);
-      const int rc = std::system(command.c_str());
+      int rc = -1;
+      const long refPeak = ChildPeakKb(command, rc);
       const double refTime = CpuSeconds(RUSAGE_CHILDREN) - refStart;
       const long refSize = FileSize(theirs);
       if (rc == 0 && refSize > 0)
-        std::printf(" %14ld %7.2f%% %9.1f | %+7.3f%% %7.2fx\n", refSize,
-                    100.0 * refSize / pcm.Bytes.size(), audioSeconds / refTime,
-                    100.0 * (ourSize - refSize) / refSize, refTime / ourTime);
+        std::printf(" %14ld %7.2f%% %9.1f %7.1f | %+7.3f%% %7.2fx %7.2fx\n", refSize,
+                    100.0 * refSize / pcm.Bytes.size(), audioSeconds / refTime, refPeak / 1024.0,
+                    100.0 * (ourSize - refSize) / refSize, refTime / ourTime,
+                    double(ourPeak) / double(refPeak));
       else
         std::printf(" reference failed\n");
       std::remove(theirs.c_str());

@@ -74,10 +74,12 @@ def check_manual(root, program):
     manual = glob.glob(os.path.join(root, "usr/share/man/man1/morvo-convert.1*"))
     check(len(manual) == 1, f"manual page missing: {manual}")
     if manual:
-        text = run(["man", "-l", manual[0]], env=dict(os.environ, MANWIDTH="200")).stdout
+        text = run(["man", "-l", manual[0]],
+                   env=dict(os.environ, MANWIDTH="200", LANG="C.UTF-8", LC_ALL="")).stdout
         text = text.replace("\u2010", "-").replace("\u2212", "-")
         for option in sorted(options):
             check(option in text, f"the manual page does not name {option}")
+        check("资源优先(偏慢)" in text, "the manual page lost the help's Chinese words")
 
 
 def convert_as_user(root, program, scratch):

@@ -391,8 +391,8 @@ TEST_F(CliRun, SpeaksTheLanguageOfTheLocale) {
       << Json.Out;
   EXPECT_NE(Json.Out.find("\"result\":6,\"text\":\"读取文件失败\""), std::string::npos);
 
-  const TRun HelpZh = ConvertWithEnv("--help", "LANG=C.UTF-8 LC_ALL= LANGUAGE=");
-  const TRun HelpEn = ConvertWithEnv("--help", "LANG=en_US.UTF-8 LC_ALL= LANGUAGE=");
+  const TRun HelpZh = ConvertWithEnv("--help", "LANG=C.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE=");
+  const TRun HelpEn = ConvertWithEnv("--help", "LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE=");
   EXPECT_NE(HelpZh.Out.find("fast (加速处理(较快)) or background (资源优先(偏慢))"),
             std::string::npos)
       << HelpZh.Out;

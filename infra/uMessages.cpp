@@ -119,8 +119,9 @@ bool TMessageCatalog::Load(std::string_view Bytes) {
         Key.find('\4') != std::string_view::npos)
       continue;
     const size_t Slot = Key.find("%s");
+    // A bare "%s" would match every text: it is no pattern.
     if (Slot != std::string_view::npos && Key.find('%', Slot + 2) == std::string_view::npos &&
-        Key.find('%') == Slot)
+        Key.find('%') == Slot && Key.size() > 2)
       FPatterns.push_back({std::string(Key.substr(0, Slot)), std::string(Key.substr(Slot + 2)),
                            std::string(Value)});
     FEntries.emplace(Key, Value);

@@ -96,6 +96,9 @@ msgstr "source not moved to the trash: %s"
 msgid "未译"
 msgstr ""
 
+msgid "%s"
+msgstr "everything: %s"
+
 msgctxt "menu"
 msgid "等待"
 msgstr "waiting (menu)"
@@ -132,6 +135,8 @@ TEST_F(MessageCatalogTest, ShownTranslatesEachPieceOfADetail) {
   EXPECT_EQ(Catalog.Shown(u"标签未写入: %d%s"), u"tags not written: %d%s");
   EXPECT_EQ(Catalog.Shown(u"unknown; 完成; "), u"unknown; done; ");
   EXPECT_EQ(Catalog.Shown(u""), u"");
+  // A bare "%s" entry is no pattern for every text.
+  EXPECT_EQ(Catalog.Shown(u"no SoundFont"), u"no SoundFont");
 }
 
 TEST_F(MessageCatalogTest, EmptyCatalogKeepsEveryText) {

@@ -81,18 +81,30 @@ void AddLocale(std::vector<std::string>& List, std::string_view Locale) {
   AddOnce(List, LanguageOf(Locale));
 }
 
-TMessageCatalog LoadProcessCatalog() {
-  TMessageCatalog Catalog;
-  const std::vector<std::string> Languages =
-      MessageLanguages(platform::EnvValue("LANGUAGE"), platform::EnvValue("LC_ALL"),
-                       platform::EnvValue("LC_MESSAGES"), platform::EnvValue("LANG"));
+std::vector<std::string> ProcessLanguages() {
+  return MessageLanguages(platform::EnvValue("LANGUAGE"), platform::EnvValue("LC_ALL"),
+                          platform::EnvValue("LC_MESSAGES"), platform::EnvValue("LANG"));
+}
+
+// Calls Accept with each candidate path of FileName in the catalog folders,
+// best language first, until it accepts one; that path, or empty.
+template <class TAccept>
+std::u16string FirstCatalogFile(std::u16string_view FileName, TAccept Accept) {
   const std::u16string Dir = platform::ExecutableDir();
   const std::u16string Roots[] = {Dir + u"locale/", Dir + u"../share/locale/"};
-  for (const std::string& Language : Languages)
-    for (const std::u16string& Root : Roots)
-      if (Catalog.LoadFile(Root + platform::Utf8ToWide(Language) + u"/LC_MESSAGES/" +
-                           platform::Utf8ToWide(Domain) + u".mo"))
-        return Catalog;
+  for (const std::string& Language : ProcessLanguages())
+    for (const std::u16string& Root : Roots) {
+      const std::u16string Path =
+          Root + platform::Utf8ToWide(Language) + u"/LC_MESSAGES/" + std::u16string(FileName);
+      if (Accept(Path)) return Path;
+    }
+  return {};
+}
+
+TMessageCatalog LoadProcessCatalog() {
+  TMessageCatalog Catalog;
+  FirstCatalogFile(platform::Utf8ToWide(Domain) + u".mo",
+                   [&](const std::u16string& Path) { return Catalog.LoadFile(Path); });
   return Catalog;
 }
 
@@ -201,6 +213,12 @@ std::vector<std::string> MessageLanguages(std::string_view Language, std::string
   AddLocale(List, Locale);
   AddOnce(List, "en");
   return List;
+}
+
+std::u16string MessageCatalogFile(std::u16string_view FileName) {
+  return FirstCatalogFile(FileName, [](const std::u16string& Path) {
+    return std::ifstream(platform::WideToPath(Path), std::ios::binary).good();
+  });
 }
 
 const TMessageCatalog& MessageCatalog() {

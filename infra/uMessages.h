@@ -62,6 +62,12 @@ std::vector<std::string> MessageLanguages(std::string_view Language, std::string
 // (an installed copy).
 const TMessageCatalog& MessageCatalog();
 
+// Another front end's catalog for the same language (e.g. the window's
+// Qt translations): the first existing "<lang>/LC_MESSAGES/FileName" in
+// the folders MessageCatalog() searches, for the languages it tries; empty
+// when the user reads Chinese or no such file is installed.
+std::u16string MessageCatalogFile(std::u16string_view FileName);
+
 // A text marked for the catalog but kept as it is (Chinese) at this point.
 constexpr const char16_t* TrNoop(const char16_t* Text) { return Text; }
 constexpr const char* TrNoop(const char* Text) { return Text; }

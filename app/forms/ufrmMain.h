@@ -52,7 +52,7 @@ class QDragEnterEvent;
 class QDropEvent;
 
 // The add-files dialog's filter: description and pattern pairs.
-extern const char16_t* const SourceFilter;
+extern const char* const SourceFilter;
 
 class TfrmMain final : public QWidget, public platform::IMessageTarget {
   Q_OBJECT

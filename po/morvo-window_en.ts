@@ -108,10 +108,6 @@
         <translation>Songs are being converted. Quit anyway?</translation>
     </message>
     <message>
-        <source>退出提示</source>
-        <translation>Quit</translation>
-    </message>
-    <message>
         <source>添加文件</source>
         <translation>Add files</translation>
     </message>

@@ -127,7 +127,9 @@ void TfrmMain::FormClose(TCloseAction& Action) {
     if (FManager->IsRunning()) {
       const int Answer =
           platform::MessageBoxW(Target(), WideText("TfrmMain", "您正在进行歌曲转换，是否真要退出?"),
-                                WideText("TfrmMain", "退出提示"),
+                                // Kept Chinese in every language: a worker's question
+                                // finds this box by its caption to stack on it.
+                                u"退出提示",
                                 platform::MB_YESNO | platform::MB_ICONINFORMATION);
       if (Answer != platform::IDYES) {
         Action = TCloseAction::caNone;

@@ -70,6 +70,15 @@ protected:
 TEST_F(WindowLanguage, EnglishLocaleShowsTheEnglishTranslation) {
   ASSERT_TRUE(InstallWindowTranslation(*qApp));
   ExpectWindowSpeaks(English);
+  // The quit question is English, but its caption is what a worker's
+  // question finds it by, so it keeps its Chinese.
+  StartRunDisplay(1);
+  FAnswerer->Push(platform::IDNO);
+  EXPECT_FALSE(Form().close());
+  ASSERT_EQ(FAnswerer->Seen().size(), 2u);
+  EXPECT_EQ(ToQString(FAnswerer->Seen()[1]->Text()),
+            QStringLiteral("Songs are being converted. Quit anyway?"));
+  EXPECT_EQ(FAnswerer->Seen()[1]->Caption(), u"退出提示");
   // The run's stored result stays Chinese; only its display is English.
   EXPECT_EQ(Form().Manager()->GetTask(0)->FResult.load(), rcEncodeFailed);
   EXPECT_EQ(TaskResultText(rcEncodeFailed), u"编码过程失败");

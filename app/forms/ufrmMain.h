@@ -158,6 +158,8 @@ public:
   // The characters a file name cannot hold, as the rename editor refuses
   // them.
   static const char16_t* const InvalidNameChars;
+  // The rename editor's balloon for a character a name cannot hold.
+  static std::u16string InvalidNameBalloonText();
 
   // ---- controls, by their design names
   QPushButton* btnAddFile;

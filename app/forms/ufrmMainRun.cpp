@@ -209,13 +209,15 @@ void TfrmMain::RenameFromEditor() {
   FManager->RenameTarget(Task->FId, WideChangeFileExt(Typed, GetTargetExt()));
 }
 
+std::u16string TfrmMain::InvalidNameBalloonText() {
+  return WideText("TfrmMain", "文件名不能包含下列任何字符之一") + u"\r\n" +
+         std::u16string(InvalidNameChars);
+}
+
 bool TfrmMain::RenameEditorKeyPress(QKeyEvent* Event) {
   const QString Typed = Event->text();
   if (!Typed.isEmpty() && ToQString(InvalidNameChars).contains(Typed.front())) {
-    ShowBalloonAtWindow(FRenameEdit,
-                        WideText("TfrmMain", "文件名不能包含下列任何字符之一") + u"\r\n" +
-                            std::u16string(InvalidNameChars),
-                        {}, 0, TTipIcon::ttNoneIcon, 1500);
+    ShowBalloonAtWindow(FRenameEdit, InvalidNameBalloonText(), {}, 0, TTipIcon::ttNoneIcon, 1500);
     FRenameEdit->setFocus();
     return true;  // the character is not typed
   }

@@ -35,7 +35,7 @@
 #include "platform/qt/uQtMessageQueue.h"
 #include "platform/uCodePage.h"
 #include "platform/uThreads.h"
-#include "tests/support/uScreenshot.h"
+#include "tests/support/forms/uScreenshot.h"
 #include "tests/support/uTempDir.h"
 #include "widgets/uMiraFonts.h"
 #include "widgets/uMiraHintWindow.h"
@@ -150,8 +150,7 @@ int main(int argc, char** argv) {
     Tip->CenterTip = false;
     Tip->SetTitle({});
     Tip->ICON = TTipIcon::ttNoneIcon;
-    Tip->SetText(u"文件名不能包含下列任何字符之一\r\n" +
-                 std::u16string(TfrmMain::InvalidNameChars));
+    Tip->SetText(TfrmMain::InvalidNameBalloonText());
     Tip->Interval = 0;
     Tip->ShowAt(EditorCentre.x(), EditorCentre.y());
     Settle();

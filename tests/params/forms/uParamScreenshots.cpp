@@ -20,7 +20,7 @@
 #include "params/forms/ufrmParamFrame.h"
 #include "params/uParamManager.h"
 #include "platform/uThreads.h"
-#include "tests/support/uScreenshot.h"
+#include "tests/support/forms/uScreenshot.h"
 #include "tests/support/uTempDir.h"
 #include "widgets/uMiraFonts.h"
 #include "widgets/uWindowLanguage.h"

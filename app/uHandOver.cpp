@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "platform/uEnvironment.h"
 #include "platform/uHandOverSocket.h"
 #include "platform/uSharedMemory.h"
@@ -88,7 +89,7 @@ bool RestoreRunningInstance(uint32_t Pid) {
 }
 
 std::u16string PathTooLongText(const std::u16string& Path) {
-  return u"文件路径超过255个字符，无法交给正在运行的格式转换工具：\r\n" + Path;
+  return Tr(u"文件路径超过255个字符，无法交给正在运行的格式转换工具：") + u"\r\n" + Path;
 }
 
 TSingleInstance::TSingleInstance() = default;

@@ -12,6 +12,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "platform/uCodePage.h"
 #include "platform/uDriveType.h"
 #include "text/uCueParser.h"
@@ -118,21 +119,21 @@ std::u16string NumberedTargetName(const std::u16string& Name, int32_t Track) {
 std::u16string SourceRefusalText(TSourceRefusal Reason) {
   switch (Reason) {
   case TSourceRefusal::NotAFile:
-    return u"文件不存在";
+    return Tr(u"文件不存在");
   case TSourceRefusal::NotRegularFile:
-    return u"不是普通文件";
+    return Tr(u"不是普通文件");
   case TSourceRefusal::CueUnreadable:
-    return u"无法读取CUE文件";
+    return Tr(u"无法读取CUE文件");
   case TSourceRefusal::CueMalformed:
-    return u"CUE文件格式错误";
+    return Tr(u"CUE文件格式错误");
   case TSourceRefusal::CueAudioMissing:
-    return u"CUE文件对应的音频文件不存在";
+    return Tr(u"CUE文件对应的音频文件不存在");
   case TSourceRefusal::CueNoTracks:
-    return u"CUE文件中没有音轨";
+    return Tr(u"CUE文件中没有音轨");
   case TSourceRefusal::CueTrackNoPlace:
-    return u"CUE音轨没有起始位置";
+    return Tr(u"CUE音轨没有起始位置");
   case TSourceRefusal::TaskRefused:
-    return u"任务已存在或目标文件名无效";
+    return Tr(u"任务已存在或目标文件名无效");
   }
   return {};
 }

@@ -1,6 +1,7 @@
 #include "app/uTargetFolder.h"
 
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "platform/uDriveType.h"
 
 namespace {
@@ -18,7 +19,7 @@ TTargetFolderCheck Refuse(const std::u16string& Path, std::u16string Message) {
   TTargetFolderCheck Result;
   Result.Path = Path;
   Result.Message = std::move(Message);
-  Result.Caption = u"路径修改";
+  Result.Caption = Tr(u"路径修改");
   return Result;
 }
 
@@ -28,10 +29,11 @@ TTargetFolderCheck CheckTargetFolder(const std::u16string& FolderText) {
   const std::u16string Text = WideTrim(FolderText);
   // An empty text would become "/" (the delimiter added to nothing) and
   // pass as the root folder: it names no folder at all.
-  if (Text.empty()) return Refuse(Text, Quoted(Text) + u"为无效路径");
+  if (Text.empty()) return Refuse(Text, FormatText(Tr(u"%s为无效路径"), {Quoted(Text)}));
   const std::u16string Path = WideIncludeTrailingBackslash(WideExcludeTrailingBackslash(Text));
   const std::u16string Drive = WideTrim(WideExtractFileDrive(Path));
-  if (Drive.empty() || !IsLocalFixedDrive(Path)) return Refuse(Path, Quoted(Path) + u"为无效路径");
+  if (Drive.empty() || !IsLocalFixedDrive(Path))
+    return Refuse(Path, FormatText(Tr(u"%s为无效路径"), {Quoted(Path)}));
   // A failed creation is tried once more before the folder is refused (a
   // folder made meanwhile by someone else already counts as made).
   bool Created = false;
@@ -42,7 +44,7 @@ TTargetFolderCheck CheckTargetFolder(const std::u16string& FolderText) {
       Created = false;
     }
   }
-  if (!Created) return Refuse(Path, u"无法创建" + Quoted(Path));
+  if (!Created) return Refuse(Path, FormatText(Tr(u"无法创建%s"), {Quoted(Path)}));
   TTargetFolderCheck Result;
   Result.Ok = true;
   Result.Path = Path;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <map>
 
+#include "infra/uMessages.h"
+
 namespace {
 
 constexpr const char* kVersion = "morvo-convert 0.1.0";
@@ -57,13 +59,13 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
                  "existing targets: rename, ask or overwrite (default ask)")
       ->transform(CLI::CheckedTransformer(kExistPolicies, CLI::ignore_case));
   App.add_option("-p,--priority", O.Priority,
-                 "fast (加速处理(较快)) or background (资源优先(偏慢))")
+                 Tr("fast (加速处理(较快)) or background (资源优先(偏慢))"))
       ->transform(CLI::CheckedTransformer(kPriorities, CLI::ignore_case));
   App.add_option("--mp3-mode", O.Mp3BitRateMode, "MP3 bitrate mode: cbr, abr or vbr")
       ->transform(CLI::CheckedTransformer(kMp3Modes, CLI::ignore_case));
   App.add_option("--mp3-channels", O.Mp3ChannelMode, "MP3 channels: stereo, joint or mono")
       ->transform(CLI::CheckedTransformer(kMp3Channels, CLI::ignore_case));
-  App.add_option("--ape-level", O.ApeLevel, "APE compression level 0 (快速) .. 4 (疯狂)")
+  App.add_option("--ape-level", O.ApeLevel, Tr("APE compression level 0 (快速) .. 4 (疯狂)"))
       ->check(CLI::Range(0, 4));
   App.add_flag("--delete-source", O.DeleteSource, "move each converted source to the trash");
   App.add_flag("--add-to-playlist", O.AddToPlaylist, "hand each converted target to the player");
@@ -79,11 +81,11 @@ void DefineOptions(CLI::App& App, TCliOptions& O) {
   App.add_flag_callback(
          "--no-tags", [&O] { O.WriteTags = false; }, "write no tags into the targets")
       ->excludes(Tags);
-  App.add_flag("--cd", O.Cd, "add the audio tracks of every ready CD drive (读取光驱设备)");
+  App.add_flag("--cd", O.Cd, Tr("add the audio tracks of every ready CD drive (读取光驱设备)"));
   App.add_flag("--list-drives", O.ListDrives,
                "list the CD drives (devices and the disc images in MORVO_CD_DRIVES) and exit");
   App.add_flag("--eject", O.Eject,
-               "eject every ready CD drive (弹出光驱), after the run if there is one");
+               Tr("eject every ready CD drive (弹出光驱), after the run if there is one"));
   App.set_version_flag("-V,--version", kVersion);
   App.footer(kHelpFooter);
 }

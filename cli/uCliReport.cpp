@@ -3,6 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "infra/uMessages.h"
 #include "platform/uCodePage.h"
 
 namespace {
@@ -25,15 +26,26 @@ const char* StateName(TTaskOutcome Outcome) {
   return "failed";
 }
 
-// The list's status text of the task.
+// The list's status text of the task, in Chinese: JSON carries it as data.
 std::string StatusText(const TFinishedTask& Task) {
   switch (Task.Outcome) {
   case TTaskOutcome::Done:
-    return "完成";
+    return TrNoop("完成");
   case TTaskOutcome::Waiting:
-    return "等待";
+    return TrNoop("等待");
   default:
     return "失败(" + Utf8(Task.ResultText) + ")";
+  }
+}
+
+// The same in the user's language.
+std::string ShownStatusText(const TFinishedTask& Task) {
+  switch (Task.Outcome) {
+  case TTaskOutcome::Done:
+  case TTaskOutcome::Waiting:
+    return Tr(StatusText(Task));
+  default:
+    return Utf8(FormatText(Tr(u"失败(%s)"), {TrShown(Task.ResultText)}));
   }
 }
 
@@ -88,8 +100,9 @@ void TCliReport::Finished(int32_t Id, const TFinishedTask& Task) {
   if (FJson) {
     Print(FOut, JsonLine(Task));
   } else {
-    const std::string Detail = Task.Detail.empty() ? "" : ": " + Utf8(Task.Detail);
-    Print(FOut, Utf8(Task.Source) + " -> " + Utf8(Task.Target) + ": " + StatusText(Task) + Detail);
+    const std::string Detail = Task.Detail.empty() ? "" : ": " + Utf8(TrShown(Task.Detail));
+    Print(FOut,
+          Utf8(Task.Source) + " -> " + Utf8(Task.Target) + ": " + ShownStatusText(Task) + Detail);
   }
 }
 

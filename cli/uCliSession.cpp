@@ -18,6 +18,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "params/uEncodeParam.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
@@ -127,7 +128,7 @@ int TCliSession::Prepare() {
     FReport->Notice(u"the player library could not be loaded, no source can be decoded: " +
                     Wide(PlayerLibraryLoadError()));
   if (FManager->PendingCount() == 0) {
-    FReport->Notice(u"没有需要转换的任务，请添加后重试。  ");
+    FReport->Notice(Tr(u"没有需要转换的任务，请添加后重试。  "));
     return ecSomeFailed;
   }
   return -1;
@@ -183,7 +184,7 @@ bool TCliSession::ApplyParameters() {
 void TCliSession::ListQualities() const {
   const int Selected = SelectedQualityIndex(*FParam);
   const auto& List = FParam->FQualityList;
-  if (List.empty()) std::cout << "没有相关描述\n";
+  if (List.empty()) std::cout << Tr("没有相关描述") << "\n";
   for (size_t I = 0; I < List.size(); ++I) {
     std::cout << I << ": " << FromAnsi(List[I]) << (static_cast<int>(I) == Selected ? "  *" : "")
               << "\n";
@@ -249,7 +250,7 @@ void TCliSession::AddSources() {
   Adder.SetTargetExt(FTargetExt);
   if (FOptions.Cd && ReadCdDrives(Adder) == 0) {
     FAnyRefused = true;
-    FReport->Notice(u"没有就绪的光驱");
+    FReport->Notice(Tr(u"没有就绪的光驱"));
   }
   // Files named next to each other are one add: an image and the sheet
   // that cuts it give the tracks only. A folder is scanned on its own.
@@ -270,7 +271,7 @@ void TCliSession::AddSources() {
   AddFiles(Adder, Files);
   for (const TRefusedSource& Refused : Adder.Refused()) {
     FAnyRefused = true;
-    std::u16string Line = u"跳过 " + Refused.Path;
+    std::u16string Line = FormatText(Tr(u"跳过 %s"), {Refused.Path});
     if (Refused.Track > 0) Line += u" (track " + Wide(std::to_string(Refused.Track)) + u")";
     Line += u": " + SourceRefusalText(Refused.Reason);
     if (!Refused.TargetName.empty()) Line += u" [" + Refused.TargetName + u"]";
@@ -326,7 +327,7 @@ void TCliSession::Finish() {
 // One report per disc ripped, beside the targets.
 void TCliSession::WriteRipReports() {
   for (const std::u16string& Path : FRipLog->WriteReports(FManager->DestPath())) {
-    FReport->Notice(u"抓轨报告: " + Path);
+    FReport->Notice(FormatText(Tr(u"抓轨报告: %s"), {Path}));
   }
 }
 
@@ -359,7 +360,7 @@ intptr_t TCliSession::HandleMessage(uint32_t Msg, uintptr_t WParam, intptr_t LPa
 void TCliSession::OnInterrupt(platform::TInterruptKind Kind, int Count) {
   FInterrupts = Count;
   if (!FInterrupt) FInterrupt = Kind;
-  if (FInterrupts == 1) FReport->Notice(u"正在停止… (Ctrl+C again to quit at once)");
+  if (FInterrupts == 1) FReport->Notice(Tr(u"正在停止… (Ctrl+C again to quit at once)"));
   FManager->StopConvert();
   if (FInterrupts >= 2) {
     for (const auto& Box : platform::OpenMessageBoxes())
@@ -471,7 +472,7 @@ void TCliSession::FlushPlaylistQueue() {
     const std::u16string Path = Queue.front();
     Queue.erase(Queue.begin());
     if (WideFileExists(Path) && !LaunchPlayer(Path, TPlayerMode::Playlist)) {
-      FReport->Notice(u"播放: 无法添加播放列表 " + Path);
+      FReport->Notice(FormatText(Tr(u"播放: 无法添加播放列表 %s"), {Path}));
     }
   }
 }

@@ -15,6 +15,7 @@
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
 #include "infra/uLxLog.h"
+#include "infra/uMessages.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
 #include "platform/uMessageBox.h"
@@ -39,7 +40,7 @@ bool MoveSourceToTrash(TTaskItem& Task) {
   if (platform::MoveToTrash(Task.FSource, &reason)) return true;
   // A note on the tags written before stays in front of this one.
   if (!Task.FDetail.empty()) Task.FDetail += u"; ";
-  Task.FDetail += u"源文件未能移到回收站: " + platform::Utf8ToWide(reason);
+  Task.FDetail += FormatText(TrNoop(u"源文件未能移到回收站: %s"), {platform::Utf8ToWide(reason)});
   return false;
 }
 
@@ -78,7 +79,9 @@ TEncodeWorker::~TEncodeWorker() {
 }
 
 std::u16string TEncodeWorker::QuestionCaption() const {
-  return u"线程" + platform::Utf8ToWide(std::to_string(FNumber)) + u"文件存在";
+  // Shown as the question's caption and used to find the box again: every
+  // use goes through here.
+  return FormatText(Tr(u"线程%d文件存在"), {platform::Utf8ToWide(std::to_string(FNumber))});
 }
 
 void TEncodeWorker::Activate() {

@@ -7,6 +7,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "platform/uCdFiles.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileIdentity.h"
@@ -121,7 +122,7 @@ bool TEncodeWorker::CommitTarget() {
     if (ofRun)
       NoteRenamedForRun(name);
     else
-      FDetail = u"转换期间出现了同名文件 " + name + u"，改用复件名";
+      FDetail = FormatText(TrNoop(u"转换期间出现了同名文件 %s，改用复件名"), {name});
   }
   StoreResult(rcExistsUserAbort);
   return false;

@@ -8,6 +8,7 @@
 #include "engine/uTaskItem.h"
 #include "engine/uWorkerHost.h"
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileIO.h"
 #include "platform/uMessageBox.h"
@@ -54,7 +55,9 @@ std::u16string TEncodeWorker::CopyNameFor(const std::u16string& Path) {
 }
 
 void TEncodeWorker::NoteRenamedForRun(const std::u16string& Taken) {
-  FDetail = u"本次转换的另一任务已使用 " + Taken + u"，改用复件名";
+  // Details stay in Chinese (they are data of the JSON report); they are
+  // translated where they are shown.
+  FDetail = FormatText(TrNoop(u"本次转换的另一任务已使用 %s，改用复件名"), {Taken});
 }
 
 bool TEncodeWorker::ResolveExistingTarget() {
@@ -109,7 +112,7 @@ bool TEncodeWorker::ReplaceExisting(bool TargetIsSource) {
 bool TEncodeWorker::AskOverwrite(bool TargetIsSource) {
   const std::u16string text =
       FTargetPath + u"\r\n" +
-      (TargetIsSource ? u"与源文件在同一文件夹下，重命名吗?" : u"文件已经存在，覆盖吗?");
+      (TargetIsSource ? Tr(u"与源文件在同一文件夹下，重命名吗?") : Tr(u"文件已经存在，覆盖吗?"));
   platform::IMessageTarget* mainForm = FHost->MainForm();
   const void* owner = mainForm;
   for (const platform::TMessageBoxPtr& box : platform::OpenMessageBoxes())

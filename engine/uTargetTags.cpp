@@ -6,6 +6,7 @@
 #include "engine/uTaskItem.h"
 #include "infra/uLxFileUtils.h"
 #include "infra/uLxLog.h"
+#include "infra/uMessages.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ std::u16string WriteTargetTags(const TTaskItem& Task, const TTagSet& Tags,
   if (!FormatOfTarget(Task.FTargetExt, Format)) return {};
   const std::u16string Reason = WriteFileTags(Path, Format, Tags);
   if (Reason.empty()) return {};
-  std::u16string Detail = u"标签未写入: " + Reason;
+  std::u16string Detail = FormatText(TrNoop(u"标签未写入: %s"), {Reason});
   try {
     WriteLog(u"WriteTargetTags: " + Path + u": " + Reason);
   } catch (...) {

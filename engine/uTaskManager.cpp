@@ -8,6 +8,7 @@
 #include "engine/uTargetNaming.h"
 #include "engine/uTaskSettings.h"
 #include "infra/uLxFileUtils.h"
+#include "infra/uMessages.h"
 #include "params/uParamManager.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileIdentity.h"
@@ -16,8 +17,8 @@
 TTaskManager::TTaskManager() {
   FDestPath = DefaultTargetFolder();
   LoadSettings();
-  FPriorityNames = {u"加速处理(较快)", u"资源优先(偏慢)"};
-  FExistPolicyNames = {u"重命名", u"询问", u"覆盖"};
+  FPriorityNames = {Tr(u"加速处理(较快)"), Tr(u"资源优先(偏慢)")};
+  FExistPolicyNames = {Tr(u"重命名"), Tr(u"询问"), Tr(u"覆盖")};
   FCpuControl = std::make_unique<TCpuControl>();
   FParamManager = std::make_unique<TParamManager>();
   FParamManager->FOnChanged = [this](uint8_t FormatType) { OnParamsChanged(FormatType); };
@@ -246,9 +247,9 @@ void TTaskManager::Sort(int32_t Key, int32_t Direction) {
 }
 
 std::u16string TTaskManager::GetSummary() {
-  const std::string text = std::to_string(FFinishedCount - FSucceededCount) + "个文件转换失败," +
-                           std::to_string(FSucceededCount) + "个文件转换成功";
-  return platform::Utf8ToWide(text);
+  const auto Number = [](int32_t Value) { return platform::Utf8ToWide(std::to_string(Value)); };
+  return FormatText(Tr(u"%d个文件转换失败,%d个文件转换成功"),
+                    {Number(FFinishedCount - FSucceededCount), Number(FSucceededCount)});
 }
 
 const std::vector<std::string>* TTaskManager::GetQualityList(const std::u16string& Ext) {

@@ -1,5 +1,6 @@
 #include "widgets/ufrmDlg.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -31,18 +32,18 @@ TfrmDlg::TfrmDlg(QWidget* Parent, int Height, int Width, TTaskManager* Manager)
   setAutoFillBackground(false);
 
   lblLine1 =
-      AutoSizedLabel(this, QStringLiteral("    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
+      AutoSizedLabel(this, QCoreApplication::translate("TfrmDlg", "    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
   lblLine1->setObjectName(QStringLiteral("lblLine1"));
   lblLine2 =
-      AutoSizedLabel(this, QStringLiteral("Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
+      AutoSizedLabel(this, QCoreApplication::translate("TfrmDlg", "Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
   lblLine2->setObjectName(QStringLiteral("lblLine2"));
-  lblLine3 = AutoSizedLabel(this, QStringLiteral("换您所需要音频文件！"));
+  lblLine3 = AutoSizedLabel(this, QCoreApplication::translate("TfrmDlg", "换您所需要音频文件！"));
   lblLine3->setObjectName(QStringLiteral("lblLine3"));
-  chkTip = new QCheckBox(QStringLiteral("下次不用提示"), this);
+  chkTip = new QCheckBox(QCoreApplication::translate("TfrmDlg", "下次不用提示"), this);
   chkTip->setObjectName(QStringLiteral("chkTip"));
   chkTip->resize(97, 17);
   btnOk = new QPushButton(QIcon(QStringLiteral(":/morvo/art/glyph_ok.png")),
-                          QStringLiteral("我知道了"), this);
+                          QCoreApplication::translate("TfrmDlg", "我知道了"), this);
   btnOk->setObjectName(QStringLiteral("btnOk"));
   btnOk->resize(75, 25);
   // Tab order: the box first, then the button.

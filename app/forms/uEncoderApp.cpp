@@ -1,5 +1,6 @@
 #include "app/forms/uEncoderApp.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <atomic>
 #include <cstdlib>
@@ -12,16 +13,20 @@
 #include "platform/qt/uQtFolderBrowser.h"
 #include "platform/qt/uQtMessageBox.h"
 #include "platform/qt/uQtMessageQueue.h"
+#include "platform/qt/uQtText.h"
 #include "platform/uConsole.h"
 #include "platform/uHandOverSocket.h"
 #include "platform/uMessageBox.h"
 #include "platform/uThreads.h"
 #include "widgets/uMiraFonts.h"
 #include "widgets/uMiraHintWindow.h"
+#include "widgets/uWindowLanguage.h"
 
 namespace {
 
-const QString MainCaption = QStringLiteral("格式转换工具");
+using platform::qt::WideText;
+
+QString MainCaption() { return QCoreApplication::translate("TfrmMain", "格式转换工具"); }
 
 std::atomic<TfrmMain*> OpenWindow = nullptr;
 
@@ -37,7 +42,7 @@ void RunSecondInstance(uint32_t RunningPid) {
   if (HandOverToRunningInstance(RunningPid) == THandOverResult::PathTooLong) {
     std::u16string Path;
     GetConvertParam(Path);
-    platform::MessageBoxW(nullptr, PathTooLongText(Path), u"提示",
+    platform::MessageBoxW(nullptr, PathTooLongText(Path), WideText("TfrmMain", "提示"),
                           platform::MB_OK | platform::MB_ICONINFORMATION);
   }
   RestoreRunningInstance(RunningPid);
@@ -65,12 +70,13 @@ int RunEncoder(int& argc, char** argv, const TEncoderHooks& Hooks) {
   // the watcher.
   platform::WatchInterrupts(OnTerminationRequest);
   QApplication App(argc, argv);
+  InstallWindowTranslation(App);
   App.setFont(SongTiFont());
   platform::RegisterMainThread();
   RegisterProgramUnits();
   AddUnit(MiraHintWindowUnit());
   StartUnits();
-  platform::qt::BindMessageQueue(MainCaption);
+  platform::qt::BindMessageQueue(MainCaption());
   platform::SetMessageBoxAnswerer(
       Hooks.Answerer ? Hooks.Answerer : std::make_shared<platform::qt::TQtMessageBoxAnswerer>());
   platform::qt::InstallFolderBrowser();

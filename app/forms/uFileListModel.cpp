@@ -1,14 +1,17 @@
 #include "app/forms/uFileListModel.h"
 
+#include <QCoreApplication>
+
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
+#include "infra/uMessages.h"
 #include "platform/qt/uQtText.h"
 
 using platform::qt::ToQString;
 
 TFileListModel::TFileListModel(QObject* Parent)
-    : QAbstractTableModel(Parent), FCaptions{QStringLiteral("源文件"), QStringLiteral("目标文件名"),
-                                             QStringLiteral("状态")} {}
+    : QAbstractTableModel(Parent), FCaptions{QCoreApplication::translate("TFileList", "源文件"), QCoreApplication::translate("TFileList", "目标文件名"),
+                                             QCoreApplication::translate("TFileList", "状态")} {}
 
 void TFileListModel::SetManager(TTaskManager* Manager) {
   beginResetModel();
@@ -57,17 +60,22 @@ void TFileListModel::SetCaption(int Column, const QString& Text) {
   emit headerDataChanged(Qt::Horizontal, Column, Column);
 }
 
+QString TFileListModel::FailedText(std::u16string_view Result) {
+  // The result is stored Chinese (the run's log keeps it); shown in the
+  // user's language.
+  return QCoreApplication::translate("TFileList", "失败(%1)").arg(ToQString(TrShown(Result)));
+}
+
 QString TFileListModel::StatusText(const TTaskItem& Task) {
   switch (Task.FState) {
   case tsWaiting:
-    return QStringLiteral("等待");
+    return QCoreApplication::translate("TFileList", "等待");
   case tsConverting:
     return QString::number(Task.FProgress.load());
   case tsDone:
-    return QStringLiteral("完成");
+    return QCoreApplication::translate("TFileList", "完成");
   default:
-    return QStringLiteral("失败(") + ToQString(TaskResultText(Task.FResult.load())) +
-           QLatin1Char(')');
+    return FailedText(TaskResultText(Task.FResult.load()));
   }
 }
 

@@ -56,6 +56,8 @@ public:
 
   // The row's status text (never painted: painting reads the task).
   static QString StatusText(const TTaskItem& Task);
+  // "失败(result)" with the task's stored result shown in the user's language.
+  static QString FailedText(std::u16string_view Result);
 
 private:
   struct TRow {

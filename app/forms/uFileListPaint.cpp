@@ -1,9 +1,11 @@
 #include "app/forms/uFileListPaint.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 
+#include "app/forms/uFileListModel.h"
 #include "engine/uTaskItem.h"
 #include "platform/qt/uQtText.h"
 
@@ -88,7 +90,7 @@ TStatusCell StatusCellOf(const TTaskItem& Task, bool Running) {
   case tsWaiting:
     if (Running) {
       Cell.Kind = TStatusCell::TKind::Words;
-      Cell.Text = QStringLiteral("等待");
+      Cell.Text = QCoreApplication::translate("TFileList", "等待");
     }
     break;
   case tsConverting:
@@ -97,16 +99,16 @@ TStatusCell StatusCellOf(const TTaskItem& Task, bool Running) {
     break;
   case tsDone:
     Cell.Kind = TStatusCell::TKind::Words;
-    Cell.Text = QStringLiteral("完成");
+    Cell.Text = QCoreApplication::translate("TFileList", "完成");
     break;
   case tsFailed: {
     Cell.Kind = TStatusCell::TKind::Words;
     const int32_t Result = Task.FResult.load();
     if (IsUserAbort(Result)) {
-      Cell.Text = QStringLiteral("转换中止");
+      Cell.Text = QCoreApplication::translate("TFileList", "转换中止");
       Cell.Color = AbortBlue;
     } else {
-      Cell.Text = QStringLiteral("失败(") + ToQString(TaskResultText(Result)) + QLatin1Char(')');
+      Cell.Text = TFileListModel::FailedText(TaskResultText(Result));
       Cell.Color = FailureRed;
     }
     break;

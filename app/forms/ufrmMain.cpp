@@ -28,6 +28,8 @@
 #include "platform/uProgramDir.h"
 #include "widgets/uMiraDialogs.h"
 
+using platform::qt::WideText;
+
 namespace {
 
 // A close asked from outside the GUI thread (a termination signal).
@@ -81,7 +83,7 @@ void TfrmMain::FormCreate() {
   FOpenDialog = std::make_unique<TMiraOpenDialog>();
   FOpenDialog->Options = {TOpenOption::ofAllowMultiSelect, TOpenOption::ofPathMustExist,
                           TOpenOption::ofFileMustExist, TOpenOption::ofEnableSizing};
-  FOpenDialog->Filter = SourceFilter;
+  FOpenDialog->Filter = WideText("TfrmMain", SourceFilter);
   btnView->hide();
   btnStop->hide();
   FSortState = 0;
@@ -124,7 +126,10 @@ void TfrmMain::FormClose(TCloseAction& Action) {
   if (FManager) {
     if (FManager->IsRunning()) {
       const int Answer =
-          platform::MessageBoxW(Target(), u"您正在进行歌曲转换，是否真要退出?", u"退出提示",
+          platform::MessageBoxW(Target(), WideText("TfrmMain", "您正在进行歌曲转换，是否真要退出?"),
+                                // Kept Chinese in every language: a worker's question
+                                // finds this box by its caption to stack on it.
+                                u"退出提示",
                                 platform::MB_YESNO | platform::MB_ICONINFORMATION);
       if (Answer != platform::IDYES) {
         Action = TCloseAction::caNone;
@@ -267,6 +272,7 @@ bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TfrmMain::ShowError(const std::exception& Error) {
-  platform::MessageBoxW(Target(), platform::Utf8ToWide(Error.what()), u"格式转换工具",
+  platform::MessageBoxW(Target(), platform::Utf8ToWide(Error.what()),
+                        WideText("TfrmMain", "格式转换工具"),
                         platform::MB_OK | platform::MB_ICONERROR);
 }

@@ -52,7 +52,7 @@ class QDragEnterEvent;
 class QDropEvent;
 
 // The add-files dialog's filter: description and pattern pairs.
-extern const char16_t* const SourceFilter;
+extern const char* const SourceFilter;
 
 class TfrmMain final : public QWidget, public platform::IMessageTarget {
   Q_OBJECT
@@ -158,6 +158,8 @@ public:
   // The characters a file name cannot hold, as the rename editor refuses
   // them.
   static const char16_t* const InvalidNameChars;
+  // The rename editor's balloon for a character a name cannot hold.
+  static std::u16string InvalidNameBalloonText();
 
   // ---- controls, by their design names
   QPushButton* btnAddFile;

@@ -1,5 +1,6 @@
 // The main window's controls: names, captions, sizes and places at the
 // design's client size of 542 x 556, and how each follows a larger window.
+#include <QCoreApplication>
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
@@ -55,7 +56,7 @@ QLabel* Label(QWidget* Parent, const char* Name, const QString& Caption) {
 
 void TfrmMain::CreateControls() {
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(QStringLiteral("格式转换工具"));
+  setWindowTitle(QCoreApplication::translate("TfrmMain", "格式转换工具"));
   setWindowIcon(QIcon(QStringLiteral(":/morvo/art/icon_convert.png")));
   setFont(SongTiFont());
   FListAnchors = TAnchorLayout(ListGroupSize);
@@ -63,45 +64,45 @@ void TfrmMain::CreateControls() {
   FSelectAnchors = TAnchorLayout(SelectGroupSize);
 
   // Top row.
-  btnAddFile = IconButton(this, "btnAddFile", QStringLiteral("添加文件"), "icon_add_file.png");
+  btnAddFile = IconButton(this, "btnAddFile", QCoreApplication::translate("TfrmMain", "添加文件"), "icon_add_file.png");
   FFormAnchors.Place(btnAddFile, QRect(8, 8, 100, 35));
-  btnGetCD = IconButton(this, "btnGetCD", QStringLiteral("CD抓轨"), "icon_cd.png");
+  btnGetCD = IconButton(this, "btnGetCD", QCoreApplication::translate("TfrmMain", "CD抓轨"), "icon_cd.png");
   FFormAnchors.Place(btnGetCD, QRect(114, 8, 100, 35));
-  lblTip = Label(this, "lblTip", QStringLiteral("无损音质文件切割的最佳工具 "));
+  lblTip = Label(this, "lblTip", QCoreApplication::translate("TfrmMain", "无损音质文件切割的最佳工具 "));
   lblTip->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   FFormAnchors.Place(lblTip, QRect(222, 17, 312, 18), akLeft | akTop | akRight);
 
   // The list and the buttons below it.
-  grpFileList = Make<QGroupBox>(this, "grpFileList", QStringLiteral("转换列表"));
+  grpFileList = Make<QGroupBox>(this, "grpFileList", QCoreApplication::translate("TfrmMain", "转换列表"));
   FFormAnchors.Place(grpFileList, QRect(QPoint(8, 50), ListGroupSize), akAll);
   lvFileList = Make<TFileListView>(grpFileList, "lvFileList");
   FModel = new TFileListModel(lvFileList);
   lvFileList->setModel(FModel);
   lvFileList->FIsRunning = [this] { return IsRunning(); };
   FListAnchors.Place(lvFileList, QRect(8, 20, 510, 212), akAll);
-  btnAllSelect = Button(grpFileList, "btnAllSelect", QStringLiteral("全选"));
+  btnAllSelect = Button(grpFileList, "btnAllSelect", QCoreApplication::translate("TfrmMain", "全选"));
   FListAnchors.Place(btnAllSelect, QRect(8, 238, 56, 24), akBottomLeft);
-  btnDelete = Button(grpFileList, "btnDelete", QStringLiteral("移除"));
+  btnDelete = Button(grpFileList, "btnDelete", QCoreApplication::translate("TfrmMain", "移除"));
   FListAnchors.Place(btnDelete, QRect(68, 238, 56, 24), akBottomLeft);
-  btnDeleteComplete = Button(grpFileList, "btnDeleteComplete", QStringLiteral("移除完成文件"));
+  btnDeleteComplete = Button(grpFileList, "btnDeleteComplete", QCoreApplication::translate("TfrmMain", "移除完成文件"));
   FListAnchors.Place(btnDeleteComplete, QRect(128, 238, 96, 24), akBottomLeft);
   btnDeleteComplete->hide();
   pnlOutMessage = Make<QFrame>(grpFileList, "pnlOutMessage");
   FListAnchors.Place(pnlOutMessage, QRect(230, 238, 204, 24), akBottomRight);
-  lblTitle = Label(pnlOutMessage, "lblTitle", QStringLiteral("总进度"));
+  lblTitle = Label(pnlOutMessage, "lblTitle", QCoreApplication::translate("TfrmMain", "总进度"));
   lblTitle->setGeometry(0, 3, 40, 18);
   lblTitle->hide();
   lblProgress = Make<QWidget>(pnlOutMessage, "lblProgress");
   lblProgress->setGeometry(42, 0, 160, 24);
   lblProgress->installEventFilter(this);  // paints the total progress
   lblProgress->hide();
-  btnView = Button(grpFileList, "btnView", QStringLiteral("整理显示"));
+  btnView = Button(grpFileList, "btnView", QCoreApplication::translate("TfrmMain", "整理显示"));
   FListAnchors.Place(btnView, QRect(438, 238, 80, 24), akBottomRight);
-  btnStop = Button(grpFileList, "btnStop", QStringLiteral("停止"));
+  btnStop = Button(grpFileList, "btnStop", QCoreApplication::translate("TfrmMain", "停止"));
   FListAnchors.Place(btnStop, QRect(438, 238, 80, 24), akBottomRight);
 
   // Target format.
-  grpParam = Make<QGroupBox>(this, "grpParam", QStringLiteral("转换格式"));
+  grpParam = Make<QGroupBox>(this, "grpParam", QCoreApplication::translate("TfrmMain", "转换格式"));
   FFormAnchors.Place(grpParam, QRect(QPoint(8, 324), ParamGroupSize), akBottomWide);
   rbMP3 = Make<QRadioButton>(grpParam, "rbMP3", QStringLiteral("MP3"));
   FParamAnchors.Place(rbMP3, QRect(14, 24, 62, 20));
@@ -111,11 +112,11 @@ void TfrmMain::CreateControls() {
   FParamAnchors.Place(rbwav, QRect(146, 24, 62, 20));
   rbFlac = Make<QRadioButton>(grpParam, "rbFlac", QStringLiteral("FLAC"));
   FParamAnchors.Place(rbFlac, QRect(212, 24, 62, 20));
-  lblQuality = Label(grpParam, "lblQuality", QStringLiteral("音乐质量"));
+  lblQuality = Label(grpParam, "lblQuality", QCoreApplication::translate("TfrmMain", "音乐质量"));
   FParamAnchors.Place(lblQuality, QRect(14, 60, 56, 18));
   cbbQulity = Make<QComboBox>(grpParam, "cbbQulity");
   FParamAnchors.Place(cbbQulity, QRect(74, 57, 166, 24));
-  btnParamSet = Button(grpParam, "btnParamSet", QStringLiteral("高级"));
+  btnParamSet = Button(grpParam, "btnParamSet", QCoreApplication::translate("TfrmMain", "高级"));
   FParamAnchors.Place(btnParamSet, QRect(246, 57, 52, 24));
   pnlTip = Make<QFrame>(grpParam, "pnlTip");
   FParamAnchors.Place(pnlTip, QRect(312, 12, 206, 78), akTop | akRight);
@@ -128,29 +129,29 @@ void TfrmMain::CreateControls() {
   pnlTip->hide();
 
   // Target settings.
-  grpParamSelect = Make<QGroupBox>(this, "grpParamSelect", QStringLiteral("转换设置"));
+  grpParamSelect = Make<QGroupBox>(this, "grpParamSelect", QCoreApplication::translate("TfrmMain", "转换设置"));
   FFormAnchors.Place(grpParamSelect, QRect(QPoint(8, 426), SelectGroupSize), akBottomWide);
-  lblDest = Label(grpParamSelect, "lblDest", QStringLiteral("目标文件夹"));
+  lblDest = Label(grpParamSelect, "lblDest", QCoreApplication::translate("TfrmMain", "目标文件夹"));
   FSelectAnchors.Place(lblDest, QRect(14, 22, 66, 18));
   edtPath = Make<QLineEdit>(grpParamSelect, "edtPath");
   FSelectAnchors.Place(edtPath, QRect(84, 19, 272, 24), akLeft | akTop | akRight);
-  btnPathModify = Button(grpParamSelect, "btnPathModify", QStringLiteral("更改"));
+  btnPathModify = Button(grpParamSelect, "btnPathModify", QCoreApplication::translate("TfrmMain", "更改"));
   FSelectAnchors.Place(btnPathModify, QRect(362, 19, 56, 24), akTop | akRight);
-  btnPathOpen = Button(grpParamSelect, "btnPathOpen", QStringLiteral("打开文件夹"));
+  btnPathOpen = Button(grpParamSelect, "btnPathOpen", QCoreApplication::translate("TfrmMain", "打开文件夹"));
   FSelectAnchors.Place(btnPathOpen, QRect(422, 19, 96, 24), akTop | akRight);
-  lblTaskPriority = Label(grpParamSelect, "lblTaskPriority", QStringLiteral("任务优先级"));
+  lblTaskPriority = Label(grpParamSelect, "lblTaskPriority", QCoreApplication::translate("TfrmMain", "任务优先级"));
   FSelectAnchors.Place(lblTaskPriority, QRect(14, 51, 66, 18));
   cbbTaskPriority = Make<QComboBox>(grpParamSelect, "cbbTaskPriority");
   FSelectAnchors.Place(cbbTaskPriority, QRect(84, 48, 140, 24));
-  lblFileExist = Label(grpParamSelect, "lblFileExist", QStringLiteral("目标文件存在时"));
+  lblFileExist = Label(grpParamSelect, "lblFileExist", QCoreApplication::translate("TfrmMain", "目标文件存在时"));
   FSelectAnchors.Place(lblFileExist, QRect(240, 51, 90, 18));
   cbbFileExist = Make<QComboBox>(grpParamSelect, "cbbFileExist");
   FSelectAnchors.Place(cbbFileExist, QRect(334, 48, 100, 24));
 
   // Bottom right.
-  btnStart = IconButton(this, "btnStart", QStringLiteral("转换文件"), "icon_convert.png");
+  btnStart = IconButton(this, "btnStart", QCoreApplication::translate("TfrmMain", "转换文件"), "icon_convert.png");
   FFormAnchors.Place(btnStart, QRect(346, 513, 100, 35), akBottomRight);
-  btnQuit = Button(this, "btnQuit", QStringLiteral("退出"));
+  btnQuit = Button(this, "btnQuit", QCoreApplication::translate("TfrmMain", "退出"));
   FFormAnchors.Place(btnQuit, QRect(452, 513, 82, 35), akBottomRight);
 
   CreateMenus();
@@ -158,28 +159,28 @@ void TfrmMain::CreateControls() {
 
 void TfrmMain::CreateMenus() {
   pmNameColum = Make<QMenu>(this, "pmNameColum");
-  mmSelAll = pmNameColum->addAction(QStringLiteral("选择全部"));
+  mmSelAll = pmNameColum->addAction(QCoreApplication::translate("TfrmMain", "选择全部"));
   mmSelAll->setObjectName(QStringLiteral("mmSelAll"));
-  mmPlay = pmNameColum->addAction(QStringLiteral("播放文件"));
+  mmPlay = pmNameColum->addAction(QCoreApplication::translate("TfrmMain", "播放文件"));
   mmPlay->setObjectName(QStringLiteral("mmPlay"));
-  mmModifyTag = pmNameColum->addAction(QStringLiteral("编辑标签"));
+  mmModifyTag = pmNameColum->addAction(QCoreApplication::translate("TfrmMain", "编辑标签"));
   mmModifyTag->setObjectName(QStringLiteral("mmModifyTag"));
   mmModifyTag->setEnabled(false);
-  mmDelete = pmNameColum->addAction(QStringLiteral("移除"));
+  mmDelete = pmNameColum->addAction(QCoreApplication::translate("TfrmMain", "移除"));
   mmDelete->setObjectName(QStringLiteral("mmDelete"));
 
   pmDestColum = Make<QMenu>(this, "pmDestColum");
-  mmOpenFile = pmDestColum->addAction(QStringLiteral("打开文件"));
+  mmOpenFile = pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "打开文件"));
   mmOpenFile->setObjectName(QStringLiteral("mmOpenFile"));
-  mmOpenFilePath = pmDestColum->addAction(QStringLiteral("打开所在文件夹"));
+  mmOpenFilePath = pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "打开所在文件夹"));
   mmOpenFilePath->setObjectName(QStringLiteral("mmOpenFilePath"));
-  mmRename = pmDestColum->addAction(QStringLiteral("重命名文件"));
+  mmRename = pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "重命名文件"));
   mmRename->setObjectName(QStringLiteral("mmRename"));
 
   pmGetCD = Make<QMenu>(this, "pmGetCD");
-  mmReadCD = pmGetCD->addAction(QStringLiteral("读取光驱设备"));
+  mmReadCD = pmGetCD->addAction(QCoreApplication::translate("TfrmMain", "读取光驱设备"));
   mmReadCD->setObjectName(QStringLiteral("mmReadCD"));
-  mmQuitCD = pmGetCD->addAction(QStringLiteral("弹出光驱"));
+  mmQuitCD = pmGetCD->addAction(QCoreApplication::translate("TfrmMain", "弹出光驱"));
   mmQuitCD->setObjectName(QStringLiteral("mmQuitCD"));
 }
 

@@ -17,6 +17,7 @@
 #include "platform/uMessageBox.h"
 
 using platform::qt::ToQString;
+using platform::qt::WideText;
 
 namespace {
 
@@ -135,7 +136,7 @@ void TfrmMain::SelectAll() {
 
 void TfrmMain::btnAllSelectClick() {
   if (FModel->rowCount() == 0) {
-    ShowListMessage(u"没有选项可供选择！", u"全选提示");
+    ShowListMessage(WideText("TfrmMain", "没有选项可供选择！"), WideText("TfrmMain", "全选提示"));
     return;
   }
   SelectAll();
@@ -159,9 +160,10 @@ void TfrmMain::btnDeleteClick() {
       ++Row;
   }
   if (Removed == 0)
-    ShowListMessage(FModel->rowCount() > 0 ? u"请选择预删除的选项，然后重试！"
-                                           : u"没有可删除的选项！",
-                    u"移除文件提示");
+    ShowListMessage(FModel->rowCount() > 0
+                        ? WideText("TfrmMain", "请选择预删除的选项，然后重试！")
+                        : WideText("TfrmMain", "没有可删除的选项！"),
+                    WideText("TfrmMain", "移除文件提示"));
 }
 
 void TfrmMain::RemoveSelectedTasks() {

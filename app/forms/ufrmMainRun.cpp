@@ -2,6 +2,7 @@
 // of the buttons and the settings, the summary and the total progress; the
 // commands on finished tasks (the player, the file manager) and renaming a
 // target in place.
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,13 +24,15 @@
 #include "widgets/uMiraToolTip.h"
 
 using platform::qt::ToQString;
+using platform::qt::WideText;
 
 void TfrmMain::btnStartClick() {
   if (!FManager || IsRunning()) return;
   HideRenameEditor();
   FManager->ResetAll();
   if (FManager->PendingCount() == 0) {
-    platform::MessageBoxW(Target(), u"没有需要转换的任务，请添加后重试。  ", u"开始转换提示",
+    platform::MessageBoxW(Target(), WideText("TfrmMain", "没有需要转换的任务，请添加后重试。  "),
+                          WideText("TfrmMain", "开始转换提示"),
                           platform::MB_OK | platform::MB_ICONINFORMATION);
     return;
   }
@@ -56,10 +59,10 @@ void TfrmMain::RunStateChanged() {
   grpParam->setEnabled(!Running);
   grpParamSelect->setEnabled(!Running);
   if (Running) {
-    lblTitle->setText(QStringLiteral("总进度："));
+    lblTitle->setText(QCoreApplication::translate("TfrmMain", "总进度："));
     lblTitle->adjustSize();  // the caption's own width: never cut
     lblTitle->move(0, (pnlOutMessage->height() - lblTitle->height()) / 2);
-    btnStart->setText(QStringLiteral("正在转换中"));
+    btnStart->setText(QCoreApplication::translate("TfrmMain", "正在转换中"));
     lblProgress->setGeometry(lblTitle->width() + 2, 0, 160, pnlOutMessage->height());
     btnStop->show();
     lblProgress->show();
@@ -68,7 +71,7 @@ void TfrmMain::RunStateChanged() {
     lblTitle->setText(FManager ? platform::qt::ToQString(FManager->GetSummary()) : QString());
     lblTitle->adjustSize();
     lblTitle->move(0, (pnlOutMessage->height() - lblTitle->height()) / 2);
-    btnStart->setText(QStringLiteral("开始转换"));
+    btnStart->setText(QCoreApplication::translate("TfrmMain", "开始转换"));
     lblProgress->hide();
     lblTitle->show();
     btnDeleteComplete->setVisible(FManager && FManager->FSucceededCount > 0);
@@ -106,7 +109,8 @@ void TfrmMain::LaunchPlayer(const std::u16string& Path, TPlayerMode Mode) {
     Started = false;
   }
   if (!Started)
-    platform::MessageBoxW(Target(), u"无法添加播放列表", u"播放",
+    platform::MessageBoxW(Target(), WideText("TfrmMain", "无法添加播放列表"),
+                          WideText("TfrmMain", "播放"),
                           platform::MB_OK | platform::MB_ICONERROR);
 }
 
@@ -128,7 +132,8 @@ void TfrmMain::OpenInExplorer(const std::u16string& Path) {
     Shown = false;
   }
   if (!Shown)
-    platform::MessageBoxW(Target(), u"无法打开目标文件夹", u"提示",
+    platform::MessageBoxW(Target(), WideText("TfrmMain", "无法打开目标文件夹"),
+                          WideText("TfrmMain", "提示"),
                           platform::MB_OK | platform::MB_ICONERROR);
 }
 
@@ -204,12 +209,15 @@ void TfrmMain::RenameFromEditor() {
   FManager->RenameTarget(Task->FId, WideChangeFileExt(Typed, GetTargetExt()));
 }
 
+std::u16string TfrmMain::InvalidNameBalloonText() {
+  return WideText("TfrmMain", "文件名不能包含下列任何字符之一") + u"\r\n" +
+         std::u16string(InvalidNameChars);
+}
+
 bool TfrmMain::RenameEditorKeyPress(QKeyEvent* Event) {
   const QString Typed = Event->text();
   if (!Typed.isEmpty() && ToQString(InvalidNameChars).contains(Typed.front())) {
-    ShowBalloonAtWindow(FRenameEdit,
-                        u"文件名不能包含下列任何字符之一\r\n" + std::u16string(InvalidNameChars),
-                        {}, 0, TTipIcon::ttNoneIcon, 1500);
+    ShowBalloonAtWindow(FRenameEdit, InvalidNameBalloonText(), {}, 0, TTipIcon::ttNoneIcon, 1500);
     FRenameEdit->setFocus();
     return true;  // the character is not typed
   }

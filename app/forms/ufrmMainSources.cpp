@@ -1,6 +1,7 @@
 // Sources and the target settings panel: the hand-over and the command
 // line's source, files by dialog, drop, folder and CD, the format buttons,
 // the quality list, the priority and policy boxes and the target folder.
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -33,21 +34,24 @@
 #include "widgets/ufrmDlg.h"
 
 using platform::qt::ToQString;
+using platform::qt::WideText;
 
-const char16_t* const SourceFilter =
-    u"所有音频文件|*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*."
-    u"FLAC;*.FLA;*.CUE;"
-    u"*.CDA;*.ZRC;*.MPC;*.MP+;*.AIF;*.AIFC;*.AIFF;*.MID;*.MIDI;*.RMI;*.SND;*.AU;*.AC3;*.A52;*.DTS;*"
-    u".DTSWAV;|"
-    u"所有文件|*.*|AAC音乐文件(*.aac;*.aa)|*.aac;*.aa|AC3音乐文件(*.ac3;*.a52)|*.ac3;*.a52|"
-    u"AIFF音乐文件(*.aif;*.aifc;*.aiff)|*.aif;*.aifc;*.aiff|APE无损音频文件(*.ape)|*.ape|"
-    u"AU音乐文件(*.au;*.snd)|*.au;*.snd|CUE音频索引文件(*.cue)|*.cue|CD音轨文件(*.cda)|*.cda|"
-    u"DTS音乐文件(*.dts;*.dtswav)|*.dts;*.dtswav|FLAC无损音频文件(*.flac;*.fla)|*.flac;*.fla|"
-    u"LXM音乐文件(*.lxm)|*.lxm|ZRC动感歌词文件(*.zrc)|*.zrc|MIDI文件(*.mid;*.midi;*.rmi)|*.mid;*."
-    u"midi;*.rmi|"
-    u"MP3音乐文件(*.mp3)|*.mp3|MP4音乐文件(*.m4a;*.mp4)|*.m4a;*.mp4|Musepack音乐文件(*.mpc;*.mp+)|*"
-    u".mpc;*.mp+|"
-    u"OGG音乐文件(*.ogg)|*.ogg|Wave音乐文件(*.wav)|*.wav|Window Media音乐文件(*.wma)|*.wma|";
+// The add-files dialog's filter (names and patterns), translated as one text.
+const char* const SourceFilter = QT_TRANSLATE_NOOP(
+  "TfrmMain",
+    "所有音频文件|*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*."
+    "FLAC;*.FLA;*.CUE;"
+    "*.CDA;*.ZRC;*.MPC;*.MP+;*.AIF;*.AIFC;*.AIFF;*.MID;*.MIDI;*.RMI;*.SND;*.AU;*.AC3;*.A52;*.DTS;*"
+    ".DTSWAV;|"
+    "所有文件|*.*|AAC音乐文件(*.aac;*.aa)|*.aac;*.aa|AC3音乐文件(*.ac3;*.a52)|*.ac3;*.a52|"
+    "AIFF音乐文件(*.aif;*.aifc;*.aiff)|*.aif;*.aifc;*.aiff|APE无损音频文件(*.ape)|*.ape|"
+    "AU音乐文件(*.au;*.snd)|*.au;*.snd|CUE音频索引文件(*.cue)|*.cue|CD音轨文件(*.cda)|*.cda|"
+    "DTS音乐文件(*.dts;*.dtswav)|*.dts;*.dtswav|FLAC无损音频文件(*.flac;*.fla)|*.flac;*.fla|"
+    "LXM音乐文件(*.lxm)|*.lxm|ZRC动感歌词文件(*.zrc)|*.zrc|MIDI文件(*.mid;*.midi;*.rmi)|*.mid;*."
+    "midi;*.rmi|"
+    "MP3音乐文件(*.mp3)|*.mp3|MP4音乐文件(*.m4a;*.mp4)|*.m4a;*.mp4|Musepack音乐文件(*.mpc;*.mp+)|*"
+    ".mpc;*.mp+|"
+    "OGG音乐文件(*.ogg)|*.ogg|Wave音乐文件(*.wav)|*.wav|Window Media音乐文件(*.wma)|*.wma|");
 
 void TfrmMain::AddSources(const std::vector<std::u16string>& Paths, int Mode) {
   if (!FManager) return;
@@ -194,18 +198,18 @@ void TfrmMain::FormatChanged() {
 
 void TfrmMain::FillQualityList(const std::u16string& Ext) {
   const bool Mp3 = WideLowerAscii(Ext) == u".mp3";
-  lblLine1->setText(QStringLiteral("提示："));
-  lblLine2->setText(Mp3 ? QStringLiteral("  有损音乐格式歌曲向MP3")
-                        : QStringLiteral("   APE、WAV、FLAC为无损"));
-  lblLine3->setText(Mp3 ? QStringLiteral("转换,应由较高音质向较低")
-                        : QStringLiteral("音乐格式文件,只能通过无"));
-  lblLine4->setText(Mp3 ? QStringLiteral("音质转换。") : QStringLiteral("损音乐格式转换而成。"));
+  lblLine1->setText(QCoreApplication::translate("TfrmMain", "提示："));
+  lblLine2->setText(Mp3 ? QCoreApplication::translate("TfrmMain", "  有损音乐格式歌曲向MP3")
+                        : QCoreApplication::translate("TfrmMain", "   APE、WAV、FLAC为无损"));
+  lblLine3->setText(Mp3 ? QCoreApplication::translate("TfrmMain", "转换,应由较高音质向较低")
+                        : QCoreApplication::translate("TfrmMain", "音乐格式文件,只能通过无"));
+  lblLine4->setText(Mp3 ? QCoreApplication::translate("TfrmMain", "音质转换。") : QCoreApplication::translate("TfrmMain", "损音乐格式转换而成。"));
   pnlTip->show();
   cbbQulity->clear();
   TEncodeParam* Param =
       FManager ? FManager->FParamManager->FindByExtension(platform::WideToAnsi(Ext)) : nullptr;
   if (!Param) {
-    cbbQulity->addItem(QStringLiteral("没有相关描述"));
+    cbbQulity->addItem(QCoreApplication::translate("TfrmMain", "没有相关描述"));
     cbbQulity->setCurrentIndex(0);
     return;
   }
@@ -246,7 +250,7 @@ void TfrmMain::btnPathModifyClick() {
   // new dialog style.
   constexpr uint32_t BrowseFlags = 115;
   platform::TFolderBrowseRequest Request;
-  Request.Caption = u"请选择音效插件所在的文件夹：";
+  Request.Caption = WideText("TfrmMain", "请选择音效插件所在的文件夹：");
   Request.Options = BrowseFlags;
   Request.Owner = Target();
   std::u16string Chosen;

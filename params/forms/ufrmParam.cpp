@@ -1,5 +1,6 @@
 #include "params/forms/ufrmParam.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -18,7 +19,7 @@ constexpr int BelowPanel = TfrmParam::DesignHeight - TfrmParam::DesignPanelHeigh
 // "MP3 配置" for ".mp3": the extension after its first character, upper case.
 QString CaptionFor(const std::u16string& Extension) {
   const QString Name = platform::qt::ToQString(Extension).mid(1).toUpper();
-  return QStringLiteral("%1 配置").arg(Name);
+  return QCoreApplication::translate("TfrmParam", "%1 配置").arg(Name);
 }
 
 }  // namespace
@@ -36,11 +37,11 @@ TfrmParam::TfrmParam(TParamManager* Params, const std::u16string& Extension, QWi
   pnlFrame->setFrameStyle(QFrame::Panel | QFrame::Raised);
   pnlFrame->setAlignment(Qt::AlignCenter);
   pnlFrame->setGeometry(0, 0, DesignWidth, DesignPanelHeight);
-  btnOK = new QPushButton(QStringLiteral("确定"), this);
+  btnOK = new QPushButton(QCoreApplication::translate("TfrmParam", "确定"), this);
   btnOK->setObjectName(QStringLiteral("btnOK"));
   btnOK->setDefault(true);
   FAnchors.Place(btnOK, QRect(157, 235, 75, 29), akBottomRight);
-  btnCancel = new QPushButton(QStringLiteral("取消"), this);
+  btnCancel = new QPushButton(QCoreApplication::translate("TfrmParam", "取消"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   FAnchors.Place(btnCancel, QRect(238, 235, 75, 29), akBottomRight);
   connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
@@ -55,7 +56,7 @@ TfrmParam::TfrmParam(TParamManager* Params, const std::u16string& Extension, QWi
     FFrame->setGeometry(0, 0, DesignWidth, FFrame->height());
     Client.setHeight(pnlFrame->height() + BelowPanel);
   } else {
-    pnlFrame->setText(QStringLiteral("无相关配置"));
+    pnlFrame->setText(QCoreApplication::translate("TfrmParam", "无相关配置"));
   }
   setFixedSize(Client);
   FAnchors.Apply(Client);

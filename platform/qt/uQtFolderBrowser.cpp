@@ -13,7 +13,7 @@
 namespace platform::qt {
 
 std::u16string InvalidFolderText(const std::u16string& Name) {
-  return u"\"" + Name + u"\" 是无效的路径";
+  return ToWide(QCoreApplication::translate("FolderBrowser", "\"%1\" 是无效的路径").arg(ToQString(Name)));
 }
 
 TQtFolderDialog::TQtFolderDialog(QWidget* Parent, const TFolderBrowseRequest& Request)

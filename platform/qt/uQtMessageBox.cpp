@@ -1,5 +1,6 @@
 #include "platform/qt/uQtMessageBox.h"
 
+#include <QCoreApplication>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPointer>
@@ -61,19 +62,19 @@ std::vector<QMessageBox::StandardButton> ButtonsOf(uint32_t Flags) {
 QString ButtonText(QMessageBox::StandardButton Button) {
   switch (Button) {
   case QMessageBox::Ok:
-    return QStringLiteral("确定");
+    return QCoreApplication::translate("MessageBox", "确定");
   case QMessageBox::Cancel:
-    return QStringLiteral("取消");
+    return QCoreApplication::translate("MessageBox", "取消");
   case QMessageBox::Abort:
-    return QStringLiteral("中止(&A)");
+    return QCoreApplication::translate("MessageBox", "中止(&A)");
   case QMessageBox::Retry:
-    return QStringLiteral("重试(&R)");
+    return QCoreApplication::translate("MessageBox", "重试(&R)");
   case QMessageBox::Ignore:
-    return QStringLiteral("忽略(&I)");
+    return QCoreApplication::translate("MessageBox", "忽略(&I)");
   case QMessageBox::Yes:
-    return QStringLiteral("是(&Y)");
+    return QCoreApplication::translate("MessageBox", "是(&Y)");
   case QMessageBox::No:
-    return QStringLiteral("否(&N)");
+    return QCoreApplication::translate("MessageBox", "否(&N)");
   default:
     return {};
   }

@@ -3,6 +3,7 @@
 // Plain functions, any thread.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -23,6 +24,13 @@ inline QString ToDisplayText(std::u16string_view Text) {
   QString Result = ToQString(Text);
   Result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return Result;
+}
+
+// A window text in the user's language (Qt's translation of Source, UTF-8,
+// in Context), for the platform layer's wide-string calls: message boxes,
+// captions. The translation files list these calls with translate's.
+inline std::u16string WideText(const char* Context, const char* Source) {
+  return ToWide(QCoreApplication::translate(Context, Source));
 }
 
 }  // namespace platform::qt

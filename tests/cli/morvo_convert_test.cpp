@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -321,6 +323,82 @@ TEST_F(CliRun, DeletedSourcesStillCountAsSucceeded) {
   EXPECT_EQ(Run.Status, 0) << Run.Out << Run.Err;
   EXPECT_TRUE(fs::exists(FRoot / "out" / "a.flac"));
   EXPECT_FALSE(fs::exists(Source)) << "the source went to the trash";
+}
+
+// The lines of Text, sorted: two workers finish tasks in either order.
+std::vector<std::string> SortedLines(const std::string& Text) {
+  std::vector<std::string> Lines;
+  std::istringstream Stream(Text);
+  for (std::string Line; std::getline(Stream, Line);)
+    Lines.push_back(Line);
+  std::sort(Lines.begin(), Lines.end());
+  return Lines;
+}
+
+// The locale picks the language of what is shown; JSON stays as it is.
+TEST_F(CliRun, SpeaksTheLanguageOfTheLocale) {
+  const fs::path Good = MakeWav("good.wav", 0.5);
+  std::ofstream(FRoot / "src" / "bad.wav") << "this is not audio";
+  const std::string Sources = Quote(Good.string()) + " " +
+                              Quote((FRoot / "src" / "bad.wav").string()) + " " +
+                              Quote((FRoot / "src" / "missing.wav").string());
+  const auto Run = [&](const std::string& Env, const std::string& Options = "") {
+    fs::remove_all(FRoot / "out");
+    return ConvertWithEnv(Options + "-f flac -o out " + Sources,
+                          "LANGUAGE= LC_ALL= LC_MESSAGES= LANG= " + Env);
+  };
+  const std::string Out = (FRoot / "out").string();
+
+  // No locale at all: the program's own Chinese.
+  const TRun Chinese = Run("");
+  EXPECT_EQ(Chinese.Status, 1);
+  EXPECT_NE(Chinese.Out.find(Out + "/good.flac: 完成\n"), std::string::npos) << Chinese.Out;
+  EXPECT_NE(Chinese.Out.find(Out + "/bad.flac: 失败(读取文件失败)\n"), std::string::npos);
+  EXPECT_NE(Chinese.Out.find("1个文件转换失败,1个文件转换成功\n"), std::string::npos);
+  EXPECT_NE(Chinese.Err.find("跳过 " + (FRoot / "src" / "missing.wav").string() + ": 文件不存在"),
+            std::string::npos)
+      << Chinese.Err;
+  for (const char* Env : {"LANG=zh_CN.UTF-8", "LANG=C.UTF-8", "LANG=C", "LANG=POSIX",
+                          "LC_ALL=C.UTF-8 LANG=en_US.UTF-8", "LANGUAGE=en LANG=C.UTF-8",
+                          "LC_MESSAGES=zh_TW.UTF-8 LANG=en_US.UTF-8"}) {
+    SCOPED_TRACE(Env);
+    const TRun Same = Run(Env);
+    EXPECT_EQ(Same.Status, Chinese.Status);
+    EXPECT_EQ(SortedLines(Same.Out), SortedLines(Chinese.Out));
+    EXPECT_EQ(SortedLines(Same.Err), SortedLines(Chinese.Err));
+  }
+
+  // Any other language, generated on this machine or not.
+  for (const char* Env : {"LANG=en_US.UTF-8", "LC_ALL=de_DE.UTF-8 LANG=zh_CN.UTF-8",
+                          "LANGUAGE=en LANG=zh_CN.UTF-8"}) {
+    SCOPED_TRACE(Env);
+    const TRun English = Run(Env);
+    EXPECT_EQ(English.Status, 1);
+    EXPECT_NE(English.Out.find(Out + "/good.flac: done\n"), std::string::npos) << English.Out;
+    EXPECT_NE(English.Out.find(Out + "/bad.flac: failed (reading the file failed)\n"),
+              std::string::npos);
+    EXPECT_NE(English.Out.find("1 file(s) failed, 1 file(s) converted\n"), std::string::npos);
+    EXPECT_NE(English.Err.find("skipped " + (FRoot / "src" / "missing.wav").string() +
+                               ": file does not exist"),
+              std::string::npos)
+        << English.Err;
+    EXPECT_EQ(English.Out.find("失败"), std::string::npos);
+  }
+
+  // JSON is for scripts: the same texts in any language.
+  const TRun Json = Run("LANG=en_US.UTF-8", "--json ");
+  EXPECT_NE(Json.Out.find("\"state\":\"done\",\"result\":12,\"text\":\"完成\""), std::string::npos)
+      << Json.Out;
+  EXPECT_NE(Json.Out.find("\"result\":6,\"text\":\"读取文件失败\""), std::string::npos);
+
+  const TRun HelpZh = ConvertWithEnv("--help", "LANG=C.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE=");
+  const TRun HelpEn = ConvertWithEnv("--help", "LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE=");
+  EXPECT_NE(HelpZh.Out.find("fast (加速处理(较快)) or background (资源优先(偏慢))"),
+            std::string::npos)
+      << HelpZh.Out;
+  EXPECT_NE(HelpEn.Out.find("APE compression level 0 (fast) .. 4 (insane)"), std::string::npos)
+      << HelpEn.Out;
+  EXPECT_EQ(HelpEn.Out.find("加速处理"), std::string::npos);
 }
 
 TEST_F(CliRun, JsonLinesForScripts) {

@@ -74,10 +74,12 @@ def check_manual(root, program):
     manual = glob.glob(os.path.join(root, "usr/share/man/man1/morvo-convert.1*"))
     check(len(manual) == 1, f"manual page missing: {manual}")
     if manual:
-        text = run(["man", "-l", manual[0]], env=dict(os.environ, MANWIDTH="200")).stdout
+        text = run(["man", "-l", manual[0]],
+                   env=dict(os.environ, MANWIDTH="200", LANG="C.UTF-8", LC_ALL="")).stdout
         text = text.replace("\u2010", "-").replace("\u2212", "-")
         for option in sorted(options):
             check(option in text, f"the manual page does not name {option}")
+        check("资源优先(偏慢)" in text, "the manual page lost the help's Chinese words")
 
 
 def convert_as_user(root, program, scratch):
@@ -104,6 +106,16 @@ def convert_as_user(root, program, scratch):
         probe = run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name",
                      "-of", "default=nw=1:nk=1", target])
         check(probe.stdout.strip() == "flac", "target is not FLAC: " + probe.stdout)
+    check("0个文件转换失败,1个文件转换成功" in result.stdout,
+          "C.UTF-8 does not speak Chinese: " + result.stdout)
+    # The installed English catalog: a locale that need not be generated.
+    catalog = os.path.join(root, "usr/share/locale/en/LC_MESSAGES/morvo.mo")
+    check(os.path.isfile(catalog), "the English message catalog is not installed")
+    result = run(user + [program, "-f", "flac", "-o", music, "-e", "overwrite", source],
+                 env=dict(env, LANG="en_US.UTF-8"))
+    check(result.returncode == 0 and ": done" in result.stdout
+          and "0 file(s) failed, 1 file(s) converted" in result.stdout,
+          "en_US.UTF-8 does not speak English: " + result.stdout + result.stderr)
     config = os.path.join(home, ".config/Morvo/EncodeConfig.ini")
     check(os.path.isfile(config), "settings did not land in the user's config folder")
     check(not glob.glob(os.path.join(root, "usr/bin/*.ini")), "settings written beside the program")

@@ -35,24 +35,16 @@
 #include "platform/qt/uQtMessageQueue.h"
 #include "platform/uCodePage.h"
 #include "platform/uThreads.h"
+#include "tests/support/forms/uScreenshot.h"
 #include "tests/support/uTempDir.h"
 #include "widgets/uMiraFonts.h"
 #include "widgets/uMiraHintWindow.h"
 #include "widgets/uMiraToolTip.h"
+#include "widgets/uWindowLanguage.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool Save(const QPixmap& Picture, const QDir& Folder, const char* Name) {
-  const QString File = Folder.filePath(QString::fromLatin1(Name));
-  if (Picture.isNull() || !Picture.save(File, "PNG")) {
-    std::fprintf(stderr, "cannot save %s\n", qPrintable(File));
-    return false;
-  }
-  std::printf("%s\n", qPrintable(File));
-  return true;
-}
 
 // The window with a tip window drawn over it where it shows on the screen,
 // cut to the tip's own shape.
@@ -96,12 +88,14 @@ int main(int argc, char** argv) {
   morvotest::TTempDir Scratch;
   setenv("MORVO_PROGRAM_DIR", Scratch.Path().c_str(), 1);
   QApplication App(argc, argv);
+  // In the language the environment names, as the program shows it.
+  InstallWindowTranslation(App);
   platform::RegisterMainThread();
   QApplication::setFont(SongTiFont());
   RegisterProgramUnits();
   AddUnit(MiraHintWindowUnit());
   StartUnits();
-  platform::qt::BindMessageQueue(QStringLiteral("格式转换工具"));
+  platform::qt::BindMessageQueue(QCoreApplication::translate("TfrmMain", "格式转换工具"));
   const QDir Out(QString::fromLocal8Bit(argv[1]));
   Out.mkpath(QStringLiteral("."));
   bool Ok = true;
@@ -109,7 +103,7 @@ int main(int argc, char** argv) {
     TfrmMain Form;
     Form.show();
     Settle();
-    Ok &= Save(Form.grab(), Out, "tip_dialog.png");
+    Ok &= morvotest::SavePng(Form.grab(), Out, "tip_dialog.png");
     // The user goes on: the tip closes as the focus leaves it.
     if (Form.FTipDialog) Form.FTipDialog->CloseForm();
 
@@ -129,20 +123,20 @@ int main(int argc, char** argv) {
     SetState(Manager, 4, tsFailed, rcAbortedInPump, 0);
     SetState(Manager, 5, tsDone, 0, 100);
     Settle();
-    Ok &= Save(Form.grab(), Out, "main_window.png");
+    Ok &= morvotest::SavePng(Form.grab(), Out, "main_window.png");
     // The status cells three times as large, to judge the bars and texts.
     const QRect Status(
         Form.lvFileList->viewport()->mapTo(&Form, Form.lvFileList->CellRect(0, 2).topLeft()),
         QSize(Form.lvFileList->CellRect(0, 2).width(), 7 * Form.lvFileList->RowHeight()));
     const QPixmap Detail = Form.grab(Status);
-    Ok &= Save(Detail.scaled(Detail.size() * 3), Out, "status_detail.png");
+    Ok &= morvotest::SavePng(Detail.scaled(Detail.size() * 3), Out, "status_detail.png");
 
     // Stopped: the workers end their conversions as aborted by the user.
     Manager.StopConvert();
     SetState(Manager, 0, tsFailed, rcAbortedInPump, 0);
     SetState(Manager, 1, tsFailed, rcAbortedInPump, 0);
     Settle();
-    Ok &= Save(Form.grab(), Out, "main_summary.png");
+    Ok &= morvotest::SavePng(Form.grab(), Out, "main_summary.png");
 
     // The balloon over the rename editor, as a typed "?" brings it up.
     TMiraToolTip* Tip = MiraToolTip();
@@ -156,12 +150,11 @@ int main(int argc, char** argv) {
     Tip->CenterTip = false;
     Tip->SetTitle({});
     Tip->ICON = TTipIcon::ttNoneIcon;
-    Tip->SetText(u"文件名不能包含下列任何字符之一\r\n" +
-                 std::u16string(TfrmMain::InvalidNameChars));
+    Tip->SetText(TfrmMain::InvalidNameBalloonText());
     Tip->Interval = 0;
     Tip->ShowAt(EditorCentre.x(), EditorCentre.y());
     Settle();
-    Ok &= Save(OverWindow(Form, *Tip), Out, "balloon.png");
+    Ok &= morvotest::SavePng(OverWindow(Form, *Tip), Out, "balloon.png");
     Tip->Hide();
     Form.HideRenameEditor();
 
@@ -169,18 +162,18 @@ int main(int argc, char** argv) {
     MiraHintWindow()->ActivateHint(QRect(Below, QSize(1, 1)), "\xEF\xBB\xBF"
                                                               "添加音频文件到转换列表");
     Settle();
-    Ok &= Save(OverWindow(Form, *Tip), Out, "hint.png");
+    Ok &= morvotest::SavePng(OverWindow(Form, *Tip), Out, "hint.png");
     Tip->Hide();
 
     Manager.SetRunning(0);
     Form.btnGetCDClick();
     Settle();
-    Ok &= Save(OverWindow(Form, *Form.pmGetCD), Out, "cd_menu.png");
+    Ok &= morvotest::SavePng(OverWindow(Form, *Form.pmGetCD), Out, "cd_menu.png");
     Form.pmGetCD->close();
 
     Form.rbFlac->click();
     Settle();
-    Ok &= Save(Form.grab(), Out, "flac_settings.png");
+    Ok &= morvotest::SavePng(Form.grab(), Out, "flac_settings.png");
     Form.close();
   }
   platform::qt::UnbindMessageQueue();

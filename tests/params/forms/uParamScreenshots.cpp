@@ -20,8 +20,10 @@
 #include "params/forms/ufrmParamFrame.h"
 #include "params/uParamManager.h"
 #include "platform/uThreads.h"
+#include "tests/support/forms/uScreenshot.h"
 #include "tests/support/uTempDir.h"
 #include "widgets/uMiraFonts.h"
+#include "widgets/uWindowLanguage.h"
 
 namespace fs = std::filesystem;
 
@@ -30,14 +32,7 @@ namespace {
 bool Save(QWidget& Dialog, const QDir& Folder, const char* Name) {
   for (int I = 0; I < 5; ++I)
     QApplication::processEvents();
-  const QPixmap Picture = Dialog.grab();
-  const QString File = Folder.filePath(QString::fromLatin1(Name));
-  if (Picture.isNull() || !Picture.scaled(Picture.size() * 2).save(File, "PNG")) {
-    std::fprintf(stderr, "cannot save %s\n", qPrintable(File));
-    return false;
-  }
-  std::printf("%s\n", qPrintable(File));
-  return true;
+  return morvotest::SavePng(Dialog.grab(), Folder, Name, 2);
 }
 
 }  // namespace
@@ -61,6 +56,8 @@ int main(int argc, char** argv) {
   fs::copy_file(MORVO_TEST_CODECS_LIBRARY, Player.Path() / "libcodecs.so");
 
   QApplication App(argc, argv);
+  // In the language the environment names, as the program shows it.
+  InstallWindowTranslation(App);
   platform::RegisterMainThread();
   QApplication::setFont(SongTiFont());
   const QDir Out(QString::fromLocal8Bit(argv[1]));

@@ -1,0 +1,7 @@
+# The sources whose texts a user reads through the catalog, and how
+# xgettext finds the texts in them (sourced by update.sh and the test).
+MORVO_XGETTEXT_OPTIONS=(--from-code=UTF-8 --language=C++ -k -kTr -kTrNoop --no-location
+                        --sort-output --package-name=morvo --msgid-bugs-address=morvo)
+morvo_message_sources() {
+  find infra engine app cli -maxdepth 1 -name '*.cpp' | LC_ALL=C sort
+}

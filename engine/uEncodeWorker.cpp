@@ -197,10 +197,14 @@ void TEncodeWorker::CleanUp() {
     FEncoder.Reset();
   }
   if (FOutput) {
-    FOutputFailed = FOutput->WriteFailed() || !FOutput->HasFile();
+    const bool hadFile = FOutput->HasFile();
+    // The last gathered bytes go out here, so that a full disk shows now,
+    // and the file is closed before its tags are written and it is renamed.
+    FOutput->Close();
+    FOutputFailed = FOutput->WriteFailed() || !hadFile;
     if (FOutput->WriteFailed() && FDetail.empty())
       FDetail = platform::Utf8ToWide(FOutput->WriteError());
-    FOutput.Reset();  // closes the temporary file
+    FOutput.Reset();
   }
   FDecoder.reset();
   FBuffer.clear();

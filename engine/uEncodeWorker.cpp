@@ -149,6 +149,7 @@ void TEncodeWorker::RunTask() {
   FBuffer.assign(EncodeBlockSize, 0);
   FOutputFailed = false;
   FPercent = 0;
+  FPercentUnposted = false;
   FTags = TTagSet();
   FDetail.clear();
   bool success = Prepare();
@@ -272,8 +273,10 @@ bool TEncodeWorker::Pump() {
         if (FProgressCallback) FProgressCallback->FProgress = FPercent;
         if (percent != FPercent) {
           FPercent = percent;
-          ReportProgress();
+          FPercentUnposted = true;
         }
+        // A percentage held back is offered again with the next blocks.
+        if (FPercentUnposted) ReportProgress();
       } else if (FDoneBytes > 0) {
         break;  // end of data
       } else if (++emptyReads > EmptyReadLimit) {
@@ -335,7 +338,7 @@ void TEncodeWorker::MarkConverting() {
 
 void TEncodeWorker::ReportProgress() {
   if (Terminated()) return;
-  FHost->SetTaskProgress(FTask, FPercent);
+  FPercentUnposted = !FHost->SetTaskProgress(FTask, FPercent);
 }
 
 void TEncodeWorker::TaskSucceeded() {

@@ -149,6 +149,7 @@ void TEncodeWorker::RunTask() {
   FBuffer.assign(EncodeBlockSize, 0);
   FOutputFailed = false;
   FPercent = 0;
+  FPercentUnposted = false;
   FTags = TTagSet();
   FDetail.clear();
   bool success = Prepare();
@@ -197,10 +198,14 @@ void TEncodeWorker::CleanUp() {
     FEncoder.Reset();
   }
   if (FOutput) {
-    FOutputFailed = FOutput->WriteFailed() || !FOutput->HasFile();
+    const bool hadFile = FOutput->HasFile();
+    // The last gathered bytes go out here, so that a full disk shows now,
+    // and the file is closed before its tags are written and it is renamed.
+    FOutput->Close();
+    FOutputFailed = FOutput->WriteFailed() || !hadFile;
     if (FOutput->WriteFailed() && FDetail.empty())
       FDetail = platform::Utf8ToWide(FOutput->WriteError());
-    FOutput.Reset();  // closes the temporary file
+    FOutput.Reset();
   }
   FDecoder.reset();
   FBuffer.clear();
@@ -268,8 +273,10 @@ bool TEncodeWorker::Pump() {
         if (FProgressCallback) FProgressCallback->FProgress = FPercent;
         if (percent != FPercent) {
           FPercent = percent;
-          ReportProgress();
+          FPercentUnposted = true;
         }
+        // A percentage held back is offered again with the next blocks.
+        if (FPercentUnposted) ReportProgress();
       } else if (FDoneBytes > 0) {
         break;  // end of data
       } else if (++emptyReads > EmptyReadLimit) {
@@ -331,7 +338,7 @@ void TEncodeWorker::MarkConverting() {
 
 void TEncodeWorker::ReportProgress() {
   if (Terminated()) return;
-  FHost->SetTaskProgress(FTask, FPercent);
+  FPercentUnposted = !FHost->SetTaskProgress(FTask, FPercent);
 }
 
 void TEncodeWorker::TaskSucceeded() {

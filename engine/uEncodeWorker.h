@@ -21,7 +21,8 @@
 //   the worker waits in its synchronised RequestWork step.
 // - Every step that touches the task list or the window runs on the main
 //   thread through platform::Synchronize while the worker waits; progress
-//   reaches the window only as a posted message.
+//   reaches the window only as a posted message, a few a second at most
+//   (the host holds back the rest; the worker offers them again).
 // - FActive and the terminated flag are written on the main thread and read
 //   by the worker at its checks.
 // Ownership: the host owns the workers; a worker owns its decoder, its
@@ -79,6 +80,7 @@ public:
   uint64_t FTotalBytes = 0;
   uint64_t FDoneBytes = 0;
   uint16_t FPercent = 0;
+  bool FPercentUnposted = false;  // FPercent not yet posted to the window
   IWorkerHost* const FHost;
   TTaskItem* FTask = nullptr;
   std::unique_ptr<TDecoderEx> FDecoder;

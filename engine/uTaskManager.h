@@ -89,8 +89,10 @@ public:
   std::unique_ptr<IPcmTap> MakePcmTap(const TTaskItem& Task) override;
   bool TakeNextTask(uint8_t SourceClass, TTaskItem*& Item);
   void SetTaskState(int32_t Id, TTaskState State) override;
-  // Worker thread: stores the percentage and posts kind 6, while running.
-  void SetTaskProgress(TTaskItem* Item, int32_t Percent) override;
+  // Worker thread: stores the percentage and posts kind 6, while running;
+  // the posts of all workers together at most one per ProgressIntervalMs
+  // (false when this one was held back).
+  bool SetTaskProgress(TTaskItem* Item, int32_t Percent) override;
   // Any thread: posts WM_ENCODE_NOTIFY (kind, value) to FMainForm if set.
   void PostNotify(uint8_t Kind, int32_t Value) override;
   void SetRunning(uint8_t Flag);
@@ -167,6 +169,11 @@ private:
   mutable std::mutex FDestPathLock;
   std::u16string FDestPath;
   std::atomic<uint8_t> FRunning = 0;
+  // Progress is posted about ten times a second: what a person can follow,
+  // and every post wakes the main thread.
+  static constexpr int64_t ProgressIntervalMs = 100;
+  std::atomic<int64_t> FNextProgressPostMs = 0;  // steady clock
+  bool ClaimProgressPost();
   std::vector<std::unique_ptr<TEncodeWorker>> FWorkers;
   // The targets claimed and written in the current run; FRunTargetsLock is
   // a leaf lock, never held together with FLock.

@@ -1,6 +1,7 @@
 // The task manager's runs: starting and stopping, handing tasks to the
 // workers, task states, progress and the end of the workers.
 #include <algorithm>
+#include <chrono>
 
 #include "engine/uCpuControl.h"
 #include "engine/uEncodeWorker.h"
@@ -169,10 +170,24 @@ void TTaskManager::SetTaskState(int32_t Id, TTaskState State) {
   if (FFinishedCount == FTotalCount) SetRunning(0);
 }
 
-void TTaskManager::SetTaskProgress(TTaskItem* Item, int32_t Percent) {
-  if (!Item || FRunning == 0) return;
+bool TTaskManager::SetTaskProgress(TTaskItem* Item, int32_t Percent) {
+  if (!Item || FRunning == 0) return true;
   Item->FProgress = Percent;
+  if (!ClaimProgressPost()) return false;
   PostNotify(nkProgress, Item->FId);
+  return true;
+}
+
+// Any worker may take the next post once the interval has passed.
+bool TTaskManager::ClaimProgressPost() {
+  const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  int64_t next = FNextProgressPostMs.load();
+  do {
+    if (now < next) return false;
+  } while (!FNextProgressPostMs.compare_exchange_weak(next, now + ProgressIntervalMs));
+  return true;
 }
 
 void TTaskManager::PostNotify(uint8_t Kind, int32_t Value) {

@@ -41,7 +41,10 @@ public:
   // Main thread: the task's new state; done and failed end it in this run.
   virtual void SetTaskState(int32_t Id, TTaskState State) = 0;
   // Worker thread: the task's progress in percent, reported while running.
-  virtual void SetTaskProgress(TTaskItem* Item, int32_t Percent) = 0;
+  // The percentage is kept at once; the window may hear of it later (all
+  // workers together wake it only a few times a second): false when this
+  // report was held back, and the worker offers its percentage again.
+  virtual bool SetTaskProgress(TTaskItem* Item, int32_t Percent) = 0;
   // Any thread: a notification for the window (see TNotifyKind).
   virtual void PostNotify(uint8_t Kind, int32_t Value) = 0;
   // Main thread: the task leaves the list (delete after success).

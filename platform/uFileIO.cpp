@@ -146,6 +146,12 @@ bool IsRegularFile(int Fd) {
   return fstat(Fd, &St) == 0 && S_ISREG(St.st_mode);
 }
 
+// False also when the size cannot be learnt: the caller truncates then.
+bool IsEmptyFile(int Fd) {
+  struct stat St;
+  return fstat(Fd, &St) == 0 && St.st_size == 0;
+}
+
 // Opens Path and claims the share mode; -1 with the last error set. An open
 // that waited while a deleter removed the file would hold a file without a
 // name: it opens the name again, as an open after the delete does.
@@ -295,8 +301,10 @@ THandle CreateFileW(const std::u16string& Name, uint32_t Access, uint32_t Share,
   const int Fd = OpenClaimed(Path, Flags, Access, Share);
   if (Fd < 0) return INVALID_HANDLE_VALUE;
   // Truncate only after the share check, so a refused create leaves the
-  // other opener's data alone.
-  if (Disposition == TDisposition::CreateAlways && ftruncate(Fd, 0) != 0) {
+  // other opener's data alone; and only a file that holds something: on
+  // ext4 a truncation, even of an empty file, makes the last close wait
+  // until the new data is on the disk.
+  if (Disposition == TDisposition::CreateAlways && !IsEmptyFile(Fd) && ftruncate(Fd, 0) != 0) {
     SetErrnoError(Path);
     close(Fd);
     return INVALID_HANDLE_VALUE;

@@ -23,6 +23,11 @@ constexpr int kMaxDamagedPackets = 1000;
 constexpr std::array<std::string_view, 11> kExactDemuxers = {
     "wav", "w64", "aiff", "au", "flac", "ape", "mov", "ogg", "caf", "wv", "tta"};
 
+// Plain samples (the PCM codecs come before the first ADPCM one).
+bool IsPcmCodec(AVCodecID Codec) {
+  return Codec >= AV_CODEC_ID_FIRST_AUDIO && Codec < AV_CODEC_ID_ADPCM_IMA_QT;
+}
+
 bool NameListContains(const char* Names, std::string_view Wanted) {
   std::string_view rest(Names ? Names : "");
   while (!rest.empty()) {
@@ -51,6 +56,10 @@ bool TDecoderSource::Open(const std::string& Utf8Path) {
   const int opened = avformat_open_input(&FFormat, url.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (opened < 0) return false;
+  // The header of a PCM container says all there is to know; FFmpeg's
+  // default analysis would still read and decode seconds of samples (11 ms
+  // for a 2-second WAV). One packet is enough for what it adds.
+  if (HoldsOnlyPcmInPcmContainer()) FFormat->probesize = 32;
   if (avformat_find_stream_info(FFormat, nullptr) < 0) return false;
   const int index = av_find_best_stream(FFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return false;
@@ -62,6 +71,16 @@ bool TDecoderSource::Open(const std::string& Utf8Path) {
   if (!FPacket || !OpenDecoder()) return false;
   FExactTimestamps = DemuxerStampsExactly();
   return true;
+}
+
+bool TDecoderSource::HoldsOnlyPcmInPcmContainer() const {
+  const char* format = FFormat->iformat->name;
+  if (!NameListContains(format, "wav") && !NameListContains(format, "w64") &&
+      !NameListContains(format, "aiff"))
+    return false;
+  for (unsigned i = 0; i < FFormat->nb_streams; ++i)
+    if (!IsPcmCodec(FFormat->streams[i]->codecpar->codec_id)) return false;
+  return FFormat->nb_streams > 0;
 }
 
 bool TDecoderSource::OpenDecoder() {
@@ -83,8 +102,7 @@ int64_t TDecoderSource::ReadStatedSamples(const std::string& Utf8Path) const {
   const char* format = FFormat->iformat->name;
   // WAV and AIFF count plain samples only when they hold PCM (a compressed
   // payload counts blocks or bytes).
-  const AVCodecID codec = FStream->codecpar->codec_id;
-  const bool pcm = codec >= AV_CODEC_ID_FIRST_AUDIO && codec < AV_CODEC_ID_ADPCM_IMA_QT;
+  const bool pcm = IsPcmCodec(FStream->codecpar->codec_id);
   if (NameListContains(format, "wav")) return pcm ? WavStatedFrames(Utf8Path) : -1;
   const bool counted = (pcm && NameListContains(format, "aiff")) ||
                        NameListContains(format, "flac") || NameListContains(format, "ape");

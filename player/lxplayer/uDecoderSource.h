@@ -79,6 +79,7 @@ private:
   int ReadPacket();
   bool StampsNameSingleSamples() const;
   bool DemuxerStampsExactly() const;
+  bool HoldsOnlyPcmInPcmContainer() const;
   static int64_t FramePts(const AVFrame& Frame);
 
   AVFormatContext* FFormat = nullptr;

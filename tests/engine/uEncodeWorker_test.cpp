@@ -204,7 +204,9 @@ TEST_F(ConversionTest, NormalTaskReportsInOrder) {
     EXPECT_TRUE(reports[i].Posted);
     ++progressCount;
   }
-  EXPECT_GE(progressCount, 50) << "one report per new percentage";
+  // At most one report per new percentage, and fewer when they would
+  // come faster than a person can read them.
+  EXPECT_GE(progressCount, 1);
   EXPECT_LE(progressCount, 101);
   EXPECT_EQ(Task(id)->FProgress, 100);
   ASSERT_LT(i + 1, reports.size());
@@ -409,7 +411,10 @@ public:
     FStates.push_back(State);
     FTask->FState = State;
   }
-  void SetTaskProgress(TTaskItem* Item, int32_t Percent) override { Item->FProgress = Percent; }
+  bool SetTaskProgress(TTaskItem* Item, int32_t Percent) override {
+    Item->FProgress = Percent;
+    return true;
+  }
   void PostNotify(uint8_t, int32_t) override {}
   void RemoveTask(int32_t) override { ++FRemoved; }
   void AddConverted(const std::u16string& Target) override { FConverted.push_back(Target); }

@@ -2,6 +2,7 @@
 // counters, stopping and shutting down, the workers' shares, the steps after
 // success and the list of converted files.
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -194,6 +195,29 @@ TEST_F(TaskManagerTest, TwoProcessorsConvertInParallel) {
   EXPECT_EQ(most, 2);
   EXPECT_EQ(Task(a)->FResult, rcSucceeded);
   EXPECT_EQ(Task(b)->FResult, rcSucceeded);
+}
+
+// Every progress post wakes the window: all workers together post a few a
+// second, while every task still ends at 100 % and done.
+TEST_F(TaskManagerTest, ProgressWakesTheWindowAFewTimesASecond) {
+  const TSources& s = TSources::Get();
+  const std::vector<int32_t> ids = {Add(s.Long16, "pa.flac"), Add(s.Long16, "pb.wav"),
+                                    Add(s.Wav16, "pc.flac"), Add(s.Wav24, "pd.wav")};
+  FReports.clear();
+  const auto start = std::chrono::steady_clock::now();
+  ConvertAll();
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+  const auto posted = std::count_if(FReports.begin(), FReports.end(), [](const TReport& r) {
+    return r.Posted && r.Kind == nkProgress;
+  });
+  // Posts are at least 100 ms apart (whole milliseconds on both clocks).
+  EXPECT_LE(posted, 1 + (elapsed.count() + 1) / 100) << elapsed.count() << " ms";
+  EXPECT_GE(posted, 1);
+  for (const int32_t id : ids) {
+    EXPECT_EQ(Task(id)->FState, tsDone);
+    EXPECT_EQ(Task(id)->FProgress, 100);
+  }
 }
 
 TEST_F(TaskManagerTest, OpticalSourcesGoToWorkerOneOnly) {

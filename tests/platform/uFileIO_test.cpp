@@ -210,6 +210,28 @@ TEST(FileIO, CreateReadWriteSeek) {
   EXPECT_EQ(ReadText(Path), "he");
 }
 
+// Truncating costs a wait for the disk at close on some file systems, so a
+// create leaves an empty file untouched (its time shows no truncation).
+TEST(FileIO, CreateAlwaysTruncatesOnlyAFileThatHoldsSomething) {
+  TTempDir Dir;
+  const std::string Empty = Dir / "empty.bin", Full = Dir / "full.bin";
+  WriteText(Empty, "");
+  WriteText(Full, "old content");
+  const auto Old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  for (const std::string& Path : {Empty, Full})
+    std::filesystem::last_write_time(Path, Old);
+  for (const std::string& Path : {Empty, Full, std::string(Dir / "new.bin")}) {
+    const THandle Handle =
+        CreateFileW(W(Path), GENERIC_READ | GENERIC_WRITE, 0, TDisposition::CreateAlways);
+    ASSERT_NE(Handle, INVALID_HANDLE_VALUE) << Path;
+    EXPECT_EQ(FileSize(Handle), 0) << Path;
+    CloseHandle(Handle);
+  }
+  EXPECT_EQ(std::filesystem::last_write_time(Empty), Old);
+  EXPECT_NE(std::filesystem::last_write_time(Full), Old);
+  EXPECT_EQ(ReadText(Full), "");
+}
+
 TEST(FileIO, FullPathNameIsNormalisedLexically) {
   EXPECT_EQ(GetFullPathNameW(u"/a/./b/../c//d"), u"/a/c/d");
   EXPECT_EQ(GetFullPathNameW(u"/a/b/"), u"/a/b/");

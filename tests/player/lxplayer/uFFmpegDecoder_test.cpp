@@ -307,6 +307,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TFormatCase{"tone.aiff", "-c:a pcm_s16be", 16, 44100, true},
                     TFormatCase{"tone.au", "-c:a pcm_s16be", 16, 22050, true},
                     TFormatCase{"tone_alaw.wav", "-c:a pcm_alaw", 16, 8000, true},
+                    // Not plain samples: a WAV that FFmpeg must analyse.
+                    TFormatCase{"tone_adpcm.wav", "-c:a adpcm_ms", 16, 44100, false},
                     TFormatCase{"tone.m4a.alac", "-c:a alac -sample_fmt s32p -f ipod", 24, 44100,
                                 true},
                     TFormatCase{"tone.wv", "-c:a wavpack", 16, 44100, true}),

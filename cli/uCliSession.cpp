@@ -372,12 +372,7 @@ void TCliSession::OnInterrupt(platform::TInterruptKind Kind, int Count) {
 }
 
 void TCliSession::QuitWhenIdle() {
-  if (FManager->IsRunning()) return;
-  const auto& Workers = FManager->Workers();
-  if (std::any_of(Workers.begin(), Workers.end(),
-                  [](const auto& W) { return W->FTask != nullptr; }))
-    return;
-  platform::QuitMessageLoop();
+  if (FManager->WorkersIdle()) platform::QuitMessageLoop();
 }
 
 void TCliSession::OnTaskChanged(int32_t Value, uint8_t Kind) {

@@ -70,6 +70,9 @@ enum TNotifyKind : uint8_t {
   nkRunning = 7,
   nkParamsChanged = 8,
   nkPlaylistQueued = 9,
+  // Posted once per run when it has ended (done or stopped) and no worker
+  // holds a task any more: every task's outcome is known.
+  nkWorkersIdle = 10,
 };
 
 class TTaskItem {

@@ -122,6 +122,10 @@ public:
   void TargetWritten(int32_t Id, const std::u16string& Path) override;
   void ReleaseTarget(int32_t Id) override;
 
+  // Main thread: the run has ended and no worker holds a task (a stopped
+  // worker still ending its task holds it until its failure step).
+  bool WorkersIdle() const;
+
   // Any thread.
   bool IsRunning() const { return FRunning.load() != 0; }
   const std::vector<std::unique_ptr<TEncodeWorker>>& Workers() const { return FWorkers; }
@@ -161,6 +165,8 @@ private:
   bool AnyWorkerActive() const;
   void RenewCpuUsage(TEncodeWorker* Worker);
   void WaitForWorkers();
+  // Posts nkWorkersIdle when the run's notice is due and the workers are idle.
+  void NoticeWhenIdle();
   void AssertMainThread() const;
 
   platform::TCriticalSection FLock;
@@ -188,5 +194,6 @@ private:
   std::vector<TRunTarget> FRunTargets;
   void ForgetRunTargets();
   bool FWaitingForWorkers = false;
+  bool FIdleNoticeDue = false;  // main thread; set by StartConvert
   bool FWorkerEndedQuit = false;
 };

@@ -15,6 +15,7 @@ void TTaskManager::StartConvert() {
   FSucceededCount = 0;
   FTotalCount = PendingCount();
   ForgetRunTargets();
+  FIdleNoticeDue = true;
   SetRunning(1);
   for (size_t i = 0; i < FWorkers.size(); ++i) {
     if (i > 0) platform::Sleep(5);
@@ -28,6 +29,20 @@ void TTaskManager::StopConvert() {
   SetRunning(0);
   for (const auto& worker : FWorkers)
     worker->Deactivate();
+  NoticeWhenIdle();
+}
+
+bool TTaskManager::WorkersIdle() const {
+  AssertMainThread();
+  return !IsRunning() && std::none_of(FWorkers.begin(), FWorkers.end(),
+                                      [](const auto& w) { return w->FTask != nullptr; });
+}
+
+// Posted, so that the step that let go of the last task has ended first.
+void TTaskManager::NoticeWhenIdle() {
+  if (!FIdleNoticeDue || !WorkersIdle()) return;
+  FIdleNoticeDue = false;
+  PostNotify(nkWorkersIdle, -1);
 }
 
 void TTaskManager::Shutdown() {
@@ -88,7 +103,10 @@ void TTaskManager::RequestTask(TEncodeWorker* Worker) {
                               [Worker](const auto& w) { return w.get() == Worker; }))
     return;
   Worker->FTask = nullptr;
-  if (!Worker->FActive) return;
+  if (!Worker->FActive) {
+    NoticeWhenIdle();
+    return;
+  }
   TTaskItem* item = nullptr;
   bool found = false;
   if (Worker->FWantedClass == scOptical) {
@@ -100,7 +118,10 @@ void TTaskManager::RequestTask(TEncodeWorker* Worker) {
   } else {
     found = TakeNextTask(scOther, item);
   }
-  if (!found) return;
+  if (!found) {
+    NoticeWhenIdle();
+    return;
+  }
   Worker->FTask = item;
   RenewCpuUsage(Worker);
 }
@@ -168,6 +189,7 @@ void TTaskManager::SetTaskState(int32_t Id, TTaskState State) {
   }
   Notify(Id, nkChanged);
   if (FFinishedCount == FTotalCount) SetRunning(0);
+  NoticeWhenIdle();
 }
 
 bool TTaskManager::SetTaskProgress(TTaskItem* Item, int32_t Percent) {

@@ -17,6 +17,7 @@
 
 #include "app/forms/uFileListModel.h"
 #include "app/forms/uFileListView.h"
+#include "app/uCdRipReport.h"
 #include "app/uHandOver.h"
 #include "app/uSourceAdding.h"
 #include "engine/uTaskItem.h"
@@ -79,6 +80,8 @@ void TfrmMain::FormCreate() {
   FManager->FMainForm = Target();
   FModel->SetManager(FManager.get());
   FManager->FOnTaskChanged = [this](int32_t Value, uint8_t Kind) { OnTaskChanged(Value, Kind); };
+  FRipLog = std::make_unique<TCdRipLog>();
+  FManager->FPcmTapFactory = FRipLog->TapFactory();
   InitSettingsPanel();
   FOpenDialog = std::make_unique<TMiraOpenDialog>();
   FOpenDialog->Options = {TOpenOption::ofAllowMultiSelect, TOpenOption::ofPathMustExist,
@@ -137,8 +140,10 @@ void TfrmMain::FormClose(TCloseAction& Action) {
       }
     }
     // Workers still asking about an existing target have their boxes
-    // closed by the shutdown: the quit is not refused for them.
+    // closed by the shutdown: the quit is not refused for them. The tracks
+    // a quit cut off are left out of the report.
     FManager->Shutdown();
+    WriteRipReports();
   }
   FDragAnchor = QPersistentModelIndex();
   if (FManager) {
@@ -201,6 +206,8 @@ void TfrmMain::OnTaskChanged(int32_t Value, uint8_t Kind) {
 void TfrmMain::HandleNotify(uint8_t Kind, int32_t Value) {
   if (Kind == nkPlaylistQueued)
     FlushPlaylistQueue();
+  else if (Kind == nkWorkersIdle)
+    WriteRipReports();
   else
     RowNotice(Kind, Value);
 }

@@ -46,6 +46,7 @@ class QRadioButton;
 class TFileListModel;
 class TFileListView;
 class TMiraOpenDialog;
+class TCdRipLog;
 class TTaskManager;
 class TTaskItem;
 class QDragEnterEvent;
@@ -141,6 +142,10 @@ public:
   void btnStartClick();
   void btnStopClick();
   void FlushPlaylistQueue();
+  // The rip report of each disc whose tracks the ended run read, beside the
+  // targets; called once the workers are idle, so that a stopped track is
+  // listed with its outcome.
+  void WriteRipReports();
   // Play: the player plays Path; playlist: the player adds it to its
   // playlist. "无法添加播放列表" when nothing could be started.
   void LaunchPlayer(const std::u16string& Path, TPlayerMode Mode);
@@ -264,6 +269,7 @@ private:
   bool RenameEditorKeyPress(QKeyEvent* Event);
 
   std::unique_ptr<TTaskManager> FManager;
+  std::unique_ptr<TCdRipLog> FRipLog;  // listens to the CD tracks of each run
   TFileListModel* FModel = nullptr;
   TAnchorLayout FFormAnchors{QSize(DesignWidth, DesignHeight)};
   TAnchorLayout FListAnchors{QSize()};

@@ -14,6 +14,7 @@
 #include "app/forms/uFileListPaint.h"
 #include "app/forms/uFileListView.h"
 #include "app/forms/ufrmMain.h"
+#include "app/uCdRipReport.h"
 #include "engine/uTaskItem.h"
 #include "engine/uTaskManager.h"
 #include "infra/uLxFileUtils.h"
@@ -87,6 +88,10 @@ void TfrmMain::PaintTotalProgress(QPainter& Canvas) {
   Canvas.setFont(font());
   DrawProgressBar(Canvas, lblProgress->rect(), FManager->FTotalCount, FManager->FFinishedCount,
                   ButtonFace);
+}
+
+void TfrmMain::WriteRipReports() {
+  if (FManager && FRipLog) FRipLog->WriteReports(FManager->DestPath());
 }
 
 // ---------------------------------------------------------------------------

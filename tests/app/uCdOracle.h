@@ -4,8 +4,13 @@
 // as AccurateRip defines them.
 #pragma once
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace cdoracle {
@@ -46,6 +51,34 @@ inline TAccurateRip AccurateRipOf(const std::vector<uint8_t>& Pcm, bool FirstTra
     Sum.V2 += uint32_t(Product & 0xFFFFFFFFu) + uint32_t(Product >> 32);
   }
   return Sum;
+}
+
+// A rip report's track lines, read as a user's tool reads them.
+struct TReportLine {
+  std::string Crc32, V1, V2, Status;
+};
+
+// The report's track lines by track number ("01", "02", ...).
+inline std::map<std::string, TReportLine> TrackLines(const std::string& Report) {
+  std::map<std::string, TReportLine> Lines;
+  std::istringstream In(Report);
+  std::string Line;
+  while (std::getline(In, Line)) {
+    if (Line.size() < 3 || !isdigit(Line[0]) || !isdigit(Line[1]) || Line[2] != ' ') continue;
+    std::istringstream Fields(Line);
+    std::string Number, Length, Sectors;
+    TReportLine Parsed;
+    Fields >> Number >> Length >> Sectors >> Parsed.Crc32 >> Parsed.V1 >> Parsed.V2;
+    std::getline(Fields >> std::ws, Parsed.Status);
+    Lines[Number] = Parsed;
+  }
+  return Lines;
+}
+
+inline std::string Hex(uint32_t Value) {
+  char Text[16];
+  std::snprintf(Text, sizeof Text, "%08X", Value);
+  return Text;
 }
 
 }  // namespace cdoracle

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sstream>
-
 #include "app/uCdDrives.h"
 #include "app/uSourceAdding.h"
 #include "tests/app/uCdOracle.h"
@@ -20,32 +17,9 @@ using morvotest::TCdImage;
 
 namespace {
 
-struct TReportLine {
-  std::string Crc32, V1, V2, Status;
-};
-
-// The report's track lines by track number ("01", "02", ...).
-std::map<std::string, TReportLine> TrackLines(const std::string& Report) {
-  std::map<std::string, TReportLine> Lines;
-  std::istringstream In(Report);
-  std::string Line;
-  while (std::getline(In, Line)) {
-    if (Line.size() < 3 || !isdigit(Line[0]) || !isdigit(Line[1]) || Line[2] != ' ') continue;
-    std::istringstream Fields(Line);
-    std::string Number, Length, Sectors;
-    TReportLine Parsed;
-    Fields >> Number >> Length >> Sectors >> Parsed.Crc32 >> Parsed.V1 >> Parsed.V2;
-    std::getline(Fields >> std::ws, Parsed.Status);
-    Lines[Number] = Parsed;
-  }
-  return Lines;
-}
-
-std::string Hex(uint32_t Value) {
-  char Text[16];
-  std::snprintf(Text, sizeof Text, "%08X", Value);
-  return Text;
-}
+using cdoracle::Hex;
+using cdoracle::TrackLines;
+using cdoracle::TReportLine;
 
 class CdRipTest : public TCdManagerTest {
 protected:

@@ -112,6 +112,10 @@ void TEngineTest::SetUp() {
 }
 
 void TEngineTest::TearDown() {
+  // The shutdown serves the queue: notices still posted (the end of a run)
+  // must not reach a test's callbacks, which look at the manager going away.
+  FOnReport = nullptr;
+  FDone = nullptr;
   FManager.reset();
   platform::RemoveMessages(this);
   platform::SetMessageBoxAnswerer(nullptr);

@@ -157,6 +157,41 @@ TEST_F(TaskManagerTest, StopDuringThePump) {
   EXPECT_EQ(FManager->FTotalCount, 0);
 }
 
+// Front ends that act on the whole run's outcome (the rip report) wait for
+// the idle notice: it comes once a run has ended and every worker has let go
+// of its task, never before a stopped task has ended, once per run.
+TEST_F(TaskManagerTest, TheIdleNoticeFollowsTheLastTasksOutcomeOncePerRun) {
+  const auto Notices = [this] {
+    return std::count_if(FReports.begin(), FReports.end(),
+                         [](const TReport& r) { return r.Posted && r.Kind == nkWorkersIdle; });
+  };
+  const int32_t stopped = AddTwoHourTask("stopped.flac");
+  OnFirstProgress([this] { FManager->StopConvert(); });
+  FManager->StartConvert();
+  RunUntil([&] { return Notices() == 1; });
+  EXPECT_FALSE(FManager->IsRunning());
+  EXPECT_EQ(Task(stopped)->FState, tsFailed) << "the notice came before the stopped task ended";
+  EXPECT_TRUE(FManager->WorkersIdle());
+
+  FManager->RemoveTask(stopped);
+  FOnReport = nullptr;
+  const int32_t done = Add(TSources::Get().Wav16, "done.flac");
+  FManager->StartConvert();
+  EXPECT_FALSE(FManager->WorkersIdle());
+  RunUntil([&] { return Notices() == 2; });
+  EXPECT_EQ(Task(done)->FState, tsDone);
+  // Stopping an ended run brings no further notice.
+  bool marked = false;
+  FOnOtherMessage = [&](uint32_t) {
+    marked = true;
+    platform::QuitMessageLoop(0);
+  };
+  FManager->StopConvert();
+  platform::PostMessage(this, platform::WM_USER + 1, 0, 0);  // behind any notice
+  RunUntil([&] { return marked; });
+  EXPECT_EQ(Notices(), 2);
+}
+
 TEST_F(TaskManagerTest, StopBeforeThePump) {
   const int32_t id = Add(TSources::Get().Wav16, "never.flac");
   FManager->StartConvert();

@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "app/forms/uFileListModel.h"
 #include "app/forms/uFileListPaint.h"
@@ -18,6 +20,8 @@
 #include "platform/qt/uQtText.h"
 #include "platform/uCodePage.h"
 #include "tests/app/forms/uFormsTestKit.h"
+#include "tests/app/uCdOracle.h"
+#include "tests/support/uCdImage.h"
 #include "tests/support/uCueTestFiles.h"
 #include "tests/support/uScopedEnv.h"
 #include "tests/support/uTestFiles.h"
@@ -167,6 +171,95 @@ TEST_F(MainRun, AnExistingTargetIsReplacedOnYesAndKeptOnNo) {
   EXPECT_EQ(morvotest::ReadBytes(Out() / "a.flac"), "old");
   EXPECT_EQ(Task(0)->FState, tsFailed);
   EXPECT_EQ(Task(0)->FResult, rcExistsUserAbort);
+}
+
+// ---------------------------------------------------------------------------
+// The rip report of a run that read CD tracks (a disc image as the drive).
+
+class MainCdRip : public MainRun {
+protected:
+  std::vector<fs::path> Reports() const {
+    std::vector<fs::path> Found;
+    if (!fs::exists(Out())) return Found;
+    for (const auto& Entry : fs::directory_iterator(Out()))
+      if (Entry.path().filename().string().rfind("抓轨报告", 0) == 0) Found.push_back(Entry.path());
+    return Found;
+  }
+  std::vector<fs::path> WaitForReports() {
+    for (int I = 0; I < 6000 && Reports().empty(); ++I)
+      QTest::qWait(10);
+    QTest::qWait(100);  // a second report would come in the same turn
+    return Reports();
+  }
+  TfrmMain& ReadDisc(const morvotest::TCdImage& Image) {
+    FDrives = std::make_unique<morvotest::TScopedEnv>("MORVO_CD_DRIVES", Image.Cue.string());
+    TfrmMain& F = Form();
+    F.mmReadCD->trigger();
+    EXPECT_EQ(F.Manager()->TaskCount(), static_cast<int>(Image.TrackPcm.size()));
+    F.edtPath->setText(OutText());
+    return F;
+  }
+  static std::string Number(size_t Index) {
+    char Text[24];
+    std::snprintf(Text, sizeof Text, "%02zu", Index + 1);
+    return Text;
+  }
+
+  std::unique_ptr<morvotest::TScopedEnv> FDrives;
+};
+
+TEST_F(MainCdRip, ACdRunLeavesOneReportBesideTheTargetsWithEachTracksChecksums) {
+  const morvotest::TCdImage Image =
+      morvotest::MakeCdImage(FDir.Path(), "disc", morvotest::PlainTracks({150, 88, 163}), 23);
+  TfrmMain& F = ReadDisc(Image);
+  F.rbwav->click();
+  F.btnStart->click();
+  WaitForRunEnd();
+  const std::vector<fs::path> Found = WaitForReports();
+  ASSERT_EQ(Found.size(), 1u);
+  const auto Lines = cdoracle::TrackLines(morvotest::ReadBytes(Found[0]));
+  ASSERT_EQ(Lines.size(), Image.TrackPcm.size());
+  for (size_t I = 0; I < Image.TrackPcm.size(); ++I) {
+    const std::vector<uint8_t>& Pcm = Image.TrackPcm[I];
+    const cdoracle::TReportLine& Line = Lines.at(Number(I));
+    const cdoracle::TAccurateRip Sums =
+        cdoracle::AccurateRipOf(Pcm, I == 0, I + 1 == Image.TrackPcm.size());
+    EXPECT_EQ(Line.Crc32, cdoracle::Hex(cdoracle::BitwiseCrc32(Pcm))) << I;
+    EXPECT_EQ(Line.V1, cdoracle::Hex(Sums.V1)) << I;
+    EXPECT_EQ(Line.V2, cdoracle::Hex(Sums.V2)) << I;
+    const std::string Target = "Track" + Number(I) + ".wav";
+    EXPECT_EQ(Line.Status, "ok, " + Target);
+    EXPECT_TRUE(morvotest::WavData(morvotest::ReadBytes(Out() / Target)) ==
+                std::string(Pcm.begin(), Pcm.end()))
+        << Target;
+  }
+}
+
+// Stop ends the run at once, but the worker ends its track later: the report
+// waits for it and lists it as stopped, the finished track with its sums and
+// the track never started as not ripped.
+TEST_F(MainCdRip, AStoppedRunReportsOnceTheWorkerHasLetGoOfItsTrack) {
+  const morvotest::TCdImage Image =
+      morvotest::MakeCdImage(FDir.Path(), "disc", morvotest::PlainTracks({75, 75 * 120, 75}), 29);
+  TfrmMain& F = ReadDisc(Image);
+  F.btnStart->click();
+  for (int I = 0; I < 6000 && Task(1)->FState != tsConverting; ++I)
+    QTest::qWait(5);
+  ASSERT_EQ(Task(1)->FState, tsConverting);
+  ASSERT_EQ(Task(0)->FState, tsDone);
+  F.btnStop->click();
+  ASSERT_FALSE(F.Manager()->IsRunning());
+  EXPECT_TRUE(Reports().empty()) << "written before the worker let go of track 2";
+
+  const std::vector<fs::path> Found = WaitForReports();
+  ASSERT_EQ(Found.size(), 1u);
+  EXPECT_EQ(Task(1)->FState, tsFailed);
+  const auto Lines = cdoracle::TrackLines(morvotest::ReadBytes(Found[0]));
+  EXPECT_EQ(Lines.at("01").Crc32, cdoracle::Hex(cdoracle::BitwiseCrc32(Image.TrackPcm[0])));
+  EXPECT_EQ(Lines.at("01").Status, "ok, Track01.mp3");
+  EXPECT_EQ(Lines.at("02").Crc32, "-");
+  EXPECT_EQ(Lines.at("02").Status.rfind("failed: ", 0), 0u) << Lines.at("02").Status;
+  EXPECT_EQ(Lines.at("03").Crc32, "not");  // "not ripped in this run"
 }
 
 // ---------------------------------------------------------------------------

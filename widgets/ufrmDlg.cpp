@@ -1,8 +1,8 @@
 #include "widgets/ufrmDlg.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -32,10 +32,12 @@ TfrmDlg::TfrmDlg(QWidget* Parent, int Height, int Width, TTaskManager* Manager)
   setAutoFillBackground(false);
 
   lblLine1 =
-      AutoSizedLabel(this, QCoreApplication::translate("TfrmDlg", "    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
+      AutoSizedLabel(this, QCoreApplication::translate(
+                               "TfrmDlg", "    欢迎使用音频格式转换工具，您可对Mp3、Ape、Wav、"));
   lblLine1->setObjectName(QStringLiteral("lblLine1"));
   lblLine2 =
-      AutoSizedLabel(this, QCoreApplication::translate("TfrmDlg", "Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
+      AutoSizedLabel(this, QCoreApplication::translate(
+                               "TfrmDlg", "Flac进行文件格式与品质转换。请点选“添加文件”按钮转 "));
   lblLine2->setObjectName(QStringLiteral("lblLine2"));
   lblLine3 = AutoSizedLabel(this, QCoreApplication::translate("TfrmDlg", "换您所需要音频文件！"));
   lblLine3->setObjectName(QStringLiteral("lblLine3"));

@@ -1,7 +1,7 @@
 #include "app/forms/uEncoderApp.h"
 
-#include <QCoreApplication>
 #include <QApplication>
+#include <QCoreApplication>
 #include <atomic>
 #include <cstdlib>
 

@@ -10,7 +10,8 @@
 using platform::qt::ToQString;
 
 TFileListModel::TFileListModel(QObject* Parent)
-    : QAbstractTableModel(Parent), FCaptions{QCoreApplication::translate("TFileList", "源文件"), QCoreApplication::translate("TFileList", "目标文件名"),
+    : QAbstractTableModel(Parent), FCaptions{QCoreApplication::translate("TFileList", "源文件"),
+                                             QCoreApplication::translate("TFileList", "目标文件名"),
                                              QCoreApplication::translate("TFileList", "状态")} {}
 
 void TFileListModel::SetManager(TTaskManager* Manager) {

@@ -132,8 +132,7 @@ void TfrmMain::FormClose(TCloseAction& Action) {
           platform::MessageBoxW(Target(), WideText("TfrmMain", "您正在进行歌曲转换，是否真要退出?"),
                                 // Kept Chinese in every language: a worker's question
                                 // finds this box by its caption to stack on it.
-                                u"退出提示",
-                                platform::MB_YESNO | platform::MB_ICONINFORMATION);
+                                u"退出提示", platform::MB_YESNO | platform::MB_ICONINFORMATION);
       if (Answer != platform::IDYES) {
         Action = TCloseAction::caNone;
         return;

@@ -1,8 +1,8 @@
 // The main window's controls: names, captions, sizes and places at the
 // design's client size of 542 x 556, and how each follows a larger window.
-#include <QCoreApplication>
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -64,27 +64,33 @@ void TfrmMain::CreateControls() {
   FSelectAnchors = TAnchorLayout(SelectGroupSize);
 
   // Top row.
-  btnAddFile = IconButton(this, "btnAddFile", QCoreApplication::translate("TfrmMain", "添加文件"), "icon_add_file.png");
+  btnAddFile = IconButton(this, "btnAddFile", QCoreApplication::translate("TfrmMain", "添加文件"),
+                          "icon_add_file.png");
   FFormAnchors.Place(btnAddFile, QRect(8, 8, 100, 35));
-  btnGetCD = IconButton(this, "btnGetCD", QCoreApplication::translate("TfrmMain", "CD抓轨"), "icon_cd.png");
+  btnGetCD = IconButton(this, "btnGetCD", QCoreApplication::translate("TfrmMain", "CD抓轨"),
+                        "icon_cd.png");
   FFormAnchors.Place(btnGetCD, QRect(114, 8, 100, 35));
-  lblTip = Label(this, "lblTip", QCoreApplication::translate("TfrmMain", "无损音质文件切割的最佳工具 "));
+  lblTip =
+      Label(this, "lblTip", QCoreApplication::translate("TfrmMain", "无损音质文件切割的最佳工具 "));
   lblTip->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   FFormAnchors.Place(lblTip, QRect(222, 17, 312, 18), akLeft | akTop | akRight);
 
   // The list and the buttons below it.
-  grpFileList = Make<QGroupBox>(this, "grpFileList", QCoreApplication::translate("TfrmMain", "转换列表"));
+  grpFileList =
+      Make<QGroupBox>(this, "grpFileList", QCoreApplication::translate("TfrmMain", "转换列表"));
   FFormAnchors.Place(grpFileList, QRect(QPoint(8, 50), ListGroupSize), akAll);
   lvFileList = Make<TFileListView>(grpFileList, "lvFileList");
   FModel = new TFileListModel(lvFileList);
   lvFileList->setModel(FModel);
   lvFileList->FIsRunning = [this] { return IsRunning(); };
   FListAnchors.Place(lvFileList, QRect(8, 20, 510, 212), akAll);
-  btnAllSelect = Button(grpFileList, "btnAllSelect", QCoreApplication::translate("TfrmMain", "全选"));
+  btnAllSelect =
+      Button(grpFileList, "btnAllSelect", QCoreApplication::translate("TfrmMain", "全选"));
   FListAnchors.Place(btnAllSelect, QRect(8, 238, 56, 24), akBottomLeft);
   btnDelete = Button(grpFileList, "btnDelete", QCoreApplication::translate("TfrmMain", "移除"));
   FListAnchors.Place(btnDelete, QRect(68, 238, 56, 24), akBottomLeft);
-  btnDeleteComplete = Button(grpFileList, "btnDeleteComplete", QCoreApplication::translate("TfrmMain", "移除完成文件"));
+  btnDeleteComplete = Button(grpFileList, "btnDeleteComplete",
+                             QCoreApplication::translate("TfrmMain", "移除完成文件"));
   FListAnchors.Place(btnDeleteComplete, QRect(128, 238, 96, 24), akBottomLeft);
   btnDeleteComplete->hide();
   pnlOutMessage = Make<QFrame>(grpFileList, "pnlOutMessage");
@@ -129,27 +135,33 @@ void TfrmMain::CreateControls() {
   pnlTip->hide();
 
   // Target settings.
-  grpParamSelect = Make<QGroupBox>(this, "grpParamSelect", QCoreApplication::translate("TfrmMain", "转换设置"));
+  grpParamSelect =
+      Make<QGroupBox>(this, "grpParamSelect", QCoreApplication::translate("TfrmMain", "转换设置"));
   FFormAnchors.Place(grpParamSelect, QRect(QPoint(8, 426), SelectGroupSize), akBottomWide);
   lblDest = Label(grpParamSelect, "lblDest", QCoreApplication::translate("TfrmMain", "目标文件夹"));
   FSelectAnchors.Place(lblDest, QRect(14, 22, 66, 18));
   edtPath = Make<QLineEdit>(grpParamSelect, "edtPath");
   FSelectAnchors.Place(edtPath, QRect(84, 19, 272, 24), akLeft | akTop | akRight);
-  btnPathModify = Button(grpParamSelect, "btnPathModify", QCoreApplication::translate("TfrmMain", "更改"));
+  btnPathModify =
+      Button(grpParamSelect, "btnPathModify", QCoreApplication::translate("TfrmMain", "更改"));
   FSelectAnchors.Place(btnPathModify, QRect(362, 19, 56, 24), akTop | akRight);
-  btnPathOpen = Button(grpParamSelect, "btnPathOpen", QCoreApplication::translate("TfrmMain", "打开文件夹"));
+  btnPathOpen =
+      Button(grpParamSelect, "btnPathOpen", QCoreApplication::translate("TfrmMain", "打开文件夹"));
   FSelectAnchors.Place(btnPathOpen, QRect(422, 19, 96, 24), akTop | akRight);
-  lblTaskPriority = Label(grpParamSelect, "lblTaskPriority", QCoreApplication::translate("TfrmMain", "任务优先级"));
+  lblTaskPriority = Label(grpParamSelect, "lblTaskPriority",
+                          QCoreApplication::translate("TfrmMain", "任务优先级"));
   FSelectAnchors.Place(lblTaskPriority, QRect(14, 51, 66, 18));
   cbbTaskPriority = Make<QComboBox>(grpParamSelect, "cbbTaskPriority");
   FSelectAnchors.Place(cbbTaskPriority, QRect(84, 48, 140, 24));
-  lblFileExist = Label(grpParamSelect, "lblFileExist", QCoreApplication::translate("TfrmMain", "目标文件存在时"));
+  lblFileExist = Label(grpParamSelect, "lblFileExist",
+                       QCoreApplication::translate("TfrmMain", "目标文件存在时"));
   FSelectAnchors.Place(lblFileExist, QRect(240, 51, 90, 18));
   cbbFileExist = Make<QComboBox>(grpParamSelect, "cbbFileExist");
   FSelectAnchors.Place(cbbFileExist, QRect(334, 48, 100, 24));
 
   // Bottom right.
-  btnStart = IconButton(this, "btnStart", QCoreApplication::translate("TfrmMain", "转换文件"), "icon_convert.png");
+  btnStart = IconButton(this, "btnStart", QCoreApplication::translate("TfrmMain", "转换文件"),
+                        "icon_convert.png");
   FFormAnchors.Place(btnStart, QRect(346, 513, 100, 35), akBottomRight);
   btnQuit = Button(this, "btnQuit", QCoreApplication::translate("TfrmMain", "退出"));
   FFormAnchors.Place(btnQuit, QRect(452, 513, 82, 35), akBottomRight);
@@ -172,7 +184,8 @@ void TfrmMain::CreateMenus() {
   pmDestColum = Make<QMenu>(this, "pmDestColum");
   mmOpenFile = pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "打开文件"));
   mmOpenFile->setObjectName(QStringLiteral("mmOpenFile"));
-  mmOpenFilePath = pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "打开所在文件夹"));
+  mmOpenFilePath =
+      pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "打开所在文件夹"));
   mmOpenFilePath->setObjectName(QStringLiteral("mmOpenFilePath"));
   mmRename = pmDestColum->addAction(QCoreApplication::translate("TfrmMain", "重命名文件"));
   mmRename->setObjectName(QStringLiteral("mmRename"));

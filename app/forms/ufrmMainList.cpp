@@ -160,9 +160,8 @@ void TfrmMain::btnDeleteClick() {
       ++Row;
   }
   if (Removed == 0)
-    ShowListMessage(FModel->rowCount() > 0
-                        ? WideText("TfrmMain", "请选择预删除的选项，然后重试！")
-                        : WideText("TfrmMain", "没有可删除的选项！"),
+    ShowListMessage(FModel->rowCount() > 0 ? WideText("TfrmMain", "请选择预删除的选项，然后重试！")
+                                           : WideText("TfrmMain", "没有可删除的选项！"),
                     WideText("TfrmMain", "移除文件提示"));
 }
 

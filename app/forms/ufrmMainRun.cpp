@@ -115,8 +115,7 @@ void TfrmMain::LaunchPlayer(const std::u16string& Path, TPlayerMode Mode) {
   }
   if (!Started)
     platform::MessageBoxW(Target(), WideText("TfrmMain", "无法添加播放列表"),
-                          WideText("TfrmMain", "播放"),
-                          platform::MB_OK | platform::MB_ICONERROR);
+                          WideText("TfrmMain", "播放"), platform::MB_OK | platform::MB_ICONERROR);
 }
 
 void TfrmMain::OpenInExplorer(const std::u16string& Path) {
@@ -138,8 +137,7 @@ void TfrmMain::OpenInExplorer(const std::u16string& Path) {
   }
   if (!Shown)
     platform::MessageBoxW(Target(), WideText("TfrmMain", "无法打开目标文件夹"),
-                          WideText("TfrmMain", "提示"),
-                          platform::MB_OK | platform::MB_ICONERROR);
+                          WideText("TfrmMain", "提示"), platform::MB_OK | platform::MB_ICONERROR);
 }
 
 TTaskItem* TfrmMain::CommandTask() const {

@@ -1,8 +1,8 @@
 // Sources and the target settings panel: the hand-over and the command
 // line's source, files by dialog, drop, folder and CD, the format buttons,
 // the quality list, the priority and policy boxes and the target folder.
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
@@ -38,7 +38,7 @@ using platform::qt::WideText;
 
 // The add-files dialog's filter (names and patterns), translated as one text.
 const char* const SourceFilter = QT_TRANSLATE_NOOP(
-  "TfrmMain",
+    "TfrmMain",
     "所有音频文件|*.LXM;*.MP1;*.MP2;*.MP3;*.WMA;*.WAV;*.OGG;*.MP4;*.M4A;*.AAC;*.AA;*.APE;*.M3U;*."
     "FLAC;*.FLA;*.CUE;"
     "*.CDA;*.ZRC;*.MPC;*.MP+;*.AIF;*.AIFC;*.AIFF;*.MID;*.MIDI;*.RMI;*.SND;*.AU;*.AC3;*.A52;*.DTS;*"
@@ -203,7 +203,8 @@ void TfrmMain::FillQualityList(const std::u16string& Ext) {
                         : QCoreApplication::translate("TfrmMain", "   APE、WAV、FLAC为无损"));
   lblLine3->setText(Mp3 ? QCoreApplication::translate("TfrmMain", "转换,应由较高音质向较低")
                         : QCoreApplication::translate("TfrmMain", "音乐格式文件,只能通过无"));
-  lblLine4->setText(Mp3 ? QCoreApplication::translate("TfrmMain", "音质转换。") : QCoreApplication::translate("TfrmMain", "损音乐格式转换而成。"));
+  lblLine4->setText(Mp3 ? QCoreApplication::translate("TfrmMain", "音质转换。")
+                        : QCoreApplication::translate("TfrmMain", "损音乐格式转换而成。"));
   pnlTip->show();
   cbbQulity->clear();
   TEncodeParam* Param =

@@ -141,8 +141,9 @@ int main(int argc, char** argv) {
     }
     // Splitting a WAV image is all file work: the engine should come close
     // to the tool that only copies bytes.
-    const std::string Goal =
-        Flac ? "" : Engine / Peer <= 1.5 ? " (target <= 1.500) met" : " (target <= 1.500) NOT met";
+    const std::string Goal = Flac                   ? ""
+                             : Engine / Peer <= 1.5 ? " (target <= 1.500) met"
+                                                    : " (target <= 1.500) NOT met";
     std::printf("%-22s engine %7.2f s, shnsplit %7.2f s: engine time / shnsplit time = %.3f%s; "
                 "load average %s\n",
                 Flac ? "FLAC image to FLAC:" : "WAV image to WAV:", Engine, Peer, Engine / Peer,

@@ -52,9 +52,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ffmpeg could not make the source\n");
     return 2;
   }
-  const std::vector<std::string> ours{program, "-f", "flac", "-q", "5", "-e", "overwrite", "--quiet",
-                                      "-o", (root / "morvo").string(), source.string()};
-  const std::vector<std::string> peer{"flac", "-s", "-f", "-5", source.string(), "-o",
+  const std::vector<std::string> ours{
+      program,        "-f",        "flac",    "-q", "5",
+      "-e",           "overwrite", "--quiet", "-o", (root / "morvo").string(),
+      source.string()};
+  const std::vector<std::string> peer{"flac",
+                                      "-s",
+                                      "-f",
+                                      "-5",
+                                      source.string(),
+                                      "-o",
                                       (root / "flac" / "one-second.flac").string()};
   bool ok = true;
   // Once each before measuring: the settings file is written, the page

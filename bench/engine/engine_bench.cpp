@@ -301,8 +301,7 @@ int main(int argc, char** argv) {
   std::printf("%zu files, %.0f s of audio, %u workers\n", wavs.size(), audioSeconds, workers);
   std::fflush(stdout);
   if (tagsMode || manyMode) {
-    const int result =
-        tagsMode ? RunTagsBench(wavs, root, 3) : RunManyBench(wavs, root, count, 3);
+    const int result = tagsMode ? RunTagsBench(wavs, root, 3) : RunManyBench(wavs, root, count, 3);
     std::error_code ignored;
     fs::remove_all(root, ignored);
     return result;

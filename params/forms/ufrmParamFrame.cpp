@@ -1,8 +1,8 @@
 #include "params/forms/ufrmParamFrame.h"
 
-#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -93,12 +93,14 @@ TfrmParamFrame::~TfrmParamFrame() = default;
 void TfrmParamFrame::CreateControls() {
   setObjectName(QStringLiteral("frmParamFrame"));
   resize(DesignWidth, DesignHeight);
-  chkDelAftSucc = Named<QCheckBox>(this, "chkDelAftSucc", QCoreApplication::translate("TfrmParam", "转换成功后删除源文件"));
+  chkDelAftSucc = Named<QCheckBox>(
+      this, "chkDelAftSucc", QCoreApplication::translate("TfrmParam", "转换成功后删除源文件"));
   FAnchors.Place(chkDelAftSucc, QRect(10, 140, 145, 17), akBottomLeft);
-  chkInsAftSucc =
-      Named<QCheckBox>(this, "chkInsAftSucc", QCoreApplication::translate("TfrmParam", "转换成功后添加到播放列表"));
+  chkInsAftSucc = Named<QCheckBox>(
+      this, "chkInsAftSucc", QCoreApplication::translate("TfrmParam", "转换成功后添加到播放列表"));
   FAnchors.Place(chkInsAftSucc, QRect(10, 163, 177, 17), akBottomLeft);
-  chkAutoRead = Named<QCheckBox>(this, "chkAutoRead", QCoreApplication::translate("TfrmParam", "自动读取源文件标签信息"));
+  chkAutoRead = Named<QCheckBox>(
+      this, "chkAutoRead", QCoreApplication::translate("TfrmParam", "自动读取源文件标签信息"));
   FAnchors.Place(chkAutoRead, QRect(10, 186, 161, 17), akBottomLeft);
   // Stored and shown, but nothing acts on it.
   chkAutoRead->setEnabled(false);
@@ -107,9 +109,11 @@ void TfrmParamFrame::CreateControls() {
   pnlTop = Named<QFrame>(this, "pnlTop");
   pnlTop->setFrameShape(QFrame::NoFrame);
   pnlTop->setGeometry(TopPanelLeft, TopPanelTop, 307, 131);
-  btnSetApprove = Named<QPushButton>(this, "btnSetApprove", QCoreApplication::translate("TfrmParam", "设为默认"));
+  btnSetApprove = Named<QPushButton>(this, "btnSetApprove",
+                                     QCoreApplication::translate("TfrmParam", "设为默认"));
   FAnchors.Place(btnSetApprove, QRect(10, 206, 75, 25), akBottomLeft);
-  btnReclApprove = Named<QPushButton>(this, "btnReclApprove", QCoreApplication::translate("TfrmParam", "恢复初始值"));
+  btnReclApprove = Named<QPushButton>(this, "btnReclApprove",
+                                      QCoreApplication::translate("TfrmParam", "恢复初始值"));
   FAnchors.Place(btnReclApprove, QRect(90, 206, 75, 25), akBottomLeft);
 }
 
@@ -176,9 +180,9 @@ void TfrmParamFrame::SetDefaultClick() {
 }
 
 void TfrmParamFrame::RestoreDefaultClick() {
-  const int Answer = platform::MessageBoxW(window(), WideText("TfrmParam", "是否确定重置配置信息？"),
-                                               WideText("TfrmParam", "提示"),
-                                           platform::MB_YESNO | platform::MB_ICONQUESTION);
+  const int Answer = platform::MessageBoxW(
+      window(), WideText("TfrmParam", "是否确定重置配置信息？"), WideText("TfrmParam", "提示"),
+      platform::MB_YESNO | platform::MB_ICONQUESTION);
   if (Answer != platform::IDYES || !FParam) return;
   FParam->ResetToDefault();
   LoadControls();
@@ -198,7 +202,8 @@ void TfrmParamFrame::Guarded(void (TfrmParamFrame::*Command)(), TfrmParamFrame* 
 // MP3
 
 TMp3Frame::TMp3Frame(TParamManager* Params, QWidget* Parent)
-    : TfrmParamFrame(Params, Parent), FModes{QCoreApplication::translate("TfrmParam", "立体声"), QCoreApplication::translate("TfrmParam", "混合立体声"),
+    : TfrmParamFrame(Params, Parent), FModes{QCoreApplication::translate("TfrmParam", "立体声"),
+                                             QCoreApplication::translate("TfrmParam", "混合立体声"),
                                              QCoreApplication::translate("TfrmParam", "单声道")} {
   for (int32_t Bitrate : Mp3Bitrates)
     FBitrates << QStringLiteral("%1Kbps").arg(Bitrate);
@@ -209,13 +214,18 @@ TMp3Frame::TMp3Frame(TParamManager* Params, QWidget* Parent)
 void TMp3Frame::AttachParam() { FParam = ParamFor(".mp3"); }
 
 void TMp3Frame::BuildControls(QFrame* Panel) {
-  QLabel* lblMode = AutoSizedLabel(Panel, "lblMode", QCoreApplication::translate("TfrmParam", "声道模式"), 0, 10);
+  QLabel* lblMode =
+      AutoSizedLabel(Panel, "lblMode", QCoreApplication::translate("TfrmParam", "声道模式"), 0, 10);
   cbbMode = DropDownList(Panel, "cbbMode", FModes, QRect(150, lblMode->y() - 3, 110, BoxHeight));
   QLabel* lblBitrate =
-      AutoSizedLabel(Panel, "lblBitrate", QCoreApplication::translate("TfrmParam", "比特率"), 0, Below(cbbMode, 3));
-  rbCBR = AutoSizedRadio(Panel, "rbCBR", QCoreApplication::translate("TfrmParam", "恒定码率(CBR)"), 10, Below(lblBitrate, 9));
-  rbABR = AutoSizedRadio(Panel, "rbABR", QCoreApplication::translate("TfrmParam", "平均码率(ABR)"), 10, Below(rbCBR, 5));
-  rbVBR = AutoSizedRadio(Panel, "rbVBR", QCoreApplication::translate("TfrmParam", "变长码率(VBR)"), 10, Below(rbABR, 5));
+      AutoSizedLabel(Panel, "lblBitrate", QCoreApplication::translate("TfrmParam", "比特率"), 0,
+                     Below(cbbMode, 3));
+  rbCBR = AutoSizedRadio(Panel, "rbCBR", QCoreApplication::translate("TfrmParam", "恒定码率(CBR)"),
+                         10, Below(lblBitrate, 9));
+  rbABR = AutoSizedRadio(Panel, "rbABR", QCoreApplication::translate("TfrmParam", "平均码率(ABR)"),
+                         10, Below(rbCBR, 5));
+  rbVBR = AutoSizedRadio(Panel, "rbVBR", QCoreApplication::translate("TfrmParam", "变长码率(VBR)"),
+                         10, Below(rbABR, 5));
   const auto BoxBeside = [Panel](const char* Name, const QStringList& Items, QRadioButton* Radio) {
     QComboBox* Box = DropDownList(Panel, Name, Items, QRect(150, Radio->y(), 110, Radio->height()));
     Box->setEnabled(false);
@@ -271,16 +281,19 @@ void TMp3Frame::StoreControls() {
 // APE
 
 TApeFrame::TApeFrame(TParamManager* Params, QWidget* Parent)
-    : TfrmParamFrame(Params, Parent), FLevels{QCoreApplication::translate("TfrmParam", "快速压缩级别"),
-                                              QCoreApplication::translate("TfrmParam", "正常压缩级别"),
-                                              QCoreApplication::translate("TfrmParam", "较高压缩级别"),
-                                              QCoreApplication::translate("TfrmParam", "极高压缩级别"),
-                                              QCoreApplication::translate("TfrmParam", "疯狂压缩级别")} {}
+    : TfrmParamFrame(Params, Parent), FLevels{
+                                          QCoreApplication::translate("TfrmParam", "快速压缩级别"),
+                                          QCoreApplication::translate("TfrmParam", "正常压缩级别"),
+                                          QCoreApplication::translate("TfrmParam", "较高压缩级别"),
+                                          QCoreApplication::translate("TfrmParam", "极高压缩级别"),
+                                          QCoreApplication::translate("TfrmParam",
+                                                                      "疯狂压缩级别")} {}
 
 void TApeFrame::AttachParam() { FParam = ParamFor(".ape"); }
 
 void TApeFrame::BuildControls(QFrame* Panel) {
-  QLabel* lblLevel = AutoSizedLabel(Panel, "lblLevel", QCoreApplication::translate("TfrmParam", "编码级别"), 0, 10);
+  QLabel* lblLevel = AutoSizedLabel(Panel, "lblLevel",
+                                    QCoreApplication::translate("TfrmParam", "编码级别"), 0, 10);
   cbbLevel =
       DropDownList(Panel, "cbbLevel", FLevels, QRect(150, lblLevel->y() - 3, 100, BoxHeight));
   Panel->resize(Panel->width(), 40);

@@ -13,7 +13,8 @@
 namespace platform::qt {
 
 std::u16string InvalidFolderText(const std::u16string& Name) {
-  return ToWide(QCoreApplication::translate("FolderBrowser", "\"%1\" 是无效的路径").arg(ToQString(Name)));
+  return ToWide(
+      QCoreApplication::translate("FolderBrowser", "\"%1\" 是无效的路径").arg(ToQString(Name)));
 }
 
 TQtFolderDialog::TQtFolderDialog(QWidget* Parent, const TFolderBrowseRequest& Request)

@@ -1,8 +1,8 @@
 #include "platform/qt/uQtMessageBox.h"
 
-#include <QCoreApplication>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QThread>

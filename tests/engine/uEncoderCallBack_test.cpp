@@ -57,8 +57,13 @@ TEST_F(EncoderCallBackTest, GatheredWritesLandWhereAPlainFileWouldPutThem) {
   std::string model;
   int64_t at = 0;
   std::mt19937 random(7);
-  const size_t sizes[] = {1, 3, 4096, 16384, TEncoderCallBack::BufferSize - 1,
-                          TEncoderCallBack::BufferSize, TEncoderCallBack::BufferSize + 5};
+  const size_t sizes[] = {1,
+                          3,
+                          4096,
+                          16384,
+                          TEncoderCallBack::BufferSize - 1,
+                          TEncoderCallBack::BufferSize,
+                          TEncoderCallBack::BufferSize + 5};
   for (int step = 0; step < 300; ++step) {
     const unsigned what = random() % 10;
     if (what < 6) {

@@ -32,12 +32,18 @@ struct TShownTexts {
   const char* SelectAllCaption;
 };
 
-const TShownTexts Chinese{"格式转换工具", "添加文件", "转换列表", "源文件",
+const TShownTexts Chinese{"格式转换工具",       "添加文件",
+                          "转换列表",           "源文件",
                           "失败(编码过程失败)", "1个文件转换失败,0个文件转换成功",
                           "没有选项可供选择！", "全选提示"};
-const TShownTexts English{"Format Converter", "Add files", "Conversion list", "Source file",
-                          "Failed (encoding failed)", "1 file(s) failed, 0 file(s) converted",
-                          "There is nothing to select!", "Select all"};
+const TShownTexts English{"Format Converter",
+                          "Add files",
+                          "Conversion list",
+                          "Source file",
+                          "Failed (encoding failed)",
+                          "1 file(s) failed, 0 file(s) converted",
+                          "There is nothing to select!",
+                          "Select all"};
 
 class WindowLanguage : public formstest::TFormTest {
 protected:

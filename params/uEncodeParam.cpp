@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "infra/uMessages.h"
 #include "platform/uCodePage.h"
 #include "platform/uFileIO.h"
 #include "platform/uProfile.h"
@@ -16,13 +17,14 @@ constexpr const char* SectionApe = "APE";
 constexpr const char* SectionFlac = "FLAC";
 constexpr const char* SectionWav = "Wav";
 
-constexpr const char* Mp3ModePrefixes[] = {"Mode:立体声; ", "Mode:混合立体声; ", "Mode:单声道;",
-                                           "Mode:双声道;"};
+constexpr const char* Mp3ModePrefixes[] = {TrNoop("Mode:立体声; "), TrNoop("Mode:混合立体声; "),
+                                           TrNoop("Mode:单声道;"), TrNoop("Mode:双声道;")};
 constexpr const char* Mp3BitRatePatterns[] = {"CBR:%sKbps", "ABR:%sKbps", "VBR:%s"};
-constexpr const char* ApeQualityPattern = "编码器V1.02,压缩级别: %s";
-constexpr const char* FlacQualityPrefix = "Free Lossless Audio Codec，压缩级别";
+constexpr const char* ApeQualityPattern = TrNoop("编码器V1.02,压缩级别: %s");
+constexpr const char* FlacQualityPrefix = TrNoop("Free Lossless Audio Codec，压缩级别");
 constexpr const char* WavQualityTexts[WavOutputChoices] = {
-    "Wav编码输出，原始比特", "Wav编码输出，8Bits", "Wav编码输出，16Bits", "Wav编码输出，24Bits"};
+    TrNoop("Wav编码输出，原始比特"), TrNoop("Wav编码输出，8Bits"), TrNoop("Wav编码输出，16Bits"),
+    TrNoop("Wav编码输出，24Bits")};
 
 // Pattern with its one "%s" replaced by Value (a value holding "%" stays as it is).
 std::string FillPattern(std::string_view Pattern, const std::string& Value) {
@@ -37,9 +39,11 @@ std::unique_ptr<TEncodeParam> NoInstance(const std::u16string&) { return nullptr
 
 }  // namespace
 
+// A quality text in the user's language, in the system's code page.
 std::string SystemText(std::string_view Utf8) {
-  if (platform::AnsiIsUtf8()) return std::string(Utf8);
-  return platform::WideToAnsi(platform::Utf8ToWide(Utf8));
+  const std::string Shown = Tr(Utf8);
+  if (platform::AnsiIsUtf8()) return Shown;
+  return platform::WideToAnsi(platform::Utf8ToWide(Shown));
 }
 
 double SamplesPerChannel(int64_t PcmBytes, int32_t BitsPerSample, int32_t Channels) {

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "codecs/uEncodeIntf.h"
+#include "infra/uMessages.h"
 
 // Raised by SaveToFile (and so ResetToDefault) with the text
 // "Unable to write to <file>" (system code page) when a key cannot be
@@ -59,7 +60,8 @@ inline constexpr int32_t Mp3VbrPresetBase = 1000;
 // LAME/MPEG mode numbers for stereo, joint stereo, mono (by FMode 0..2).
 inline constexpr std::array<int32_t, 3> Mp3ChannelModeCodes{0, 1, 3};
 // UTF-8 here; handed out in the system code page.
-inline constexpr std::array<const char*, 5> ApeLevelNames{"快速", "正常", "较高", "极高", "疯狂"};
+inline constexpr std::array<const char*, 5> ApeLevelNames{
+    TrNoop("快速"), TrNoop("正常"), TrNoop("较高"), TrNoop("极高"), TrNoop("疯狂")};
 // Monkey's Audio levels fast .. insane.
 inline constexpr std::array<int32_t, 5> ApeLevelCodes{1000, 2000, 3000, 4000, 5000};
 inline constexpr uint8_t FlacLevelCount = 9;    // levels 0..8
@@ -272,5 +274,6 @@ private:
 double SamplesPerChannel(int64_t PcmBytes, int32_t BitsPerSample, int32_t Channels);
 // Rounded half to even, limited to the 32 bits the interfaces carry.
 int32_t RoundSampleCount(double Samples);
-// UTF-8 text of this source in the system code page.
+// A text of this source (UTF-8) in the user's language (the message
+// catalog) and the system code page: what the quality lists show.
 std::string SystemText(std::string_view Utf8);

@@ -399,6 +399,23 @@ TEST_F(CliRun, SpeaksTheLanguageOfTheLocale) {
   EXPECT_NE(HelpEn.Out.find("APE compression level 0 (fast) .. 4 (insane)"), std::string::npos)
       << HelpEn.Out;
   EXPECT_EQ(HelpEn.Out.find("加速处理"), std::string::npos);
+
+  // The quality lists, shown in the window's box as well.
+  const std::string En = "LANG=en_US.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE=";
+  const std::string Zh = "LANG=C.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE=";
+  EXPECT_NE(ConvertWithEnv("--list-qualities -f ape --ape-level 4", En)
+                .Out.find("Encoder V1.02, level: Insane"),
+            std::string::npos);
+  EXPECT_NE(ConvertWithEnv("--list-qualities -f ape --ape-level 4", Zh)
+                .Out.find("编码器V1.02,压缩级别: 疯狂"),
+            std::string::npos);
+  const TRun Mp3En = ConvertWithEnv("--list-qualities -f mp3 --mp3-channels joint", En);
+  EXPECT_NE(Mp3En.Out.find("0: Mode:Joint stereo; CBR:320Kbps"), std::string::npos) << Mp3En.Out;
+  EXPECT_NE(ConvertWithEnv("--list-qualities -f wav", En).Out.find("3: WAV output, 24 bits"),
+            std::string::npos);
+  EXPECT_NE(ConvertWithEnv("--list-qualities -f flac", Zh)
+                .Out.find("0: Free Lossless Audio Codec，压缩级别0"),
+            std::string::npos);
 }
 
 TEST_F(CliRun, JsonLinesForScripts) {

@@ -94,7 +94,7 @@ std::u16string FirstCatalogFile(std::u16string_view FileName, TAccept Accept) {
   const std::u16string Roots[] = {Dir + u"locale/", Dir + u"../share/locale/"};
   for (const std::string& Language : ProcessLanguages())
     for (const std::u16string& Root : Roots) {
-      const std::u16string Path =
+      std::u16string Path =
           Root + platform::Utf8ToWide(Language) + u"/LC_MESSAGES/" + std::u16string(FileName);
       if (Accept(Path)) return Path;
     }

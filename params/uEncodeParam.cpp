@@ -41,7 +41,7 @@ std::unique_ptr<TEncodeParam> NoInstance(const std::u16string&) { return nullptr
 
 // A quality text in the user's language, in the system's code page.
 std::string SystemText(std::string_view Utf8) {
-  const std::string Shown = Tr(Utf8);
+  std::string Shown = Tr(Utf8);
   if (platform::AnsiIsUtf8()) return Shown;
   return platform::WideToAnsi(platform::Utf8ToWide(Shown));
 }

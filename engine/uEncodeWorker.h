@@ -129,6 +129,10 @@ private:
   bool ChooseTarget(const std::u16string& Folder);
   bool ResolveExistingTarget();
   bool ReplaceExisting(bool TargetIsSource);
+  // Whether the existing target may be written over now: nobody reads or
+  // writes it and no task of the run has still to convert it. When not,
+  // FDetail says why.
+  bool MayWriteOverTarget();
   bool AskOverwrite(bool TargetIsSource);
   // The first copy name of Path that no file and no task of the run uses.
   std::u16string CopyNameFor(const std::u16string& Path);

@@ -98,7 +98,11 @@ bool TEncodeWorker::CommitTarget() {
     const platform::TMaybeIdentity there = platform::FileIdentity(FTargetPath);
     const bool replace = platform::IsSameFile(there, FReplaceIdentity) &&
                          !platform::IsSameFile(there, FSourceIdentity);
-    if (replace) StoreResult(rcCannotOverwrite);
+    if (replace) {
+      StoreResult(rcCannotOverwrite);
+      // A task added to the run while this one converted may read it.
+      if (!MayWriteOverTarget()) return false;
+    }
     if (platform::MoveFileExW(FTempPath, FTargetPath,
                               replace ? platform::MOVEFILE_REPLACE_EXISTING : 0)) {
       FTempPath.clear();

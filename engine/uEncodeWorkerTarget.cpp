@@ -86,17 +86,28 @@ void TEncodeWorker::StoreTargetName(const std::u16string& Name) {
   platform::Synchronize([task, &Name] { task->FTargetName = Name; });
 }
 
+bool TEncodeWorker::MayWriteOverTarget() {
+  // A file someone still reads or writes is not pulled away from them.
+  if (platform::IsFileInUse(FTargetPath)) {
+    NoteSystemReason();
+    return false;
+  }
+  // Nor is a source that a later task of the run has yet to open.
+  if (FHost->IsSourceOfRun(FTask->FId, FTargetPath)) {
+    FDetail = FormatText(TrNoop(u"%s 是本次转换中另一任务的源文件，不能覆盖"),
+                         {WideExtractFileName(FTargetPath)});
+    return false;
+  }
+  return true;
+}
+
 // The existing file is replaced only when the task succeeds (CommitTarget);
 // here the worker makes sure that it may be.
 bool TEncodeWorker::ReplaceExisting(bool TargetIsSource) {
   try {
     if (!TargetIsSource) {
       StoreResult(rcCannotOverwrite);
-      // A file someone still reads or writes is not pulled away from them.
-      if (platform::IsFileInUse(FTargetPath)) {
-        NoteSystemReason();
-        return false;
-      }
+      if (!MayWriteOverTarget()) return false;
       FReplaceIdentity = platform::FileIdentity(FTargetPath);
       return FReplaceIdentity.has_value();
     }

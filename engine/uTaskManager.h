@@ -119,6 +119,7 @@ public:
   // The targets of the current run (uTaskManagerTargets.cpp), any thread.
   bool ClaimTarget(int32_t Id, const std::u16string& Path) override;
   bool IsTargetOfRun(int32_t Id, const std::u16string& Path) override;
+  bool IsSourceOfRun(int32_t Id, const std::u16string& Path) override;
   void TargetWritten(int32_t Id, const std::u16string& Path) override;
   void ReleaseTarget(int32_t Id) override;
 

@@ -46,6 +46,22 @@ bool TTaskManager::IsTargetOfRun(int32_t Id, const std::u16string& Path) {
   });
 }
 
+bool TTaskManager::IsSourceOfRun(int32_t Id, const std::u16string& Path) {
+  const platform::TMaybeIdentity file = platform::FileIdentity(Path);
+  if (!file) return false;
+  std::vector<std::u16string> sources;
+  {
+    platform::TCriticalSectionLock lock(FLock);
+    for (const auto& task : FTasks)
+      if (task->FQueued == 1 && task->FId != Id) sources.push_back(task->FSource);
+  }
+  // The files are looked at without the lock: the main thread never waits
+  // for a worker's disk.
+  return std::any_of(sources.begin(), sources.end(), [&](const std::u16string& Source) {
+    return platform::IsSameFile(platform::FileIdentity(Source), file);
+  });
+}
+
 bool TTaskManager::ClaimTarget(int32_t Id, const std::u16string& Path) {
   if (IsTargetOfRun(Id, Path)) return false;
   const TTargetKey key = KeyOf(Path);

@@ -76,6 +76,9 @@ public:
   virtual bool ClaimTarget(int32_t Id, const std::u16string& Path) = 0;
   // Whether another task of the run than Id holds Path.
   virtual bool IsTargetOfRun(int32_t Id, const std::u16string& Path) = 0;
+  // Whether Path is the source of another task of the run than Id that has
+  // not ended yet: a file the run still has to read is never written over.
+  virtual bool IsSourceOfRun(int32_t Id, const std::u16string& Path) = 0;
   // Task Id has written its target to Path.
   virtual void TargetWritten(int32_t Id, const std::u16string& Path) = 0;
   // Task Id wrote nothing: its claim goes.

@@ -121,6 +121,26 @@ TEST_F(TaskFilesTest, ASourceBeingReadCannotBeDeletedOrReplaced) {
   EXPECT_TRUE(Hidden(dir).empty());
 }
 
+// The task that writes comes first: it must not replace a file that a later
+// task of the run has not opened yet, whichever worker gets there first.
+TEST_F(TaskFilesTest, AFileALaterTaskStillHasToReadIsNotWrittenOver) {
+  const std::string dir = NewDir("music");
+  const std::string source = CopySource(TSources::Get().Long16, dir, "later.wav");
+  const std::string original = ReadBytes(source);
+  FManager->SetDestPath(W(dir));
+  FManager->FExistPolicy = epOverwrite;
+  const int32_t writer = Add(TSources::Get().Wav16, "later.wav");
+  const int32_t reader = Add(source, "later.flac");
+  ConvertAll();
+  EXPECT_EQ(Task(writer)->FResult, rcCannotOverwrite);
+  EXPECT_NE(Task(writer)->FDetail.find(u"later.wav"), std::u16string::npos);
+  EXPECT_EQ(Task(reader)->FResult, rcSucceeded);
+  EXPECT_EQ(ReadBytes(source), original) << "the source is untouched";
+  EXPECT_EQ(DecodeWithFfmpeg(dir + "/later.flac", "pcm_s16le").Pcm,
+            ReadWav(TSources::Get().Long16).Pcm);
+  EXPECT_TRUE(Hidden(dir).empty());
+}
+
 TEST_F(TaskFilesTest, ASourceReplacedDuringItsConversionIsNotTrashed) {
   const std::string dir = NewDir("music");
   const std::string source = CopySource(TSources::Get().Long16, dir, "a.wav");

@@ -426,6 +426,7 @@ public:
   void WorkerEnded(TEncodeWorker*) override {}
   bool ClaimTarget(int32_t, const std::u16string&) override { return true; }
   bool IsTargetOfRun(int32_t, const std::u16string&) override { return false; }
+  bool IsSourceOfRun(int32_t, const std::u16string&) override { return false; }
   void TargetWritten(int32_t, const std::u16string& Path) override { FWritten.push_back(Path); }
   void ReleaseTarget(int32_t) override {}
 

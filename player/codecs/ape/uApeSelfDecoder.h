@@ -1,7 +1,7 @@
 // Decodes frames that this encoder wrote, with FFmpeg's APE decoder
-// (libavcodec), back to the samples of each channel. Used when a file has to be
-// encoded again at another level (see TApeDecoderCompat): the encoder keeps
-// no PCM of earlier frames. Not thread-safe; one object per file.
+// (libavcodec, loaded on first use: uApeAvcodec.h), back to the samples of each channel. Used when
+// a file has to be encoded again at another level (see TApeDecoderCompat): the encoder keeps no PCM
+// of earlier frames. Not thread-safe; one object per file.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,10 @@
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
+
+namespace ape {
+struct TAvcodecEntries;
+}
 
 namespace ape {
 
@@ -31,6 +35,7 @@ private:
   int32_t Sample(int Channel, int Index) const;
   void AppendFrame(std::vector<int32_t>& Channel0, std::vector<int32_t>& Channel1);
 
+  const TAvcodecEntries* FAv = nullptr;
   AVCodecContext* FContext = nullptr;
   AVPacket* FPacket = nullptr;
   AVFrame* FFrame = nullptr;

@@ -74,6 +74,14 @@ void* GetProcAddress(TLibHandle Library, const char* Name) {
   return Address;
 }
 
+std::string LibraryFolderOf(const void* Address) {
+  Dl_info Info{};
+  if (dladdr(Address, &Info) == 0 || !Info.dli_fname) return {};
+  const std::string Path = Info.dli_fname;
+  const size_t Slash = Path.find_last_of('/');
+  return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
+}
+
 void* GetProcAddressByOrdinal(TLibHandle Library, int Ordinal) {
   const std::string Name = "LxPlayerOrdinal" + std::to_string(Ordinal);
   return GetProcAddress(Library, Name.c_str());

@@ -18,6 +18,10 @@ void* GetProcAddressByOrdinal(TLibHandle Library, int Ordinal);
 bool FreeLibrary(TLibHandle Library);
 // Why the last load or lookup on this thread failed (for the log).
 std::string LastLibraryError();
+// The folder, with a trailing slash, of the loaded executable or library
+// that holds Address (a function or constant of its own); empty when none
+// does.
+std::string LibraryFolderOf(const void* Address);
 // "codecs.dll" -> "libcodecs.so" (folder part kept); other names unchanged.
 std::string NativeLibraryName(std::string_view FileName);
 

@@ -7,10 +7,11 @@
 #include "platform/uCodePage.h"
 #include "uCdTrackDecoder.h"
 #include "uCpuUsageControl.h"
-#include "uFFmpegDecoder.h"
+#include "uFFmpegModule.h"
 #include "uMidiDecoder.h"
 #include "uMidiFile.h"
 #include "uMusepackDecoder.h"
+#include "uWavDecoder.h"
 
 namespace {
 
@@ -24,14 +25,31 @@ std::array<uint8_t, 12> FileHead(const std::string& Path, size_t& Count) {
   return head;
 }
 
-std::unique_ptr<TSourceDecoder> DecoderFor(const std::string& Path) {
-  // A CD track is no file on the disk: its name alone decides.
-  if (TCdTrackDecoder::IsTrackPath(Path)) return std::make_unique<TCdTrackDecoder>();
+// The decoder for a file by its first bytes; a plain PCM WAVE file comes
+// back already open.
+std::unique_ptr<TSourceDecoder> FileDecoderFor(const std::string& Path, bool& Opened,
+                                               std::string& Reason) {
   size_t count = 0;
   const auto head = FileHead(Path, count);
   if (LooksLikeMidi(std::span(head.data(), count))) return std::make_unique<TMidiDecoder>();
   if (TMusepackDecoder::Recognizes(head.data(), count)) return std::make_unique<TMusepackDecoder>();
-  return std::make_unique<TFFmpegDecoder>();
+  if (TWavDecoder::LooksLikeWave(head.data(), count)) {
+    auto plain = std::make_unique<TWavDecoder>();
+    Opened = plain->OpenFile(Path, Reason);
+    if (Opened) return plain;
+  }
+  return NewFFmpegDecoder(Reason);
+}
+
+// The decoder that opened Path, or null with Reason.
+std::unique_ptr<TSourceDecoder> OpenDecoderFor(const std::string& Path, std::string& Reason) {
+  bool opened = false;
+  // A CD track is no file on the disk: its name alone decides.
+  std::unique_ptr<TSourceDecoder> decoder = TCdTrackDecoder::IsTrackPath(Path)
+                                                ? std::make_unique<TCdTrackDecoder>()
+                                                : FileDecoderFor(Path, opened, Reason);
+  if (!decoder || (!opened && !decoder->OpenFile(Path, Reason))) return nullptr;
+  return decoder;
 }
 
 }  // namespace
@@ -53,9 +71,9 @@ bool TLxDecoder::OpenFile(const char16_t* FileName) {
   FFailed = false;
   if (!FileName) return false;
   const std::string path = platform::WideToPath(FileName);
-  std::unique_ptr<TSourceDecoder> decoder = DecoderFor(path);
   std::string reason;
-  if (!decoder->OpenFile(path, reason)) {
+  std::unique_ptr<TSourceDecoder> decoder = OpenDecoderFor(path, reason);
+  if (!decoder) {
     FReason = platform::Utf8ToWide(reason);
     return false;
   }

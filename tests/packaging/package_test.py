@@ -116,6 +116,17 @@ def convert_as_user(root, program, scratch):
     check(result.returncode == 0 and ": done" in result.stdout
           and "0 file(s) failed, 1 file(s) converted" in result.stdout,
           "en_US.UTF-8 does not speak English: " + result.stdout + result.stderr)
+    # A source only FFmpeg decodes: the player library finds its FFmpeg
+    # module where the package put it.
+    ogg = os.path.join(music, "tone.oga")
+    run(["ffmpeg", "-nostdin", "-loglevel", "error", "-i", source, "-c:a", "flac", ogg])
+    os.chmod(ogg, 0o666)
+    decoded = os.path.join(scratch, "decoded")
+    os.makedirs(decoded)
+    os.chmod(decoded, 0o777)
+    result = run(user + [program, "-f", "wav", "-o", decoded, ogg], env=env)
+    check(result.returncode == 0 and os.path.isfile(os.path.join(decoded, "tone.wav")),
+          "an Ogg FLAC source failed from the installed tree: " + result.stdout + result.stderr)
     config = os.path.join(home, ".config/Morvo/EncodeConfig.ini")
     check(os.path.isfile(config), "settings did not land in the user's config folder")
     check(not glob.glob(os.path.join(root, "usr/bin/*.ini")), "settings written beside the program")

@@ -1,6 +1,6 @@
 // The decoder of one task: a thin owner of the player library's IDecoderEx.
-// Threading: made and opened on the main thread (the library loader runs
-// there), then read and positioned by one worker thread at a time.
+// Threading: made on the main thread (the library loader runs there), then
+// opened, read and positioned by one worker thread at a time.
 // Ownership: holds the one reference CreateDecoder handed out; releases it
 // when destroyed.
 #pragma once

@@ -101,6 +101,8 @@ private:
   void RunTask();
   bool Prepare();
   bool CheckSourceAndTarget();
+  // The decoder is made on the main thread and opened on the worker.
+  void MakeDecoder();
   void OpenSource();
   bool ComputeWaveFormat();
   bool CheckTrackBounds();

@@ -71,7 +71,7 @@ bool TEncodeWorker::Prepare() {
       platform::Sleep(500);
       return false;
     }
-    if (!FSourceOpened) Synchronized(&TEncodeWorker::OpenSource);
+    if (!FSourceOpened) OpenSource();
     StoreResult(rcUserAbort);
     if (Stopped()) return false;
     StoreResult(rcReadFailed);
@@ -101,18 +101,30 @@ bool TEncodeWorker::Prepare() {
 bool TEncodeWorker::CheckSourceAndTarget() {
   FLossless = IsLosslessSource(FTask->FSource);
   if (FLossless || LowerCaseText(FTask->FTargetExt) == u".mp3") return true;
-  Synchronized(&TEncodeWorker::OpenSource);
+  OpenSource();
   if (FSourceOpened && FDecoder->IsLosslessCodec()) return true;
   StoreResult(Stopped() ? rcUserAbort : rcLossyToLossless);
   return false;
 }
 
-void TEncodeWorker::OpenSource() {
-  FSourceOpened = 0;
-  if (FActive.load() == 0 || Terminated() || !FTask) return;
+// Main thread: the player library's loader lives there.
+void TEncodeWorker::MakeDecoder() {
   FDecoder.reset();
+  if (FActive.load() == 0 || Terminated() || !FTask) return;
   try {
     FDecoder = std::make_unique<TDecoderEx>();
+  } catch (...) {
+    FDecoder.reset();
+  }
+}
+
+// Worker thread: opening probes the source (FFmpeg reads and decodes its
+// first packets), which must not hold up the main thread or other workers.
+void TEncodeWorker::OpenSource() {
+  FSourceOpened = 0;
+  Synchronized(&TEncodeWorker::MakeDecoder);
+  if (!FDecoder) return;
+  try {
     FSourceOpened = FDecoder->Open(FTask->FSource) ? 1 : 0;
     if (!FSourceOpened) FDetail = FDecoder->FailureReason();
   } catch (...) {

@@ -18,7 +18,10 @@ void TTaskManager::StartConvert() {
   FIdleNoticeDue = true;
   SetRunning(1);
   for (size_t i = 0; i < FWorkers.size(); ++i) {
-    if (i > 0) platform::Sleep(5);
+    // Workers start a moment apart so that the first ones pick first; a
+    // worker for whom no task is left has nothing to wait for, and the
+    // main thread's pause would only hold up the workers already started.
+    if (i > 0 && FTotalCount > static_cast<int32_t>(i)) platform::Sleep(5);
     FWorkers[i]->FWantedClass = i == 0 ? 0 : 1;
     FWorkers[i]->Activate();
   }

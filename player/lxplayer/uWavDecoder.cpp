@@ -10,6 +10,8 @@ namespace {
 constexpr int64_t k100nsPerSecond = 10'000'000;
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
+// Far above any real rate, and within the format words' signed field.
+constexpr uint32_t kMaxSampleRate = 0x7FFFFFFF;
 
 bool IsPlainPcm(const TWavHeader& Header) {
   const bool pcm = Header.FormatTag == kFormatPcm ||
@@ -18,7 +20,7 @@ bool IsPlainPcm(const TWavHeader& Header) {
   const uint16_t bits = Header.BitsPerSample;
   return pcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32) &&
          (Header.Channels == 1 || Header.Channels == 2) && Header.SampleRate > 0 &&
-         Header.BlockAlign == Header.Channels * bits / 8 &&
+         Header.SampleRate <= kMaxSampleRate && Header.BlockAlign == Header.Channels * bits / 8 &&
          Header.ByteRate == uint64_t{Header.SampleRate} * Header.BlockAlign &&
          !Header.OpenDataSize && Header.DataSize > 0 && Header.DataSize % Header.BlockAlign == 0;
 }

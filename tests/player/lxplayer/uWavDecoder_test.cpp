@@ -134,6 +134,22 @@ TEST_F(WavPaths, EveryWaveFileDeliversWhatFFmpegDelivers) {
   }
 }
 
+// A rate beyond the format words' signed field is no plain file: it must not
+// come back negative (seeks would then land inside the header).
+TEST_F(WavPaths, AnImpossibleRateIsNeverReportedAsOne) {
+  std::vector<uint8_t> bytes = ReadBytes(Dir->Path() / "u8_mono_8k.wav");
+  const size_t fmt = ChunkAt(bytes, "fmt ");
+  PutLe32(bytes, fmt + 12, 0x80000000u);  // rate
+  PutLe32(bytes, fmt + 16, 0x80000000u);  // byte rate, consistent with it
+  const fs::path path = Dir->Path() / "impossible_rate.bin";
+  WriteBytes(path, bytes);
+  TComPtr<IDecoderEx> decoder(NewDecoder());
+  ASSERT_TRUE(decoder);
+  if (decoder->Open(path.u16string().c_str()) & 0xFF) {
+    EXPECT_GT(InfoOf(decoder.Get()).SampleRate, 0);
+  }
+}
+
 bool Mapped(const std::string& Name) {
   std::ifstream maps("/proc/self/maps");
   const std::string text((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());

@@ -157,14 +157,18 @@ bool Mapped(const std::string& Name) {
 }
 
 // A test of its own: it runs in a process of its own, where nothing loaded
-// FFmpeg before.
+// the module before. (A sanitizer build links FFmpeg into the test program
+// itself; FFmpeg's own libraries are checked only where it does not.)
 TEST_F(WavPaths, APlainWavLoadsNoFFmpegAndAnythingElseLoadsItOnce) {
   ASSERT_FALSE(Mapped("libLxFFmpeg.so"));
+  const bool linkedIn = Mapped("libavcodec");
   TComPtr<IDecoderEx> plain(OpenDecoder(Dir->Path() / "s24_stereo_96k.wav"));
   ASSERT_TRUE(plain);
   EXPECT_FALSE(ReadToEnd(plain.Get()).empty());
   EXPECT_FALSE(Mapped("libLxFFmpeg.so"));
-  EXPECT_FALSE(Mapped("libavcodec"));
+  if (!linkedIn) {
+    EXPECT_FALSE(Mapped("libavcodec"));
+  }
   TComPtr<IDecoderEx> fromFloat(OpenDecoder(Dir->Path() / "f32_stereo.wav"));
   ASSERT_TRUE(fromFloat);
   EXPECT_TRUE(Mapped("libLxFFmpeg.so"));

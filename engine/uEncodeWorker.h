@@ -135,6 +135,9 @@ private:
   // writes it and no task of the run has still to convert it. When not,
   // FDetail says why.
   bool MayWriteOverTarget();
+  // Whether a task of the run that has not ended has the existing target
+  // as its source; FDetail says so then.
+  bool RunStillReadsTarget();
   bool AskOverwrite(bool TargetIsSource);
   // The first copy name of Path that no file and no task of the run uses.
   std::u16string CopyNameFor(const std::u16string& Path);

@@ -100,8 +100,9 @@ bool TEncodeWorker::CommitTarget() {
                          !platform::IsSameFile(there, FSourceIdentity);
     if (replace) {
       StoreResult(rcCannotOverwrite);
-      // A task added to the run while this one converted may read it.
-      if (!MayWriteOverTarget()) return false;
+      // A task added to the run while this one converted may read it (a
+      // file in use is refused by the replacing rename itself).
+      if (RunStillReadsTarget()) return false;
     }
     if (platform::MoveFileExW(FTempPath, FTargetPath,
                               replace ? platform::MOVEFILE_REPLACE_EXISTING : 0)) {

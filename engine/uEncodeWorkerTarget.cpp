@@ -92,12 +92,15 @@ bool TEncodeWorker::MayWriteOverTarget() {
     NoteSystemReason();
     return false;
   }
-  // Nor is a source that a later task of the run has yet to open.
-  if (FHost->IsSourceOfRun(FTask->FId, FTargetPath)) {
-    FDetail = FormatText(TrNoop(u"%s 是本次转换中另一任务的源文件，不能覆盖"),
-                         {WideExtractFileName(FTargetPath)});
-    return false;
-  }
+  return !RunStillReadsTarget();
+}
+
+bool TEncodeWorker::RunStillReadsTarget() {
+  // A source that a later task of the run has yet to open is not in use
+  // yet, but it is the run's to read.
+  if (!FHost->IsSourceOfRun(FTask->FId, FTargetPath)) return false;
+  FDetail = FormatText(TrNoop(u"%s 是本次转换中另一任务的源文件，不能覆盖"),
+                       {WideExtractFileName(FTargetPath)});
   return true;
 }
 

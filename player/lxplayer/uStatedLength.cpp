@@ -25,7 +25,7 @@ struct TChunk {
   uint32_t Size;
 };
 
-bool ReadChunkHeader(std::ifstream& In, TChunk& Chunk) {
+bool ReadChunkHeader(std::istream& In, TChunk& Chunk) {
   uint8_t raw[8];
   if (!In.read(reinterpret_cast<char*>(raw), 8)) return false;
   std::memcpy(Chunk.Id, raw, 4);
@@ -51,42 +51,42 @@ void ReadFormat(const uint8_t* Fmt, uint32_t Size, TWavHeader& Header) {
 
 }  // namespace
 
-bool ReadWavHeader(const std::string& Path, TWavHeader& Header) {
+bool ReadWavHeader(std::istream& In, TWavHeader& Header) {
   Header = TWavHeader{};
-  std::ifstream in(Path, std::ios::binary);
   uint8_t riff[12];
-  if (!in.read(reinterpret_cast<char*>(riff), 12) || std::memcmp(riff + 8, "WAVE", 4) != 0)
+  if (!In.read(reinterpret_cast<char*>(riff), 12) || std::memcmp(riff + 8, "WAVE", 4) != 0)
     return false;
   Header.Sized64 = std::memcmp(riff, "RF64", 4) == 0 || std::memcmp(riff, "BW64", 4) == 0;
   if (!Header.Sized64 && std::memcmp(riff, "RIFF", 4) != 0) return false;
   uint64_t dataSize64 = 0;
   bool format = false;
   TChunk chunk;
-  for (int i = 0; i < kMaxChunks && ReadChunkHeader(in, chunk); ++i) {
+  for (int i = 0; i < kMaxChunks && ReadChunkHeader(In, chunk); ++i) {
     if (Is(chunk, "data")) {
       Header.OpenDataSize = !Header.Sized64 && chunk.Size == kOpenSize;
       Header.DataSize = Header.Sized64 && chunk.Size == kOpenSize ? dataSize64 : chunk.Size;
-      Header.DataOffset = static_cast<uint64_t>(in.tellg());
+      Header.DataOffset = static_cast<uint64_t>(In.tellg());
       return format;
     }
     std::array<uint8_t, 40> head{};
     const uint32_t wanted =
         chunk.Size < head.size() ? chunk.Size : static_cast<uint32_t>(head.size());
-    if (!in.read(reinterpret_cast<char*>(head.data()), wanted)) return false;
+    if (!In.read(reinterpret_cast<char*>(head.data()), wanted)) return false;
     if (Is(chunk, "fmt ") && wanted >= 14) {
       ReadFormat(head.data(), wanted, Header);
       format = true;
     }
     if (Is(chunk, "ds64") && wanted >= 16) dataSize64 = Le64(head.data() + 8);
     // Chunks are padded to an even size.
-    in.seekg(static_cast<std::streamoff>(chunk.Size - wanted + (chunk.Size & 1)), std::ios::cur);
+    In.seekg(static_cast<std::streamoff>(chunk.Size - wanted + (chunk.Size & 1)), std::ios::cur);
   }
   return false;
 }
 
 int64_t WavStatedFrames(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
   TWavHeader header;
-  if (!ReadWavHeader(Path, header)) return -1;
+  if (!ReadWavHeader(in, header)) return -1;
   if (header.BlockAlign == 0 || header.DataSize == 0 || header.OpenDataSize) return -1;
   return static_cast<int64_t>(header.DataSize / header.BlockAlign);
 }

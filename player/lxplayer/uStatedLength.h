@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <string>
 
 struct TWavHeader {
@@ -25,9 +26,10 @@ struct TWavHeader {
   bool OpenDataSize = false;  // written as a stream that never set its size
 };
 
-// The header up to the start of the "data" chunk's payload; false when the
-// file is no RIFF, RF64 or BW64 WAVE, or has no "fmt " before "data".
-bool ReadWavHeader(const std::string& Path, TWavHeader& Header);
+// The header up to the start of the "data" chunk's payload, read from the
+// start of In (left after the header); false when the file is no RIFF,
+// RF64 or BW64 WAVE, or has no "fmt " before "data".
+bool ReadWavHeader(std::istream& In, TWavHeader& Header);
 
 // Sample frames the "data" chunk of a RIFF, RF64 or BW64 WAVE file states
 // (its size over the "fmt " block align); -1 when the header states no

@@ -41,10 +41,10 @@ bool TWavDecoder::LooksLikeWave(const uint8_t* Head, size_t Count) {
 }
 
 bool TWavDecoder::OpenFile(const std::string& Path, std::string&) {
-  TWavHeader header;
-  if (!ReadWavHeader(Path, header) || !IsPlainPcm(header)) return false;
   FFile.open(Path, std::ios::binary);
-  if (!FFile || !FFile.seekg(0, std::ios::end)) return false;
+  TWavHeader header;
+  if (!ReadWavHeader(FFile, header) || !IsPlainPcm(header) || !FFile.seekg(0, std::ios::end))
+    return false;
   // A file that stops inside its data chunk is FFmpeg's to report.
   const auto fileSize = static_cast<uint64_t>(FFile.tellg());
   if (header.DataOffset > fileSize || header.DataSize > fileSize - header.DataOffset) return false;

@@ -8,9 +8,8 @@
 namespace ape {
 namespace {
 
-std::u16string SoName(const char* Stem, int Major) {
-  const std::string name = std::string(Stem) + ".so." + std::to_string(Major);
-  return {name.begin(), name.end()};
+std::string SoName(const char* Stem, int Major) {
+  return std::string(Stem) + ".so." + std::to_string(Major);
 }
 
 template <class TEntry>
@@ -20,9 +19,9 @@ bool Resolve(platform::TLibHandle Library, const char* Name, TEntry& Entry) {
 }
 
 bool Load(TAvcodecEntries& E) {
-  platform::TLibHandle util = platform::LoadLibraryW(SoName("libavutil", LIBAVUTIL_VERSION_MAJOR));
+  platform::TLibHandle util = platform::LoadLibraryA(SoName("libavutil", LIBAVUTIL_VERSION_MAJOR));
   platform::TLibHandle codec =
-      platform::LoadLibraryW(SoName("libavcodec", LIBAVCODEC_VERSION_MAJOR));
+      platform::LoadLibraryA(SoName("libavcodec", LIBAVCODEC_VERSION_MAJOR));
   if (!util || !codec) return false;
   bool all = Resolve(codec, "avcodec_find_decoder", E.FindDecoder);
   all &= Resolve(codec, "avcodec_alloc_context3", E.AllocContext);

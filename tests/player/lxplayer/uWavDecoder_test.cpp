@@ -9,7 +9,7 @@
 #include <memory>
 #include <sstream>
 
-#include "player/lxplayer/uSourceDecoder.h"
+#include "player/lxplayer/uFFmpegModule.h"
 #include "tests/support/uBuiltLibrary.h"
 #include "uLxPlayerTestSupport.h"
 
@@ -17,11 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using TNewDecoder = TSourceDecoder* (*)();
-
 std::unique_ptr<TSourceDecoder> NewFFmpegOnly() {
   static void* const module = morvotest::OpenBuiltLibrary("libLxFFmpeg.so");
-  const auto create = morvotest::BuiltEntry<TNewDecoder>(module, "LxFFmpegNewDecoder");
+  const auto create = morvotest::BuiltEntry<TLxFFmpegNewDecoder>(module, kLxFFmpegNewDecoderName);
   return std::unique_ptr<TSourceDecoder>(create ? create() : nullptr);
 }
 
